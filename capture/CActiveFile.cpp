@@ -1,0 +1,81 @@
+#include "capture/CActiveFile.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "platform/MessageBoxService.h"
+
+CActiveFile::~CActiveFile() { Close(); }
+
+bool CActiveFile::openLocked(const QString& path, platform::File::Mode mode) {
+  m_file.close();
+  m_open = false;
+  platform::FileError err;
+  if (!m_file.open(path, mode, &err)) {
+    platform::ShowMessageBox(
+        QStringLiteral("Open file failed, Error: %1\r\nFile: %2").arg(err.cause).arg(path),
+        platform::MB_OK | platform::MB_ICONERROR);
+    return false;
+  }
+  m_open = true;
+  m_path = path;
+  return true;
+}
+
+bool CActiveFile::Open(const QString& path) {
+  std::unique_lock lock(m_mutex);
+  return openLocked(path, platform::File::Mode::ReadShared);
+}
+
+bool CActiveFile::Reopen(bool forWrite) {
+  std::unique_lock lock(m_mutex);
+  const QString path = m_path;
+  return openLocked(path, forWrite ? platform::File::Mode::ReadWriteExclusive
+                                   : platform::File::Mode::ReadShared);
+}
+
+void CActiveFile::Close() {
+  std::unique_lock lock(m_mutex);
+  m_file.close();
+  m_open = false;
+}
+
+bool CActiveFile::IsOpen() const {
+  std::shared_lock lock(m_mutex);
+  return m_open;
+}
+
+QString CActiveFile::GetPath() const {
+  std::shared_lock lock(m_mutex);
+  return m_path;
+}
+
+bool CActiveFile::ReadCommentSize(uint32_t& size) const {
+  size = 0;
+  uint8_t head[12];
+  if (ReadAt(0, head, sizeof head) != static_cast<int64_t>(sizeof head)) return false;
+  for (int i = 0; i < 8; ++i)
+    if (head[i] != 0) return false;
+  std::memcpy(&size, head + 8, 4);
+  return true;
+}
+
+int64_t CActiveFile::ReadAt(uint64_t offset, void* buffer, size_t count) const {
+  std::shared_lock lock(m_mutex);
+  return m_open ? m_file.readAt(offset, buffer, count) : -1;
+}
+
+int64_t CActiveFile::WriteAt(uint64_t offset, const void* data, size_t count) {
+  std::shared_lock lock(m_mutex);
+  return m_open ? m_file.writeAt(offset, data, count) : -1;
+}
+
+bool CActiveFile::SetLength(uint64_t length) {
+  std::shared_lock lock(m_mutex);
+  return m_open && m_file.setLength(length);
+}
+
+uint64_t CActiveFile::GetLength() const {
+  std::shared_lock lock(m_mutex);
+  return m_open ? m_file.length() : 0;
+}

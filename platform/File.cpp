@@ -1,0 +1,170 @@
+#include "platform/File.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+int fileCauseFromErrno(int err) {
+  switch (err) {
+    case 0: return FILE_CAUSE_NONE;
+    case ENOENT: return FILE_CAUSE_NOT_FOUND;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+    case EINVAL: return FILE_CAUSE_BAD_PATH;
+    case EMFILE:
+    case ENFILE: return FILE_CAUSE_TOO_MANY_OPEN;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return FILE_CAUSE_ACCESS_DENIED;
+    case EWOULDBLOCK:
+    case ETXTBSY: return FILE_CAUSE_SHARING_VIOLATION;
+    case ENOLCK: return FILE_CAUSE_LOCK_VIOLATION;
+    case ESPIPE: return FILE_CAUSE_BAD_SEEK;
+    case EIO: return FILE_CAUSE_HARD_IO;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return FILE_CAUSE_DISK_FULL;
+    default: return FILE_CAUSE_GENERIC;
+  }
+}
+
+File::~File() { close(); }
+
+bool File::open(const QString& path, Mode mode, FileError* error) {
+  close();
+  int flags = O_CLOEXEC;
+  int lockOp = LOCK_SH | LOCK_NB;
+  switch (mode) {
+    case Mode::CreateWriteShared: flags |= O_RDWR | O_CREAT; break;  // truncated once the lock is held
+    case Mode::ReadShared: flags |= O_RDONLY; break;
+    case Mode::ReadWriteExclusive:
+      flags |= O_RDWR;
+      lockOp = LOCK_EX | LOCK_NB;
+      break;
+  }
+  auto fail = [&](int err) {
+    if (error) *error = FileError{fileCauseFromErrno(err), err};
+    return false;
+  };
+  const QByteArray native = path.toLocal8Bit();
+  if (native.isEmpty()) return fail(ENOENT);
+  const int fd = ::open(native.constData(), flags, 0644);
+  if (fd < 0) return fail(errno);
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return fail(EISDIR);
+  }
+  if (::flock(fd, lockOp) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return fail(err);
+  }
+  if (mode == Mode::CreateWriteShared && ::ftruncate(fd, 0) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return fail(err);
+  }
+  m_fd = fd;
+  if (error) *error = FileError{};
+  return true;
+}
+
+void File::close() {
+  if (m_fd >= 0) {
+    ::close(m_fd);  // releases the lock with the last descriptor of the description
+    m_fd = -1;
+  }
+}
+
+int64_t File::readAt(uint64_t offset, void* buffer, size_t count) const {
+  if (m_fd < 0) return -1;
+  size_t done = 0;
+  auto* out = static_cast<char*>(buffer);
+  while (done < count) {
+    const ssize_t n = ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return done ? static_cast<int64_t>(done) : -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t File::writeAt(uint64_t offset, const void* data, size_t count) {
+  if (m_fd < 0) return -1;
+  size_t done = 0;
+  const auto* in = static_cast<const char*>(data);
+  while (done < count) {
+    const ssize_t n = ::pwrite(m_fd, in + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t File::read(void* buffer, size_t count) {
+  if (m_fd < 0) return -1;
+  size_t done = 0;
+  auto* out = static_cast<char*>(buffer);
+  while (done < count) {
+    const ssize_t n = ::read(m_fd, out + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return done ? static_cast<int64_t>(done) : -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+bool File::write(const void* data, size_t count) {
+  if (m_fd < 0) return false;
+  size_t done = 0;
+  const auto* in = static_cast<const char*>(data);
+  while (done < count) {
+    const ssize_t n = ::write(m_fd, in + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool File::seek(uint64_t offset) {
+  return m_fd >= 0 && ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+bool File::seekToEnd() { return m_fd >= 0 && ::lseek(m_fd, 0, SEEK_END) >= 0; }
+
+uint64_t File::position() const {
+  if (m_fd < 0) return 0;
+  const off_t p = ::lseek(m_fd, 0, SEEK_CUR);
+  return p < 0 ? 0 : static_cast<uint64_t>(p);
+}
+
+uint64_t File::length() const {
+  struct stat st {};
+  if (m_fd < 0 || ::fstat(m_fd, &st) != 0) return 0;
+  return static_cast<uint64_t>(st.st_size);
+}
+
+bool File::setLength(uint64_t length) { return m_fd >= 0 && ::ftruncate(m_fd, static_cast<off_t>(length)) == 0; }
+
+bool File::flush() { return m_fd >= 0 && ::fdatasync(m_fd) == 0; }
+
+}  // namespace platform

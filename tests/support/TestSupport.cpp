@@ -1,0 +1,53 @@
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <cstdlib>
+
+#include "platform/ProfileStore.h"
+
+namespace testsupport {
+
+void isolateConfigHome() {
+  static QTemporaryDir dir;
+  qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+  platform::SetProfilePath(dir.filePath(QStringLiteral("Quellfeld/VRIM.ini")));
+}
+
+TempProfile::TempProfile() { platform::SetProfilePath(iniPath()); }
+
+TempProfile::~TempProfile() {
+  platform::SetProfilePath(QDir(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")))
+                               .filePath(QStringLiteral("Quellfeld/VRIM.ini")));
+}
+
+QString TempProfile::iniPath() const { return m_dir.filePath(QStringLiteral("profile/VRIM.ini")); }
+
+QByteArray readWholeFile(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+void writeWholeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
+}
+
+QByteArray hex(const char* spaced) { return QByteArray::fromHex(QByteArray(spaced).replace(' ', "")); }
+
+bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!pred()) {
+    if (t.elapsed() > timeoutMs) return pred();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
+}  // namespace testsupport

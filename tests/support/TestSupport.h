@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+
+namespace testsupport {
+
+// Points XDG_CONFIG_HOME at a private temporary folder for the whole test run, so
+// that no test reads or writes the user's real profile.
+void isolateConfigHome();
+
+// A temporary folder for one test, with a profile store of its own inside it that is
+// installed as the process's profile while the object lives.
+class TempProfile {
+public:
+  TempProfile();
+  ~TempProfile();
+  QString dir() const { return m_dir.path(); }
+  QString file(const QString& name) const { return m_dir.filePath(name); }
+  QString iniPath() const;
+
+private:
+  QTemporaryDir m_dir;
+};
+
+QByteArray readWholeFile(const QString& path);
+void writeWholeFile(const QString& path, const QByteArray& bytes);
+QByteArray hex(const char* spaced);  // "20 55 E8" -> bytes
+
+// Runs the event loop until pred is true or the time runs out; returns pred().
+bool waitFor(const std::function<bool()>& pred, int timeoutMs = 5000);
+
+}  // namespace testsupport
