@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "platform/File.h"
+#include "platform/TickCount.h"
+#include "support/TestSupport.h"
+
+using platform::File;
+using platform::FileError;
+
+TEST(File, SharedOpensCoexistAndSeeEachOthersWrites) {
+  testsupport::TempProfile tmp;
+  const QString path = tmp.file("a.anl");
+  File writer, reader;
+  ASSERT_TRUE(writer.open(path, File::Mode::CreateWriteShared));
+  ASSERT_TRUE(reader.open(path, File::Mode::ReadShared));
+  ASSERT_TRUE(writer.write("abcdef", 6));
+  EXPECT_EQ(reader.length(), 6u);
+  char buf[4] = {};
+  EXPECT_EQ(reader.readAt(2, buf, 4), 4);
+  EXPECT_EQ(std::string(buf, 4), "cdef");
+  EXPECT_EQ(reader.readAt(5, buf, 4), 1);  // short at the end
+  EXPECT_EQ(reader.readAt(100, buf, 4), 0);
+  EXPECT_EQ(reader.position(), 0u);  // positional reads leave the position alone
+
+  // A second create truncates what the first wrote.
+  File again;
+  ASSERT_TRUE(again.open(path, File::Mode::CreateWriteShared));
+  EXPECT_EQ(reader.length(), 0u);
+}
+
+TEST(File, ExclusiveOpenFailsWithSharingViolationWhileAnyHandleIsOpen) {
+  testsupport::TempProfile tmp;
+  const QString path = tmp.file("b.anl");
+  testsupport::writeWholeFile(path, "0123456789");
+  {
+    File writer;
+    ASSERT_TRUE(writer.open(path, File::Mode::CreateWriteShared));
+    File excl;
+    FileError err;
+    EXPECT_FALSE(excl.open(path, File::Mode::ReadWriteExclusive, &err));
+    EXPECT_EQ(err.cause, platform::FILE_CAUSE_SHARING_VIOLATION);
+    EXPECT_FALSE(excl.isOpen());
+  }
+  {
+    File excl;
+    ASSERT_TRUE(excl.open(path, File::Mode::ReadWriteExclusive));
+    // While held exclusively, neither a reader nor a new recording gets in, and the
+    // failed create leaves the content alone.
+    ASSERT_TRUE(excl.write("xy", 2));
+    File reader, writer;
+    FileError err;
+    EXPECT_FALSE(reader.open(path, File::Mode::ReadShared, &err));
+    EXPECT_EQ(err.cause, platform::FILE_CAUSE_SHARING_VIOLATION);
+    EXPECT_FALSE(writer.open(path, File::Mode::CreateWriteShared, &err));
+    EXPECT_EQ(err.cause, platform::FILE_CAUSE_SHARING_VIOLATION);
+    EXPECT_EQ(excl.length(), 2u);
+  }
+  File excl;
+  EXPECT_TRUE(excl.open(path, File::Mode::ReadWriteExclusive));  // free again after close
+}
+
+TEST(File, ExclusiveOpenFailsWhileAnotherProcessHoldsTheFile) {
+  const QString flock = QStandardPaths::findExecutable("flock");
+  if (flock.isEmpty()) GTEST_SKIP() << "flock(1) not installed";
+  testsupport::TempProfile tmp;
+  const QString path = tmp.file("c.anl");
+  testsupport::writeWholeFile(path, "x");
+  QProcess holder;
+  holder.start(flock, {"--shared", path, "sh", "-c", "echo held; sleep 30"});
+  ASSERT_TRUE(holder.waitForReadyRead(10000));
+  File excl;
+  FileError err;
+  EXPECT_FALSE(excl.open(path, File::Mode::ReadWriteExclusive, &err));
+  EXPECT_EQ(err.cause, platform::FILE_CAUSE_SHARING_VIOLATION);
+  holder.kill();
+  holder.waitForFinished();
+}
+
+TEST(File, FailuresCarryCauseCodes) {
+  testsupport::TempProfile tmp;
+  File f;
+  FileError err;
+  EXPECT_FALSE(f.open(tmp.file("missing.anl"), File::Mode::ReadShared, &err));
+  EXPECT_EQ(err.cause, platform::FILE_CAUSE_NOT_FOUND);
+  EXPECT_EQ(err.osError, ENOENT);
+  EXPECT_FALSE(f.open(tmp.file("no/such/dir/x.anl"), File::Mode::CreateWriteShared, &err));
+  EXPECT_EQ(err.cause, platform::FILE_CAUSE_NOT_FOUND);
+  EXPECT_FALSE(f.open(tmp.dir(), File::Mode::ReadShared, &err));
+  EXPECT_EQ(err.cause, platform::FILE_CAUSE_ACCESS_DENIED);
+  EXPECT_EQ(platform::fileCauseFromErrno(EMFILE), platform::FILE_CAUSE_TOO_MANY_OPEN);
+  EXPECT_EQ(platform::fileCauseFromErrno(ENOSPC), platform::FILE_CAUSE_DISK_FULL);
+  EXPECT_EQ(platform::fileCauseFromErrno(EACCES), platform::FILE_CAUSE_ACCESS_DENIED);
+  EXPECT_EQ(f.readAt(0, nullptr, 0), -1);  // closed
+}
+
+TEST(TickCount, IsMonotonicMilliseconds) {
+  const uint32_t a = platform::GetTickCount();
+  platform::Sleep(20);
+  const uint32_t b = platform::GetTickCount();
+  EXPECT_GE(static_cast<uint32_t>(b - a), 19u);
+}

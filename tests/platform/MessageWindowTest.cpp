@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "platform/MessageWindow.h"
+
+using platform::Message;
+using platform::MessageWindow;
+
+namespace {
+
+std::atomic<int> g_alive{0};
+
+struct Tracked {
+  Tracked() { ++g_alive; }
+  Tracked(const Tracked& o) : value(o.value) { ++g_alive; }
+  Tracked(Tracked&& o) noexcept : value(o.value) { ++g_alive; }
+  ~Tracked() { --g_alive; }
+  int value = 0;
+};
+
+constexpr uint32_t MSG_A = 0x500;
+constexpr uint32_t MSG_B = 0x501;
+
+}  // namespace
+
+TEST(MessageWindow, PostedMessagesRunTheirHandlerOnTheReceiverThread) {
+  MessageWindow w;
+  std::vector<std::pair<uintptr_t, intptr_t>> got;
+  std::thread::id handledOn;
+  w.on(MSG_A, [&](Message& m) {
+    got.emplace_back(m.wParam, m.lParam);
+    handledOn = std::this_thread::get_id();
+    return 0;
+  });
+  std::thread poster([&] { EXPECT_TRUE(platform::PostMessage(w.handle(), MSG_A, 7, -3)); });
+  poster.join();
+  EXPECT_TRUE(got.empty());  // nothing runs until the queue is drained
+  platform::PumpMessages();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].first, 7u);
+  EXPECT_EQ(got[0].second, -3);
+  EXPECT_EQ(handledOn, std::this_thread::get_id());
+}
+
+TEST(MessageWindow, MessagesFromOneThreadArriveInPostingOrder) {
+  MessageWindow w;
+  std::vector<intptr_t> order;
+  w.on(MSG_A, [&](Message& m) { order.push_back(m.lParam); return 0; });
+  w.on(MSG_B, [&](Message& m) { order.push_back(-m.lParam); return 0; });
+  std::thread poster([&] {
+    for (int i = 1; i <= 2000; ++i) platform::PostMessage(w.handle(), (i % 3) ? MSG_A : MSG_B, 0, i);
+  });
+  poster.join();
+  platform::PumpMessages();
+  ASSERT_EQ(order.size(), 2000u);
+  for (int i = 1; i <= 2000; ++i) EXPECT_EQ(order[i - 1], (i % 3) ? i : -i);
+}
+
+TEST(MessageWindow, PayloadIsTakenByTheReceiverOrFreedWithTheMessage) {
+  // Taken: the handler moves it out and owns it.
+  {
+    MessageWindow w;
+    std::unique_ptr<platform::MessagePayload> kept;
+    w.on(MSG_A, [&](Message& m) {
+      EXPECT_EQ(m.payloadAs<Tracked>()->value, 42);
+      EXPECT_EQ(m.payloadAs<int>(), nullptr);
+      kept = std::move(m.payload);
+      return 0;
+    });
+    Tracked t;
+    t.value = 42;
+    platform::PostMessage(w.handle(), MSG_A, 0, platform::makePayload(t));
+    platform::PumpMessages();
+    EXPECT_EQ(g_alive.load(), 2);  // t and the kept payload
+    kept.reset();
+  }
+  EXPECT_EQ(g_alive.load(), 0);
+
+  // Not handled: freed after delivery.
+  {
+    MessageWindow w;
+    platform::PostMessage(w.handle(), MSG_B, 0, platform::makePayload(Tracked{}));
+    platform::PumpMessages();
+  }
+  EXPECT_EQ(g_alive.load(), 0);
+}
+
+TEST(MessageWindow, ReceiverThatDiesBeforeDeliveryFreesQueuedPayloads) {
+  platform::WindowHandle h;
+  {
+    MessageWindow w;
+    h = w.handle();
+    bool ran = false;
+    w.on(MSG_A, [&](Message&) { ran = true; return 0; });
+    std::thread poster([&] {
+      for (int i = 0; i < 100; ++i) platform::PostMessage(h, MSG_A, 0, platform::makePayload(Tracked{}));
+    });
+    poster.join();
+    EXPECT_EQ(g_alive.load(), 100);
+    EXPECT_FALSE(ran);
+  }
+  EXPECT_EQ(g_alive.load(), 0);
+  // The handle is dead for good: posts are refused and their payloads freed.
+  EXPECT_FALSE(platform::IsWindow(h));
+  EXPECT_FALSE(platform::PostMessage(h, MSG_A, 0, platform::makePayload(Tracked{})));
+  EXPECT_EQ(g_alive.load(), 0);
+  // A new receiver never takes over an old handle.
+  MessageWindow other;
+  EXPECT_NE(other.handle(), h);
+}
+
+TEST(MessageWindow, PostsRacingWithDestructionNeverReachADeadReceiver) {
+  for (int round = 0; round < 50; ++round) {
+    auto w = std::make_unique<MessageWindow>();
+    const platform::WindowHandle h = w->handle();
+    std::atomic<bool> stop{false};
+    std::thread poster([&] {
+      while (!stop.load()) platform::PostMessage(h, MSG_A, 0, platform::makePayload(Tracked{}));
+    });
+    platform::PumpMessages();
+    w.reset();
+    stop = true;
+    poster.join();
+    platform::PumpMessages();
+    EXPECT_EQ(g_alive.load(), 0);
+  }
+}
+
+TEST(MessageWindow, PumpMessagesReturnsAtOnceOnAnEmptyQueueAndDrainsAFullOne) {
+  platform::PumpMessages();  // nothing queued: must not wait
+
+  MessageWindow w;
+  int count = 0;
+  // A handler that posts again: picked up within the same drain.
+  w.on(MSG_A, [&](Message& m) {
+    ++count;
+    if (m.wParam > 0) platform::PostMessage(w.handle(), MSG_A, m.wParam - 1);
+    return 0;
+  });
+  for (int i = 0; i < 500; ++i) platform::PostMessage(w.handle(), MSG_A, 0);
+  platform::PostMessage(w.handle(), MSG_A, 3);
+  platform::PumpMessages();
+  EXPECT_EQ(count, 504);
+}
+
+TEST(MessageWindow, SendRunsTheHandlerAtOnceAndReturnsItsResult) {
+  MessageWindow w;
+  w.on(MSG_A, [](Message& m) { return static_cast<intptr_t>(m.wParam * 2); });
+  EXPECT_EQ(w.send(MSG_A, 21), 42);
+  EXPECT_EQ(w.send(MSG_B), 0);  // no handler
+}
