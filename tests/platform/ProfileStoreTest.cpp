@@ -83,10 +83,11 @@ TEST(ProfileStore, KeyNamesAndFilesOfProfileNumbers) {
   qputenv("XDG_CONFIG_HOME", saved);
 }
 
-// The child half of the cross-process test: runs only when the parent asks for it.
-TEST(ProfileStore, DISABLED_ChildWritesAValue) {
+// The child half of the cross-process test: does its work only when the parent
+// started it for that.
+TEST(ProfileStore, ChildHalfWritesWhenAsked) {
   const QString path = QString::fromLocal8Bit(qgetenv("VRIM_CHILD_PROFILE"));
-  ASSERT_FALSE(path.isEmpty());
+  if (path.isEmpty()) return;
   ProfileStore p(path);
   p.WriteProfileInt("PropertyPage3", "FileMaxSize", qEnvironmentVariableIntValue("VRIM_CHILD_VALUE"));
 }
@@ -104,7 +105,7 @@ TEST(ProfileStore, AValueWrittenByAnotherProcessIsSeenAtTheNextRead) {
     env.insert("VRIM_CHILD_VALUE", QString::number(value));
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_also_run_disabled_tests", "--gtest_filter=ProfileStore.DISABLED_ChildWritesAValue"});
+                {"--gtest_filter=ProfileStore.ChildHalfWritesWhenAsked"});
     ASSERT_TRUE(child.waitForFinished(30000));
     ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
     EXPECT_EQ(p.GetProfileInt("PropertyPage3", "FileMaxSize", 0), static_cast<uint32_t>(value));
