@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,17 +35,66 @@ int fileCauseFromErrno(int err) {
 
 File::~File() { close(); }
 
+namespace {
+
+// Lock bytes: presence of any handle, of a writer, of a handle that denies writers.
+constexpr off_t kLockBase = static_cast<off_t>(0x7FFFFFFF00000000LL);
+constexpr off_t kPresence = kLockBase;
+constexpr off_t kWriter = kLockBase + 1;
+constexpr off_t kDenyWrite = kLockBase + 2;
+
+bool lockByte(int fd, off_t at, short type) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = at;
+  fl.l_len = 1;
+  return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+// True when another handle holds a lock on the byte.
+bool heldByOther(int fd, off_t at) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = at;
+  fl.l_len = 1;
+  if (::fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
+  return fl.l_type != F_UNLCK;
+}
+
+int takeLocks(int fd, File::Mode mode) {
+  switch (mode) {
+    case File::Mode::ReadShared:
+      return lockByte(fd, kPresence, F_RDLCK) ? 0 : EWOULDBLOCK;
+    case File::Mode::CreateWriteShared:
+      if (!lockByte(fd, kPresence, F_RDLCK) || !lockByte(fd, kWriter, F_RDLCK)) return EWOULDBLOCK;
+      return heldByOther(fd, kDenyWrite) ? EWOULDBLOCK : 0;
+    case File::Mode::ReadDenyWrite:
+      if (!lockByte(fd, kPresence, F_RDLCK) || !lockByte(fd, kDenyWrite, F_RDLCK)) return EWOULDBLOCK;
+      return heldByOther(fd, kWriter) ? EWOULDBLOCK : 0;
+    case File::Mode::ReadWriteExclusive: {
+      struct flock fl {};
+      fl.l_type = F_WRLCK;
+      fl.l_whence = SEEK_SET;
+      fl.l_start = kLockBase;
+      fl.l_len = 3;
+      return ::fcntl(fd, F_OFD_SETLK, &fl) == 0 ? 0 : EWOULDBLOCK;
+    }
+  }
+  return EINVAL;
+}
+
+}  // namespace
+
 bool File::open(const QString& path, Mode mode, FileError* error) {
   close();
   int flags = O_CLOEXEC;
-  int lockOp = LOCK_SH | LOCK_NB;
   switch (mode) {
-    case Mode::CreateWriteShared: flags |= O_RDWR | O_CREAT; break;  // truncated once the lock is held
-    case Mode::ReadShared: flags |= O_RDONLY; break;
-    case Mode::ReadWriteExclusive:
-      flags |= O_RDWR;
-      lockOp = LOCK_EX | LOCK_NB;
-      break;
+    case Mode::CreateWriteShared: flags |= O_RDWR | O_CREAT; break;  // truncated once the locks are held
+    case Mode::ReadShared:
+    case Mode::ReadDenyWrite: flags |= O_RDONLY; break;
+    case Mode::ReadWriteExclusive: flags |= O_RDWR; break;
   }
   auto fail = [&](int err) {
     if (error) *error = FileError{fileCauseFromErrno(err), err};
@@ -61,9 +109,8 @@ bool File::open(const QString& path, Mode mode, FileError* error) {
     ::close(fd);
     return fail(EISDIR);
   }
-  if (::flock(fd, lockOp) != 0) {
-    const int err = errno;
-    ::close(fd);
+  if (const int err = takeLocks(fd, mode)) {
+    ::close(fd);  // drops whatever part of the locks was taken
     return fail(err);
   }
   if (mode == Mode::CreateWriteShared && ::ftruncate(fd, 0) != 0) {
@@ -78,7 +125,7 @@ bool File::open(const QString& path, Mode mode, FileError* error) {
 
 void File::close() {
   if (m_fd >= 0) {
-    ::close(m_fd);  // releases the lock with the last descriptor of the description
+    ::close(m_fd);  // releases the locks with the last descriptor of the description
     m_fd = -1;
   }
 }

@@ -34,16 +34,18 @@ struct FileError {
 };
 
 // A binary file with the sharing rules the recording and the shown file rely on.
-// Sharing is enforced with open-file-description locks (flock), which hold between
-// handles of one process as well as between processes: shared opens take a shared
-// lock, the exclusive open takes an exclusive one, and a conflicting open fails
-// with the sharing-violation cause without touching the file.
+// Sharing is enforced with open-file-description byte-range locks, which hold
+// between handles of one process as well as between processes; they lie on bytes
+// far beyond any real file content and mark who holds the file (a reader, a writer,
+// a handle that denies writers). A conflicting open fails with the
+// sharing-violation cause without touching the file.
 class File {
 public:
   enum class Mode {
     CreateWriteShared,   // create or truncate; others may read and write meanwhile
     ReadShared,          // read-only; others may read and write meanwhile
     ReadWriteExclusive,  // read-write; no other handle may exist
+    ReadDenyWrite,       // read-only; fails while anyone writes, and keeps writers out
   };
 
   File() = default;

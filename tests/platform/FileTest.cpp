@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QStandardPaths>
+#include <QCoreApplication>
+#include <cstdio>
+#include <unistd.h>
 
 #include "platform/File.h"
 #include "platform/TickCount.h"
@@ -62,21 +64,39 @@ TEST(File, ExclusiveOpenFailsWithSharingViolationWhileAnyHandleIsOpen) {
   EXPECT_TRUE(excl.open(path, File::Mode::ReadWriteExclusive));  // free again after close
 }
 
+// The child half of the cross-process test: holds the file open for reading until
+// its standard input closes.
+TEST(File, ChildHalfHoldsTheFileWhenAsked) {
+  const QString path = QString::fromLocal8Bit(qgetenv("VRIM_CHILD_HOLD"));
+  if (path.isEmpty()) return;
+  File f;
+  ASSERT_TRUE(f.open(path, File::Mode::ReadShared));
+  std::printf("held\n");
+  std::fflush(stdout);
+  char c;
+  while (::read(0, &c, 1) > 0) {
+  }
+}
+
 TEST(File, ExclusiveOpenFailsWhileAnotherProcessHoldsTheFile) {
-  const QString flock = QStandardPaths::findExecutable("flock");
-  if (flock.isEmpty()) GTEST_SKIP() << "flock(1) not installed";
   testsupport::TempProfile tmp;
   const QString path = tmp.file("c.anl");
   testsupport::writeWholeFile(path, "x");
   QProcess holder;
-  holder.start(flock, {"--shared", path, "sh", "-c", "echo held; sleep 30"});
-  ASSERT_TRUE(holder.waitForReadyRead(10000));
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("VRIM_CHILD_HOLD", path);
+  holder.setProcessEnvironment(env);
+  holder.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=File.ChildHalfHoldsTheFileWhenAsked"});
+  ASSERT_TRUE(holder.waitForStarted(10000));
+  while (!holder.readAllStandardOutput().contains("held") && holder.state() == QProcess::Running)
+    holder.waitForReadyRead(10000);
   File excl;
   FileError err;
   EXPECT_FALSE(excl.open(path, File::Mode::ReadWriteExclusive, &err));
   EXPECT_EQ(err.cause, platform::FILE_CAUSE_SHARING_VIOLATION);
-  holder.kill();
-  holder.waitForFinished();
+  holder.closeWriteChannel();
+  ASSERT_TRUE(holder.waitForFinished(10000));
+  EXPECT_TRUE(excl.open(path, File::Mode::ReadWriteExclusive));
 }
 
 TEST(File, FailuresCarryCauseCodes) {
@@ -101,4 +121,24 @@ TEST(TickCount, IsMonotonicMilliseconds) {
   platform::Sleep(20);
   const uint32_t b = platform::GetTickCount();
   EXPECT_GE(static_cast<uint32_t>(b - a), 19u);
+}
+
+TEST(File, DenyWriteOpenKeepsWritersOutAndFailsWhileOneWrites) {
+  testsupport::TempProfile tmp;
+  const QString path = tmp.file("d.anl");
+  File writer;
+  ASSERT_TRUE(writer.open(path, File::Mode::CreateWriteShared));
+  File denying;
+  FileError err;
+  EXPECT_FALSE(denying.open(path, File::Mode::ReadDenyWrite, &err));
+  EXPECT_EQ(err.cause, platform::FILE_CAUSE_SHARING_VIOLATION);
+  writer.close();
+
+  File reader;
+  ASSERT_TRUE(reader.open(path, File::Mode::ReadShared));  // plain readers don't bother it
+  ASSERT_TRUE(denying.open(path, File::Mode::ReadDenyWrite));
+  File second;
+  EXPECT_TRUE(second.open(path, File::Mode::ReadDenyWrite));
+  EXPECT_FALSE(writer.open(path, File::Mode::CreateWriteShared, &err));
+  EXPECT_EQ(err.cause, platform::FILE_CAUSE_SHARING_VIOLATION);
 }
