@@ -1,0 +1,239 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QThread>
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+#include <vector>
+
+#include "capture/CComm.h"
+#include "capture/ComPortPath.h"
+#include "support/PtyDevice.h"
+#include "support/RecordingMessageBox.h"
+#include "support/TestSupport.h"
+
+using testsupport::PtyDevice;
+
+namespace {
+
+termios slaveTermios(const PtyDevice& dev) {
+  termios tio{};
+  const int fd = ::open(dev.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ::tcgetattr(fd, &tio);
+  ::close(fd);
+  return tio;
+}
+
+struct Collected {
+  std::mutex mutex;
+  std::vector<uint8_t> bytes;
+  std::vector<uint32_t> errors;
+  std::atomic<int> calls{0};
+};
+
+void collect(void* context, uint8_t byte, uint32_t errors) {
+  auto* c = static_cast<Collected*>(context);
+  std::lock_guard lock(c->mutex);
+  c->bytes.push_back(byte);
+  c->errors.push_back(errors);
+  ++c->calls;
+}
+
+}  // namespace
+
+TEST(ComPortPath, NumbersMapToDeviceFamiliesUnlessALinkExists) {
+  EXPECT_EQ(ComPortPath::Resolve(1), "/dev/ttyS0");
+  EXPECT_EQ(ComPortPath::Resolve(32), "/dev/ttyS31");
+  EXPECT_EQ(ComPortPath::Resolve(33), "/dev/ttyUSB0");
+  EXPECT_EQ(ComPortPath::Resolve(64), "/dev/ttyUSB31");
+  EXPECT_EQ(ComPortPath::Resolve(65), "/dev/ttyACM0");
+  EXPECT_EQ(ComPortPath::Resolve(96), "/dev/ttyACM31");
+  EXPECT_TRUE(ComPortPath::Resolve(0).isEmpty());
+  EXPECT_TRUE(ComPortPath::Resolve(97).isEmpty());
+
+  PtyDevice dev(5);
+  ASSERT_TRUE(dev.ok());
+  EXPECT_EQ(ComPortPath::Resolve(5), dev.link());
+  EXPECT_TRUE(dev.link().endsWith("Quellfeld/ports/COM5"));
+}
+
+TEST(CCommOpen, MissingPortShowsTheMessageWithErrno) {
+  testsupport::RecordingMessageBox box;
+  // A dangling link wins over /dev/ttyS6, so the port is missing on every machine.
+  QDir().mkpath(ComPortPath::PortsFolder());
+  QFile::link("/nonexistent/tty-for-com7", ComPortPath::LinkPath(7));
+  CComm port;
+  EXPECT_EQ(port.Open(7, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+  QFile::remove(ComPortPath::LinkPath(7));
+  ASSERT_EQ(box.count(), 1u);
+  EXPECT_EQ(box.texts()[0], QString("Failed to open serial port COM7:\r\nError: %1").arg(ENOENT));
+  EXPECT_EQ(box.shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_FALSE(CComm::PortExists(7));
+  EXPECT_FALSE(CComm::PortExists(200));
+}
+
+TEST(CCommOpen, APortInUseCannotBeOpenedASecondTime) {
+  testsupport::RecordingMessageBox box;
+  PtyDevice dev(11);
+  ASSERT_TRUE(dev.ok());
+  EXPECT_TRUE(CComm::PortExists(11));
+  EXPECT_TRUE(CComm::PortExists(11));  // the probe left it closed
+
+  CComm first;
+  ASSERT_NE(first.Open(11, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+  EXPECT_FALSE(CComm::PortExists(11));
+  CComm second;
+  EXPECT_EQ(second.Open(11, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+  ASSERT_EQ(box.count(), 1u);
+  EXPECT_EQ(box.texts()[0], QString("Failed to open serial port COM11:\r\nError: %1").arg(EBUSY));
+
+  first.Close();
+  EXPECT_EQ(first.GetPortNumber(), 0u);
+  EXPECT_TRUE(CComm::PortExists(11));
+}
+
+TEST(CCommParams, DefaultsAreNineSixHundredEightNoneOne) {
+  PtyDevice dev(12);
+  ASSERT_TRUE(dev.ok());
+  CComm port;
+  ASSERT_NE(port.Open(12, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+  const termios tio = slaveTermios(dev);
+  EXPECT_EQ(cfgetospeed(&tio), B9600);
+  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);  // raw: nothing echoed back to the device
+  port.Close();
+}
+
+// A pseudo-terminal accepts parity and data bits but forces 8 data bits without
+// parity, so the full settings are checked on the configuration that is handed to
+// it, and on the terminal only what it keeps.
+TEST(CCommParams, ParityDataAndStopBitsMakeTheTerminalFlags) {
+  struct Case {
+    uint32_t parity;
+    tcflag_t expected;
+  } cases[] = {
+      {CComm::NOPARITY, 0},
+      {CComm::ODDPARITY, PARENB | PARODD},
+      {CComm::EVENPARITY, PARENB},
+      {CComm::MARKPARITY, PARENB | PARODD | CMSPAR},
+      {CComm::SPACEPARITY, PARENB | CMSPAR},
+  };
+  for (const Case& c : cases) {
+    termios tio{};
+    tio.c_cflag = PARENB | PARODD | CMSPAR | CRTSCTS | CSTOPB | CS8;
+    tio.c_lflag = ICANON | ECHO;
+    CComm::ApplyLineSettings(tio, 38400, 7, c.parity, CComm::ONESTOPBIT);
+    EXPECT_EQ(tio.c_cflag & (PARENB | PARODD | CMSPAR), c.expected) << "parity " << c.parity;
+    EXPECT_EQ((tio.c_iflag & INPCK) != 0, c.parity != CComm::NOPARITY);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
+    EXPECT_EQ(tio.c_cflag & (CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(cfgetispeed(&tio), B38400);
+  }
+  termios tio{};
+  CComm::ApplyLineSettings(tio, 9600, 5, CComm::NOPARITY, CComm::ONE5STOPBITS);
+  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS5));
+  EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
+  CComm::ApplyLineSettings(tio, 9600, 8, CComm::NOPARITY, CComm::TWOSTOPBITS);
+  EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
+}
+
+TEST(CCommParams, MarkParityAndTwoStopBitsReachARealTerminal) {
+  PtyDevice dev(13);
+  ASSERT_TRUE(dev.ok());
+  CComm port;
+  port.SetParams(115200, 8, CComm::MARKPARITY, CComm::TWOSTOPBITS);
+  ASSERT_NE(port.Open(13, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+  const termios tio = slaveTermios(dev);
+  EXPECT_EQ(tio.c_cflag & (PARODD | CMSPAR | CSTOPB), static_cast<tcflag_t>(PARODD | CMSPAR | CSTOPB));
+  EXPECT_EQ(cfgetospeed(&tio), B115200);
+  port.Close();
+}
+
+TEST(CCommCallback, BytesReachTheCallbackInOrderAndCloseEndsTheThread) {
+  PtyDevice dev(14);
+  ASSERT_TRUE(dev.ok());
+  Collected got;
+  CComm port;
+  ASSERT_NE(port.Open(14, &collect, &got, false), CComm::INVALID_HANDLE);
+
+  QByteArray sent;
+  for (int i = 0; i < 1000; ++i) sent.append(static_cast<char>(i * 7));
+  dev.write(sent);
+  ASSERT_TRUE(testsupport::waitFor([&] { return got.calls.load() >= 1000; }));
+  {
+    std::lock_guard lock(got.mutex);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got.bytes.data()), static_cast<qsizetype>(got.bytes.size())),
+              sent);
+    for (uint32_t e : got.errors) EXPECT_EQ(e, 0u);
+  }
+
+  // Synchronous reads are refused while the read thread owns the input.
+  uint8_t b = 0;
+  uint32_t n = 99;
+  errno = 0;
+  EXPECT_FALSE(port.Read(&b, 1, &n));
+  EXPECT_EQ(errno, EACCES);
+
+  port.Close();
+  const int after = got.calls.load();
+  dev.write("more");
+  QThread::msleep(100);
+  EXPECT_EQ(got.calls.load(), after);
+  EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(CCommCallback, AnUnpluggedDeviceIsReportedOnceWithoutSpinning) {
+  auto dev = std::make_unique<PtyDevice>(15);
+  ASSERT_TRUE(dev->ok());
+  Collected got;
+  CComm port;
+  ASSERT_NE(port.Open(15, &collect, &got, false), CComm::INVALID_HANDLE);
+  dev->write("ab");
+  ASSERT_TRUE(testsupport::waitFor([&] { return got.calls.load() >= 2; }));
+  dev->Unplug();
+  ASSERT_TRUE(testsupport::waitFor([&] { return got.calls.load() >= 3; }));
+  QThread::msleep(200);
+  std::lock_guard lock(got.mutex);
+  ASSERT_EQ(got.calls.load(), 3);
+  EXPECT_EQ(got.bytes[2], 0);
+  EXPECT_EQ(got.errors[2], static_cast<uint32_t>(EIO));
+  // Close still ends the thread and releases the port.
+  port.Close();
+  EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(CCommSynchronous, ReadAndWriteWaitAtMostTheirTimeOut) {
+  PtyDevice dev(16);
+  ASSERT_TRUE(dev.ok());
+  CComm port;
+  ASSERT_NE(port.Open(16, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+
+  uint32_t written = 0;
+  EXPECT_TRUE(port.Write("hello\r", 6, &written));
+  EXPECT_EQ(written, 6u);
+  EXPECT_EQ(dev.read(6), QByteArray("hello\r"));
+
+  char buf[16] = {};
+  uint32_t got = 99;
+  EXPECT_FALSE(port.Read(buf, sizeof buf, &got));  // nothing arrives: false after the wait
+  dev.write("OK");
+  ASSERT_TRUE(testsupport::waitFor([&] { return port.Read(buf, 1, &got) && got == 1; }));
+  EXPECT_EQ(buf[0], 'O');
+  ASSERT_TRUE(port.Read(buf, sizeof buf, &got));
+  EXPECT_EQ(got, 1u);  // true with fewer bytes than asked for
+  EXPECT_EQ(buf[0], 'K');
+
+  dev.write("stale");
+  QThread::msleep(50);
+  EXPECT_TRUE(port.Purge());
+  EXPECT_FALSE(port.Read(buf, sizeof buf, &got));
+  port.Close();
+  EXPECT_FALSE(port.Purge());
+}
