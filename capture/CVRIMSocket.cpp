@@ -1,0 +1,378 @@
+#include "capture/CVRIMSocket.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "capture/CActiveFile.h"
+#include "capture/CFileUtilities.h"
+#include "capture/DataWrittenNotifier.h"
+#include "common/OleDate.h"
+#include "common/StatusCodes.h"
+#include "common/WindowMessages.h"
+#include "platform/AppWindows.h"
+#include "platform/File.h"
+#include "platform/MessageBoxService.h"
+#include "platform/ProfileStore.h"
+#include "platform/RecentFileList.h"
+
+namespace {
+
+const QString TRIGGER_SECTION = QStringLiteral("TriggerSetup");
+const QString FILE_SECTION = QStringLiteral("PropertyPage3");
+
+// Time value of a record: n + 1 bytes little-endian. wide: four bytes may be read.
+inline uint32_t recordTime(const uint8_t* q, uint32_t n, bool wide) {
+  if (wide) {
+    uint32_t v;
+    std::memcpy(&v, q, 4);
+    return n == 3 ? v : v & ((1u << (8 * (n + 1))) - 1u);
+  }
+  uint32_t v = 0;
+  for (uint32_t i = 0; i <= n; ++i) v |= static_cast<uint32_t>(q[i]) << (8 * i);
+  return v;
+}
+
+// A stored pattern (cut to the 256-byte pattern field).
+uint32_t loadPattern(const QString& baseKey, uint32_t slot, uint8_t (&pattern)[256]) {
+  const QString key = QStringLiteral("%1_%2").arg(baseKey).arg(slot, 2, 10, QLatin1Char('0'));
+  const std::optional<QByteArray> value = platform::Profile().GetProfileBinary(TRIGGER_SECTION, key);
+  if (!value) return 0;
+  const uint32_t length = static_cast<uint32_t>(std::min<qsizetype>(value->size(), sizeof pattern));
+  std::memcpy(pattern, value->constData(), length);
+  return length;
+}
+
+}  // namespace
+
+// A file made ready for writing outside the sink lock's hold of the old one.
+struct CVRIMSocket::NewFile {
+  std::unique_ptr<platform::File> file;
+  QString path;
+  QString error;  // message to show when file is null
+};
+
+CVRIMSocket::CVRIMSocket(CActiveFile* shownFile, DataWrittenNotifier* notifier)
+    : m_shownFile(shownFile), m_notifier(notifier ? notifier : &DataWrittenNotifier::Default()) {}
+
+CVRIMSocket::~CVRIMSocket() {
+  // A file still being written is closed without the flush to disk and without a
+  // recent-file entry: this is the disconnect, not the end of a recording.
+  std::lock_guard lock(m_sinkMutex);
+  m_writer.reset();
+}
+
+void CVRIMSocket::SetNotifier(DataWrittenNotifier* notifier) {
+  std::lock_guard lock(m_sinkMutex);
+  m_notifier = notifier ? notifier : &DataWrittenNotifier::Default();
+}
+
+bool CVRIMSocket::IsWriting() const {
+  std::lock_guard lock(m_sinkMutex);
+  return m_writer != nullptr;
+}
+
+uint64_t CVRIMSocket::GetFileLength() const {
+  std::lock_guard lock(m_sinkMutex);
+  return m_writer ? m_writerLength : 0;
+}
+
+QString CVRIMSocket::GetWritingPath() const {
+  std::lock_guard lock(m_sinkMutex);
+  return m_writer ? m_writerPath : QString();
+}
+
+uint32_t CVRIMSocket::GetRunningTime() const {
+  std::lock_guard lock(m_sinkMutex);
+  return m_runningTime;
+}
+
+// ---- Decoding -------------------------------------------------------------------
+
+bool CVRIMSocket::DecodeDeviceRecords(const uint8_t* buffer, uint32_t length) {
+  std::lock_guard lock(m_sinkMutex);
+  return decodeLocked(buffer, length);
+}
+
+bool CVRIMSocket::ReceiveDeviceRecords(const uint8_t* buffer, uint32_t length, bool onlyWhileWriting) {
+  uint64_t fileLength = 0;
+  DataWrittenNotifier* notifier = nullptr;
+  {
+    std::lock_guard lock(m_sinkMutex);
+    if (onlyWhileWriting && !m_writer) return false;
+    if (!decodeLocked(buffer, length)) return false;
+    fileLength = m_writerLength;
+    notifier = m_notifier;
+  }
+  notifier->DataWritten(fileLength);
+  return true;
+}
+
+void CVRIMSocket::advanceTimeOnly(const uint8_t* buffer, uint32_t length) {
+  uint32_t time = m_runningTime;
+  uint32_t p = 0;
+  while (length - p >= 3) {
+    const uint8_t flags = buffer[p];
+    const uint32_t n = (flags >> 5) & 3u;
+    if (length - p < 3 + n) break;
+    const uint32_t t = recordTime(buffer + p + 2, n, length - p >= 6);
+    time = (flags & ITEM_FLAG_DELTA) ? time + t : t;
+    p += 3 + n;
+  }
+  m_runningTime = time;
+}
+
+void CVRIMSocket::reserveBatch(uint32_t length) {
+  // Every item written during one buffer is one of its records or one held in the
+  // ring before it, and each is written at most once.
+  const size_t needed = (static_cast<size_t>(length) / 3 + PRETRIGGER_ITEMS) * ITEM_SIZE;
+  if (needed > m_batchCapacity) {
+    m_batch = std::make_unique_for_overwrite<uint8_t[]>(needed);
+    m_batchCapacity = needed;
+  }
+  m_batchUsed = 0;
+}
+
+inline void CVRIMSocket::appendItem(const ItemRecord& item) {
+  std::memcpy(m_batch.get() + m_batchUsed, &item, ITEM_SIZE);
+  m_batchUsed += ITEM_SIZE;
+}
+
+bool CVRIMSocket::decodeLocked(const uint8_t* buffer, uint32_t length) {
+  if (buffer == nullptr || length == 0) return false;
+  if (!m_writer) {
+    advanceTimeOnly(buffer, length);
+    return false;
+  }
+
+  reserveBatch(length);
+  uint32_t time = m_runningTime;
+  uint32_t p = 0;
+  if (!m_triggerOn) {
+    uint8_t* out = m_batch.get();
+    while (length - p >= 3) {
+      const uint8_t flags = buffer[p];
+      const uint32_t n = (flags >> 5) & 3u;
+      if (length - p < 3 + n) break;  // cut off by the end of the buffer
+      const uint32_t t = recordTime(buffer + p + 2, n, length - p >= 6);
+      time = (flags & ITEM_FLAG_DELTA) ? time + t : t;
+      out[0] = flags;
+      out[1] = buffer[p + 1];
+      std::memcpy(out + 2, &time, 4);
+      out += ITEM_SIZE;
+      p += 3 + n;
+    }
+    m_batchUsed = static_cast<size_t>(out - m_batch.get());
+  } else {
+    while (length - p >= 3) {
+      const uint8_t flags = buffer[p];
+      const uint32_t n = (flags >> 5) & 3u;
+      if (length - p < 3 + n) break;
+      const uint32_t t = recordTime(buffer + p + 2, n, length - p >= 6);
+      time = (flags & ITEM_FLAG_DELTA) ? time + t : t;
+      ItemRecord item;
+      item.flags = flags;
+      item.data = buffer[p + 1];
+      item.time = time;
+      if (CheckTrigger(item)) appendItem(item);
+      p += 3 + n;
+    }
+  }
+  m_runningTime = time;
+
+  if (m_batchUsed == 0) return false;
+  if (m_writer->writeAt(m_writerLength, m_batch.get(), m_batchUsed) != static_cast<int64_t>(m_batchUsed)) {
+    // Drop a partly written batch so that the items after it stay on 6-byte
+    // boundaries (disk full, quota).
+    m_writer->setLength(m_writerLength);
+    return false;
+  }
+  m_writerLength += m_batchUsed;
+  return true;
+}
+
+// ---- Trigger --------------------------------------------------------------------
+
+bool CVRIMSocket::LoadTriggerSetup() {
+  platform::ProfileStore& profile = platform::Profile();
+  uint8_t startPattern[256] = {};
+  uint8_t stopPattern[256] = {};
+  const bool enabled = profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("TriggerState"), 0) != 0;
+  const uint32_t startLength = loadPattern(
+      QStringLiteral("StartPattern"), profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("StartTrigger"), 0),
+      startPattern);
+  const uint32_t leading = profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("LeadingBytes"), 0);
+  const uint32_t stopLength = loadPattern(
+      QStringLiteral("StopPattern"), profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("StopTrigger"), 0),
+      stopPattern);
+  const uint32_t trailing = profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("TrailingBytes"), 0);
+
+  std::lock_guard lock(m_sinkMutex);
+  std::fill(std::begin(m_preTrigger), std::end(m_preTrigger), ItemRecord{});
+  std::memcpy(m_startPattern, startPattern, sizeof m_startPattern);
+  std::memcpy(m_stopPattern, stopPattern, sizeof m_stopPattern);
+  m_startLength = startLength;
+  m_stopLength = stopLength;
+  m_triggerOn = enabled && startLength > 0;
+  m_triggerState = TRIGGER_ARMED;
+  m_matchIndex = 0;
+  m_ringPosition = 0;
+  m_counter = 0;
+  m_leading = leading;
+  m_trailing = trailing;
+  return true;
+}
+
+void CVRIMSocket::PushPreTrigger(const ItemRecord& item) {
+  m_preTrigger[m_ringPosition] = item;
+  m_ringPosition = (m_ringPosition + 1) % PRETRIGGER_ITEMS;
+  // Only "how many, up to a full ring" matters, so the counter stops at the ring size
+  // instead of wrapping after 2^32 items.
+  if (m_counter < PRETRIGGER_ITEMS) ++m_counter;
+}
+
+void CVRIMSocket::FlushPreTrigger(uint32_t count) {
+  // The count items before the last one pushed, oldest first.
+  uint32_t slot = (m_ringPosition + 2 * PRETRIGGER_ITEMS - 1 - count) % PRETRIGGER_ITEMS;
+  for (uint32_t i = 0; i < count; ++i) {
+    appendItem(m_preTrigger[slot]);
+    slot = (slot + 1) % PRETRIGGER_ITEMS;
+  }
+}
+
+bool CVRIMSocket::CheckTrigger(const ItemRecord& item) {
+  if (!m_triggerOn) return true;
+  switch (m_triggerState) {
+    case TRIGGER_ARMED: {
+      // A byte that breaks a partial match is not tried as the pattern's first byte.
+      m_matchIndex = item.data == m_startPattern[m_matchIndex] ? m_matchIndex + 1 : 0;
+      PushPreTrigger(item);
+      if (m_matchIndex != m_startLength) return false;
+      const uint64_t wanted = static_cast<uint64_t>(m_leading) + m_startLength;
+      const uint32_t k = static_cast<uint32_t>(std::min<uint64_t>({wanted, m_counter, PRETRIGGER_ITEMS}));
+      FlushPreTrigger(k - 1);  // the completing item is written by the caller
+      if (m_stopLength > 0)
+        m_triggerState = TRIGGER_RUNNING;
+      else if (m_trailing > 0)
+        m_triggerState = TRIGGER_TRAILING;
+      else
+        m_triggerState = TRIGGER_ARMED;
+      m_ringPosition = 0;
+      m_matchIndex = 0;
+      m_counter = 0;
+      return true;
+    }
+    case TRIGGER_RUNNING:
+      m_matchIndex = item.data == m_stopPattern[m_matchIndex] ? m_matchIndex + 1 : 0;
+      if (m_matchIndex == m_stopLength) {
+        m_triggerState = m_trailing > 0 ? TRIGGER_TRAILING : TRIGGER_ARMED;
+        m_matchIndex = 0;
+      }
+      return true;
+    case TRIGGER_TRAILING:
+    default:
+      if (++m_counter >= m_trailing) {
+        m_counter = 0;
+        m_matchIndex = 0;
+        m_triggerState = TRIGGER_ARMED;
+      }
+      return true;
+  }
+}
+
+// ---- Acquisition file -----------------------------------------------------------
+
+CVRIMSocket::NewFile CVRIMSocket::prepareNewFile() {
+  platform::ProfileStore& profile = platform::Profile();
+  QString folder = profile.GetProfileString(FILE_SECTION, QStringLiteral("FilePath"), QString());
+  // A folder typed without its closing "/" would otherwise be split as a file name:
+  // the recording would land in the parent folder under a wrong name.
+  if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+  CFileUtilities utilities;
+  utilities.SplitPath(folder);
+  utilities.SetFileName(profile.GetProfileString(FILE_SECTION, QStringLiteral("FileName"),
+                                                 QStringLiteral("ANALIZER.ANL")));
+  if (profile.GetProfileInt(FILE_SECTION, QStringLiteral("FileMultiple"), 1) != 0 && utilities.FileExists() &&
+      !utilities.IsFileEmpty())
+    utilities.GetUniqueFileName();
+
+  NewFile made;
+  made.path = utilities.GetFullPath();
+  made.file.reset(new (std::nothrow) platform::File);
+  if (!made.file) {
+    made.error = QStringLiteral("Memory allocation failed, Error: %1").arg(errno);
+    return made;
+  }
+  return made;
+}
+
+bool CVRIMSocket::replaceWriter(bool restart) {
+  NewFile made = prepareNewFile();
+  std::unique_ptr<platform::File> old;
+  bool opened = false;
+  {
+    // The create truncates the configured file when it is reused, which may be the
+    // file being written, so the old writer is taken out first.
+    std::lock_guard lock(m_sinkMutex);
+    old = std::move(m_writer);
+    if (made.file) {
+      platform::FileError err;
+      if (made.file->open(made.path, platform::File::Mode::CreateWriteShared, &err)) {
+        uint8_t header[ACQUISITION_HEADER_SIZE] = {};
+        const uint32_t size = ACQUISITION_HEADER_SIZE;
+        std::memcpy(header + 8, &size, 4);
+        std::memcpy(header + 12, HEADER_MAGIC, 4);
+        const double date = OleDate::now();
+        std::memcpy(header + 16, &date, 8);
+        made.file->writeAt(0, header, sizeof header);
+        m_writer = std::move(made.file);
+        m_writerPath = made.path;
+        m_writerLength = ACQUISITION_HEADER_SIZE;
+        opened = true;
+      } else {
+        made.error = QStringLiteral("Create file %1 failed, Error: %2").arg(made.path).arg(err.osError);
+        made.file.reset();
+      }
+    }
+  }
+
+  if (old) {
+    old->flush();
+    old->close();
+  }
+  if (restart || old) {
+    if (m_shownFile) platform::RecentFiles().Add(m_shownFile->GetPath());
+  }
+  if (!opened) {
+    platform::ShowMessageBox(made.error, platform::MB_OK | platform::MB_ICONERROR);
+    return false;
+  }
+
+  if (m_shownFile) m_shownFile->Open(made.path);  // shows its own message; writing goes on
+  if (platform::MainFrameWindow() != platform::NULL_WINDOW)
+    platform::PostMessage(platform::MainFrameWindow(), WM_STATUS_TEXT, STATUSTEXT_FILENAME,
+                          platform::makePayload(QFileInfo(made.path).fileName()));
+  return true;
+}
+
+bool CVRIMSocket::OpenAcquisitionFile() { return replaceWriter(false); }
+
+bool CVRIMSocket::RestartAcquisitionFile() { return replaceWriter(true); }
+
+bool CVRIMSocket::CloseAcquisitionFile() {
+  std::unique_ptr<platform::File> old;
+  {
+    std::lock_guard lock(m_sinkMutex);
+    old = std::move(m_writer);
+    m_writerPath.clear();
+    m_writerLength = 0;
+  }
+  if (old) {
+    old->flush();
+    old->close();
+  }
+  if (m_shownFile) platform::RecentFiles().Add(m_shownFile->GetPath());
+  return true;
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "common/ItemRecord.h"
+
+class CActiveFile;
+class DataWrittenNotifier;
+namespace platform {
+class File;
+}
+
+// Items kept from before the start pattern while the trigger waits.
+inline constexpr uint32_t PRETRIGGER_ITEMS = 150;
+
+// Trigger states.
+inline constexpr uint32_t TRIGGER_ARMED = 0;     // waiting for the start pattern
+inline constexpr uint32_t TRIGGER_RUNNING = 1;   // writing, watching for the stop pattern
+inline constexpr uint32_t TRIGGER_TRAILING = 2;  // writing the trailing items
+
+// Acquisition file header: 8 zero bytes, u32 block size, "VRIM", OLE date.
+inline constexpr uint32_t ACQUISITION_HEADER_SIZE = 24;
+inline constexpr char HEADER_MAGIC[4] = {'V', 'R', 'I', 'M'};
+
+// The data sink of a recording: it turns buffers of device records into items, runs
+// them through the start/stop trigger and appends them to the acquisition file being
+// written. The LAN link also receives its datagrams through this object.
+//
+// Threads: one thread decodes (the UI thread on the LAN, the serial receive thread
+// on the serial link) while the UI thread starts, stops and restarts recordings. The
+// sink lock covers one whole buffer and every change of the file being written, so a
+// buffer's items all land in one file, never in a closed one, and a file change waits
+// at most for the buffer in progress. Nothing slow (message boxes, flush to disk,
+// profile access) runs under the lock.
+class CVRIMSocket {
+public:
+  // shownFile: the application's shown file, opened on each new recording and put
+  // on the recent-file list at its end (may be null in tests). notifier: told after
+  // each buffer that wrote items (null: the posting default).
+  explicit CVRIMSocket(CActiveFile* shownFile = nullptr, DataWrittenNotifier* notifier = nullptr);
+  virtual ~CVRIMSocket();
+  CVRIMSocket(const CVRIMSocket&) = delete;
+  CVRIMSocket& operator=(const CVRIMSocket&) = delete;
+
+  // Decodes every whole record of the buffer in order; TRUE when at least one item
+  // was appended to the file being written. A record cut off by the end of the buffer
+  // is dropped. Without a file the records only move the running time.
+  bool DecodeDeviceRecords(const uint8_t* buffer, uint32_t length);
+  // The receive paths' entry: decodes (with onlyWhileWriting, only when a file is
+  // being written, as the LAN link does) and, when items were written, tells the
+  // notifier the new file length.
+  bool ReceiveDeviceRecords(const uint8_t* buffer, uint32_t length, bool onlyWhileWriting);
+
+  // Reads the "TriggerSetup" settings and resets the whole trigger; always TRUE.
+  bool LoadTriggerSetup();
+
+  // Names, creates and opens a new acquisition file with its 24-byte header, opens it
+  // in the shown file and posts its name to the main frame. A file still being
+  // written is first closed as CloseAcquisitionFile does.
+  bool OpenAcquisitionFile();
+  // Flushes and closes the file being written, then puts the shown file on the
+  // recent-file list (also when no file was being written); always TRUE.
+  bool CloseAcquisitionFile();
+  // Close and open as one step: the decoding thread sees the old file or the new one,
+  // never a gap, so no buffer falls between the two files.
+  bool RestartAcquisitionFile();
+
+  bool IsWriting() const;
+  // Length of the file being written (0 when none).
+  uint64_t GetFileLength() const;
+  // Path of the file being written (empty when none).
+  QString GetWritingPath() const;
+  uint32_t GetRunningTime() const;
+
+  void SetShownFile(CActiveFile* shownFile) { m_shownFile = shownFile; }
+  void SetNotifier(DataWrittenNotifier* notifier);
+
+private:
+  struct NewFile;
+
+  bool decodeLocked(const uint8_t* buffer, uint32_t length);
+  void advanceTimeOnly(const uint8_t* buffer, uint32_t length);
+  void reserveBatch(uint32_t length);
+  bool CheckTrigger(const ItemRecord& item);
+  void PushPreTrigger(const ItemRecord& item);
+  void FlushPreTrigger(uint32_t count);
+  void appendItem(const ItemRecord& item);
+
+  bool replaceWriter(bool restart);
+  NewFile prepareNewFile();
+
+  // Everything below is guarded by m_sinkMutex.
+  mutable std::mutex m_sinkMutex;
+
+  // Trigger.
+  ItemRecord m_preTrigger[PRETRIGGER_ITEMS] = {};
+  uint8_t m_startPattern[256] = {};
+  uint8_t m_stopPattern[256] = {};
+  bool m_triggerOn = false;
+  uint32_t m_triggerState = TRIGGER_ARMED;
+  uint32_t m_startLength = 0;
+  uint32_t m_stopLength = 0;
+  uint32_t m_matchIndex = 0;
+  uint32_t m_ringPosition = 0;  // item slot where the next item goes
+  uint32_t m_counter = 0;
+  uint32_t m_leading = 0;
+  uint32_t m_trailing = 0;
+
+  uint32_t m_runningTime = 0;
+
+  // The file being written and its length (the offset of the next append).
+  std::unique_ptr<platform::File> m_writer;
+  QString m_writerPath;
+  uint64_t m_writerLength = 0;
+
+  // Items of one buffer, written with one call; grows only for a longer buffer.
+  std::unique_ptr<uint8_t[]> m_batch;
+  size_t m_batchCapacity = 0;
+  size_t m_batchUsed = 0;
+
+  // Set by the UI before use; read by the decoding thread.
+  CActiveFile* m_shownFile = nullptr;
+  DataWrittenNotifier* m_notifier = nullptr;
+};

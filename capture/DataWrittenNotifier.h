@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+// What a receive path does after a buffer of device records wrote items: the
+// default tells the main frame's active view (WM_DATA_WRITTEN, then WM_VIEW_STATUS
+// with the file length in 6-byte units). Called on the decoding thread, outside the
+// sink's lock.
+class DataWrittenNotifier {
+public:
+  virtual ~DataWrittenNotifier() = default;
+  virtual void DataWritten(uint64_t fileLength) = 0;
+
+  // The posting notifier that the application uses; posts nothing while the main
+  // window does not exist.
+  static DataWrittenNotifier& Default();
+};

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QString>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "capture/DataWrittenNotifier.h"
+#include "common/ItemRecord.h"
+#include "platform/ProfileStore.h"
+#include "support/TestSupport.h"
+
+namespace sinktest {
+
+// Observes the receive path's notification instead of posting it.
+class RecordingNotifier final : public DataWrittenNotifier {
+public:
+  void DataWritten(uint64_t fileLength) override {
+    std::lock_guard lock(m_mutex);
+    m_lengths.push_back(fileLength);
+  }
+  std::vector<uint64_t> lengths() const {
+    std::lock_guard lock(m_mutex);
+    return m_lengths;
+  }
+
+private:
+  mutable std::mutex m_mutex;
+  std::vector<uint64_t> m_lengths;
+};
+
+// Points the recording at <temp>/data/ with the given file name and numbering.
+inline QString configureRecording(const testsupport::TempProfile& profile, const QString& name = "ANALIZER.ANL",
+                                  int multiple = 1) {
+  const QString folder = profile.dir() + "/data/";
+  QDir().mkpath(folder);
+  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", folder);
+  platform::Profile().WriteProfileString("PropertyPage3", "FileName", name);
+  platform::Profile().WriteProfileInt("PropertyPage3", "FileMultiple", multiple);
+  return folder;
+}
+
+inline std::vector<ItemRecord> itemsIn(const QByteArray& file, int headerSize = 24) {
+  std::vector<ItemRecord> items;
+  for (qsizetype at = headerSize; at + 6 <= file.size(); at += 6)
+    items.push_back(itemFromBytes(reinterpret_cast<const uint8_t*>(file.constData() + at)));
+  return items;
+}
+
+inline std::vector<ItemRecord> itemsInFile(const QString& path) { return itemsIn(testsupport::readWholeFile(path)); }
+
+inline QByteArray dataBytes(const std::vector<ItemRecord>& items) {
+  QByteArray out;
+  for (const ItemRecord& r : items) out.append(static_cast<char>(r.data));
+  return out;
+}
+
+// One 3-byte record with an absolute one-byte time per data byte.
+inline QByteArray recordsFor(const QByteArray& dataBytes) {
+  QByteArray out;
+  uint8_t t = 0;
+  for (char d : dataBytes) {
+    out.append('\0');
+    out.append(d);
+    out.append(static_cast<char>(++t));
+  }
+  return out;
+}
+
+
+}  // namespace sinktest
