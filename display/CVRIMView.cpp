@@ -1,0 +1,660 @@
+#include "display/CVRIMView.h"
+
+#include <QKeyEvent>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWheelEvent>
+#include <algorithm>
+#include <vector>
+
+#include "capture/CActiveFile.h"
+#include "common/ItemRecord.h"
+#include "common/StatusCodes.h"
+#include "common/SystemTypes.h"
+#include "common/WindowMessages.h"
+#include "display/CItem.h"
+#include "display/CellCodes.h"
+#include "display/CellGeometry.h"
+#include "display/ViewNavigation.h"
+#include "platform/AppWindows.h"
+#include "platform/ProfileStore.h"
+
+using namespace viewnav;
+
+namespace {
+
+// Private messages of the view to itself.
+constexpr uint32_t WM_VIEW_DEFERRED = WM_USER + 0x180;  // wParam: the deferred job
+constexpr uint32_t WM_VIEW_COMMAND = WM_USER + 0x181;   // wParam: a command id posted to the view
+
+constexpr uint32_t STARTUP_TIMER = 1;
+constexpr uint32_t MAX_ITEM_COUNT = ITEM_NONE - 1;
+
+uint32_t toItemCount(uint64_t count) { return static_cast<uint32_t>(std::min<uint64_t>(count, MAX_ITEM_COUNT)); }
+
+uint32_t keyToVk(int key) {
+  switch (key) {
+    case Qt::Key_Shift: return VK_SHIFT;
+    case Qt::Key_PageUp: return VK_PRIOR;
+    case Qt::Key_PageDown: return VK_NEXT;
+    case Qt::Key_End: return VK_END;
+    case Qt::Key_Home: return VK_HOME;
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
+    : QWidget(parent),
+      m_file(file),
+      m_thumbTarget(ITEM_NONE),
+      m_displayAttribute(platform::Profile().GetProfileInt(QStringLiteral("General"),
+                                                           QStringLiteral("DisplayAttribute"), 2)),
+      m_cursor(ITEM_NONE),
+      m_reference(ITEM_NONE),
+      m_searchFirst(ITEM_NONE),
+      m_rangeFirst(ITEM_NONE),
+      m_rangeLast(ITEM_NONE) {
+  setFocusPolicy(Qt::StrongFocus);
+
+  // The view's own background shows wherever no cell covers it.
+  m_client = new QWidget(this);
+  QPalette pal = m_client->palette();
+  pal.setColor(QPalette::Window, Qt::white);
+  m_client->setPalette(pal);
+  m_client->setAutoFillBackground(true);
+
+  // The bar stands for the position in the file; the view moves its content itself.
+  m_scrollBar = new QScrollBar(Qt::Vertical, this);
+  m_scrollBar->setRange(0, static_cast<int>(SCROLL_RANGE));
+  m_scrollBar->setFocusPolicy(Qt::NoFocus);
+  m_scrollBar->installEventFilter(this);
+  connect(m_scrollBar, &QAbstractSlider::actionTriggered, this, [this](int action) {
+    if (m_settingScrollBar) return;
+    switch (action) {
+      case QAbstractSlider::SliderSingleStepSub: OnVScroll(SB_LINEUP, 0); break;
+      case QAbstractSlider::SliderSingleStepAdd: OnVScroll(SB_LINEDOWN, 0); break;
+      case QAbstractSlider::SliderPageStepSub: OnVScroll(SB_PAGEUP, 0); break;
+      case QAbstractSlider::SliderPageStepAdd: OnVScroll(SB_PAGEDOWN, 0); break;
+      case QAbstractSlider::SliderToMinimum: OnVScroll(SB_TOP, 0); break;
+      case QAbstractSlider::SliderToMaximum: OnVScroll(SB_BOTTOM, 0); break;
+      case QAbstractSlider::SliderMove:
+        OnVScroll(SB_THUMBTRACK, static_cast<uint32_t>(m_scrollBar->sliderPosition()));
+        return;  // the thumb follows the drag
+      default: return;
+    }
+    // Lines and pages move the content; the thumb is placed by the redisplay only.
+    m_settingScrollBar = true;
+    m_scrollBar->setSliderPosition(static_cast<int>(m_thumbPosition));
+    m_settingScrollBar = false;
+  });
+  connect(m_scrollBar, &QAbstractSlider::sliderReleased, this, [this] {
+    OnVScroll(SB_ENDSCROLL, static_cast<uint32_t>(m_scrollBar->sliderPosition()));
+    m_settingScrollBar = true;
+    m_scrollBar->setValue(static_cast<int>(m_thumbPosition));
+    m_settingScrollBar = false;
+  });
+
+  m_startupTimer = new QTimer(this);
+  m_startupTimer->setSingleShot(true);
+  m_startupTimer->setInterval(STARTUP_TIMER_MS);
+  connect(m_startupTimer, &QTimer::timeout, this, [this] { OnTimer(STARTUP_TIMER); });
+
+  m_window.on(WM_DATA_WRITTEN, [this](platform::Message&) { OnNewData(); return 0; });
+  m_window.on(WM_VIEW_STATUS, [this](platform::Message& m) {
+    OnStatus(static_cast<uint32_t>(m.wParam), static_cast<uint32_t>(m.lParam));
+    return 0;
+  });
+  m_window.on(WM_FILE_LOADED, [this](platform::Message&) { OnFileLoaded(); return 0; });
+  m_window.on(WM_SWAP_RXTX, [this](platform::Message& m) { OnSwapDirection(m.lParam != 0); return 0; });
+  m_window.on(WM_SETTINGS_CHANGED, [this](platform::Message&) { OnDeviceSettingsChanged(); return 0; });
+  m_window.on(WM_CELL_MARK, [this](platform::Message& m) {
+    OnCellNotice(static_cast<uint32_t>(m.wParam), static_cast<uint32_t>(m.lParam));
+    return 0;
+  });
+  m_window.on(WM_SEARCH_MATCH, [this](platform::Message& m) {
+    OnSearchMatch(static_cast<uint32_t>(m.wParam), static_cast<uint32_t>(m.lParam));
+    return 0;
+  });
+  m_window.on(WM_VIEW_DEFERRED, [this](platform::Message& m) {
+    runDeferred(static_cast<uint32_t>(m.wParam));
+    return 0;
+  });
+  m_window.on(WM_VIEW_COMMAND, [this](platform::Message& m) {
+    const auto id = static_cast<uint32_t>(m.wParam);
+    if (id == ID_RESTART_RECORDING) m_restartPosted = false;
+    if (m_commandSink) m_commandSink(id, CommandRoute::Posted);
+    return 0;
+  });
+}
+
+CVRIMView::~CVRIMView() {
+  OnDestroy();
+  if (m_decoder) {
+    m_decoder->StopAndWait();
+    m_decoder.reset();
+  }
+  if (platform::ActiveViewWindow() == handle()) platform::SetActiveViewWindow(platform::NULL_WINDOW);
+}
+
+void CVRIMView::Activate() { platform::SetActiveViewWindow(handle()); }
+
+int CVRIMView::ClientWidth() const { return m_client->width(); }
+int CVRIMView::ClientHeight() const { return m_client->height(); }
+int CVRIMView::WidthForClient(int clientWidth) const { return clientWidth + m_scrollBar->sizeHint().width(); }
+
+CItem* CVRIMView::cell(uint32_t index) const { return index < m_cells.size() ? m_cells[index] : nullptr; }
+
+platform::WindowHandle CVRIMView::GetCell(uint32_t index) const {
+  std::lock_guard lock(m_cellHandlesMutex);
+  return index < m_cellHandles.size() ? m_cellHandles[index] : platform::NULL_WINDOW;
+}
+
+ViewCommandState CVRIMView::CommandState(bool connected) const {
+  ViewCommandState s;
+  s.recording = m_recording;
+  s.connected = connected;
+  s.fileOpen = m_file.IsOpen();
+  s.rangeSet = m_rangeFirst != ITEM_NONE && m_rangeLast != ITEM_NONE;
+  return s;
+}
+
+// ---------------------------------------------------------------- posting
+
+void CVRIMView::postToSelf(uint32_t id, uintptr_t wParam, intptr_t lParam) {
+  platform::PostMessage(handle(), id, wParam, lParam);
+}
+
+void CVRIMView::postToCell(uint32_t cell, uint32_t id, uintptr_t wParam, intptr_t lParam) {
+  if (cell < m_cells.size()) platform::PostMessage(m_cells[cell]->handle(), id, wParam, lParam);
+}
+
+void CVRIMView::postToAllCells(uint32_t id, uintptr_t wParam, intptr_t lParam) {
+  for (CItem* c : m_cells) platform::PostMessage(c->handle(), id, wParam, lParam);
+}
+
+void CVRIMView::markItem(uint32_t item, uint32_t code) {
+  if (item == ITEM_NONE) return;
+  const int64_t cell = static_cast<int64_t>(item) - m_firstItem;
+  if (cell >= 0 && cell < static_cast<int64_t>(m_cellCount))
+    postToCell(static_cast<uint32_t>(cell), WM_CELL_MARK, code);
+}
+
+// Notifications and status messages arrive far more often than a screen can
+// change; each kind of work runs once for all the messages queued before it.
+void CVRIMView::schedule(DeferredJob job) {
+  if (m_pendingJobs & job) return;
+  m_pendingJobs |= job;
+  postToSelf(WM_VIEW_DEFERRED, job);
+}
+
+void CVRIMView::runDeferred(uint32_t jobs) {
+  m_pendingJobs &= ~jobs;
+  if (jobs & JOB_NEW_DATA) refreshNewData();
+  if (jobs & JOB_TITLE) applyTitle();
+}
+
+void CVRIMView::refreshDecoder() {
+  if (m_decoder) m_decoder->Refresh();
+}
+
+// ---------------------------------------------------------------- cells
+
+void CVRIMView::ClearCells() { clearCellsFrom(0); }
+
+void CVRIMView::clearCellsFrom(uint32_t from) {
+  for (size_t i = from; i < m_cells.size(); ++i)
+    platform::PostMessage(m_cells[i]->handle(), WM_CELL_DATA, CELLDATA_CLEAR, 0);
+  m_client->update();
+}
+
+uint32_t CVRIMView::fillCells(uint32_t firstCell, uint64_t firstItem, uint32_t count) {
+  count = std::min<uint32_t>(count, firstCell < m_cells.size() ? static_cast<uint32_t>(m_cells.size()) - firstCell : 0);
+  if (count == 0) return 0;
+  std::vector<uint8_t> buffer(static_cast<size_t>(count) * ITEM_SIZE);
+  const int64_t got = m_file.ReadAt(m_dataOffset + firstItem * ITEM_SIZE, buffer.data(), buffer.size());
+  if (got <= 0) return 0;
+  // A short read (the file shrank, a partial last item) fills only whole items.
+  const auto whole = static_cast<uint32_t>(got / ITEM_SIZE);
+  for (uint32_t i = 0; i < whole; ++i)
+    platform::PostMessage(m_cells[firstCell + i]->handle(), WM_CELL_DATA, CELLDATA_ITEM,
+                          platform::makePayload(itemFromBytes(buffer.data() + i * ITEM_SIZE)));
+  return whole;
+}
+
+void CVRIMView::SendProtocolToCells() {
+  const uint32_t protocol =
+      platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("Protocol"), 0);
+  postToAllCells(WM_CELL_DATA, CELLDATA_PROTOCOL, protocol);
+}
+
+void CVRIMView::LayoutCells(uint32_t width, uint32_t height, bool force) {
+  const uint32_t needed = cellgeometry::neededCellCount(m_displayAttribute, static_cast<int>(width),
+                                                        static_cast<int>(height));
+  if (needed == m_cellCount && !force) return;
+
+  uint32_t init = platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("Protocol"), 0);
+  if (platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("SwitchRxTx"), 0))
+    init |= CELLINIT_SWAP;
+
+  while (m_cells.size() < needed) {
+    const auto index = static_cast<uint32_t>(m_cells.size());
+    auto* c = new CItem(m_client, handle(), this, CELL_CONTROL_ID_BASE + index);
+    c->show();
+    m_cells.push_back(c);
+    {
+      std::lock_guard lock(m_cellHandlesMutex);
+      m_cellHandles.push_back(c->handle());
+    }
+    m_cellCount = static_cast<uint32_t>(m_cells.size());
+    platform::PostMessage(c->handle(), WM_CELL_INIT, init, index);
+  }
+  while (m_cells.size() > needed) {
+    {
+      std::lock_guard lock(m_cellHandlesMutex);
+      m_cellHandles.pop_back();
+    }
+    m_cellCount = static_cast<uint32_t>(m_cells.size() - 1);
+    delete m_cells.back();
+    m_cells.pop_back();
+  }
+  // New cells must know their index before anything else reaches them.
+  platform::PumpMessages();
+  if (force) {
+    postToAllCells(WM_CELL_DATA, CELLDATA_MODE, m_displayAttribute & CELL_MODE_MASK);
+    platform::PumpMessages();
+  }
+  postToAllCells(WM_CELL_LAYOUT, 0);
+}
+
+void CVRIMView::SetDisplayMode(uint32_t mode) {
+  m_displayAttribute = (m_displayAttribute & ~CELL_MODE_MASK) | mode;
+  LayoutCells(static_cast<uint32_t>(ClientWidth()), static_cast<uint32_t>(ClientHeight()), true);
+  Redisplay();
+  refreshDecoder();
+  m_client->update();
+}
+
+void CVRIMView::setScrollPosition() {
+  if (m_itemCount == 0) return;
+  m_thumbPosition = thumbPosition(m_firstItem, m_itemCount);
+  m_settingScrollBar = true;
+  m_scrollBar->setValue(static_cast<int>(m_thumbPosition));
+  m_settingScrollBar = false;
+}
+
+void CVRIMView::Redisplay() {
+  if (!m_file.IsOpen()) return;
+  const uint32_t first = m_firstItem;
+  const uint32_t count = m_itemCount;
+  const uint32_t n = first < count ? std::min<uint32_t>(m_cellCount, count - first) : 0;
+  // Cells that get an item need no clear before it: the item replaces all it shows.
+  const uint32_t filled = fillCells(0, first, n);
+  clearCellsFrom(filled);
+  setScrollPosition();
+  RefreshMarkers();
+  postToSelf(WM_VIEW_STATUS, STATUS_HALTED, 0);
+  refreshDecoder();
+}
+
+void CVRIMView::OnFileLoaded() {
+  // (The byte detail dialog, once it exists, is ended here.)
+  ClearMarkers();
+  m_firstItem = 0;
+  if (!m_file.IsOpen()) {
+    // A failed open leaves no file to read: show nothing.
+    m_dataOffset = 0;
+    m_itemCount = 0;
+    ClearCells();
+  } else {
+    uint32_t headerSize = 0;
+    m_file.ReadCommentSize(headerSize);
+    m_dataOffset = headerSize;
+    m_itemCount = toItemCount(CActiveFile::ItemCount(m_file.GetLength(), m_dataOffset));
+    const uint32_t filled = fillCells(0, 0, std::min<uint32_t>(m_itemCount, m_cellCount));
+    clearCellsFrom(filled);
+  }
+  postToSelf(WM_VIEW_STATUS, STATUS_LOADED, 0);
+  refreshDecoder();
+}
+
+void CVRIMView::OnNewData() {
+  if (!m_realtime) return;
+  schedule(JOB_NEW_DATA);
+}
+
+void CVRIMView::refreshNewData() {
+  if (!m_realtime || !m_file.IsOpen()) return;
+  const uint32_t count = toItemCount(CActiveFile::ItemCount(m_file.GetLength(), m_dataOffset));
+  m_itemCount = count;
+  const uint32_t cells = m_cellCount;
+  uint32_t first = m_firstItem;
+  const bool full = cells > 0 && count >= cells && count >= first && count - first >= cells;
+  if (full) {
+    m_filledCells = 0;
+    first = realtimeAdvance(cellgeometry::isListMode(m_displayAttribute), first, count, cells, rowLength());
+    m_firstItem = first;
+  }
+  const uint32_t n = first < count ? std::min<uint32_t>(count - first, cells) : 0;
+  if (full) clearCellsFrom(n);
+  if (m_filledCells < n)
+    m_filledCells += fillCells(m_filledCells, static_cast<uint64_t>(first) + m_filledCells, n - m_filledCells);
+  RefreshMarkers();
+  postToSelf(WM_VIEW_STATUS, STATUS_RUNNING, 0);
+  refreshDecoder();
+}
+
+// ---------------------------------------------------------------- life cycle
+
+void CVRIMView::OnInitialUpdate() {
+  if (m_displayAttribute & DISPLAY_LIST) SetDisplayMode(m_displayAttribute);
+  postToSelf(WM_VIEW_STATUS, STATUS_READY, 0);
+  if (platform::Profile().GetProfileInt(QStringLiteral("PropertyPage2"), QStringLiteral("StartupAquire"), 0))
+    m_startupTimer->start();
+  Activate();
+  if (m_decoderFactory) {
+    m_decoder = m_decoderFactory(*this);
+    if (m_decoder) m_decoder->Start();
+  }
+}
+
+void CVRIMView::OnTimer(uint32_t timerId) {
+  if (timerId != STARTUP_TIMER) return;
+  m_startupTimer->stop();
+  if (m_commandSink) m_commandSink(ID_START_RECORDING, CommandRoute::Direct);
+}
+
+void CVRIMView::OnDestroy() {
+  if (m_destroyed) return;
+  m_destroyed = true;
+  m_startupTimer->stop();
+  if (m_recording && m_commandSink) m_commandSink(ID_STOP_RECORDING, CommandRoute::Direct);
+  platform::Profile().WriteProfileInt(QStringLiteral("General"), QStringLiteral("DisplayAttribute"),
+                                      static_cast<int32_t>(m_displayAttribute.load()));
+  {
+    std::lock_guard lock(m_cellHandlesMutex);
+    m_cellHandles.clear();
+  }
+  m_cellCount = 0;
+  for (CItem* c : m_cells) delete c;
+  m_cells.clear();
+}
+
+void CVRIMView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const int bar = m_scrollBar->sizeHint().width();
+  const int cx = std::max(0, width() - bar);
+  const int cy = height();
+  m_scrollBar->setGeometry(cx, 0, bar, cy);
+  m_client->setGeometry(0, 0, cx, cy);
+  // Tiny client areas keep the cells they have.
+  if (cx >= 21 && cy >= 31 && !m_destroyed) LayoutCells(static_cast<uint32_t>(cx), static_cast<uint32_t>(cy), false);
+}
+
+void CVRIMView::OnSwapDirection(bool swap) {
+  if (swap)
+    postToAllCells(WM_CELL_DATA, CELLDATA_SETBITS, static_cast<intptr_t>(CELL_SWAP));
+  else
+    postToAllCells(WM_CELL_DATA, CELLDATA_MASKBITS, static_cast<intptr_t>(~CELL_SWAP));
+  m_client->update();
+}
+
+void CVRIMView::OnSearchMatch(uint32_t length, uint32_t item) {
+  m_searchFirst = item;
+  m_searchLength = length;
+}
+
+// ---------------------------------------------------------------- commands
+
+void CVRIMView::OnRefresh() {
+  SetDisplayMode(m_displayAttribute);
+  RefreshMarkers();
+}
+
+void CVRIMView::OnDisplayHex() { SetDisplayMode(DISPLAY_HEX); }
+void CVRIMView::OnDisplayAscii() { SetDisplayMode(DISPLAY_ASCII); }
+void CVRIMView::OnDisplayList() { SetDisplayMode(DISPLAY_LIST); }
+
+void CVRIMView::OnRealtimeDisplay() {
+  m_realtime = !m_realtime;
+  platform::Profile().WriteProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("Realtime"), m_realtime ? 1 : 0);
+}
+
+// ---------------------------------------------------------------- navigation
+
+uint32_t CVRIMView::rowLength() const { return cellgeometry::rowLength(m_displayAttribute, ClientWidth()); }
+uint32_t CVRIMView::scrollLimit() const { return viewnav::scrollLimit(m_itemCount, m_cellCount); }
+
+void CVRIMView::moveFirstItem(uint32_t first) {
+  if (first == m_firstItem) return;
+  m_firstItem = first;
+  Redisplay();
+}
+
+void CVRIMView::showDetailFor(uint32_t cell) {
+  // (The byte detail dialog, once it exists, takes the reference here.)
+  postToSelf(WM_SHOW_DETAIL, 0, static_cast<intptr_t>(cell));
+}
+
+void CVRIMView::OnKeyDown(uint32_t vk) {
+  if (!m_file.IsOpen() || m_recording) return;
+  switch (vk) {
+    case VK_SHIFT: m_shift = true; return;
+    case VK_LEFT:
+    case VK_RIGHT: {
+      uint32_t& mark = m_shift ? m_reference : m_cursor;
+      const uint32_t off = m_shift ? MARK_REFERENCE_OFF : MARK_CURSOR_OFF;
+      const uint32_t on = m_shift ? MARK_REFERENCE_ON : MARK_CURSOR_ON;
+      const bool canMove = mark != ITEM_NONE && (vk == VK_LEFT ? mark > 0 : mark + 1 < m_itemCount);
+      if (canMove) {
+        markItem(mark, off);
+        mark = vk == VK_LEFT ? mark - 1 : mark + 1;
+        markItem(mark, on);
+      }
+      showDetailFor(m_cursor - m_firstItem);
+      return;
+    }
+    default:
+      if (m_itemCount <= m_cellCount) return;
+      if (auto next = firstItemForKey(vk, m_firstItem, m_cellCount, rowLength(), scrollLimit())) moveFirstItem(*next);
+  }
+}
+
+void CVRIMView::OnKeyUp(uint32_t vk) {
+  if (vk == VK_SHIFT) m_shift = false;
+}
+
+bool CVRIMView::OnMouseWheel(int delta) {
+  if (!m_file.IsOpen()) return true;
+  if (auto next = firstItemForWheel(delta, m_firstItem, rowLength(), scrollLimit())) {
+    m_firstItem = *next;
+    Redisplay();
+  }
+  return true;
+}
+
+void CVRIMView::OnVScroll(uint32_t code, uint32_t position) {
+  if (!m_file.IsOpen() || m_recording) return;
+  auto key = [this](uint32_t vk) {
+    if (auto next = firstItemForKey(vk, m_firstItem, m_cellCount, rowLength(), scrollLimit())) moveFirstItem(*next);
+  };
+  switch (code) {
+    case SB_LINEUP: key(VK_UP); break;
+    case SB_LINEDOWN: key(VK_DOWN); break;
+    case SB_PAGEUP: key(VK_PRIOR); break;
+    case SB_PAGEDOWN: key(VK_NEXT); break;
+    case SB_THUMBTRACK: m_thumbTarget = thumbTarget(position, m_itemCount); break;
+    case SB_ENDSCROLL:
+      if (m_thumbTarget != ITEM_NONE) {
+        m_firstItem = std::min(m_thumbTarget, scrollLimit());
+        m_thumbTarget = ITEM_NONE;
+        Redisplay();
+      }
+      break;
+    default: break;
+  }
+}
+
+void CVRIMView::keyPressEvent(QKeyEvent* event) {
+  QWidget::keyPressEvent(event);
+  if (const uint32_t vk = keyToVk(event->key())) {
+    OnKeyDown(vk);
+    event->accept();
+  }
+}
+
+void CVRIMView::keyReleaseEvent(QKeyEvent* event) {
+  QWidget::keyReleaseEvent(event);
+  if (const uint32_t vk = keyToVk(event->key())) {
+    if (!event->isAutoRepeat()) OnKeyUp(vk);
+    event->accept();
+  }
+}
+
+void CVRIMView::wheelEvent(QWheelEvent* event) {
+  const int dy = event->angleDelta().y();
+  if (dy == 0 && event->angleDelta().x() != 0) return;  // a sideways turn is no line
+  OnMouseWheel(std::clamp(dy, -32768, 32767));
+  event->accept();
+}
+
+bool CVRIMView::eventFilter(QObject* watched, QEvent* event) {
+  // The wheel over the scroll bar moves the content as anywhere in the view.
+  if (watched == m_scrollBar && event->type() == QEvent::Wheel) {
+    wheelEvent(static_cast<QWheelEvent*>(event));
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- marks
+
+void CVRIMView::OnCellNotice(uint32_t code, uint32_t cell) {
+  const uint32_t item = m_firstItem + cell;
+  switch (code) {
+    case NOTICE_CURSOR:
+      if (cell == m_cursor - m_firstItem) return;
+      markItem(m_cursor, MARK_CURSOR_OFF);
+      m_cursor = item;
+      break;
+    case NOTICE_REFERENCE:
+      if (cell == m_reference - m_firstItem) return;
+      markItem(m_reference, MARK_REFERENCE_OFF);
+      m_reference = item;
+      // (The byte detail dialog, once it exists, takes the new reference here.)
+      break;
+    case NOTICE_RANGE_FIRST:
+      unmarkRange();
+      markItem(m_rangeFirst, MARK_RANGE_OFF);
+      m_rangeFirst = item;
+      markRange();
+      break;
+    case NOTICE_RANGE_LAST:
+      unmarkRange();
+      markItem(m_rangeLast, MARK_RANGE_LAST_OFF);
+      m_rangeLast = item;
+      markRange();
+      break;
+    case NOTICE_RANGE_CLEAR:
+      unmarkRange();
+      m_rangeFirst = m_rangeLast = ITEM_NONE;
+      break;
+    default: break;
+  }
+}
+
+void CVRIMView::postRange(uint32_t code) {
+  if (m_rangeFirst == ITEM_NONE || m_rangeLast == ITEM_NONE || m_rangeLast <= m_rangeFirst) return;
+  // Only the part of the range on the screen gets a message.
+  const uint64_t first = m_firstItem;
+  const uint64_t from = std::max<uint64_t>(m_rangeFirst, first);
+  const uint64_t to = std::min<uint64_t>(m_rangeLast, first + m_cellCount - 1);
+  if (m_cellCount == 0) return;
+  for (uint64_t k = from; k <= to; ++k) postToCell(static_cast<uint32_t>(k - first), WM_CELL_MARK, code);
+}
+
+void CVRIMView::unmarkRange() { postRange(MARK_RANGE_OFF); }
+void CVRIMView::markRange() { postRange(MARK_RANGE_ON); }
+
+void CVRIMView::ScrollToItem(uint32_t item, uint32_t length) {
+  postToSelf(WM_SEARCH_MATCH, length, item);
+  const uint32_t count = m_itemCount;
+  const uint32_t cells = m_cellCount;
+  if (count < cells) {
+    ++m_markedFirstItem;  // makes the marker refresh below run
+    platform::PumpMessages();
+    RefreshMarkers();
+    refreshDecoder();
+    return;
+  }
+  m_firstItem = item < count && count - item > cells ? item : count - cells;
+  const uint32_t filled = fillCells(0, m_firstItem, cells);
+  clearCellsFrom(filled);
+  platform::PumpMessages();
+  RefreshMarkers();
+  refreshDecoder();
+}
+
+void CVRIMView::RefreshMarkers() {
+  const uint32_t first = m_firstItem;
+  const uint32_t marked = m_markedFirstItem;
+  if (first == marked) return;
+  const int64_t cells = m_cellCount;
+  auto move = [&](uint32_t item, uint32_t off, uint32_t on) {
+    if (item == ITEM_NONE) return;
+    const int64_t oldCell = static_cast<int64_t>(item) - marked;
+    const int64_t newCell = static_cast<int64_t>(item) - first;
+    if (oldCell >= 0 && oldCell < cells) postToCell(static_cast<uint32_t>(oldCell), WM_CELL_MARK, off);
+    if (newCell >= 0 && newCell < cells) postToCell(static_cast<uint32_t>(newCell), WM_CELL_MARK, on);
+  };
+  move(m_cursor, MARK_CURSOR_OFF, MARK_CURSOR_ON);
+  move(m_reference, MARK_REFERENCE_OFF, MARK_REFERENCE_ON);
+  if (m_searchFirst != ITEM_NONE) {
+    const int64_t oldCell = static_cast<int64_t>(m_searchFirst) - marked;
+    if (oldCell >= 0 && oldCell < cells)
+      for (int64_t c = oldCell; c < oldCell + m_searchLength && c < cells; ++c)
+        postToCell(static_cast<uint32_t>(c), WM_CELL_MARK, MARK_SEARCH_OFF);
+    if (m_searchFirst >= first) {
+      const int64_t newCell = static_cast<int64_t>(m_searchFirst) - first;
+      for (int64_t c = newCell; c < newCell + m_searchLength && c < cells; ++c)
+        postToCell(static_cast<uint32_t>(c), WM_CELL_MARK, MARK_SEARCH_ON);
+    }
+  }
+  m_markedFirstItem = first;
+}
+
+void CVRIMView::ClearMarkers() {
+  markItem(m_cursor, MARK_CURSOR_OFF);
+  markItem(m_reference, MARK_REFERENCE_OFF);
+  markItem(m_rangeFirst, MARK_RANGE_OFF);
+  markItem(m_rangeLast, MARK_RANGE_LAST_OFF);
+  m_cursor = m_reference = m_rangeFirst = m_rangeLast = ITEM_NONE;
+}
+
+void CVRIMView::ClearSearchMarks() { postToAllCells(WM_CELL_MARK, MARK_SEARCH_OFF); }
+
+// ---------------------------------------------------------------- status
+
+void CVRIMView::OnStatus(uint32_t code, uint32_t count) {
+  m_pendingStatusCode = code;
+  schedule(JOB_TITLE);
+  // One restart at a time: status messages queued before it carry counts of the
+  // file that the restart is about to close.
+  if (reachesFileSizeLimit(m_fileMaxSize, count) && !m_restartPosted) {
+    m_restartPosted = true;
+    postToSelf(WM_VIEW_COMMAND, ID_RESTART_RECORDING, 0);
+  }
+}
+
+void CVRIMView::applyTitle() {
+  const QString title = statusTitle(m_pendingStatusCode, m_firstItem, m_itemCount);
+  if (title == m_title) return;
+  m_title = title;
+  emit titleChanged(title);
+}

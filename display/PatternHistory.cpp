@@ -1,0 +1,60 @@
+#include "display/PatternHistory.h"
+
+#include <QComboBox>
+
+#include "capture/PatternText.h"
+#include "platform/ProfileStore.h"
+
+namespace {
+
+const int READ_BACK_ENTRIES = 10;
+
+QString valueKey(const QString& baseKey, int index) {
+  return QStringLiteral("%1_%2").arg(baseKey).arg(index, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+void LoadPatternHistory(QComboBox* list, const QString& section, const QString& baseKey,
+                        const QString& selectionKey) {
+  platform::ProfileStore& profile = platform::Profile();
+  for (int i = 0; i < READ_BACK_ENTRIES; ++i) {
+    const std::optional<QByteArray> value = profile.GetProfileBinary(section, valueKey(baseKey, i));
+    if (!value || value->isEmpty()) continue;
+    // A value longer than a pattern buffer is shown (and later stored) cut to it.
+    const uint32_t count = static_cast<uint32_t>(std::min<qsizetype>(value->size(), PATTERN_MAX_BYTES));
+    QString text;
+    BytesToHexText(reinterpret_cast<const uint8_t*>(value->constData()), count, text);
+    list->addItem(text);
+  }
+  const uint32_t selected = profile.GetProfileInt(section, selectionKey, 0);
+  const int index = selected < static_cast<uint32_t>(READ_BACK_ENTRIES) ? static_cast<int>(selected) : 0;
+  list->setCurrentIndex(index < list->count() ? index : -1);
+  if (list->currentIndex() < 0) list->setEditText(QString());
+}
+
+bool StorePatternHistory(QComboBox* list, const QString& section, const QString& baseKey,
+                         const QString& selectionKey, const std::function<void()>& updateControls) {
+  platform::ProfileStore& profile = platform::Profile();
+  profile.WriteProfileInt(section, selectionKey, list->currentIndex());
+
+  const QString typed = list->currentText();
+  QString pattern = typed;
+  if (!NormalizeHexText(pattern)) return false;
+
+  if (updateControls) updateControls();
+  if (list->findText(pattern, Qt::MatchFixedString) < 0) {
+    list->insertItem(0, pattern);
+    list->setCurrentIndex(0);
+    list->setEditText(typed);
+    profile.WriteProfileInt(section, selectionKey, 0);
+  }
+
+  for (int i = 0; i < list->count(); ++i) {
+    QString entry = list->itemText(i);
+    if (!NormalizeHexText(entry)) continue;
+    const QByteArray bytes = HexTextToBytes(entry);
+    profile.WriteProfileBinary(section, valueKey(baseKey, i), bytes.constData(), static_cast<uint32_t>(bytes.size()));
+  }
+  return true;
+}
