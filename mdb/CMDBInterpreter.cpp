@@ -1,0 +1,333 @@
+#include "mdb/CMDBInterpreter.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPaintDevice>
+#include <QPainter>
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include "capture/CActiveFile.h"
+#include "common/PrintState.h"
+#include "common/SystemTypes.h"
+#include "common/WindowMessages.h"
+#include "display/CellCodes.h"
+#include "mdb/MdbNames.h"
+#include "mdb/MdbViewAccess.h"
+#include "platform/MessageWindow.h"
+
+namespace {
+
+// A new recording's file starts with a 24-byte header; a file without one (or with
+// a shorter legacy lead) is not decoded.
+constexpr uint32_t MIN_OFFSET_OF_ITEM0 = 24;
+constexpr uint32_t IDLE_SLEEP_MS = 1000;
+constexpr uint32_t POLL_SLEEP_MS = 100;
+
+const QString& chkOkay() {
+  static const QString s = QStringLiteral("CHK Okay");
+  return s;
+}
+const QString& chkInvalid() {
+  static const QString s = QStringLiteral("CHK Invalid");
+  return s;
+}
+
+// The commands after which the next VMC byte is a sub-command: the changer's
+// expansion, and setup, vend, reader, revalue and expansion of the cashless readers.
+bool expectsSubCommand(uint8_t addressByte) {
+  if (addressByte == 0x0F) return true;
+  const uint8_t address = addressByte & 0xF8;
+  if (address != 0x10 && address != 0x60) return false;
+  switch (addressByte & 0x07) {
+    case 1:
+    case 3:
+    case 4:
+    case 5:
+    case 7: return true;
+    default: return false;
+  }
+}
+
+// The cells take their text as 8-bit characters; every name is plain ASCII.
+void postText(platform::WindowHandle cell, const QString& text) {
+  platform::PostMessage(cell, WM_CELL_DATA, CELLDATA_TEXT, platform::makePayload(text.toStdString()));
+}
+
+}  // namespace
+
+CMDBInterpreter::CMDBInterpreter(MdbViewAccess& view, const CActiveFile& shownFile)
+    : m_view(view), m_shownFile(shownFile) {}
+
+CMDBInterpreter::~CMDBInterpreter() { Control(MDBCTRL_STOP); }
+
+int CMDBInterpreter::Control(int code) {
+  switch (code) {
+    case MDBCTRL_STOP: {
+      std::thread worker;
+      {
+        std::lock_guard lock(m_controlMutex);
+        m_stop = true;
+        m_running = false;
+        worker = std::move(m_worker);
+      }
+      m_wake.notify_all();
+      if (worker.joinable()) {
+        if (worker.get_id() == std::this_thread::get_id())
+          worker.detach();
+        else
+          worker.join();
+      }
+      return 0;
+    }
+    case MDBCTRL_START: {
+      std::lock_guard lock(m_controlMutex);
+      m_passRequested = true;
+      if (m_worker.joinable()) return 0;
+      m_stop = false;
+      // Set before the thread exists, so that GETTHREAD never answers 0 for a worker
+      // that has been started but not yet scheduled.
+      m_running = true;
+      try {
+        m_worker = std::thread(&CMDBInterpreter::DecoderThread, this);
+      } catch (const std::system_error&) {
+        m_running = false;
+      }
+      return 0;
+    }
+    case MDBCTRL_GETTHREAD: return m_running ? 1 : 0;
+    case MDBCTRL_REFRESH: m_passRequested = true; return 0;
+    default: return 0;
+  }
+}
+
+bool CMDBInterpreter::waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds) {
+  m_wake.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_stop; });
+  return m_stop;
+}
+
+void CMDBInterpreter::DecoderThread() {
+  std::unique_lock lock(m_controlMutex);
+  while (!m_stop) {
+    lock.unlock();
+    const bool open = m_shownFile.IsOpen();
+    lock.lock();
+    if (open) break;
+    waitFor(lock, IDLE_SLEEP_MS);
+  }
+  while (!m_stop) {
+    if (m_passRequested) {
+      lock.unlock();
+      uint32_t offset = 0;
+      const bool open = m_shownFile.IsOpen();
+      if (open) m_shownFile.ReadCommentSize(offset);
+      if (open && offset >= MIN_OFFSET_OF_ITEM0) {
+        // Taken before the pass: a refresh that arrives while the pass runs (the
+        // view scrolled meanwhile) gets a pass of its own instead of being absorbed.
+        m_passRequested = false;
+        makePass(offset);
+        ++m_passCount;
+        lock.lock();
+      } else {
+        lock.lock();
+        waitFor(lock, IDLE_SLEEP_MS);  // the request stays pending
+        continue;
+      }
+    }
+    waitFor(lock, POLL_SLEEP_MS);
+  }
+}
+
+void CMDBInterpreter::makePass(uint32_t offsetOfItem0) {
+  const uint32_t first = m_view.GetFirstItem();
+  const uint32_t cells = m_view.GetCellCount();
+  const uint32_t total = m_view.GetItemCount();
+  if (!(m_view.GetDisplayAttribute() & DISPLAY_LIST)) return;
+
+  // One read for the whole screen rather than one per item.
+  const uint32_t wanted = first < total ? std::min(cells, total - first) : 0;
+  std::vector<ItemRecord> items(wanted);
+  int64_t got = 0;
+  if (wanted > 0)
+    got = m_shownFile.ReadAt(uint64_t(offsetOfItem0) + uint64_t(ITEM_SIZE) * first, items.data(),
+                             size_t(wanted) * ITEM_SIZE);
+  const uint32_t count = got > 0 ? uint32_t(got / ITEM_SIZE) : 0;  // items past the end get no text
+
+  std::vector<PendingPost> posts;
+  {
+    std::lock_guard lock(m_decodeMutex);
+    m_offsetOfItem0 = offsetOfItem0;
+    m_passFirst = first;
+    m_messageLength = MDB_MSG_NONE;
+    m_vmcAddressKnown = false;
+    for (uint32_t i = 0; i < count; ++i)
+      if (decodeLocked(first + i, m_text, items[i], true)) m_pending.push_back({i, m_text});
+    posts.swap(m_pending);
+  }
+  for (PendingPost& p : posts) {
+    // The cell count may have changed since the pass began: a cell that is gone
+    // answers NULL_WINDOW, and a cell destroyed after that refuses the post.
+    const platform::WindowHandle cell = m_view.GetCell(p.cell);
+    if (cell != platform::NULL_WINDOW)
+      postText(cell, p.text);
+  }
+}
+
+void CMDBInterpreter::postPending() {
+  std::vector<PendingPost> posts;
+  {
+    std::lock_guard lock(m_decodeMutex);
+    posts.swap(m_pending);
+  }
+  for (PendingPost& p : posts) {
+    const platform::WindowHandle cell = m_view.GetCell(p.cell);
+    if (cell != platform::NULL_WINDOW)
+      postText(cell, p.text);
+  }
+}
+
+bool CMDBInterpreter::DecodeItem(uint32_t index, QString& text, const ItemRecord* item) {
+  if (item) {
+    std::lock_guard lock(m_decodeMutex);
+    return decodeLocked(index, text, *item, false);
+  }
+  bool given = false;
+  {
+    std::lock_guard lock(m_decodeMutex);
+    ItemRecord record;
+    if (m_shownFile.ReadAt(uint64_t(m_offsetOfItem0) + uint64_t(ITEM_SIZE) * index, &record, ITEM_SIZE) !=
+        int64_t(ITEM_SIZE))
+      return false;
+    given = decodeLocked(index, text, record, true);
+  }
+  postPending();
+  return given;
+}
+
+void CMDBInterpreter::append(uint8_t data) {
+  if (m_messageLength < MDB_MSG_MAX) m_message[m_messageLength++] = data;
+}
+
+bool CMDBInterpreter::decodeLocked(uint32_t index, QString& text, const ItemRecord& item, bool postVerdict) {
+  const uint8_t data = item.data;
+  const bool modeBit = item.flags & ITEM_FLAG_MODE;
+
+  if (!(item.flags & ITEM_FLAG_SLAVE)) {
+    if (modeBit) {  // a VMC address byte starts a new message
+      m_message[0] = data;
+      m_messageLength = 1;
+      m_vmcAddress = data;
+      m_vmcAddressKnown = true;
+      m_vmcMessageOpen = true;
+      m_state = expectsSubCommand(data) ? MDBSTATE_SUBCMD : MDBSTATE_VMC;
+      return MdbNames::CommandName(data, text);
+    }
+    switch (m_state) {
+      case MDBSTATE_RESPONSE:  // the VMC's reply to a response
+        m_state = MDBSTATE_VMC;
+        m_vmcMessageOpen = false;
+        return MdbNames::AckName(data, text);
+      case MDBSTATE_SUBCMD:
+        append(data);
+        m_state = MDBSTATE_VMC;
+        m_vmcMessageOpen = true;
+        return MdbNames::SubCommandName(m_message, m_messageLength <= MDB_MSG_MAX ? m_messageLength : 0, text);
+      default:
+        append(data);
+        m_state = MDBSTATE_VMC;
+        m_vmcMessageOpen = true;
+        return false;
+    }
+  }
+
+  // A peripheral byte ends the VMC message before it: its CHK byte carries no mark
+  // of its own, so its verdict is only known now.
+  if (postVerdict) PostVmcCheck(index);
+  if (modeBit) {
+    if (m_state == MDBSTATE_RESPONSE) {  // the response's CHK byte
+      append(data);
+      return CheckText(text);
+    }
+    m_state = MDBSTATE_REPLY;  // a one-byte reply
+    return MdbNames::AckName(data, text);
+  }
+  switch (m_state) {
+    case MDBSTATE_VMC: {
+      // Named after the VMC's last address byte. That is message[0] while the VMC
+      // message is open; after a RET it is still the command that the response
+      // answers, while message[0] then holds the response's own first byte. With no
+      // address byte seen since the pass began there is nothing to name it after.
+      const bool named = m_vmcAddressKnown && MdbNames::ResponseName(m_vmcAddress, data, text);
+      m_message[0] = data;
+      m_messageLength = 1;
+      m_state = MDBSTATE_RESPONSE;
+      return named;
+    }
+    case MDBSTATE_RESPONSE: append(data); return false;
+    default: return false;
+  }
+}
+
+bool CMDBInterpreter::CheckSum() const {
+  if (m_messageLength < 2 || m_messageLength > MDB_MSG_MAX) return false;
+  uint8_t sum = 0;
+  for (uint32_t i = 0; i + 1 < m_messageLength; ++i) sum = uint8_t(sum + m_message[i]);
+  return sum == m_message[m_messageLength - 1];
+}
+
+bool CMDBInterpreter::CheckText(QString& text) const {
+  if (m_messageLength > MDB_MSG_MAX) return false;
+  text = CheckSum() ? chkOkay() : chkInvalid();
+  return true;
+}
+
+void CMDBInterpreter::PostVmcCheck(uint32_t index) {
+  // Only a VMC message still open has a CHK byte right before this item; after the
+  // VMC's ACK, RET or NAK that byte is the reply, which keeps its own name.
+  if (m_state != MDBSTATE_VMC || !m_vmcMessageOpen || index <= m_passFirst) return;
+  QString verdict;  // empty when no message is known: clears the cell's text
+  if (m_messageLength <= MDB_MSG_MAX) verdict = CheckSum() ? chkOkay() : chkInvalid();
+  m_pending.push_back({index - m_passFirst - 1, std::move(verdict)});
+}
+
+void CMDBInterpreter::PrintDecoded(QPainter& painter, const PrintState& state) {
+  QString text;
+  bool given;
+  {
+    std::lock_guard lock(m_decodeMutex);
+    given = decodeLocked(state.index, text, state.item, false);
+  }
+  QPaintDevice* device = painter.device();
+  if (!given || !device || !painter.isActive()) return;
+
+  // Printer pixels per screen pixel of the list layout; at least 1 so that a device
+  // coarser than the screen still gets a readable text beside the line.
+  const int sx = std::max(1, device->logicalDpiX() / 75);
+  const int sy = std::max(1, device->logicalDpiY() / 75);
+
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(11 * sx);
+  font.setWeight(QFont::Medium);
+  // The list font is narrow: an average character width of 4 screen pixels.
+  const int natural = QFontMetrics(font, device).averageCharWidth();
+  if (natural > 0) font.setStretch(std::clamp(100 * 4 * sy / natural, 1, 4000));
+  const QFontMetrics metrics(font, device);
+
+  painter.save();
+  painter.setFont(font);
+  // The line's print has already moved y below the line; the text goes on that line.
+  const int top = state.y - metrics.height();
+  painter.drawText(state.x + 420 * sx, top + metrics.ascent(), text);
+  painter.restore();
+}
+
+uint32_t CMDBInterpreter::GetState() const {
+  std::lock_guard lock(m_decodeMutex);
+  return m_state;
+}
+
+uint32_t CMDBInterpreter::GetMessageLength() const {
+  std::lock_guard lock(m_decodeMutex);
+  return m_messageLength;
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "common/ItemRecord.h"
+
+class CActiveFile;
+class MdbViewAccess;
+class QPainter;
+struct PrintState;
+
+inline constexpr int MDBCTRL_STOP = 1;
+inline constexpr int MDBCTRL_START = 2;
+inline constexpr int MDBCTRL_GETTHREAD = 3;
+inline constexpr int MDBCTRL_REFRESH = 4;
+
+inline constexpr uint32_t MDB_MSG_MAX = 36;   // bytes kept of one message
+inline constexpr uint32_t MDB_MSG_NONE = 37;  // message length: no message known
+
+inline constexpr uint32_t MDBSTATE_START = 0;     // nothing decoded yet
+inline constexpr uint32_t MDBSTATE_VMC = 1;       // a VMC message runs (or the bus is between exchanges)
+inline constexpr uint32_t MDBSTATE_REPLY = 2;     // the last byte was a one-byte peripheral reply
+inline constexpr uint32_t MDBSTATE_SUBCMD = 3;    // the next VMC byte is a sub-command
+inline constexpr uint32_t MDBSTATE_RESPONSE = 4;  // a peripheral response runs (until the VMC replies)
+
+// Names the bytes of an MDB recording: commands, sub-commands, responses, the
+// one-byte replies and the verdict of each message's checksum. It decodes passively
+// from each item's direction flag and mode bit.
+//
+// The owning view starts a worker thread with MDBCTRL_START. Whenever the view asks
+// (MDBCTRL_REFRESH) and shows the list, the worker decodes the items on the screen
+// and posts each text to the cell that shows the item (WM_CELL_DATA, CELLDATA_TEXT).
+// Printing asks the same decoder for the text of each printed line.
+//
+// Threads: the decoding state is shared by the worker's passes and by printing (UI
+// thread) and is guarded by m_decodeMutex, held for a whole pass and for each
+// print call. The worker reads the shown file only with positional reads and holds
+// no handle of its own, so the comment editor's exclusive reopen never fails
+// because of it.
+class CMDBInterpreter {
+public:
+  CMDBInterpreter(MdbViewAccess& view, const CActiveFile& shownFile);
+  ~CMDBInterpreter();  // stops and joins a worker still running
+  CMDBInterpreter(const CMDBInterpreter&) = delete;
+  CMDBInterpreter& operator=(const CMDBInterpreter&) = delete;
+
+  // MDBCTRL_STOP: ends the worker and waits for it (it leaves any sleep at once).
+  // MDBCTRL_START: starts the worker (once) and requests a pass.
+  // MDBCTRL_GETTHREAD: nonzero while the worker runs.
+  // MDBCTRL_REFRESH: requests a pass. Any other code does nothing. Always 0 but for
+  // MDBCTRL_GETTHREAD.
+  int Control(int code);
+
+  // Decodes one item and says whether it gave a text. Without a record the item is
+  // read from the shown file and the verdict of a finished VMC message may be
+  // posted to the cell before it (index counted from the first shown item of the
+  // current pass); with a record nothing is read or posted.
+  bool DecodeItem(uint32_t index, QString& text, const ItemRecord* item = nullptr);
+
+  // Draws the decoded text of the print line that state describes, 420 screen
+  // pixels right of the line's start, on the line just printed (one text height
+  // above state.y). Scales by the paint device's dots per inch / 75.
+  void PrintDecoded(QPainter& painter, const PrintState& state);
+
+  // For tests and diagnostics.
+  uint32_t GetState() const;
+  uint32_t GetMessageLength() const;
+  uint64_t GetPassCount() const { return m_passCount.load(); }
+
+private:
+  struct PendingPost {
+    uint32_t cell;
+    QString text;
+  };
+
+  void DecoderThread();
+  // Verdict of the current message by the MDB rule: the sum of all bytes but the
+  // last, modulo 256, equals the last.
+  bool CheckSum() const;
+  // "CHK Okay" / "CHK Invalid" for the current message; nothing when none is known.
+  bool CheckText(QString& text) const;
+  // Queues the verdict of the VMC message that ended before item index for that
+  // message's last cell, the cell before the item's.
+  void PostVmcCheck(uint32_t index);
+  void postPending();
+  bool waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds);
+  void makePass(uint32_t offsetOfItem0);
+  bool decodeLocked(uint32_t index, QString& text, const ItemRecord& item, bool postVerdict);
+  void append(uint8_t data);
+
+  MdbViewAccess& m_view;
+  const CActiveFile& m_shownFile;
+
+  // Control of the worker; m_stop is read and written under m_controlMutex only.
+  std::mutex m_controlMutex;
+  std::condition_variable m_wake;
+  bool m_stop = false;
+  std::atomic<bool> m_running{false};
+  std::atomic<bool> m_passRequested{false};
+  std::atomic<uint64_t> m_passCount{0};
+  std::thread m_worker;
+
+  // Decoding state, shared by passes and printing.
+  mutable std::mutex m_decodeMutex;
+  uint8_t m_message[MDB_MSG_MAX] = {};
+  uint32_t m_messageLength = MDB_MSG_NONE;
+  uint32_t m_state = MDBSTATE_START;
+  uint8_t m_vmcAddress = 0;        // the VMC's last address byte
+  bool m_vmcAddressKnown = false;  // one was decoded since the pass began
+  bool m_vmcMessageOpen = false;   // the VMC state was entered by a byte of a VMC message
+  uint32_t m_passFirst = 0;       // first shown item of the latest pass
+  uint32_t m_offsetOfItem0 = 0;   // of the shown file, read at each pass
+  std::vector<PendingPost> m_pending;  // posted once the decoding lock is released
+  QString m_text;            // the worker's text, kept for its whole life
+};

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/ItemRecord.h"
+#include "common/SystemTypes.h"
+#include "common/WindowMessages.h"
+#include "display/CellCodes.h"
+#include "mdb/MdbViewAccess.h"
+#include "platform/MessageWindow.h"
+#include "support/TestSupport.h"
+
+namespace mdbtest {
+
+// A view for the decoder: real message receivers as cells, each recording the texts
+// that arrive as CELLDATA_TEXT. Cells live on the test thread; the decoder reads the
+// view's numbers from its own thread, hence the atomics.
+class TestView : public MdbViewAccess {
+public:
+  explicit TestView(uint32_t cells) : m_texts(cells), m_received(cells) {
+    for (uint32_t i = 0; i < cells; ++i) {
+      m_cells.push_back(std::make_unique<platform::MessageWindow>());
+      m_handles.push_back(m_cells.back()->handle());
+      m_cells.back()->on(WM_CELL_DATA, [this, i](platform::Message& m) -> intptr_t {
+        if (m.wParam != CELLDATA_TEXT) return 0;
+        const std::string* s = m.payloadAs<std::string>();
+        m_texts[i] = s ? QString::fromStdString(*s) : QString();
+        ++m_received[i];
+        return 0;
+      });
+    }
+    cellCount = cells;
+  }
+
+  uint32_t GetFirstItem() const override { return first; }
+  uint32_t GetCellCount() const override { return cellCount; }
+  uint32_t GetItemCount() const override { return itemCount; }
+  uint32_t GetDisplayAttribute() const override { return mode; }
+  platform::WindowHandle GetCell(uint32_t index) const override {
+    return index < answeredCells && index < m_handles.size() ? m_handles[index] : platform::NULL_WINDOW;
+  }
+
+  // Destroys the receivers of cells [from, end) while GetCell still answers their
+  // handles, as a view does between a pass's GetCell and its post.
+  void destroyCellsFrom(uint32_t from) {
+    for (uint32_t i = from; i < m_cells.size(); ++i) m_cells[i].reset();
+  }
+
+  const QString& text(uint32_t i) const { return m_texts.at(i); }
+  int received(uint32_t i) const { return m_received.at(i); }
+  int totalReceived() const {
+    int n = 0;
+    for (int r : m_received) n += r;
+    return n;
+  }
+  void clear() {
+    std::fill(m_texts.begin(), m_texts.end(), QString());
+    std::fill(m_received.begin(), m_received.end(), 0);
+  }
+
+  std::atomic<uint32_t> first{0};
+  std::atomic<uint32_t> cellCount{0};
+  std::atomic<uint32_t> itemCount{0};
+  std::atomic<uint32_t> mode{DISPLAY_LIST};
+  std::atomic<uint32_t> answeredCells{0xFFFFFFFFu};
+
+private:
+  std::vector<std::unique_ptr<platform::MessageWindow>> m_cells;
+  std::vector<platform::WindowHandle> m_handles;  // fixed once made: read by the decoder thread
+  std::vector<QString> m_texts;
+  std::vector<int> m_received;
+};
+
+inline ItemRecord vmc(uint8_t data, bool mode = false) {
+  ItemRecord r;
+  r.flags = mode ? ITEM_FLAG_MODE : 0;
+  r.data = data;
+  return r;
+}
+inline ItemRecord peripheral(uint8_t data, bool mode = false) {
+  ItemRecord r;
+  r.flags = uint8_t(ITEM_FLAG_SLAVE | (mode ? ITEM_FLAG_MODE : 0));
+  r.data = data;
+  return r;
+}
+
+// An acquisition file: the current 24-byte header (with a comment when given, the
+// block then growing to hold it), then the items.
+inline QByteArray acquisitionFile(const std::vector<ItemRecord>& items, const QByteArray& comment = {}) {
+  QByteArray f(24, '\0');
+  const uint32_t size = comment.isEmpty() ? 24 : uint32_t(24 + comment.size() + 1);
+  std::memcpy(f.data() + 8, &size, 4);
+  std::memcpy(f.data() + 12, "VRIM", 4);
+  const double date = 46000.5;
+  std::memcpy(f.data() + 16, &date, 8);
+  if (!comment.isEmpty()) f += comment + QByteArray(1, '\0');
+  for (const ItemRecord& r : items) f.append(reinterpret_cast<const char*>(&r), sizeof r);
+  return f;
+}
+
+inline QByteArray headerlessFile(const std::vector<ItemRecord>& items) {
+  QByteArray f;
+  for (const ItemRecord& r : items) f.append(reinterpret_cast<const char*>(&r), sizeof r);
+  return f;
+}
+
+}  // namespace mdbtest
