@@ -1,0 +1,282 @@
+#include "app/CMainFrame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "app/AppIcon.h"
+#include "app/CommandTable.h"
+#include "app/SerialSettingsText.h"
+#include "common/CommandIds.h"
+#include "common/StatusCodes.h"
+#include "common/WindowMessages.h"
+#include "platform/CommandRouter.h"
+#include "platform/ProfileStore.h"
+
+namespace {
+
+constexpr int kPane1Width = 120;
+constexpr int kPane2Width = 80;
+constexpr int kRecentEntries = 10;
+
+// Menu entries show a long path shortened to 30 characters, keeping its end.
+QString shortenedPath(const QString& path) {
+  constexpr int kMax = 30;
+  if (path.size() <= kMax) return path;
+  const QString name = QFileInfo(path).fileName();
+  if (name.size() + 4 >= kMax) return name.left(kMax);
+  return path.left(kMax - name.size() - 4) + QStringLiteral(".../") + name;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(platform::CommandRouter& router, QWidget* parent)
+    : QMainWindow(parent), m_router(router) {
+  m_messages.on(WM_STATUS_TEXT, [this](platform::Message& m) { return OnStatusText(m); });
+  m_messages.on(WM_COMMAND, [this](platform::Message& m) {
+    m_router.route(static_cast<uint32_t>(m.wParam));
+    return intptr_t{0};
+  });
+  m_commands.onCommand(ID_SETTINGS, [this] { OnSettings(); }, [this] { return bool(runSettings); });
+  m_commands.onCommand(ID_UPDATE_FIRMWARE, [this] { OnUpdateFirmware(); },
+                       [this] { return bool(runUpdateFirmware); });
+  m_commands.onCommand(ID_APP_EXIT, [this] { close(); });
+  m_commands.onCommand(ID_VIEW_TOOLBAR, [this] { m_toolBar->setVisible(!m_toolBar->isVisible()); });
+  m_commands.onChecked(ID_VIEW_TOOLBAR, [this] { return !m_toolBar->isHidden(); });
+  m_commands.onCommand(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+  m_commands.onChecked(ID_VIEW_STATUS_BAR, [this] { return !statusBar()->isHidden(); });
+  PreCreateWindow();
+  OnCreate();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QRect CMainFrame::InitialGeometry(uint32_t screenSizeChoice, const QSize& screen) {
+  QSize size;
+  switch (screenSizeChoice) {
+    case 0: size = QSize(640, 480); break;
+    case 1: size = QSize(800, 600); break;
+    case 3: size = QSize(1280, 1024); break;
+    default: size = QSize(1024, 768); break;
+  }
+  const int x = (screen.width() - size.width()) / 2;
+  const int y = (screen.height() - size.height()) / 2;
+  return QRect(QPoint(x, y), size);
+}
+
+void CMainFrame::PreCreateWindow() {
+  QSize screen(1024, 768);
+  if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size();
+  const QRect g = InitialGeometry(platform::Profile().GetProfileInt("PropertyPage3", "ScreenSize", 0), screen);
+  resize(g.size());
+  move(g.topLeft());
+}
+
+void CMainFrame::OnCreate() {
+  setWindowIcon(AppIcon());
+  setAcceptDrops(true);
+  buildMenus();
+  buildToolBar();
+  buildStatusBar();
+  SetDocumentTitle(QString());
+  // The enable state of menus and buttons follows the rules while the program is
+  // idle, as users of such tools expect the toolbar to grey out on its own.
+  m_idle = new QTimer(this);
+  m_idle->setInterval(200);
+  connect(m_idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandUi);
+  m_idle->start();
+}
+
+void CMainFrame::buildMenus() {
+  std::map<QString, QMenu*> menus;
+  for (const char* title : MenuTitles()) {
+    QMenu* m = menuBar()->addMenu(QString::fromLatin1(title));
+    menus[QString::fromLatin1(title)] = m;
+    connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+  }
+  m_fileMenu = menus[QStringLiteral("&File")];
+  for (const CommandEntry& e : MenuCommands()) {
+    QMenu* menu = menus[QString::fromLatin1(e.menu)];
+    if (e.id == 0) {
+      menu->addSeparator();
+      continue;
+    }
+    auto* a = new QAction(QString::fromLatin1(e.caption), this);
+    if (e.prompt) a->setStatusTip(QString::fromLatin1(e.prompt));
+    if (!e.key.isEmpty()) {
+      a->setShortcut(e.key);
+      a->setShortcutContext(Qt::WindowShortcut);
+    }
+    const uint32_t id = e.id;
+    connect(a, &QAction::triggered, this, [this, id] {
+      m_router.route(id);
+      UpdateCommandUi();
+    });
+    menu->addAction(a);
+    addAction(a);  // keys work while the menu bar is hidden too
+    m_actions[id] = a;
+    if (id == ID_FILE_MRU_FILE1) {
+      m_recentAnchor = a;
+      a->setEnabled(false);
+    }
+  }
+}
+
+void CMainFrame::buildToolBar() {
+  m_toolBar = new QToolBar(QStringLiteral("Toolbar"), this);
+  m_toolBar->setObjectName(QStringLiteral("toolbar59392"));
+  m_toolBar->setIconSize(QSize(16, 15));
+  m_toolBar->setMovable(true);
+  m_toolBar->setFloatable(true);
+  m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+  for (uint32_t id : ToolbarCommands()) {
+    if (id == 0) {
+      m_toolBar->addSeparator();
+      continue;
+    }
+    QAction* a = m_actions.at(id);
+    a->setIcon(ToolbarIcon(id));
+    m_toolBar->addAction(a);
+    // Buttons show their prompt in the status bar and no tooltip.
+    if (QWidget* button = m_toolBar->widgetForAction(a)) button->installEventFilter(this);
+  }
+  addToolBar(Qt::TopToolBarArea, m_toolBar);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ToolTip) return true;
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::buildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(QStringLiteral("statusbar59393"));
+  // Pane 0: the prompts, and "Ready" while no prompt is shown.
+  m_ready = new QLabel(QStringLiteral("Ready"), bar);
+  bar->addWidget(m_ready, 1);
+  m_pane1 = new QLabel(QStringLiteral("---"), bar);
+  m_pane1->setFixedWidth(kPane1Width);
+  m_pane2 = new QLabel(QStringLiteral("---"), bar);
+  m_pane2->setFixedWidth(kPane2Width);
+  bar->addPermanentWidget(m_pane1);
+  bar->addPermanentWidget(m_pane2);
+}
+
+QLabel* CMainFrame::pane(int index) const {
+  switch (index) {
+    case 1: return m_pane1;
+    case 2: return m_pane2;
+    default: return m_ready;
+  }
+}
+
+QString CMainFrame::promptText() const {
+  const QString temp = statusBar()->currentMessage();
+  return temp.isEmpty() ? m_ready->text() : temp;
+}
+
+QAction* CMainFrame::action(uint32_t id) const {
+  auto it = m_actions.find(id);
+  return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::SetDocumentTitle(const QString& title) {
+  setWindowTitle(title.isEmpty() ? QStringLiteral("VRIM") : title + QStringLiteral(" - VRIM"));
+}
+
+void CMainFrame::SetRecentFiles(const QStringList& paths) {
+  for (QAction* a : m_recentActions) {
+    m_fileMenu->removeAction(a);
+    delete a;
+  }
+  m_recentActions.clear();
+  if (paths.isEmpty()) {
+    m_recentAnchor->setVisible(true);
+    return;
+  }
+  m_recentAnchor->setVisible(false);
+  for (int i = 0; i < paths.size() && i < kRecentEntries; ++i) {
+    const QString path = paths[i];
+    auto* a = new QAction(QStringLiteral("&%1 %2").arg((i + 1) % 10).arg(shortenedPath(path)), this);
+    a->setStatusTip(QStringLiteral("Open this document"));
+    connect(a, &QAction::triggered, this, [this, path] {
+      if (openDocument) openDocument(path);
+    });
+    m_fileMenu->insertAction(m_recentAnchor, a);
+    m_recentActions.push_back(a);
+  }
+}
+
+void CMainFrame::UpdateCommandUi() {
+  for (auto& [id, a] : m_actions) {
+    if (id == ID_FILE_MRU_FILE1) continue;
+    a->setEnabled(m_router.isEnabled(id));
+    if (m_router.hasCheck(id)) {
+      a->setCheckable(true);
+      a->setChecked(m_router.isChecked(id));
+    }
+  }
+}
+
+intptr_t CMainFrame::OnStatusText(platform::Message& msg) {
+  switch (msg.wParam) {
+    case STATUSTEXT_FILENAME:
+      if (const QString* text = msg.payloadAs<QString>()) {
+        m_pane1->setText(text->left(260));
+        m_pane1->repaint();
+      }
+      break;  // the payload is freed with the message
+    case STATUSTEXT_LINE: {
+      const QString line = SerialSettingsText();
+      if (!line.isEmpty()) {
+        m_pane2->setText(line);
+        m_pane2->repaint();
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return 0;
+}
+
+void CMainFrame::OnSettings() {
+  if (runSettings) runSettings();
+}
+
+void CMainFrame::OnUpdateFirmware() {
+  if (runUpdateFirmware) runUpdateFirmware();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (canCloseFrame && !canCloseFrame()) {
+    event->ignore();
+    return;
+  }
+  m_idle->stop();
+  event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile() && openDocument) {
+      openDocument(url.toLocalFile());
+      break;  // one document at a time: the first file
+    }
+  }
+  event->acceptProposedAction();
+}

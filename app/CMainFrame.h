@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <map>
+
+#include "platform/CommandTarget.h"
+#include "platform/MessageWindow.h"
+
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolBar;
+
+namespace platform {
+class CommandRouter;
+}
+
+// The main window: menu, toolbar, status bar with the file-name and line-settings
+// panes, the window size rule, dropped files, and the Settings and Update Firmware
+// commands. Every menu entry, key and toolbar button goes through the command
+// router, which applies the enable rules.
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit CMainFrame(platform::CommandRouter& router, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  platform::WindowHandle handle() const { return m_messages.handle(); }
+  platform::CommandTarget& commands() { return m_commands; }
+
+  // Window size and place from the "ScreenSize" choice, centred on a screen of the
+  // given size (a window larger than the screen starts left of or above it).
+  static QRect InitialGeometry(uint32_t screenSizeChoice, const QSize& screen);
+  void PreCreateWindow();
+
+  // The document title that the view's status text sets; shown ahead of "VRIM".
+  void SetDocumentTitle(const QString& title);
+
+  QAction* action(uint32_t id) const;
+  QToolBar* toolBar() const { return m_toolBar; }
+  QLabel* pane(int index) const;  // 1: file name, 2: line settings
+  QString promptText() const;     // what pane 0 shows now
+
+  // Recent files as the menu shows them (entry 1 first).
+  void SetRecentFiles(const QStringList& paths);
+
+  // Brings every action's enabled and checked state up to date with the rules.
+  void UpdateCommandUi();
+
+  // Hooks of the document: the close test and the opening of dropped files.
+  std::function<bool()> canCloseFrame;
+  std::function<void(const QString&)> openDocument;
+  // The Settings sheet and the firmware update dialog, run modally.
+  std::function<void()> runSettings;
+  std::function<void()> runUpdateFirmware;
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void OnCreate();
+  void buildMenus();
+  void buildToolBar();
+  void buildStatusBar();
+  intptr_t OnStatusText(platform::Message& msg);
+  void OnSettings();
+  void OnUpdateFirmware();
+
+  platform::CommandRouter& m_router;
+  platform::CommandTarget m_commands;
+  platform::MessageWindow m_messages;
+  std::map<uint32_t, QAction*> m_actions;
+  QMenu* m_fileMenu = nullptr;
+  QAction* m_recentAnchor = nullptr;
+  std::vector<QAction*> m_recentActions;
+  QToolBar* m_toolBar = nullptr;
+  QLabel* m_ready = nullptr;
+  QLabel* m_pane1 = nullptr;
+  QLabel* m_pane2 = nullptr;
+  QTimer* m_idle = nullptr;
+};

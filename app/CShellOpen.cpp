@@ -1,0 +1,106 @@
+#include "app/CShellOpen.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+
+QString dataHome() {
+  const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+  if (!xdg.isEmpty()) return QString::fromLocal8Bit(xdg);
+  return QDir::homePath() + QStringLiteral("/.local/share");
+}
+
+bool writeIfChanged(const QString& path, const QByteArray& content) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile in(path);
+  if (in.open(QIODevice::ReadOnly) && in.readAll() == content) return true;
+  in.close();
+  QFile out(path);
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  return out.write(content) == content.size();
+}
+
+void refreshDatabase(const char* tool, const QString& folder) {
+  const QString exe = QStandardPaths::findExecutable(QString::fromLatin1(tool));
+  if (!exe.isEmpty()) QProcess::startDetached(exe, {folder});
+}
+
+}  // namespace
+
+CShellOpen::CShellOpen(QObject* parent) : QObject(parent) {}
+
+CShellOpen::~CShellOpen() = default;
+
+QString CShellOpen::ServerName(const QString& registryKey) {
+  // Per user and per profile: copies of other profiles keep their own requests.
+  return QStringLiteral("vrim-%1-%2").arg(QString::fromLocal8Bit(qgetenv("USER")), registryKey);
+}
+
+bool CShellOpen::EnableShellOpen(const QString& registryKey, std::function<void(const QString&)> open) {
+  m_open = std::move(open);
+  delete m_server;
+  m_server = new QLocalServer(this);
+  m_server->setSocketOptions(QLocalServer::UserAccessOption);
+  const QString name = ServerName(registryKey);
+  if (!m_server->listen(name)) {
+    // A socket left by a copy that died: take it over.
+    QLocalServer::removeServer(name);
+    if (!m_server->listen(name)) return false;
+  }
+  connect(m_server, &QLocalServer::newConnection, this, [this] {
+    while (QLocalSocket* s = m_server->nextPendingConnection()) {
+      connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+      connect(s, &QLocalSocket::readyRead, this, [this, s] {
+        while (s->canReadLine()) {
+          const QString path = QString::fromUtf8(s->readLine()).trimmed();
+          if (!path.isEmpty() && m_open) m_open(path);
+        }
+      });
+    }
+  });
+  return true;
+}
+
+bool CShellOpen::SendOpenRequest(const QString& registryKey, const QStringList& paths, int timeoutMs) {
+  QLocalSocket s;
+  s.connectToServer(ServerName(registryKey));
+  if (!s.waitForConnected(timeoutMs)) return false;
+  for (const QString& p : paths) s.write(QFileInfo(p).absoluteFilePath().toUtf8() + '\n');
+  s.flush();
+  s.waitForBytesWritten(timeoutMs);
+  s.disconnectFromServer();
+  return true;
+}
+
+bool CShellOpen::RegisterShellFileTypes(const QString& launcherPath) {
+  const QString home = dataHome();
+  const QByteArray mime =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+      "  <mime-type type=\"application/x-vrim-document\">\n"
+      "    <comment>VRIM Document</comment>\n"
+      "  </mime-type>\n"
+      "</mime-info>\n";
+  const QByteArray desktop =
+      "[Desktop Entry]\n"
+      "Type=Application\n"
+      "Name=VRIM\n"
+      "Comment=VRIM Document\n"
+      "Exec=" + launcherPath.toUtf8() + " %F\n"
+      "MimeType=application/x-vrim-document;\n"
+      "Categories=Development;Electronics;\n"
+      "Terminal=false\n"
+      "X-VRIM-FileType=VRIM.Document\n";
+  const bool ok = writeIfChanged(home + QStringLiteral("/mime/packages/vrim-document.xml"), mime) &&
+                  writeIfChanged(home + QStringLiteral("/applications/vrim-document.desktop"), desktop);
+  if (ok) {
+    refreshDatabase("update-mime-database", home + QStringLiteral("/mime"));
+    refreshDatabase("update-desktop-database", home + QStringLiteral("/applications"));
+  }
+  return ok;
+}

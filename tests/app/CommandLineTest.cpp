@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include "app/CCmdLineInfo.h"
+#include "platform/ProfileStore.h"
+
+namespace {
+
+uint32_t profileOf(const QStringList& args) {
+  CCmdLineInfo info;
+  info.ParseCommandLine(args);
+  return info.m_nProfile;
+}
+
+}  // namespace
+
+TEST(CommandLine, ProfileArgumentSelectsTheProfileAndKey) {
+  struct Case {
+    QStringList args;
+    uint32_t profile;
+    const char* key;
+  };
+  const Case cases[] = {
+      {{}, 0, "Quellfeld"},
+      {{"Profile=7"}, 7, "Quellfeld_07"},
+      {{"/Profile=12"}, 12, "Quellfeld_12"},
+      {{"-Profile=12"}, 12, "Quellfeld_12"},
+      {{"Profile=99"}, 99, "Quellfeld_99"},
+      {{"profile=3"}, 0, "Quellfeld"},           // case-sensitive
+      {{"Profile="}, 0, "Quellfeld"},            // no digits
+      {{"Profile=abc"}, 0, "Quellfeld"},
+      {{"Profile= 42x"}, 42, "Quellfeld_42"},    // atoi: blanks, digits up to the first other
+      {{"Profile=3", "Profile=5"}, 5, "Quellfeld_05"},  // the last one wins
+      {{"/data/LOG.ANL", "Profile=4", "-x"}, 4, "Quellfeld_04"},  // everything else ignored
+  };
+  for (const Case& c : cases) {
+    const uint32_t p = profileOf(c.args);
+    EXPECT_EQ(p, c.profile) << c.args.join(' ').toStdString();
+    EXPECT_EQ(platform::RegistryKeyName(p).value_or("-"), QString::fromLatin1(c.key));
+  }
+  // Out of range, negative included: no key is formed.
+  EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=100"})).has_value());
+  EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=-1"})).has_value());
+}

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+
+#include "app/CAboutDlg.h"
+#include "app/CShellOpen.h"
+#include "app/CVRIMDoc.h"
+#include "capture/CActiveFile.h"
+#include "common/CommandIds.h"
+#include "common/WindowMessages.h"
+#include "platform/AppWindows.h"
+#include "platform/File.h"
+#include "platform/MessageWindow.h"
+#include "support/RecordingMessageBox.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+// Stands for the view: records what reaches it.
+struct ViewProbe {
+  platform::MessageWindow window;
+  std::vector<std::pair<uint32_t, uintptr_t>> got;
+  ViewProbe() {
+    for (uint32_t id : {WM_FILE_LOADED, WM_COMMAND})
+      window.on(id, [this, id](platform::Message& m) {
+        got.emplace_back(id, m.wParam);
+        return intptr_t{0};
+      });
+    platform::SetActiveViewWindow(window.handle());
+  }
+  ~ViewProbe() { platform::SetActiveViewWindow(platform::NULL_WINDOW); }
+};
+
+}  // namespace
+
+TEST(Document, FileOpenOpensTheShownFileAndTellsTheViewEvenOnFailure) {
+  testsupport::TempProfile tmp;
+  testsupport::RecordingMessageBox boxes;
+  ViewProbe view;
+  CActiveFile file;
+  CVRIMDoc doc(file);
+  QString answer;
+  doc.chooseFile = [&] { return answer; };
+
+  answer.clear();  // Cancel
+  doc.commands().run(ID_FILE_OPEN);
+  platform::PumpMessages();
+  EXPECT_TRUE(view.got.empty());
+
+  const QString path = tmp.file("LOG.ANL");
+  testsupport::writeWholeFile(path, QByteArray(30, '\0'));
+  answer = path;
+  doc.commands().run(ID_FILE_OPEN);
+  platform::PumpMessages();
+  EXPECT_TRUE(file.IsOpen());
+  EXPECT_EQ(file.GetPath(), path);
+  ASSERT_EQ(view.got.size(), 1u);
+  EXPECT_EQ(view.got[0].first, WM_FILE_LOADED);
+  EXPECT_TRUE(doc.GetPathName().isEmpty());  // File Open leaves the document's path alone
+
+  answer = tmp.file("missing.ANL");
+  doc.OnFileOpen();
+  platform::PumpMessages();
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(file.GetPath(), path);
+  EXPECT_EQ(view.got.size(), 2u);
+  ASSERT_EQ(boxes.count(), 1u);
+  EXPECT_EQ(boxes.texts()[0], QStringLiteral("Open file failed, Error: 2\r\nFile: ") + answer);
+}
+
+TEST(Document, OpenDocumentRefusesAFileBeingRecordedAndFeedsTheRecentList) {
+  testsupport::TempProfile tmp;
+  testsupport::RecordingMessageBox boxes;
+  ViewProbe view;
+  CActiveFile file;
+  CVRIMDoc doc(file);
+  QStringList recent;
+  doc.addToRecentFileList = [&](const QString& p) { recent << p; };
+  const QString path = tmp.file("REC.ANL");
+  {
+    platform::File writer;
+    ASSERT_TRUE(writer.open(path, platform::File::Mode::CreateWriteShared));
+    EXPECT_FALSE(doc.OnOpenDocument(path));
+    EXPECT_EQ(boxes.count(), 1u);
+    EXPECT_FALSE(file.IsOpen());
+    platform::PumpMessages();
+    EXPECT_TRUE(view.got.empty());
+  }
+  EXPECT_TRUE(doc.OnOpenDocument(path));
+  platform::PumpMessages();
+  EXPECT_TRUE(file.IsOpen());
+  EXPECT_EQ(doc.GetPathName(), path);
+  EXPECT_EQ(recent, QStringList{path});
+  EXPECT_EQ(view.got.size(), 1u);
+}
+
+TEST(Document, CloseConfirmationStopsFirstThenDisconnects) {
+  testsupport::TempProfile tmp;
+  testsupport::RecordingMessageBox boxes;
+  ViewProbe view;
+  CActiveFile file;
+  CVRIMDoc doc(file);
+  bool connected = true;
+  std::vector<std::string> order;
+  doc.isConnected = [&] { return connected; };
+  doc.disconnectDevice = [&] {
+    order.push_back("disconnect:" + std::to_string(view.got.size()));
+    connected = false;
+  };
+
+  boxes.queueAnswer(platform::IDCANCEL);
+  EXPECT_FALSE(doc.CanCloseFrame());
+  platform::PumpMessages();
+  EXPECT_TRUE(view.got.empty());
+  EXPECT_TRUE(order.empty());
+  EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("You really want to close this application?"));
+  EXPECT_EQ(boxes.shown()[0].type, unsigned(platform::MB_OKCANCEL | platform::MB_ICONQUESTION));
+
+  EXPECT_TRUE(doc.CanCloseFrame());
+  // Stop reached the view (drained) before the link went down.
+  ASSERT_EQ(view.got.size(), 1u);
+  EXPECT_EQ(view.got[0], std::make_pair(WM_COMMAND, uintptr_t{ID_STOP_RECORDING}));
+  EXPECT_EQ(order, std::vector<std::string>{"disconnect:1"});
+
+  // Not connected: nothing to disconnect.
+  order.clear();
+  EXPECT_TRUE(doc.CanCloseFrame());
+  EXPECT_TRUE(order.empty());
+}
+
+TEST(AboutBox, ShowsVersionAndBuildDate) {
+  CAboutDlg dlg;
+  EXPECT_EQ(dlg.windowTitle(), QStringLiteral("About VRIM"));
+  EXPECT_TRUE(dlg.aboutText().startsWith('\n'));
+  EXPECT_TRUE(dlg.aboutText().contains("\nVersion 04.11 build 30.05.2016\n"));
+  bool shownInLabel = false;
+  for (QLabel* l : dlg.findChildren<QLabel*>())
+    if (l->text() == dlg.aboutText()) shownInLabel = true;
+  EXPECT_TRUE(shownInLabel);
+  QTimer::singleShot(0, &dlg, [&] { dlg.accept(); });
+  EXPECT_EQ(dlg.exec(), QDialog::Accepted);
+}
+
+TEST(ShellOpen, RunningCopyTakesOpenRequestsOfItsProfileOnly) {
+  testsupport::TempProfile tmp;
+  CShellOpen shell;
+  QStringList opened;
+  ASSERT_TRUE(shell.EnableShellOpen("Quellfeld_42", [&](const QString& p) { opened << p; }));
+  const QString a = tmp.file("A.ANL"), b = tmp.file("B.ANL");
+  ASSERT_TRUE(CShellOpen::SendOpenRequest("Quellfeld_42", {a, b}));
+  EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 2; }));
+  EXPECT_EQ(opened, QStringList({a, b}));
+  EXPECT_FALSE(CShellOpen::SendOpenRequest("Quellfeld_43", {a}, 200));
+}
+
+TEST(ShellOpen, RegistersTheDocumentTypeWithoutAnExtension) {
+  testsupport::TempProfile tmp;
+  const QByteArray saved = qgetenv("XDG_DATA_HOME");
+  qputenv("XDG_DATA_HOME", tmp.dir().toLocal8Bit());
+  ASSERT_TRUE(CShellOpen::RegisterShellFileTypes("/opt/vrim/vrim-open"));
+  const QByteArray desktop = testsupport::readWholeFile(tmp.file("applications/vrim-document.desktop"));
+  const QByteArray mime = testsupport::readWholeFile(tmp.file("mime/packages/vrim-document.xml"));
+  qputenv("XDG_DATA_HOME", saved);
+  EXPECT_TRUE(desktop.contains("Exec=/opt/vrim/vrim-open %F\n"));
+  EXPECT_TRUE(desktop.contains("MimeType=application/x-vrim-document;"));
+  EXPECT_TRUE(mime.contains("<comment>VRIM Document</comment>"));
+  EXPECT_FALSE(mime.contains("glob"));
+}

@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include "app/AppIcon.h"
+#include "app/CMainFrame.h"
+#include "app/SerialSettingsText.h"
+#include "common/CommandIds.h"
+#include "common/StatusCodes.h"
+#include "common/WindowMessages.h"
+#include "platform/CommandRouter.h"
+#include "platform/ProfileStore.h"
+#include "support/TestSupport.h"
+
+TEST(MainFrame, WindowSizeRule) {
+  EXPECT_EQ(CMainFrame::InitialGeometry(0, {1920, 1080}), QRect(640, 300, 640, 480));
+  EXPECT_EQ(CMainFrame::InitialGeometry(1, {1920, 1080}), QRect(560, 240, 800, 600));
+  EXPECT_EQ(CMainFrame::InitialGeometry(3, {1024, 768}), QRect(-128, -128, 1280, 1024));
+  EXPECT_EQ(CMainFrame::InitialGeometry(2, {1024, 768}).size(), QSize(1024, 768));
+  EXPECT_EQ(CMainFrame::InitialGeometry(17, {1024, 768}).size(), QSize(1024, 768));
+}
+
+TEST(MainFrame, SerialSettingsTextFollowsTheProtocolAndLineSettings) {
+  testsupport::TempProfile tmp;
+  auto& p = platform::Profile();
+  EXPECT_EQ(SerialSettingsText(), QStringLiteral("9600-6-1-N"));  // nothing stored
+  p.WriteProfileInt("PropertyPage1", "Baudrate", 13);
+  p.WriteProfileInt("PropertyPage1", "Databits", 3);
+  p.WriteProfileInt("PropertyPage1", "Stopbits", 1);
+  p.WriteProfileInt("PropertyPage1", "Paritybits", 1);
+  EXPECT_EQ(SerialSettingsText(), QStringLiteral("115200-8-2-E"));
+  p.WriteProfileInt("PropertyPage1", "Baudrate", 40);  // never written by the page
+  EXPECT_EQ(SerialSettingsText(), QStringLiteral("?-8-2-E"));
+  p.WriteProfileInt("PropertyPage1", "Protocol", 1);
+  EXPECT_EQ(SerialSettingsText(), QStringLiteral("9600-8-1-M"));
+  p.WriteProfileInt("PropertyPage1", "Protocol", 2);
+  EXPECT_EQ(SerialSettingsText(), QStringLiteral("9600-8-1-E"));
+  p.WriteProfileInt("PropertyPage1", "Protocol", 3);
+  EXPECT_EQ(SerialSettingsText(), QStringLiteral("9600-8-1-E"));
+  p.WriteProfileInt("PropertyPage1", "Protocol", 4);
+  EXPECT_EQ(SerialSettingsText(), QString());
+}
+
+namespace {
+
+struct FrameFixture {
+  testsupport::TempProfile tmp;
+  platform::CommandRouter router;
+  platform::CommandTarget view;
+  std::unique_ptr<CMainFrame> frame;
+  std::vector<uint32_t> ran;
+  bool recording = false;
+  bool connected = false;
+
+  FrameFixture() {
+    for (uint32_t id : {ID_START_RECORDING, ID_STOP_RECORDING, ID_RESTART_RECORDING}) {
+      view.onCommand(
+          id, [this, id] { ran.push_back(id); },
+          [this, id] { return connected && (id == ID_START_RECORDING ? !recording : recording); });
+    }
+    for (uint32_t id : {ID_REFRESH, ID_DISPLAY_HEX, ID_DISPLAY_ASCII, ID_DISPLAY_LIST, ID_COMMENT_EDITOR,
+                        ID_SEARCH_PATTERN, ID_CONTINUE_SEARCH, ID_DEBUG_INFORMATION})
+      view.onCommand(id, [this, id] { ran.push_back(id); });
+    frame = std::make_unique<CMainFrame>(router);
+    router.setChain({&view, &frame->commands()});
+    frame->show();
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame.get());
+    frame->UpdateCommandUi();
+  }
+};
+
+}  // namespace
+
+TEST(MainFrame, MenusCarryEveryCaptionInOrder) {
+  FrameFixture f;
+  QStringList titles;
+  for (QAction* a : f.frame->menuBar()->actions()) titles << a->text();
+  EXPECT_EQ(titles, QStringList({"&File", "&Analyze", "&Search", "&Calculate", "&Options", "&Edit", "&View",
+                                 "&Help"}));
+  EXPECT_EQ(f.frame->action(ID_START_RECORDING)->text(), QStringLiteral("&Start Recording\tF5"));
+  EXPECT_EQ(f.frame->action(ID_COMMENT_EDITOR)->text(), QStringLiteral("Comment &Editor\t Ctrl+E"));
+  EXPECT_EQ(f.frame->action(ID_GO_TO_ITEM)->statusTip(), QStringLiteral("Go to a specifig item number."));
+  EXPECT_EQ(f.frame->action(ID_APP_ABOUT)->text(), QStringLiteral("&About VRIM..."));
+}
+
+TEST(MainFrame, ToolbarHasItsButtonsInOrderAndNoneIsEmpty) {
+  FrameFixture f;
+  QStringList order;
+  for (QAction* a : f.frame->toolBar()->actions()) {
+    if (a->isSeparator()) {
+      order << "|";
+      continue;
+    }
+    order << a->text().section('\t', 0, 0).remove('&');
+    EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString();
+    // The drawn fallback really paints something.
+    const QImage img = DrawnToolbarIcon(ID_START_RECORDING).pixmap(16, 15).toImage();
+    EXPECT_GT(img.pixelColor(8, 7).alpha(), 0);
+  }
+  EXPECT_EQ(order.join(','),
+            QStringLiteral("Open...,Print...,|,Connect to Device,Disconnect Device,|,Start Recording,"
+                           "Stop Recording,Restart Recording,|,Refresh,Display Hexadecimal,Display ASCII,"
+                           "Display List,|,Search Pattern,Trigger Setup,Go to Item,|,Comment Editor,Settings,|,"
+                           "About VRIM..."));
+}
+
+TEST(MainFrame, KeysReachTheirCommandsThroughTheEnableRules) {
+  FrameFixture f;
+  QTest::keyClick(f.frame.get(), Qt::Key_F5);
+  EXPECT_TRUE(f.ran.empty());  // not connected: Start is disabled
+  f.connected = true;
+  f.frame->UpdateCommandUi();
+  EXPECT_TRUE(f.frame->action(ID_START_RECORDING)->isEnabled());
+  EXPECT_FALSE(f.frame->action(ID_STOP_RECORDING)->isEnabled());
+  QTest::keyClick(f.frame.get(), Qt::Key_F5);
+  ASSERT_EQ(f.ran, std::vector<uint32_t>{ID_START_RECORDING});
+  f.recording = true;
+  f.frame->UpdateCommandUi();
+  for (auto [key, id] : std::vector<std::pair<Qt::Key, uint32_t>>{{Qt::Key_F4, ID_RESTART_RECORDING},
+                                                                  {Qt::Key_F6, ID_STOP_RECORDING},
+                                                                  {Qt::Key_F7, ID_REFRESH},
+                                                                  {Qt::Key_F8, ID_DISPLAY_HEX},
+                                                                  {Qt::Key_F9, ID_DISPLAY_ASCII},
+                                                                  {Qt::Key_F10, ID_DISPLAY_LIST},
+                                                                  {Qt::Key_F3, ID_CONTINUE_SEARCH}}) {
+    f.ran.clear();
+    QTest::keyClick(f.frame.get(), key);
+    EXPECT_EQ(f.ran, std::vector<uint32_t>{id}) << id;
+  }
+  for (auto [key, id] : std::vector<std::pair<Qt::Key, uint32_t>>{
+           {Qt::Key_E, ID_COMMENT_EDITOR}, {Qt::Key_F, ID_SEARCH_PATTERN}, {Qt::Key_D, ID_DEBUG_INFORMATION}}) {
+    f.ran.clear();
+    QTest::keyClick(f.frame.get(), key, Qt::ControlModifier);
+    EXPECT_EQ(f.ran, std::vector<uint32_t>{id}) << id;
+  }
+  // A command the program posts to itself is tested against the same rule.
+  f.ran.clear();
+  f.connected = false;
+  platform::PostMessage(f.frame->handle(), WM_COMMAND, ID_STOP_RECORDING);
+  platform::PumpMessages();
+  EXPECT_TRUE(f.ran.empty());
+  f.connected = true;
+  platform::PostMessage(f.frame->handle(), WM_COMMAND, ID_STOP_RECORDING);
+  platform::PumpMessages();
+  EXPECT_EQ(f.ran, std::vector<uint32_t>{ID_STOP_RECORDING});
+  // Commands without a handler are disabled.
+  EXPECT_FALSE(f.frame->action(ID_GO_TO_ITEM)->isEnabled());
+}
+
+TEST(MainFrame, StatusPanesShowFileNameLineSettingsAndPrompts) {
+  FrameFixture f;
+  EXPECT_EQ(f.frame->pane(1)->text(), QStringLiteral("---"));
+  EXPECT_EQ(f.frame->pane(2)->text(), QStringLiteral("---"));
+  EXPECT_EQ(f.frame->promptText(), QStringLiteral("Ready"));
+  EXPECT_EQ(f.frame->pane(1)->width(), 120);
+  EXPECT_EQ(f.frame->pane(2)->width(), 80);
+
+  platform::PostMessage(f.frame->handle(), WM_STATUS_TEXT, STATUSTEXT_FILENAME,
+                        platform::makePayload(QStringLiteral("ANALIZER.ANL")));
+  platform::PostMessage(f.frame->handle(), WM_STATUS_TEXT, STATUSTEXT_LINE, 0);
+  platform::PumpMessages();
+  EXPECT_EQ(f.frame->pane(1)->text(), QStringLiteral("ANALIZER.ANL"));
+  EXPECT_EQ(f.frame->pane(2)->text(), QStringLiteral("9600-6-1-N"));
+  // An unknown protocol leaves pane 2 as it was; other codes do nothing.
+  platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", 9);
+  platform::PostMessage(f.frame->handle(), WM_STATUS_TEXT, STATUSTEXT_LINE, 0);
+  platform::PostMessage(f.frame->handle(), WM_STATUS_TEXT, 7, platform::makePayload(QStringLiteral("x")));
+  platform::PumpMessages();
+  EXPECT_EQ(f.frame->pane(2)->text(), QStringLiteral("9600-6-1-N"));
+  EXPECT_EQ(f.frame->pane(1)->text(), QStringLiteral("ANALIZER.ANL"));
+
+  // Hovering a toolbar button shows its prompt in pane 0.
+  QWidget* button = f.frame->toolBar()->widgetForAction(f.frame->action(ID_REFRESH));
+  ASSERT_NE(button, nullptr);
+  QStatusTipEvent tip(f.frame->action(ID_REFRESH)->statusTip());
+  QApplication::sendEvent(f.frame.get(), &tip);
+  EXPECT_EQ(f.frame->promptText(), QStringLiteral("Refresh current display."));
+}
+
+TEST(MainFrame, TitleAndRecentFiles) {
+  FrameFixture f;
+  EXPECT_EQ(f.frame->windowTitle(), QStringLiteral("VRIM"));
+  f.frame->SetDocumentTitle("Ready - Analyzer");
+  EXPECT_EQ(f.frame->windowTitle(), QStringLiteral("Ready - Analyzer - VRIM"));
+  QStringList opened;
+  f.frame->openDocument = [&](const QString& p) { opened << p; };
+  f.frame->SetRecentFiles({"/data/ANALIZER(1).ANL", "/a/very/long/folder/name/that/goes/on/LOG.ANL"});
+  QStringList entries;
+  QAction* first = nullptr;
+  for (QAction* a : f.frame->menuBar()->actions().first()->menu()->actions()) {
+    if (a->text().startsWith('&') && a->text().at(1).isDigit()) {
+      entries << a->text();
+      if (!first) first = a;
+    }
+  }
+  ASSERT_EQ(entries.size(), 2);
+  EXPECT_EQ(entries[0], QStringLiteral("&1 /data/ANALIZER(1).ANL"));
+  EXPECT_LE(entries[1].size(), 3 + 30);
+  EXPECT_TRUE(entries[1].endsWith("LOG.ANL"));
+  first->trigger();
+  EXPECT_EQ(opened, QStringList{"/data/ANALIZER(1).ANL"});
+}
