@@ -12,6 +12,7 @@
 #include "common/ItemRecord.h"
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
+#include "display/CellArea.h"
 #include "display/CellCodes.h"
 #include "display/CellGeometry.h"
 #include "display/CellPaint.h"
@@ -106,8 +107,9 @@ CItem::CItem(QWidget* parent, platform::WindowHandle view, const MdbViewAccess* 
              uint32_t controlId)
     : QWidget(parent), m_view(view), m_viewAccess(viewAccess), m_controlId(controlId) {
   setWindowTitle(QStringLiteral("Item"));
-  // Every paint covers the whole cell, so nothing under it needs painting first.
-  setAttribute(Qt::WA_OpaquePaintEvent);
+  // Every paint covers the whole cell, yet the cell does not claim to be opaque:
+  // with thousands of opaque siblings the toolkit's clipping costs grow with the
+  // square of their number, far more than filling the parent's background once.
   setAttribute(Qt::WA_NoSystemBackground);
   setGeometry(QRect());
 
@@ -118,6 +120,13 @@ CItem::CItem(QWidget* parent, platform::WindowHandle view, const MdbViewAccess* 
 }
 
 CItem::~CItem() = default;
+
+void CItem::repaintCell() {
+  // The parent collects the dirty cells: a screen of cells marked one by one would
+  // make the toolkit compare every dirty widget with all its siblings.
+  if (auto* area = dynamic_cast<CellArea*>(parentWidget())) area->cellChanged(geometry());
+  else update();
+}
 
 void CItem::ClearRenderCache() { renderCache().pixmaps.clear(); }
 
@@ -170,7 +179,7 @@ intptr_t CItem::OnCellData(platform::Message& msg) {
       break;
     default: break;
   }
-  update();
+  repaintCell();
   return 0;
 }
 
@@ -188,7 +197,7 @@ intptr_t CItem::OnCellMark(uintptr_t code) {
     case MARK_RANGE_LAST_OFF: m_state |= CELL_RANGE_OFF; break;
     default: break;
   }
-  update();
+  repaintCell();
   return 0;
 }
 
@@ -211,7 +220,7 @@ void CItem::OnLButtonDown() {
   m_state |= CELL_CURSOR;
   platform::PostMessage(m_view, WM_SHOW_DETAIL, 0, m_index);
   postNotice(NOTICE_CURSOR);
-  update();
+  repaintCell();
 }
 
 void CItem::OnRButtonDown(const QPoint& point) {
@@ -232,24 +241,24 @@ void CItem::OnRButtonDown(const QPoint& point) {
 void CItem::OnSetReference() {
   markOn(CELL_REFERENCE, CELL_REFERENCE_OFF);
   postNotice(NOTICE_REFERENCE);
-  update();
+  repaintCell();
 }
 
 void CItem::OnSelectFirstItem() {
   markOn(CELL_RANGE, CELL_RANGE_OFF);
   postNotice(NOTICE_RANGE_FIRST);
-  update();
+  repaintCell();
 }
 
 void CItem::OnSelectLastItem() {
   markOn(CELL_RANGE, CELL_RANGE_OFF);
   postNotice(NOTICE_RANGE_LAST);
-  update();
+  repaintCell();
 }
 
 void CItem::OnClearSelectedItems() {
   postNotice(NOTICE_RANGE_CLEAR);
-  update();
+  repaintCell();
 }
 
 void CItem::paintEvent(QPaintEvent*) {

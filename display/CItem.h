@@ -58,6 +58,7 @@ protected:
 private:
   void OnLButtonDown();
   void OnRButtonDown(const QPoint& point);
+  void repaintCell();
   void postNotice(uint32_t code);
   void markOn(uint32_t on, uint32_t off);
 

@@ -14,6 +14,7 @@
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
 #include "display/CItem.h"
+#include "display/CellArea.h"
 #include "display/CellCodes.h"
 #include "display/CellGeometry.h"
 #include "display/ViewNavigation.h"
@@ -64,11 +65,7 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
   setFocusPolicy(Qt::StrongFocus);
 
   // The view's own background shows wherever no cell covers it.
-  m_client = new QWidget(this);
-  QPalette pal = m_client->palette();
-  pal.setColor(QPalette::Window, Qt::white);
-  m_client->setPalette(pal);
-  m_client->setAutoFillBackground(true);
+  m_client = new CellArea(this);
 
   // The bar stands for the position in the file; the view moves its content itself.
   m_scrollBar = new QScrollBar(Qt::Vertical, this);
