@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <map>
+
+#include "capture/CActiveFile.h"
+#include "mdb/CMDBInterpreter.h"
+#include "platform/MessageWindow.h"
+#include "support/RecordingMessageBox.h"
+#include "support/TestSupport.h"
+#include "tests/mdb/MdbTestView.h"
+#include "tools/MdbScenarios.h"
+
+using namespace mdbtest;
+
+namespace {
+
+std::vector<ItemRecord> scenarioItems(std::initializer_list<const char*> names) {
+  std::vector<MdbStep> steps;
+  for (const char* n : names) {
+    const MdbScenario s = MdbScenarios::Find(n);
+    steps.insert(steps.end(), s.steps.begin(), s.steps.end());
+  }
+  uint32_t time = 0;
+  return MdbScenarios::ToItems(steps, time);
+}
+
+// What a list screen from item 0 shows for changer-poll-ack followed by
+// wrong-checksum; items missing here get no text.
+const std::map<uint32_t, QString> EXPECTED_SCREEN = {
+    {0, "CHANGER: Poll"},
+    {1, "CHK Okay"},  // the POLL's CHK, named when the ACK arrives
+    {2, "ACK - Acknowledge"},
+    {3, "CHANGER: Poll"},
+    {4, "CHK Invalid"},  // a wrong VMC checksum
+    {5, "NAK - Negative Acknowledge"},
+    {6, "CHANGER: Poll"},
+    {7, "CHK Okay"},
+    {8, "ACK - Acknowledge"},
+    {9, "CASHLESS #1: Poll"},
+    {10, "CHK Okay"},
+    {11, "Begin Session"},
+    {14, "CHK Invalid"},  // a wrong reader checksum
+    {15, "RET - Retransmit"},
+    {16, "Begin Session"},
+    {19, "CHK Okay"},
+    {20, "ACK - Acknowledge"},
+};
+
+class WorkerTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    m_items = scenarioItems({"changer-poll-ack", "wrong-checksum"});
+    m_path = m_profile.file(QStringLiteral("MDB.ANL"));
+    testsupport::writeWholeFile(m_path, acquisitionFile(m_items));
+    m_view.itemCount = uint32_t(m_items.size());
+  }
+
+  bool screenShown(uint32_t first = 0) {
+    for (const auto& [item, text] : EXPECTED_SCREEN)
+      if (item >= first && item - first < m_view.cellCount && m_view.text(item - first) != text) return false;
+    return true;
+  }
+  // Waits until the decoder has made n passes and delivers what they posted.
+  bool passes(uint64_t n) {
+    const bool ok = testsupport::waitFor([&] { return m_decoder.GetPassCount() >= n; });
+    platform::PumpMessages();
+    return ok;
+  }
+
+  testsupport::TempProfile m_profile;
+  testsupport::RecordingMessageBox m_box;
+  std::vector<ItemRecord> m_items;
+  QString m_path;
+  CActiveFile m_file;
+  TestView m_view{60};
+  CMDBInterpreter m_decoder{m_view, m_file};
+};
+
+TEST_F(WorkerTest, ListScreenGetsNamesAndVmcVerdicts) {
+  m_view.itemCount = uint32_t(m_items.size() + 5);  // more than the file holds
+  ASSERT_TRUE(m_file.Open(m_path));
+  m_decoder.Control(MDBCTRL_START);
+  ASSERT_TRUE(passes(1));
+  EXPECT_TRUE(screenShown());
+  for (uint32_t i = 0; i < 60; ++i) {
+    if (EXPECTED_SCREEN.count(i) == 0) {
+      EXPECT_EQ(m_view.received(i), 0) << "cell " << i;
+    }
+  }
+  // A RET is followed by the retransmitted response; it keeps its own name.
+  EXPECT_EQ(m_view.received(15), 1);
+}
+
+TEST_F(WorkerTest, HexAndAsciiDecodeNothingUntilTheListIsShown) {
+  ASSERT_TRUE(m_file.Open(m_path));
+  m_view.mode = DISPLAY_HEX;
+  m_decoder.Control(MDBCTRL_START);
+  ASSERT_TRUE(passes(1));
+  m_view.mode = DISPLAY_ASCII;
+  m_decoder.Control(MDBCTRL_REFRESH);
+  ASSERT_TRUE(passes(2));
+  EXPECT_EQ(m_view.totalReceived(), 0);
+
+  m_view.mode = DISPLAY_LIST;
+  m_decoder.Control(MDBCTRL_REFRESH);
+  EXPECT_TRUE(testsupport::waitFor([&] { return screenShown(); }));
+}
+
+TEST_F(WorkerTest, FirstShownPeripheralByteGetsNoVerdictBeforeIt) {
+  ASSERT_TRUE(m_file.Open(m_path));
+  m_view.cellCount = 2;  // the POLL and its CHK: the pass ends inside the VMC message
+  m_decoder.Control(MDBCTRL_START);
+  ASSERT_TRUE(passes(1));
+  EXPECT_EQ(m_view.received(0), 1);
+  EXPECT_EQ(m_view.received(1), 0);
+  m_view.clear();
+
+  m_view.first = 2;  // the ACK is now in cell 0, the view's only cell
+  m_view.cellCount = 1;
+  m_decoder.Control(MDBCTRL_REFRESH);
+  ASSERT_TRUE(passes(2));
+  EXPECT_EQ(m_view.text(0), "ACK - Acknowledge");
+  EXPECT_EQ(m_view.received(0), 1);
+  EXPECT_EQ(m_view.received(1), 0);
+}
+
+TEST_F(WorkerTest, CellsThatGoAwayDuringAPassGetNothing) {
+  ASSERT_TRUE(m_file.Open(m_path));
+  m_view.answeredCells = 4;  // the view shrank after the pass took the cell count
+  m_decoder.Control(MDBCTRL_START);
+  ASSERT_TRUE(passes(1));
+  EXPECT_EQ(m_view.text(0), "CHANGER: Poll");
+  EXPECT_EQ(m_view.text(2), "ACK - Acknowledge");
+  EXPECT_EQ(m_view.received(5), 0);
+
+  // Receivers destroyed while GetCell still hands out their handles.
+  m_view.clear();
+  m_view.destroyCellsFrom(3);
+  m_view.answeredCells = 60;
+  m_decoder.Control(MDBCTRL_REFRESH);
+  ASSERT_TRUE(passes(2));
+  EXPECT_EQ(m_view.text(0), "CHANGER: Poll");
+  for (uint32_t i = 3; i < 60; ++i) EXPECT_EQ(m_view.received(i), 0);
+}
+
+TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
+  const QString bare = m_profile.file(QStringLiteral("BARE.ANL"));
+  testsupport::writeWholeFile(bare, headerlessFile(m_items));
+  ASSERT_TRUE(m_file.Open(bare));
+  m_decoder.Control(MDBCTRL_START);
+  testsupport::waitFor([] { return false; }, 1300);  // more than one 1000 ms wait
+  EXPECT_EQ(m_decoder.GetPassCount(), 0u);
+  EXPECT_EQ(m_view.totalReceived(), 0);
+
+  // A file whose block holds a comment: items start at 24 + 6 + 1.
+  const QString commented = m_profile.file(QStringLiteral("COMMENT.ANL"));
+  testsupport::writeWholeFile(commented, acquisitionFile(m_items, "Hello\r\n"));
+  ASSERT_TRUE(m_file.Open(commented));
+  EXPECT_TRUE(testsupport::waitFor([&] { return screenShown(); }));
+}
+
+TEST_F(WorkerTest, CommentEditorCanReopenExclusivelyWhileTheDecoderRuns) {
+  ASSERT_TRUE(m_file.Open(m_path));
+  m_decoder.Control(MDBCTRL_START);
+  ASSERT_TRUE(passes(1));
+  for (int i = 0; i < 3; ++i) {
+    m_decoder.Control(MDBCTRL_REFRESH);
+    EXPECT_TRUE(m_file.Reopen(true));
+    EXPECT_TRUE(m_file.Reopen(false));
+  }
+  EXPECT_TRUE(m_box.texts().empty());
+  m_view.clear();
+  m_decoder.Control(MDBCTRL_REFRESH);
+  EXPECT_TRUE(testsupport::waitFor([&] { return screenShown(); }));
+}
+
+TEST(MdbWorkerLifetime, StopEndsTheWorkerAtOnce) {
+  CActiveFile file;  // nothing shown: the worker waits in 1000 ms steps
+  TestView view(4);
+  CMDBInterpreter decoder(view, file);
+  EXPECT_EQ(decoder.Control(MDBCTRL_GETTHREAD), 0);
+  decoder.Control(MDBCTRL_START);
+  EXPECT_NE(decoder.Control(MDBCTRL_GETTHREAD), 0);  // at once, before the thread ran
+  testsupport::waitFor([] { return false; }, 50);
+
+  QElapsedTimer t;
+  t.start();
+  EXPECT_EQ(decoder.Control(MDBCTRL_STOP), 0);  // returns once the thread has ended
+  EXPECT_LT(t.elapsed(), 1000);
+  EXPECT_EQ(decoder.Control(MDBCTRL_GETTHREAD), 0);
+  EXPECT_EQ(decoder.Control(99), 0);
+  EXPECT_EQ(decoder.Control(MDBCTRL_STOP), 0);  // twice is harmless
+}
+
+TEST(MdbWorkerLifetime, DestroyingARunningDecoderJoinsIt) {
+  CActiveFile file;
+  TestView view(4);
+  auto decoder = std::make_unique<CMDBInterpreter>(view, file);
+  decoder->Control(MDBCTRL_START);
+  decoder->Control(MDBCTRL_START);  // a second start does not start a second worker
+  decoder.reset();
+  SUCCEED();
+}
+
+}  // namespace
