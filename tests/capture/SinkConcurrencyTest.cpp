@@ -72,7 +72,7 @@ protected:
       const QByteArray bytes = testsupport::readWholeFile(m_folder + name);
       ASSERT_EQ((bytes.size() - 24) % 6, 0) << name.toStdString();
       uint32_t previous = 0;
-      for (const ItemRecord& item : sinktest::itemsIn(bytes)) {
+      for (const sinktest::Item& item : sinktest::itemsIn(bytes)) {
         ASSERT_EQ(item.flags, 0x60) << name.toStdString();
         ASSERT_EQ(item.data, static_cast<uint8_t>(item.time)) << "torn item in " << name.toStdString();
         ASSERT_GT(item.time, previous) << name.toStdString();

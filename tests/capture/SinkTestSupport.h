@@ -42,18 +42,27 @@ inline QString configureRecording(const testsupport::TempProfile& profile, const
   return folder;
 }
 
-inline std::vector<ItemRecord> itemsIn(const QByteArray& file, int headerSize = 24) {
-  std::vector<ItemRecord> items;
-  for (qsizetype at = headerSize; at + 6 <= file.size(); at += 6)
-    items.push_back(itemFromBytes(reinterpret_cast<const uint8_t*>(file.constData() + at)));
+// An item as read back, unpacked so that its fields can be bound to references.
+struct Item {
+  uint8_t flags;
+  uint8_t data;
+  uint32_t time;
+};
+
+inline std::vector<Item> itemsIn(const QByteArray& file, int headerSize = 24) {
+  std::vector<Item> items;
+  for (qsizetype at = headerSize; at + 6 <= file.size(); at += 6) {
+    const ItemRecord r = itemFromBytes(reinterpret_cast<const uint8_t*>(file.constData() + at));
+    items.push_back(Item{r.flags, r.data, r.time});
+  }
   return items;
 }
 
-inline std::vector<ItemRecord> itemsInFile(const QString& path) { return itemsIn(testsupport::readWholeFile(path)); }
+inline std::vector<Item> itemsInFile(const QString& path) { return itemsIn(testsupport::readWholeFile(path)); }
 
-inline QByteArray dataBytes(const std::vector<ItemRecord>& items) {
+inline QByteArray dataBytes(const std::vector<Item>& items) {
   QByteArray out;
-  for (const ItemRecord& r : items) out.append(static_cast<char>(r.data));
+  for (const Item& r : items) out.append(static_cast<char>(r.data));
   return out;
 }
 

@@ -150,13 +150,13 @@ TEST_F(PatternHistoryCombo, LongValuesAndTextsAreCutTo256Bytes) {
 TEST_F(PatternHistoryCombo, TriggerHistoriesUseTheirOwnKeys) {
   const QByteArray start = hex("10 20");
   platform::Profile().WriteProfileBinary("TriggerSetup", "StartPattern_00", start.constData(), 2);
-  LoadPatternHistory(&m_list, "TriggerSetup", "StartPattern", "StartTrigger");
+  LoadPatternHistory(&m_list, START_PATTERN_HISTORY);
   EXPECT_EQ(entries(m_list), QStringList{"10 20"});
   QComboBox stop;
   stop.setEditable(true);
-  LoadPatternHistory(&stop, "TriggerSetup", "StopPattern", "StopTrigger");
+  LoadPatternHistory(&stop, STOP_PATTERN_HISTORY);
   EXPECT_EQ(stop.count(), 0);
   stop.setEditText("30");
-  ASSERT_TRUE(StorePatternHistory(&stop, "TriggerSetup", "StopPattern", "StopTrigger"));
+  ASSERT_TRUE(StorePatternHistory(&stop, STOP_PATTERN_HISTORY));
   EXPECT_EQ(platform::Profile().GetProfileBinary("TriggerSetup", "StopPattern_00").value_or(QByteArray()), hex("30"));
 }
