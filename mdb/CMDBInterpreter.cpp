@@ -126,7 +126,7 @@ void CMDBInterpreter::DecoderThread() {
         // Taken before the pass: a refresh that arrives while the pass runs (the
         // view scrolled meanwhile) gets a pass of its own instead of being absorbed.
         m_passRequested = false;
-        makePass(offset);
+        MakePass(offset);
         ++m_passCount;
         lock.lock();
       } else {
@@ -139,7 +139,7 @@ void CMDBInterpreter::DecoderThread() {
   }
 }
 
-void CMDBInterpreter::makePass(uint32_t offsetOfItem0) {
+void CMDBInterpreter::MakePass(uint32_t offsetOfItem0) {
   const uint32_t first = m_view.GetFirstItem();
   const uint32_t cells = m_view.GetCellCount();
   const uint32_t total = m_view.GetItemCount();

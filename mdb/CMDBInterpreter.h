@@ -68,6 +68,11 @@ public:
   // above state.y). Scales by the paint device's dots per inch / 75.
   void PrintDecoded(QPainter& painter, const PrintState& state);
 
+  // One pass over the shown items with the given offset of item 0: in list mode each
+  // item on the screen is decoded and its text posted to its cell. The worker's own
+  // step; callable from elsewhere for measurements.
+  void MakePass(uint32_t offsetOfItem0);
+
   // For tests and diagnostics.
   uint32_t GetState() const;
   uint32_t GetMessageLength() const;
@@ -90,7 +95,6 @@ private:
   void PostVmcCheck(uint32_t index);
   void postPending();
   bool waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds);
-  void makePass(uint32_t offsetOfItem0);
   bool decodeLocked(uint32_t index, QString& text, const ItemRecord& item, bool postVerdict);
   void append(uint8_t data);
 
