@@ -35,7 +35,9 @@ std::optional<uint32_t> firstItemForWheel(int delta, uint32_t first, uint32_t ro
     return items >= first ? 0 : static_cast<uint32_t>(first - items);
   }
   if (first == limit) return std::nullopt;
-  return static_cast<uint32_t>(std::min<uint64_t>(first + items, limit));
+  const auto next = static_cast<uint32_t>(std::min<uint64_t>(first + items, limit));
+  if (next == first) return std::nullopt;  // a zero turn
+  return next;
 }
 
 uint32_t thumbPosition(uint32_t first, uint32_t itemCount) {
