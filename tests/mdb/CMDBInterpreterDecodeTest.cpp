@@ -132,3 +132,30 @@ TEST_F(DecodeTest, OverlongMessagesKeep36Bytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Recorded bytes come from outside: whatever their order, the message never grows
+// past what it keeps and the state stays one of the five.
+TEST_F(DecodeTest, ArbitraryTrafficKeepsTheInvariants) {
+  uint32_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return uint8_t(seed >> 24);
+  };
+  for (int i = 0; i < 200000; ++i) {
+    ItemRecord r;
+    r.flags = next();
+    r.data = next();
+    QString text;
+    if (m_decoder.DecodeItem(uint32_t(i), text, &r)) {
+      ASSERT_FALSE(text.isEmpty());
+      ASSERT_LT(text.size(), 256);
+    }
+    const uint32_t length = m_decoder.GetMessageLength();
+    ASSERT_TRUE(length <= MDB_MSG_MAX || length == MDB_MSG_NONE);
+    ASSERT_LE(m_decoder.GetState(), MDBSTATE_RESPONSE);
+  }
+}
+
+}  // namespace

@@ -125,6 +125,28 @@ TEST_F(WorkerTest, FirstShownPeripheralByteGetsNoVerdictBeforeIt) {
   EXPECT_EQ(m_view.received(1), 0);
 }
 
+TEST_F(WorkerTest, ResponseAtTheTopOfAScreenIsNotNamedAfterAnotherScreensCommand) {
+  // A cashless POLL, then a validator POLL answered with 0x03.
+  const std::vector<ItemRecord> items = {vmc(0x12, true),       vmc(0x12),  vmc(0x33, true), vmc(0x33),
+                                         peripheral(0x03),      peripheral(0x03, true)};
+  testsupport::writeWholeFile(m_path, acquisitionFile(items));
+  m_view.itemCount = uint32_t(items.size());
+  ASSERT_TRUE(m_file.Open(m_path));
+  m_view.cellCount = 2;  // the screen shows the cashless POLL only
+  m_decoder.Control(MDBCTRL_START);
+  ASSERT_TRUE(passes(1));
+  EXPECT_EQ(m_view.text(0), "CASHLESS #1: Poll");
+  m_view.clear();
+
+  // Scrolled to the validator's answer: the cashless POLL of the screen before
+  // must not name it ("Begin Session" would be a cashless reader's response).
+  m_view.first = 4;
+  m_decoder.Control(MDBCTRL_REFRESH);
+  ASSERT_TRUE(passes(2));
+  EXPECT_EQ(m_view.received(0), 0);
+  EXPECT_EQ(m_view.text(1), "CHK Okay");
+}
+
 TEST_F(WorkerTest, CellsThatGoAwayDuringAPassGetNothing) {
   ASSERT_TRUE(m_file.Open(m_path));
   m_view.answeredCells = 4;  // the view shrank after the pass took the cell count
