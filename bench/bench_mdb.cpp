@@ -24,7 +24,7 @@ std::vector<ItemRecord> recording(size_t count) {
 
 // A list screen of real receivers that take the texts and drop them.
 class BenchView : public MdbViewAccess {
-public:
+ public:
   BenchView(uint32_t cells, uint32_t items) : m_items(items) {
     for (uint32_t i = 0; i < cells; ++i) {
       m_cells.push_back(std::make_unique<platform::MessageWindow>());
@@ -40,7 +40,7 @@ public:
   }
   uint32_t first = 0;
 
-private:
+ private:
   std::vector<std::unique_ptr<platform::MessageWindow>> m_cells;
   uint32_t m_items;
 };

@@ -8,14 +8,14 @@
 // everything a page needs from the pages before it is kept here; the MDB decoder
 // reads index, x, y and item to put the decoded text beside the line just printed.
 struct PrintState {
-  uint8_t page1Done = 0;    // page 1's part of the header has been laid out in this pass
-  int32_t marginLeft = 0;   // device units
+  uint8_t page1Done = 0;   // page 1's part of the header has been laid out in this pass
+  int32_t marginLeft = 0;  // device units
   int32_t marginTop = 0;
   int32_t marginRight = 0;
   int32_t marginBottom = 0;
-  uint32_t index = 0;       // item being printed, or the next one
-  int32_t x = 0;            // device position of the next grid cell or list line
+  uint32_t index = 0;  // item being printed, or the next one
+  int32_t x = 0;       // device position of the next grid cell or list line
   int32_t y = 0;
-  uint32_t mode = 0;        // DISPLAY_HEX / _ASCII / _LIST when printing was prepared
-  ItemRecord item;          // the item being printed, as read from the file
+  uint32_t mode = 0;  // DISPLAY_HEX / _ASCII / _LIST when printing was prepared
+  ItemRecord item;    // the item being printed, as read from the file
 };

@@ -45,8 +45,10 @@ bool expectsSubCommand(uint8_t addressByte) {
     case 3:
     case 4:
     case 5:
-    case 7: return true;
-    default: return false;
+    case 7:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -96,9 +98,13 @@ int CMDBInterpreter::Control(int code) {
       }
       return 0;
     }
-    case MDBCTRL_GETTHREAD: return m_running ? 1 : 0;
-    case MDBCTRL_REFRESH: m_passRequested = true; return 0;
-    default: return 0;
+    case MDBCTRL_GETTHREAD:
+      return m_running ? 1 : 0;
+    case MDBCTRL_REFRESH:
+      m_passRequested = true;
+      return 0;
+    default:
+      return 0;
   }
 }
 
@@ -154,7 +160,6 @@ void CMDBInterpreter::MakePass(uint32_t offsetOfItem0) {
                              size_t(wanted) * ITEM_SIZE);
   const uint32_t count = got > 0 ? uint32_t(got / ITEM_SIZE) : 0;  // items past the end get no text
 
-  std::vector<PendingPost> posts;
   {
     std::lock_guard lock(m_decodeMutex);
     m_offsetOfItem0 = offsetOfItem0;
@@ -163,15 +168,8 @@ void CMDBInterpreter::MakePass(uint32_t offsetOfItem0) {
     m_vmcAddressKnown = false;
     for (uint32_t i = 0; i < count; ++i)
       if (decodeLocked(first + i, m_text, items[i], true)) m_pending.push_back({i, m_text});
-    posts.swap(m_pending);
   }
-  for (PendingPost& p : posts) {
-    // The cell count may have changed since the pass began: a cell that is gone
-    // answers NULL_WINDOW, and a cell destroyed after that refuses the post.
-    const platform::WindowHandle cell = m_view.GetCell(p.cell);
-    if (cell != platform::NULL_WINDOW)
-      postText(cell, p.text);
-  }
+  postPending();
 }
 
 void CMDBInterpreter::postPending() {
@@ -180,10 +178,13 @@ void CMDBInterpreter::postPending() {
     std::lock_guard lock(m_decodeMutex);
     posts.swap(m_pending);
   }
-  for (PendingPost& p : posts) {
+  // Outside the decoding lock: the view's accessors may take the view's own lock,
+  // which the UI thread can hold while it prints (and so takes the decoding lock).
+  for (const PendingPost& p : posts) {
+    // The cell count may have changed since the pass began: a cell that is gone
+    // answers NULL_WINDOW, and a cell destroyed after that refuses the post.
     const platform::WindowHandle cell = m_view.GetCell(p.cell);
-    if (cell != platform::NULL_WINDOW)
-      postText(cell, p.text);
+    if (cell != platform::NULL_WINDOW) postText(cell, p.text);
   }
 }
 
@@ -232,7 +233,8 @@ bool CMDBInterpreter::decodeLocked(uint32_t index, QString& text, const ItemReco
         append(data);
         m_state = MDBSTATE_VMC;
         m_vmcMessageOpen = true;
-        return MdbNames::SubCommandName(m_message, m_messageLength <= MDB_MSG_MAX ? m_messageLength : 0, text);
+        return MdbNames::SubCommandName(m_message, m_messageLength <= MDB_MSG_MAX ? m_messageLength : 0,
+                                        text);
       default:
         append(data);
         m_state = MDBSTATE_VMC;
@@ -264,8 +266,11 @@ bool CMDBInterpreter::decodeLocked(uint32_t index, QString& text, const ItemReco
       m_state = MDBSTATE_RESPONSE;
       return named;
     }
-    case MDBSTATE_RESPONSE: append(data); return false;
-    default: return false;
+    case MDBSTATE_RESPONSE:
+      append(data);
+      return false;
+    default:
+      return false;
   }
 }
 

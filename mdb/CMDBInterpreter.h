@@ -44,7 +44,7 @@ inline constexpr uint32_t MDBSTATE_RESPONSE = 4;  // a peripheral response runs 
 // no handle of its own, so the comment editor's exclusive reopen never fails
 // because of it.
 class CMDBInterpreter {
-public:
+ public:
   CMDBInterpreter(MdbViewAccess& view, const CActiveFile& shownFile);
   ~CMDBInterpreter();  // stops and joins a worker still running
   CMDBInterpreter(const CMDBInterpreter&) = delete;
@@ -78,7 +78,7 @@ public:
   uint32_t GetMessageLength() const;
   uint64_t GetPassCount() const { return m_passCount.load(); }
 
-private:
+ private:
   struct PendingPost {
     uint32_t cell;
     QString text;
@@ -115,11 +115,11 @@ private:
   uint8_t m_message[MDB_MSG_MAX] = {};
   uint32_t m_messageLength = MDB_MSG_NONE;
   uint32_t m_state = MDBSTATE_START;
-  uint8_t m_vmcAddress = 0;        // the VMC's last address byte
-  bool m_vmcAddressKnown = false;  // one was decoded since the pass began
-  bool m_vmcMessageOpen = false;   // the VMC state was entered by a byte of a VMC message
-  uint32_t m_passFirst = 0;       // first shown item of the latest pass
-  uint32_t m_offsetOfItem0 = 0;   // of the shown file, read at each pass
+  uint8_t m_vmcAddress = 0;            // the VMC's last address byte
+  bool m_vmcAddressKnown = false;      // one was decoded since the pass began
+  bool m_vmcMessageOpen = false;       // the VMC state was entered by a byte of a VMC message
+  uint32_t m_passFirst = 0;            // first shown item of the latest pass
+  uint32_t m_offsetOfItem0 = 0;        // of the shown file, read at each pass
   std::vector<PendingPost> m_pending;  // posted once the decoding lock is released
-  QString m_text;            // the worker's text, kept for its whole life
+  QString m_text;                      // the worker's text, kept for its whole life
 };

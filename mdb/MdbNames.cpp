@@ -26,20 +26,35 @@ NameTable makeTable(std::initializer_list<Row> rows, const char* other = nullptr
 const char* addressPrefix(uint8_t address, bool& known) {
   known = true;
   switch (address) {
-    case 0x08: return "CHANGER: ";
-    case 0x10: return "CASHLESS #1: ";
-    case 0x18: return "GATEWAY: ";
-    case 0x20: return "DISPLAY: ";
-    case 0x28: return "ENERGY: ";
-    case 0x30: return "VALIDATOR: ";
-    case 0x40: return "CASHLESS #1: ";
-    case 0x48: return "CASHLESS #2: ";
-    case 0x50: return "CASHLESS #3: ";
-    case 0x58: return "HOPPER #1: ";
-    case 0x60: return "CASHLESS #2: ";
-    case 0x68: return "";
-    case 0x70: return "HOPPER #2: ";
-    default: known = false; return "UNKNOWN: ";
+    case 0x08:
+      return "CHANGER: ";
+    case 0x10:
+      return "CASHLESS #1: ";
+    case 0x18:
+      return "GATEWAY: ";
+    case 0x20:
+      return "DISPLAY: ";
+    case 0x28:
+      return "ENERGY: ";
+    case 0x30:
+      return "VALIDATOR: ";
+    case 0x40:
+      return "CASHLESS #1: ";
+    case 0x48:
+      return "CASHLESS #2: ";
+    case 0x50:
+      return "CASHLESS #3: ";
+    case 0x58:
+      return "HOPPER #1: ";
+    case 0x60:
+      return "CASHLESS #2: ";
+    case 0x68:
+      return "";
+    case 0x70:
+      return "HOPPER #2: ";
+    default:
+      known = false;
+      return "UNKNOWN: ";
   }
 }
 
@@ -47,33 +62,42 @@ const char* addressPrefix(uint8_t address, bool& known) {
 using CommandRow = std::array<const char*, 8>;
 
 const CommandRow* commandRow(uint8_t address) {
-  static const CommandRow changer = {"Reset", "Setup", "Tube Status", "Poll", "Coin Type", "Dispense",
-                                     nullptr, "Expansion"};
-  static const CommandRow cashlessReader = {"Reset", "Setup", "Poll", "Vend", "Reader", "Revalue",
-                                            nullptr, "Expansion"};
-  static const CommandRow gateway = {"Reset", "Setup", "Poll", "Report", "Control", nullptr, nullptr,
-                                     "Expansion"};
-  static const CommandRow validator = {"Reset", "Setup", "Security", "Poll", "Bill Type", "Escrow",
-                                       "Stacker", "Expansion"};
-  static const CommandRow cashlessSatellite = {"Reset", "Setup", "Poll", "Vend", "Funds", "Control",
-                                               nullptr, "Expansion"};
-  static const CommandRow hopper = {"Reset", "Setup", "Dispenser Status", "Poll",
-                                    "Manual Dispense Enable", "Dispense", "Payout", "Expansion"};
-  static const CommandRow address68 = {"Reset", "Setup", "Poll", "Invalid", "Invalid", "Invalid",
-                                       "Invalid", "Expansion"};
+  static const CommandRow changer = {"Reset",     "Setup",    "Tube Status", "Poll",
+                                     "Coin Type", "Dispense", nullptr,       "Expansion"};
+  static const CommandRow cashlessReader = {"Reset",  "Setup",   "Poll",  "Vend",
+                                            "Reader", "Revalue", nullptr, "Expansion"};
+  static const CommandRow gateway = {"Reset",   "Setup", "Poll",  "Report",
+                                     "Control", nullptr, nullptr, "Expansion"};
+  static const CommandRow validator = {"Reset",     "Setup",  "Security", "Poll",
+                                       "Bill Type", "Escrow", "Stacker",  "Expansion"};
+  static const CommandRow cashlessSatellite = {"Reset", "Setup",   "Poll",  "Vend",
+                                               "Funds", "Control", nullptr, "Expansion"};
+  static const CommandRow hopper = {
+      "Reset",    "Setup",  "Dispenser Status", "Poll", "Manual Dispense Enable",
+      "Dispense", "Payout", "Expansion"};
+  static const CommandRow address68 = {"Reset",   "Setup",   "Poll",    "Invalid",
+                                       "Invalid", "Invalid", "Invalid", "Expansion"};
   switch (address) {
-    case 0x08: return &changer;
+    case 0x08:
+      return &changer;
     case 0x10:
-    case 0x60: return &cashlessReader;
-    case 0x18: return &gateway;
-    case 0x30: return &validator;
+    case 0x60:
+      return &cashlessReader;
+    case 0x18:
+      return &gateway;
+    case 0x30:
+      return &validator;
     case 0x40:
     case 0x48:
-    case 0x50: return &cashlessSatellite;
+    case 0x50:
+      return &cashlessSatellite;
     case 0x58:
-    case 0x70: return &hopper;
-    case 0x68: return &address68;
-    default: return nullptr;  // 0x20, 0x28 and the unknown addresses: prefix alone
+    case 0x70:
+      return &hopper;
+    case 0x68:
+      return &address68;
+    default:
+      return nullptr;  // 0x20, 0x28 and the unknown addresses: prefix alone
   }
 }
 
@@ -97,7 +121,7 @@ struct Tables {
 };
 
 const std::initializer_list<Row> FTL_RESPONSES = {
-    {0x1B, "FTL Request to Receive"}, {0x1C, "FTL Retry / Deny"}, {0x1D, "FTL Send Block"},
+    {0x1B, "FTL Request to Receive"}, {0x1C, "FTL Retry / Deny"},    {0x1D, "FTL Send Block"},
     {0x1E, "FTL OK to Send"},         {0x1F, "FTL Request to Send"},
 };
 
@@ -171,12 +195,12 @@ Tables::Tables() {
     for (const Row& r : FTL_RESPONSES) (*t)[r.byte] = QString::fromLatin1(r.name);
 
   const std::initializer_list<Row> ftlBlock = {
-      {0xFA, "FTL Request to Receive"}, {0xFB, "FTL Retry / Deny"},   {0xFC, "FTL Send Block"},
+      {0xFA, "FTL Request to Receive"}, {0xFB, "FTL Retry / Deny"},    {0xFC, "FTL Send Block"},
       {0xFD, "FTL OK to Send"},         {0xFE, "FTL Request to Send"}, {0xFF, "Diagnostics"},
   };
   size_t next = 0;
-  auto add = [&](std::initializer_list<uint8_t> commands, std::initializer_list<Row> rows,
-                 const char* other, bool withFtl) {
+  auto add = [&](std::initializer_list<uint8_t> commands, std::initializer_list<Row> rows, const char* other,
+                 bool withFtl) {
     NameTable& t = subTables.at(next++);
     t = makeTable(rows, other);
     if (withFtl)
@@ -207,7 +231,10 @@ Tables::Tables() {
        {0x06, "Negative Vend Request"}},
       unknown, false);
   add({0x14, 0x64},
-      {{0x00, "Reader Disable"}, {0x01, "Reader Enable"}, {0x02, "Reader Cancel"}, {0x03, "Data Entry Response"}},
+      {{0x00, "Reader Disable"},
+       {0x01, "Reader Enable"},
+       {0x02, "Reader Cancel"},
+       {0x03, "Data Entry Response"}},
       unknown, false);
   add({0x15, 0x65}, {{0x00, "Revalue Request"}, {0x01, "Revalue Limit Request"}}, unknown, false);
   add({0x17, 0x67},
@@ -266,8 +293,9 @@ Tables::Tables() {
   add({0x6F}, {{0x00, "Identification"}, {0x03, "Write Time / Date File"}, {0xFF, "Diagnostics"}}, unknown,
       false);
 
-  ack = makeTable({{0x00, "ACK - Acknowledge"}, {0xAA, "RET - Retransmit"}, {0xFF, "NAK - Negative Acknowledge"}},
-                  "Invalid");
+  ack = makeTable(
+      {{0x00, "ACK - Acknowledge"}, {0xAA, "RET - Retransmit"}, {0xFF, "NAK - Negative Acknowledge"}},
+      "Invalid");
 }
 
 const Tables& tables() {
@@ -292,17 +320,23 @@ bool MdbNames::ResponseName(uint8_t addressByte, uint8_t responseByte, QString& 
   const Tables& t = tables();
   switch (addressByte & 0xF8) {
     case 0x10:
-    case 0x60: return give(t.responseCashless[responseByte], text);
-    case 0x18: return give(t.responseGateway[responseByte], text);
+    case 0x60:
+      return give(t.responseCashless[responseByte], text);
+    case 0x18:
+      return give(t.responseGateway[responseByte], text);
     case 0x40:
     case 0x48:
-    case 0x50: return give(t.responseSatellite[responseByte], text);
-    case 0x68: return give(t.response68[responseByte], text);
+    case 0x50:
+      return give(t.responseSatellite[responseByte], text);
+    case 0x68:
+      return give(t.response68[responseByte], text);
     case 0x08:
     case 0x30:
     case 0x58:
-    case 0x70: return give(t.responseFtlOnly[responseByte], text);
-    default: return false;
+    case 0x70:
+      return give(t.responseFtlOnly[responseByte], text);
+    default:
+      return false;
   }
 }
 

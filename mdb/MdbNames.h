@@ -10,7 +10,7 @@
 // An address byte is read the MDB way: the upper five bits (AND 0xF8) address the
 // peripheral, the lower three (AND 0x07) are the command.
 class MdbNames {
-public:
+ public:
   // A VMC address byte: address prefix and command name. Always gives a text.
   static bool CommandName(uint8_t addressByte, QString& text);
   // The first byte of a peripheral's response to the VMC message whose address byte

@@ -9,7 +9,7 @@ namespace {
 // carries the mode bit on its CHK; a one-byte reply of the peripheral carries it on
 // its only byte, one of the VMC does not carry it at all.
 class Builder {
-public:
+ public:
   // chkError is added to the right checksum: 0 for a good message.
   Builder& vmc(std::initializer_list<uint8_t> bytes, uint8_t chkError = 0) {
     return vmc(std::vector<uint8_t>(bytes), chkError);
@@ -44,10 +44,10 @@ public:
 
   std::vector<MdbStep> steps() const { return m_steps; }
 
-private:
+ private:
   enum Gap { CYCLE, ANSWER, BYTE };
   Builder& add(uint8_t flags, uint8_t data, Gap gap) {
-    const uint32_t delta = gap == CYCLE ? MdbScenarios::CYCLE_TICKS
+    const uint32_t delta = gap == CYCLE    ? MdbScenarios::CYCLE_TICKS
                            : gap == ANSWER ? MdbScenarios::ANSWER_TICKS
                                            : MdbScenarios::BYTE_TICKS;
     m_steps.push_back({flags, data, delta});
@@ -80,50 +80,51 @@ MdbScenario changerPollAck() {
 
 MdbScenario cashlessSession() {
   Builder b;
-  b.vmc({0x10}).peripheralReply(ACK);                        // RESET
-  b.vmc({0x12}).response({0x00}).vmcReply(ACK);              // POLL: Just Reset
-  b.vmc({0x11, 0x00, 0x03, 0x00, 0x00, 0x00})                // SETUP Config Data (VMC level 3)
+  b.vmc({0x10}).peripheralReply(ACK);                              // RESET
+  b.vmc({0x12}).response({0x00}).vmcReply(ACK);                    // POLL: Just Reset
+  b.vmc({0x11, 0x00, 0x03, 0x00, 0x00, 0x00})                      // SETUP Config Data (VMC level 3)
       .response({0x01, 0x03, 0x19, 0x78, 0x01, 0x02, 0x0A, 0x01})  // Reader Config Data
       .vmcReply(ACK);
   b.vmc({0x11, 0x01, 0xFF, 0xFF, 0x00, 0x00}).peripheralReply(ACK);  // SETUP Max / Min Prices
-  b.vmc({0x14, 0x01}).peripheralReply(ACK);                           // READER Enable
-  b.vmc({0x12}).peripheralReply(ACK);                                 // POLL, nothing
-  b.vmc({0x12}).response({0x03, 0x01, 0xF4}).vmcReply(ACK);           // Begin Session, funds 500
-  b.vmc({0x13, 0x00, 0x00, 0x96, 0x00, 0x05}).peripheralReply(ACK);   // VEND Request: 150, item 5
-  b.vmc({0x12}).response({0x05, 0x00, 0x96}).vmcReply(ACK);           // Vend Approved, 150
-  b.vmc({0x13, 0x02, 0x00, 0x05}).peripheralReply(ACK);               // VEND Success, item 5
-  b.vmc({0x13, 0x04}).peripheralReply(ACK);                           // VEND Session Complete
-  b.vmc({0x12}).response({0x07}).vmcReply(ACK);                       // End Session
-  return {"cashless-session",
-          "Cashless reader: reset, setup with sub-commands, poll, begin session, vend request, vend approved, "
-          "vend success, session complete",
-          b.steps()};
+  b.vmc({0x14, 0x01}).peripheralReply(ACK);                          // READER Enable
+  b.vmc({0x12}).peripheralReply(ACK);                                // POLL, nothing
+  b.vmc({0x12}).response({0x03, 0x01, 0xF4}).vmcReply(ACK);          // Begin Session, funds 500
+  b.vmc({0x13, 0x00, 0x00, 0x96, 0x00, 0x05}).peripheralReply(ACK);  // VEND Request: 150, item 5
+  b.vmc({0x12}).response({0x05, 0x00, 0x96}).vmcReply(ACK);          // Vend Approved, 150
+  b.vmc({0x13, 0x02, 0x00, 0x05}).peripheralReply(ACK);              // VEND Success, item 5
+  b.vmc({0x13, 0x04}).peripheralReply(ACK);                          // VEND Session Complete
+  b.vmc({0x12}).response({0x07}).vmcReply(ACK);                      // End Session
+  return {
+      "cashless-session",
+      "Cashless reader: reset, setup with sub-commands, poll, begin session, vend request, vend approved, "
+      "vend success, session complete",
+      b.steps()};
 }
 
 MdbScenario billValidator() {
   Builder b;
-  b.vmc({0x30}).peripheralReply(ACK);                         // RESET
-  b.vmc({0x33}).response({0x06}).vmcReply(ACK);               // POLL: validator was reset
-  b.vmc({0x31})                                               // SETUP
+  b.vmc({0x30}).peripheralReply(ACK);            // RESET
+  b.vmc({0x33}).response({0x06}).vmcReply(ACK);  // POLL: validator was reset
+  b.vmc({0x31})                                  // SETUP
       .response({0x01, 0x19, 0x78, 0x00, 0x64, 0x00, 0x02, 0x00, 0x1E, 0xFF, 0x01, 0x05, 0x0A, 0x14})
       .vmcReply(ACK);
-  b.vmc({0x37, 0x00})                                         // EXPANSION Identification
+  b.vmc({0x37, 0x00})  // EXPANSION Identification
       .response(concat({'Q', 'X', 'S'}, counting('0', 26)))
       .vmcReply(ACK);
   b.vmc({0x34, 0x00, 0x0F, 0x00, 0x0F}).peripheralReply(ACK);  // BILL TYPE: enable and escrow 4 types
-  b.vmc({0x33}).response({0x91}).vmcReply(ACK);               // POLL: bill type 1 in escrow
-  b.vmc({0x35, 0x01}).peripheralReply(ACK);                   // ESCROW: stack it
-  b.vmc({0x33}).response({0x81}).vmcReply(ACK);               // POLL: bill type 1 stacked
-  b.vmc({0x36}).response({0x00, 0x05}).vmcReply(ACK);         // STACKER: 5 bills
+  b.vmc({0x33}).response({0x91}).vmcReply(ACK);                // POLL: bill type 1 in escrow
+  b.vmc({0x35, 0x01}).peripheralReply(ACK);                    // ESCROW: stack it
+  b.vmc({0x33}).response({0x81}).vmcReply(ACK);                // POLL: bill type 1 stacked
+  b.vmc({0x36}).response({0x00, 0x05}).vmcReply(ACK);          // STACKER: 5 bills
   return {"bill-validator", "Bill validator: reset, setup, identification, bill type, escrow, stacker",
           b.steps()};
 }
 
 MdbScenario retNak() {
   Builder b;
-  b.vmc({0x0B}).response({0x52, 0x01}).vmcReply(RET);         // POLL: coin routed; VMC wants it again
-  b.response({0x52, 0x01}).vmcReply(ACK);                      // retransmitted and taken
-  b.vmc({0x0A}).peripheralReply(NAK);                          // TUBE STATUS refused
+  b.vmc({0x0B}).response({0x52, 0x01}).vmcReply(RET);  // POLL: coin routed; VMC wants it again
+  b.response({0x52, 0x01}).vmcReply(ACK);              // retransmitted and taken
+  b.vmc({0x0A}).peripheralReply(NAK);                  // TUBE STATUS refused
   b.vmc({0x0A}).response(concat({0x00, 0x00}, counting(0x01, 16))).vmcReply(NAK);  // answer refused
   b.vmc({0x0A}).response(concat({0x00, 0x00}, counting(0x01, 16))).vmcReply(ACK);
   return {"ret-nak", "RET and NAK from either side", b.steps()};
@@ -131,18 +132,19 @@ MdbScenario retNak() {
 
 MdbScenario wrongChecksum() {
   Builder b;
-  b.vmc({0x0B}, 1).peripheralReply(NAK);                          // the VMC's CHK is wrong
+  b.vmc({0x0B}, 1).peripheralReply(NAK);  // the VMC's CHK is wrong
   b.vmc({0x0B}).peripheralReply(ACK);
-  b.vmc({0x12}).response({0x03, 0x00, 0x64}, 1).vmcReply(RET);    // the reader's CHK is wrong
+  b.vmc({0x12}).response({0x03, 0x00, 0x64}, 1).vmcReply(RET);  // the reader's CHK is wrong
   b.response({0x03, 0x00, 0x64}).vmcReply(ACK);
   return {"wrong-checksum", "A wrong checksum from the VMC and one from a cashless reader", b.steps()};
 }
 
 MdbScenario longMessage() {
   Builder b;
-  b.vmc(concat({0x17, 0x02, 0x01, 38}, counting(0x40, 38))).peripheralReply(ACK);  // Write User File, 43 bytes
-  b.vmc({0x17, 0x01, 0x01})                                                        // Read User File
-      .response(concat({0x10, 0x01, 38}, counting(0x60, 38)))                       // User File Data, 42 bytes
+  b.vmc(concat({0x17, 0x02, 0x01, 38}, counting(0x40, 38)))
+      .peripheralReply(ACK);                                   // Write User File, 43 bytes
+  b.vmc({0x17, 0x01, 0x01})                                    // Read User File
+      .response(concat({0x10, 0x01, 38}, counting(0x60, 38)))  // User File Data, 42 bytes
       .vmcReply(ACK);
   return {"long-message", "VMC message and reader response longer than 36 bytes", b.steps()};
 }

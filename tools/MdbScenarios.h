@@ -28,7 +28,7 @@ struct MdbScenario {
 // one. Only the standard library and the item flags are used, so any program can
 // take the generator in.
 class MdbScenarios {
-public:
+ public:
   // Names: "changer-poll-ack", "cashless-session", "bill-validator", "ret-nak",
   // "wrong-checksum", "long-message".
   static std::vector<MdbScenario> All();

@@ -12,7 +12,7 @@ namespace {
 
 // Decoding with the record given: no file, no posts; the state machine alone.
 class DecodeTest : public ::testing::Test {
-protected:
+ protected:
   // The text the item gets, or nullopt when it gets none.
   std::optional<QString> decode(const ItemRecord& r) {
     QString text = QStringLiteral("untouched");

@@ -48,7 +48,7 @@ const std::map<uint32_t, QString> EXPECTED_SCREEN = {
 };
 
 class WorkerTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     m_items = scenarioItems({"changer-poll-ack", "wrong-checksum"});
     m_path = m_profile.file(QStringLiteral("MDB.ANL"));
@@ -127,8 +127,8 @@ TEST_F(WorkerTest, FirstShownPeripheralByteGetsNoVerdictBeforeIt) {
 
 TEST_F(WorkerTest, ResponseAtTheTopOfAScreenIsNotNamedAfterAnotherScreensCommand) {
   // A cashless POLL, then a validator POLL answered with 0x03.
-  const std::vector<ItemRecord> items = {vmc(0x12, true),       vmc(0x12),  vmc(0x33, true), vmc(0x33),
-                                         peripheral(0x03),      peripheral(0x03, true)};
+  const std::vector<ItemRecord> items = {vmc(0x12, true), vmc(0x12),        vmc(0x33, true),
+                                         vmc(0x33),       peripheral(0x03), peripheral(0x03, true)};
   testsupport::writeWholeFile(m_path, acquisitionFile(items));
   m_view.itemCount = uint32_t(items.size());
   ASSERT_TRUE(m_file.Open(m_path));

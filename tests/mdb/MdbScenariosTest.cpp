@@ -103,18 +103,20 @@ TEST(MdbScenarios, CashlessSessionIsNamedStepByStep) {
   for (const QString& n : names("cashless-session"))
     if (n != "-") named.push_back(n);
   const std::vector<QString> expected = {
-      "CASHLESS #1: Reset", "ACK - Acknowledge",
-      "CASHLESS #1: Poll", "Just Reset", "CHK Okay", "ACK - Acknowledge",
-      "CASHLESS #1: Setup", "Config Data", "Reader Config Data", "CHK Okay", "ACK - Acknowledge",
-      "CASHLESS #1: Setup", "Max / Min Prices", "ACK - Acknowledge",
-      "CASHLESS #1: Reader", "Reader Enable", "ACK - Acknowledge",
-      "CASHLESS #1: Poll", "ACK - Acknowledge",
-      "CASHLESS #1: Poll", "Begin Session", "CHK Okay", "ACK - Acknowledge",
-      "CASHLESS #1: Vend", "Vend Request", "ACK - Acknowledge",
-      "CASHLESS #1: Poll", "Vend Approved", "CHK Okay", "ACK - Acknowledge",
-      "CASHLESS #1: Vend", "Vend Success", "ACK - Acknowledge",
-      "CASHLESS #1: Vend", "Session Complete", "ACK - Acknowledge",
-      "CASHLESS #1: Poll", "End Session", "CHK Okay", "ACK - Acknowledge",
+      "CASHLESS #1: Reset", "ACK - Acknowledge", "CASHLESS #1: Poll",
+      "Just Reset",         "CHK Okay",          "ACK - Acknowledge",
+      "CASHLESS #1: Setup", "Config Data",       "Reader Config Data",
+      "CHK Okay",           "ACK - Acknowledge", "CASHLESS #1: Setup",
+      "Max / Min Prices",   "ACK - Acknowledge", "CASHLESS #1: Reader",
+      "Reader Enable",      "ACK - Acknowledge", "CASHLESS #1: Poll",
+      "ACK - Acknowledge",  "CASHLESS #1: Poll", "Begin Session",
+      "CHK Okay",           "ACK - Acknowledge", "CASHLESS #1: Vend",
+      "Vend Request",       "ACK - Acknowledge", "CASHLESS #1: Poll",
+      "Vend Approved",      "CHK Okay",          "ACK - Acknowledge",
+      "CASHLESS #1: Vend",  "Vend Success",      "ACK - Acknowledge",
+      "CASHLESS #1: Vend",  "Session Complete",  "ACK - Acknowledge",
+      "CASHLESS #1: Poll",  "End Session",       "CHK Okay",
+      "ACK - Acknowledge",
   };
   EXPECT_EQ(named, expected);
 }
@@ -124,15 +126,30 @@ TEST(MdbScenarios, BillValidator) {
   for (const QString& n : names("bill-validator"))
     if (n != "-") named.push_back(n);
   const std::vector<QString> expected = {
-      "VALIDATOR: Reset",     "ACK - Acknowledge",
-      "VALIDATOR: Poll",      "CHK Okay", "ACK - Acknowledge",
-      "VALIDATOR: Setup",     "CHK Okay", "ACK - Acknowledge",
-      "VALIDATOR: Expansion", "CHK Okay", "ACK - Acknowledge",  // no sub-command is expected after 0x37
-      "VALIDATOR: Bill Type", "ACK - Acknowledge",
-      "VALIDATOR: Poll",      "CHK Okay", "ACK - Acknowledge",
-      "VALIDATOR: Escrow",    "ACK - Acknowledge",
-      "VALIDATOR: Poll",      "CHK Okay", "ACK - Acknowledge",
-      "VALIDATOR: Stacker",   "CHK Okay", "ACK - Acknowledge",
+      "VALIDATOR: Reset",
+      "ACK - Acknowledge",
+      "VALIDATOR: Poll",
+      "CHK Okay",
+      "ACK - Acknowledge",
+      "VALIDATOR: Setup",
+      "CHK Okay",
+      "ACK - Acknowledge",
+      "VALIDATOR: Expansion",
+      "CHK Okay",
+      "ACK - Acknowledge",  // no sub-command is expected after 0x37
+      "VALIDATOR: Bill Type",
+      "ACK - Acknowledge",
+      "VALIDATOR: Poll",
+      "CHK Okay",
+      "ACK - Acknowledge",
+      "VALIDATOR: Escrow",
+      "ACK - Acknowledge",
+      "VALIDATOR: Poll",
+      "CHK Okay",
+      "ACK - Acknowledge",
+      "VALIDATOR: Stacker",
+      "CHK Okay",
+      "ACK - Acknowledge",
   };
   EXPECT_EQ(named, expected);
 }
@@ -142,10 +159,19 @@ TEST(MdbScenarios, RetAndNakKeepTheirNames) {
   for (const QString& n : names("ret-nak"))
     if (n != "-") named.push_back(n);
   const std::vector<QString> expected = {
-      "CHANGER: Poll",        "CHK Okay", "RET - Retransmit", "CHK Okay", "ACK - Acknowledge",
-      "CHANGER: Tube Status", "NAK - Negative Acknowledge",
-      "CHANGER: Tube Status", "CHK Okay", "NAK - Negative Acknowledge",
-      "CHANGER: Tube Status", "CHK Okay", "ACK - Acknowledge",
+      "CHANGER: Poll",
+      "CHK Okay",
+      "RET - Retransmit",
+      "CHK Okay",
+      "ACK - Acknowledge",
+      "CHANGER: Tube Status",
+      "NAK - Negative Acknowledge",
+      "CHANGER: Tube Status",
+      "CHK Okay",
+      "NAK - Negative Acknowledge",
+      "CHANGER: Tube Status",
+      "CHK Okay",
+      "ACK - Acknowledge",
   };
   EXPECT_EQ(named, expected);
 }
@@ -156,10 +182,10 @@ TEST(MdbScenarios, WrongChecksumOnTheReaderSide) {
     if (n != "-") named.push_back(n);
   // The VMC side's verdicts are posted by a pass (see the worker tests).
   const std::vector<QString> expected = {
-      "CHANGER: Poll",     "NAK - Negative Acknowledge",
-      "CHANGER: Poll",     "ACK - Acknowledge",
-      "CASHLESS #1: Poll", "Begin Session", "CHK Invalid", "RET - Retransmit",
-      "Begin Session",     "CHK Okay",      "ACK - Acknowledge",
+      "CHANGER: Poll",     "NAK - Negative Acknowledge", "CHANGER: Poll",
+      "ACK - Acknowledge", "CASHLESS #1: Poll",          "Begin Session",
+      "CHK Invalid",       "RET - Retransmit",           "Begin Session",
+      "CHK Okay",          "ACK - Acknowledge",
   };
   EXPECT_EQ(named, expected);
 }

@@ -21,7 +21,7 @@ namespace mdbtest {
 // that arrive as CELLDATA_TEXT. Cells live on the test thread; the decoder reads the
 // view's numbers from its own thread, hence the atomics.
 class TestView : public MdbViewAccess {
-public:
+ public:
   explicit TestView(uint32_t cells) : m_texts(cells), m_received(cells) {
     for (uint32_t i = 0; i < cells; ++i) {
       m_cells.push_back(std::make_unique<platform::MessageWindow>());
@@ -69,7 +69,7 @@ public:
   std::atomic<uint32_t> mode{DISPLAY_LIST};
   std::atomic<uint32_t> answeredCells{0xFFFFFFFFu};
 
-private:
+ private:
   std::vector<std::unique_ptr<platform::MessageWindow>> m_cells;
   std::vector<platform::WindowHandle> m_handles;  // fixed once made: read by the decoder thread
   std::vector<QString> m_texts;

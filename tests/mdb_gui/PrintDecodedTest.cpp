@@ -36,7 +36,7 @@ QRect inkBox(const QImage& img) {
 }
 
 class PrintDecodedTest : public ::testing::Test {
-protected:
+ protected:
   // Prints one list line's decoded text; returns where ink landed.
   QRect print(const ItemRecord& item, int dpi, int x, int y) {
     QImage img = page(dpi, 4200, 800);
@@ -64,7 +64,7 @@ TEST_F(PrintDecodedTest, TextLandsOnTheLineJustPrinted) {
   ASSERT_FALSE(poll.isEmpty());
   EXPECT_GE(poll.left(), 100 + 420 * 4);
   EXPECT_LT(poll.left(), 100 + 420 * 4 + 40);
-  EXPECT_LE(poll.bottom(), 400);        // above the print state's y ...
+  EXPECT_LE(poll.bottom(), 400);            // above the print state's y ...
   EXPECT_GE(poll.top(), 400 - 11 * 4 * 2);  // ... within about one line
   // "CHANGER: Poll": 13 characters of about 4 screen pixels each.
   EXPECT_GT(poll.width(), 13 * 4 * 4 / 2);
