@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "capture/CActiveFile.h"
+#include "common/ItemRecord.h"
+#include "common/SystemTypes.h"
+#include "common/WindowMessages.h"
+#include "display/CItem.h"
+#include "display/CVRIMView.h"
+#include "platform/MessageWindow.h"
+#include "platform/ProfileStore.h"
+#include "support/TestSupport.h"
+
+namespace viewtest {
+
+// Item i of the test files: data i & 0xFF, every third one from the peripheral.
+inline ItemRecord testItem(uint64_t i) {
+  ItemRecord r;
+  r.data = static_cast<uint8_t>(i & 0xFF);
+  r.flags = (i % 3 == 2) ? ITEM_FLAG_SLAVE : 0;
+  r.time = static_cast<uint32_t>(i * 10);
+  return r;
+}
+
+inline QByteArray header(uint32_t size = 24) {
+  QByteArray h(24, '\0');
+  std::memcpy(h.data() + 8, &size, 4);
+  return h;
+}
+
+inline QByteArray items(uint64_t from, uint64_t count) {
+  QByteArray b(static_cast<int>(count * 6), '\0');
+  for (uint64_t i = 0; i < count; ++i) {
+    const ItemRecord r = testItem(from + i);
+    std::memcpy(b.data() + 6 * i, &r, 6);
+  }
+  return b;
+}
+
+// Writes a file of a 24-byte header and count test items.
+inline QString writeFile(const testsupport::TempProfile& dir, const QString& name, uint64_t count,
+                         const QByteArray& tail = {}) {
+  const QString path = dir.file(name);
+  testsupport::writeWholeFile(path, header() + items(0, count) + tail);
+  return path;
+}
+
+struct Command {
+  uint32_t id;
+  CVRIMView::CommandRoute route;
+  bool operator==(const Command&) const = default;
+};
+
+// A shown view on a real file in a private profile, with the commands it sends and
+// the detail requests it posts recorded.
+struct ViewHost {
+  testsupport::TempProfile profile;
+  CActiveFile file;
+  std::unique_ptr<CVRIMView> view;
+  std::vector<Command> commands;
+  std::vector<intptr_t> details;
+
+  explicit ViewHost(int clientWidth = 400, int clientHeight = 300, uint32_t mode = DISPLAY_HEX) {
+    platform::Profile().WriteProfileInt(QStringLiteral("General"), QStringLiteral("DisplayAttribute"),
+                                        static_cast<int32_t>(mode));
+    view = std::make_unique<CVRIMView>(file);
+    view->SetCommandSink([this](uint32_t id, CVRIMView::CommandRoute route) { commands.push_back({id, route}); });
+    view->messageWindow().on(WM_SHOW_DETAIL, [this](platform::Message& m) {
+      details.push_back(m.lParam);
+      return 0;
+    });
+    view->resize(view->WidthForClient(clientWidth), clientHeight);
+    view->show();
+    platform::PumpMessages();
+    view->OnInitialUpdate();
+    if (mode != DISPLAY_LIST) view->SetDisplayMode(mode);
+    platform::PumpMessages();
+  }
+  ~ViewHost() { view.reset(); }
+
+  void load(const QString& path) {
+    file.Open(path);
+    platform::PostMessage(view->handle(), WM_FILE_LOADED, 0, 0);
+    platform::PumpMessages();
+  }
+  void key(uint32_t vk) {
+    view->OnKeyDown(vk);
+    platform::PumpMessages();
+  }
+  CItem* cell(uint32_t i) const { return view->cell(i); }
+  bool filled(uint32_t i) const { return cell(i) && (cell(i)->state() & 1u); }
+  // True when cell i shows test item k.
+  bool shows(uint32_t i, uint64_t k) const {
+    const ItemRecord r = testItem(k);
+    return filled(i) && cell(i)->data() == r.data && cell(i)->time() == r.time;
+  }
+};
+
+}  // namespace viewtest
