@@ -1,0 +1,264 @@
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+#include "CellPixels.h"
+#include "ViewTestSupport.h"
+#include "display/CellCodes.h"
+#include "display/ViewNavigation.h"
+
+using namespace viewtest;
+using namespace viewnav;
+
+namespace {
+
+void sendKey(QWidget* w, int key, QEvent::Type type = QEvent::KeyPress) {
+  QKeyEvent e(type, key, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+  platform::PumpMessages();
+}
+
+void notice(ViewHost& h, uint32_t code, uint32_t cell) {
+  platform::PostMessage(h.view->handle(), WM_CELL_MARK, code, cell);
+  platform::PumpMessages();
+}
+
+bool has(const ViewHost& h, uint32_t cell, uint32_t bit) { return h.cell(cell)->state() & bit; }
+
+TEST(ViewKeys, PageDownStopsAtTheLastScreenful) {
+  ViewHost h(400, 300);  // 200 cells
+  h.load(writeFile(h.profile, "k.ANL", 1050));
+  for (int i = 0; i < 10; ++i) sendKey(h.view.get(), Qt::Key_PageDown);
+  EXPECT_EQ(h.view->GetFirstItem(), 850u);
+  EXPECT_TRUE(h.shows(0, 850));
+  EXPECT_TRUE(h.shows(199, 1049));
+  EXPECT_EQ(h.view->scrollBar()->value(), int(850ull * 10000 / 1050));
+  sendKey(h.view.get(), Qt::Key_Up);
+  EXPECT_EQ(h.view->GetFirstItem(), 830u);
+  sendKey(h.view.get(), Qt::Key_Home);
+  EXPECT_EQ(h.view->GetFirstItem(), 0u);
+  sendKey(h.view.get(), Qt::Key_PageUp);
+  EXPECT_EQ(h.view->GetFirstItem(), 0u);
+  sendKey(h.view.get(), Qt::Key_End);
+  EXPECT_EQ(h.view->GetFirstItem(), 850u);
+  sendKey(h.view.get(), Qt::Key_Down);
+  EXPECT_EQ(h.view->GetFirstItem(), 850u);
+}
+
+TEST(ViewKeys, NothingMovesWhileFewItemsOrRecording) {
+  ViewHost h(400, 300);
+  h.load(writeFile(h.profile, "few.ANL", 150));
+  sendKey(h.view.get(), Qt::Key_PageDown);
+  sendKey(h.view.get(), Qt::Key_End);
+  EXPECT_EQ(h.view->GetFirstItem(), 0u);
+  h.view->OnMouseWheel(-120);
+  EXPECT_EQ(h.view->GetFirstItem(), 0u);
+  h.view->OnVScroll(SB_PAGEDOWN, 0);
+  EXPECT_EQ(h.view->GetFirstItem(), 0u);
+
+  h.load(writeFile(h.profile, "many.ANL", 1000));
+  h.view->SetRecording(true);
+  sendKey(h.view.get(), Qt::Key_PageDown);
+  h.view->OnVScroll(SB_PAGEDOWN, 0);
+  EXPECT_EQ(h.view->GetFirstItem(), 0u);
+  h.view->OnMouseWheel(-120);  // the wheel still works during a recording
+  EXPECT_EQ(h.view->GetFirstItem(), 20u);
+}
+
+TEST(ViewWheel, OneNotchInHexAtWidth400MovesTwentyItems) {
+  ViewHost h(400, 300);
+  h.load(writeFile(h.profile, "w.ANL", 1000));
+  QWheelEvent e(QPointF(50, 50), h.view->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(h.view.get(), &e);
+  platform::PumpMessages();
+  EXPECT_EQ(h.view->GetFirstItem(), 20u);
+  EXPECT_TRUE(h.shows(0, 20));
+  h.view->OnMouseWheel(-1);
+  EXPECT_EQ(h.view->GetFirstItem(), 40u);
+  h.view->OnMouseWheel(120 * 5);
+  EXPECT_EQ(h.view->GetFirstItem(), 0u);
+}
+
+TEST(ViewScrollBar, ThumbReleasedAtHalfShowsTheMiddleItem) {
+  ViewHost h(400, 300);
+  // 1,000,000 items; only the one at 500,000 is written, the rest reads as zeros.
+  const QString path = h.profile.file("big.ANL");
+  {
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(header());
+    f.resize(24 + 6 * 1000000);
+    f.seek(24 + 6 * 500000);
+    f.write(items(500000, 1));
+  }
+  h.load(path);
+  ASSERT_EQ(h.view->GetItemCount(), 1000000u);
+  QScrollBar* bar = h.view->scrollBar();
+  bar->setSliderDown(true);
+  bar->setSliderPosition(5000);  // a drag: thumb tracking
+  EXPECT_EQ(h.view->GetThumbTarget(), 500000u);
+  EXPECT_EQ(h.view->GetFirstItem(), 0u);  // nothing redrawn while dragging
+  bar->setSliderDown(false);              // released: end of scrolling
+  platform::PumpMessages();
+  EXPECT_EQ(h.view->GetFirstItem(), 500000u);
+  EXPECT_EQ(h.view->GetThumbTarget(), ITEM_NONE);
+  EXPECT_TRUE(h.shows(0, 500000));
+  EXPECT_EQ(bar->value(), 5000);
+  // Line and page actions move like the keys; the thumb follows the content.
+  bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  platform::PumpMessages();
+  EXPECT_EQ(h.view->GetFirstItem(), 500020u);
+  bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+  platform::PumpMessages();
+  EXPECT_EQ(h.view->GetFirstItem(), 499820u);
+  EXPECT_EQ(bar->value(), int(499820ull * 10000 / 1000000));
+  // Thumb position, top and bottom do nothing.
+  h.view->OnVScroll(SB_BOTTOM, 0);
+  h.view->OnVScroll(SB_THUMBPOSITION, 10000);
+  EXPECT_EQ(h.view->GetFirstItem(), 499820u);
+  // A release at the end stops at the last screenful.
+  h.view->OnVScroll(SB_THUMBTRACK, 10000);
+  h.view->OnVScroll(SB_ENDSCROLL, 0);
+  EXPECT_EQ(h.view->GetFirstItem(), 1000000u - 200u);
+}
+
+TEST(ViewMarks, ClickMovesTheCursorAndArrowsFollow) {
+  ViewHost h(400, 300);
+  h.load(writeFile(h.profile, "m.ANL", 1000));
+  // Cursor not set: arrows move nothing, but the detail request goes out.
+  sendKey(h.view.get(), Qt::Key_Right);
+  ASSERT_EQ(h.details.size(), 1u);
+  EXPECT_EQ(static_cast<uint32_t>(h.details[0]), 0xFFFFFFFFu);
+
+  h.cell(5)->OnCellMark(MARK_CURSOR_ON);  // as the click sets it
+  notice(h, NOTICE_CURSOR, 5);
+  EXPECT_EQ(h.view->GetCursor(), 5u);
+  notice(h, NOTICE_CURSOR, 9);
+  h.view->repaint();
+  EXPECT_FALSE(has(h, 5, CELL_CURSOR));
+  EXPECT_EQ(h.view->GetCursor(), 9u);
+  sendKey(h.view.get(), Qt::Key_Left);
+  h.view->repaint();
+  EXPECT_EQ(h.view->GetCursor(), 8u);
+  EXPECT_TRUE(has(h, 8, CELL_CURSOR));
+  EXPECT_FALSE(has(h, 9, CELL_CURSOR));
+  EXPECT_EQ(h.details.back(), 8);
+
+  // Shift moves the reference instead.
+  notice(h, NOTICE_REFERENCE, 3);
+  sendKey(h.view.get(), Qt::Key_Shift);
+  EXPECT_TRUE(h.view->IsShiftDown());
+  sendKey(h.view.get(), Qt::Key_Right);
+  sendKey(h.view.get(), Qt::Key_Shift, QEvent::KeyRelease);
+  EXPECT_FALSE(h.view->IsShiftDown());
+  EXPECT_EQ(h.view->GetReference(), 4u);
+  EXPECT_EQ(h.view->GetCursor(), 8u);
+
+  // The marks follow the content when it moves, and come back with it.
+  sendKey(h.view.get(), Qt::Key_PageDown);
+  h.view->repaint();
+  EXPECT_FALSE(has(h, 8, CELL_CURSOR));
+  sendKey(h.view.get(), Qt::Key_PageUp);
+  h.view->repaint();
+  EXPECT_TRUE(has(h, 8, CELL_CURSOR));
+  EXPECT_TRUE(has(h, 4, CELL_REFERENCE));
+  const QImage img = h.view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QRect cell8 = h.cell(8)->geometry();
+  EXPECT_GT(cellpixels::count(img, cell8, cellpixels::isBlack), 400);
+}
+
+TEST(ViewMarks, CursorOnTheLastItemDoesNotMoveOn) {
+  ViewHost h(400, 300);
+  h.load(writeFile(h.profile, "l.ANL", 10));
+  notice(h, NOTICE_CURSOR, 9);
+  sendKey(h.view.get(), Qt::Key_Right);
+  EXPECT_EQ(h.view->GetCursor(), 9u);
+}
+
+TEST(ViewMarks, RangeIsDrawnOnlyWhenLastIsAboveFirst) {
+  ViewHost h(400, 300);
+  h.load(writeFile(h.profile, "r.ANL", 1000));
+  notice(h, NOTICE_RANGE_FIRST, 2);
+  notice(h, NOTICE_RANGE_LAST, 5);
+  for (uint32_t c = 2; c <= 5; ++c) EXPECT_TRUE(has(h, c, CELL_RANGE)) << c;
+  EXPECT_FALSE(has(h, 6, CELL_RANGE));
+  EXPECT_EQ(h.view->GetRangeFirst(), 2u);
+  EXPECT_EQ(h.view->GetRangeLast(), 5u);
+  // Last moved below first: the whole range comes off.
+  notice(h, NOTICE_RANGE_LAST, 1);
+  h.view->repaint();
+  for (uint32_t c = 2; c <= 5; ++c) EXPECT_FALSE(has(h, c, CELL_RANGE)) << c;
+  notice(h, NOTICE_RANGE_LAST, 4);
+  notice(h, NOTICE_RANGE_CLEAR, 0);
+  h.view->repaint();
+  EXPECT_FALSE(has(h, 3, CELL_RANGE));
+  EXPECT_EQ(h.view->GetRangeFirst(), ITEM_NONE);
+  EXPECT_EQ(h.view->GetRangeLast(), ITEM_NONE);
+  // A range far beyond the screen posts only what is on it.
+  notice(h, NOTICE_RANGE_FIRST, 199);
+  h.view->SetFirstItem(0);
+  notice(h, NOTICE_RANGE_LAST, 0);  // not above first: nothing drawn
+  h.view->repaint();
+  EXPECT_FALSE(has(h, 100, CELL_RANGE));
+}
+
+TEST(ViewMarks, ClearMarkersTakesEveryMarkOffButTheSearch) {
+  ViewHost h(400, 300);
+  h.load(writeFile(h.profile, "c.ANL", 1000));
+  notice(h, NOTICE_CURSOR, 1);
+  h.cell(1)->OnCellMark(MARK_CURSOR_ON);
+  notice(h, NOTICE_REFERENCE, 2);
+  h.cell(2)->OnCellMark(MARK_REFERENCE_ON);
+  h.view->ScrollToItem(0, 2);
+  platform::PumpMessages();
+  h.view->ClearMarkers();
+  platform::PumpMessages();
+  h.view->repaint();
+  EXPECT_FALSE(has(h, 1, CELL_CURSOR));
+  EXPECT_FALSE(has(h, 2, CELL_REFERENCE));
+  EXPECT_EQ(h.view->GetCursor(), ITEM_NONE);
+  EXPECT_EQ(h.view->GetReference(), ITEM_NONE);
+  EXPECT_EQ(h.view->GetSearchMarkFirst(), 0u);
+  h.view->ClearSearchMarks();
+  platform::PumpMessages();
+  h.view->repaint();
+  EXPECT_FALSE(has(h, 0, CELL_SEARCH));
+  EXPECT_EQ(h.view->GetSearchMarkLength(), 2u);  // the fields stay
+}
+
+TEST(ViewMarks, ScrollToItemShowsAndMarksTheItem) {
+  ViewHost h(400, 300);
+  h.load(writeFile(h.profile, "s.ANL", 1000));
+  h.view->ScrollToItem(500, 3);
+  platform::PumpMessages();
+  EXPECT_EQ(h.view->GetFirstItem(), 500u);
+  EXPECT_TRUE(h.shows(0, 500));
+  for (uint32_t c = 0; c < 3; ++c) EXPECT_TRUE(has(h, c, CELL_SEARCH)) << c;
+  EXPECT_FALSE(has(h, 3, CELL_SEARCH));
+  h.view->ClearSearchMarks();
+  h.view->ScrollToItem(990, 1);
+  platform::PumpMessages();  // near the end: the last screenful
+  EXPECT_EQ(h.view->GetFirstItem(), 800u);
+  EXPECT_TRUE(has(h, 190, CELL_SEARCH));
+  h.view->ClearSearchMarks();
+  h.view->ScrollToItem(5000, 1);
+  platform::PumpMessages();  // beyond the file: still the last screenful
+  EXPECT_EQ(h.view->GetFirstItem(), 800u);
+  EXPECT_TRUE(h.shows(199, 999));
+}
+
+TEST(ViewMarks, ScrollToItemInAShortFileOnlyMarks) {
+  ViewHost h(400, 300);
+  h.load(writeFile(h.profile, "short.ANL", 50));
+  h.view->ScrollToItem(10, 2);
+  platform::PumpMessages();
+  EXPECT_EQ(h.view->GetFirstItem(), 0u);
+  EXPECT_TRUE(has(h, 10, CELL_SEARCH));
+  EXPECT_TRUE(has(h, 11, CELL_SEARCH));
+  EXPECT_FALSE(has(h, 12, CELL_SEARCH));
+}
+
+}  // namespace
