@@ -1,0 +1,80 @@
+#include "capture/CRecordingControl.h"
+
+#include "capture/CActiveFile.h"
+#include "capture/CVRIMSocket.h"
+#include "capture/DeviceCommands.h"
+#include "capture/DeviceLink.h"
+#include "capture/RecordingView.h"
+#include "common/StatusCodes.h"
+#include "common/WindowMessages.h"
+#include "platform/AppWindows.h"
+#include "platform/MessageWindow.h"
+#include "platform/ProfileStore.h"
+#include "platform/TickCount.h"
+
+bool CRecordingControl::CanStart() const { return !m_view.IsRecording() && m_link.IsConnected(); }
+
+bool CRecordingControl::CanStopOrRestart() const { return m_view.IsRecording() && m_link.IsConnected(); }
+
+void CRecordingControl::OnStartRecording() {
+  CVRIMSocket* sink = m_link.GetAcquisitionSocket();
+  // The start-up timer can run Start without a link; there is nothing to record
+  // into then, so Start ends as a failed send would.
+  if (!sink) return;
+  if (!sink->LoadTriggerSetup()) return;
+  if (!sink->OpenAcquisitionFile()) return;  // its message has been shown
+
+  if (m_view.DeviceSettingsChanged()) {
+    m_view.SendProtocolToCells();
+    if (!m_link.SendDeviceCommand(DeviceCommands::BusLoad())) return;
+    platform::Sleep(COMMAND_SPACING_MS);
+    if (!m_link.SendDeviceCommand(DeviceCommands::LineSettings())) return;
+    m_view.SetDeviceSettingsChanged(false);
+    platform::Sleep(COMMAND_SPACING_MS);
+  }
+
+  m_view.CloseDetailDialog();
+  m_view.ClearMarkers();
+  m_view.ClearSearchMarks();
+  m_view.ClearCells();
+  platform::ProfileStore& p = platform::Profile();
+  m_view.SetFileMaxSize(p.GetProfileInt("PropertyPage3", "FileMaxSize", 0));
+  uint32_t offset = 0;
+  m_link.GetActiveFile().ReadCommentSize(offset);
+  m_view.SetDataOffset(offset);
+  m_view.SetFirstItem(0);
+  m_view.SetItemCount(0);
+  m_view.SetFilledCells(0);
+  m_view.SetRealtime(p.GetProfileInt("PropertyPage1", "Realtime", 1) != 0);
+
+  if (!m_link.SendDeviceCommand(DeviceCommands::Acquire(true))) return;
+
+  m_view.PostStatus(STATUS_RUNNING);
+  const platform::WindowHandle frame = platform::MainFrameWindow();
+  if (frame != platform::NULL_WINDOW) platform::PostMessage(frame, WM_STATUS_TEXT, STATUSTEXT_LINE, 0);
+  m_view.SetRecording(true);
+}
+
+void CRecordingControl::OnStopRecording() {
+  if (!m_view.IsRecording()) return;
+  m_link.SendDeviceCommand(DeviceCommands::Acquire(false));  // the file is closed either way
+  m_view.PostStatus(STATUS_HALTED);
+  m_view.SetRealtime(false);
+  if (CVRIMSocket* sink = m_link.GetAcquisitionSocket()) sink->CloseAcquisitionFile();
+  m_view.SetRecording(false);
+}
+
+void CRecordingControl::OnRestartRecording() {
+  CVRIMSocket* sink = m_link.GetAcquisitionSocket();
+  if (!sink) return;
+  // Close and open in one step: a buffer the receive thread decodes meanwhile lands
+  // in the old file or in the new one, never between them.
+  if (!sink->RestartAcquisitionFile()) return;
+  m_view.ClearMarkers();
+  m_view.ClearCells();
+  uint32_t offset = 0;
+  m_link.GetActiveFile().ReadCommentSize(offset);
+  m_view.SetDataOffset(offset);
+  m_view.SetFirstItem(0);
+  m_view.SetFilledCells(0);
+}
