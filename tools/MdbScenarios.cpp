@@ -72,13 +72,13 @@ std::vector<uint8_t> concat(std::initializer_list<uint8_t> head, const std::vect
   return v;
 }
 
-MdbScenario changerPollAck() {
+MdbBusScenario changerPollAck() {
   Builder b;
   b.vmc({0x0B}).peripheralReply(ACK);  // POLL, nothing to report
   return {"changer-poll-ack", "Changer POLL answered with ACK", b.steps()};
 }
 
-MdbScenario cashlessSession() {
+MdbBusScenario cashlessSession() {
   Builder b;
   b.vmc({0x10}).peripheralReply(ACK);                              // RESET
   b.vmc({0x12}).response({0x00}).vmcReply(ACK);                    // POLL: Just Reset
@@ -101,7 +101,7 @@ MdbScenario cashlessSession() {
       b.steps()};
 }
 
-MdbScenario billValidator() {
+MdbBusScenario billValidator() {
   Builder b;
   b.vmc({0x30}).peripheralReply(ACK);            // RESET
   b.vmc({0x33}).response({0x06}).vmcReply(ACK);  // POLL: validator was reset
@@ -120,7 +120,7 @@ MdbScenario billValidator() {
           b.steps()};
 }
 
-MdbScenario retNak() {
+MdbBusScenario retNak() {
   Builder b;
   b.vmc({0x0B}).response({0x52, 0x01}).vmcReply(RET);  // POLL: coin routed; VMC wants it again
   b.response({0x52, 0x01}).vmcReply(ACK);              // retransmitted and taken
@@ -130,7 +130,7 @@ MdbScenario retNak() {
   return {"ret-nak", "RET and NAK from either side", b.steps()};
 }
 
-MdbScenario wrongChecksum() {
+MdbBusScenario wrongChecksum() {
   Builder b;
   b.vmc({0x0B}, 1).peripheralReply(NAK);  // the VMC's CHK is wrong
   b.vmc({0x0B}).peripheralReply(ACK);
@@ -139,7 +139,7 @@ MdbScenario wrongChecksum() {
   return {"wrong-checksum", "A wrong checksum from the VMC and one from a cashless reader", b.steps()};
 }
 
-MdbScenario longMessage() {
+MdbBusScenario longMessage() {
   Builder b;
   b.vmc(concat({0x17, 0x02, 0x01, 38}, counting(0x40, 38)))
       .peripheralReply(ACK);                                   // Write User File, 43 bytes
@@ -151,22 +151,22 @@ MdbScenario longMessage() {
 
 }  // namespace
 
-std::vector<MdbScenario> MdbScenarios::All() {
+std::vector<MdbBusScenario> MdbScenarios::All() {
   return {changerPollAck(), cashlessSession(), billValidator(), retNak(), wrongChecksum(), longMessage()};
 }
 
-MdbScenario MdbScenarios::Find(const std::string& name) {
-  for (MdbScenario& s : All())
+MdbBusScenario MdbScenarios::Find(const std::string& name) {
+  for (MdbBusScenario& s : All())
     if (s.name == name) return s;
   return {};
 }
 
 std::vector<MdbStep> MdbScenarios::LongRecording(size_t minSteps) {
-  const std::vector<MdbScenario> all = All();
+  const std::vector<MdbBusScenario> all = All();
   std::vector<MdbStep> steps;
   steps.reserve(minSteps + 256);
   while (steps.size() < minSteps)
-    for (const MdbScenario& s : all) steps.insert(steps.end(), s.steps.begin(), s.steps.end());
+    for (const MdbBusScenario& s : all) steps.insert(steps.end(), s.steps.begin(), s.steps.end());
   return steps;
 }
 

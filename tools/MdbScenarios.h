@@ -16,7 +16,7 @@ struct MdbStep {
   uint32_t delta = 0;
 };
 
-struct MdbScenario {
+struct MdbBusScenario {
   std::string name;
   std::string description;
   std::vector<MdbStep> steps;
@@ -31,9 +31,9 @@ class MdbScenarios {
  public:
   // Names: "changer-poll-ack", "cashless-session", "bill-validator", "ret-nak",
   // "wrong-checksum", "long-message".
-  static std::vector<MdbScenario> All();
+  static std::vector<MdbBusScenario> All();
   // The scenario of that name; an empty one (no steps) when there is none.
-  static MdbScenario Find(const std::string& name);
+  static MdbBusScenario Find(const std::string& name);
   // Every scenario, in the order of All(), again and again until at least minSteps
   // steps are there: endless plausible traffic.
   static std::vector<MdbStep> LongRecording(size_t minSteps);

@@ -18,7 +18,7 @@ namespace {
 std::vector<ItemRecord> scenarioItems(std::initializer_list<const char*> names) {
   std::vector<MdbStep> steps;
   for (const char* n : names) {
-    const MdbScenario s = MdbScenarios::Find(n);
+    const MdbBusScenario s = MdbScenarios::Find(n);
     steps.insert(steps.end(), s.steps.begin(), s.steps.end());
   }
   uint32_t time = 0;

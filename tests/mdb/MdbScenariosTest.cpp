@@ -40,7 +40,7 @@ Decoded decodeSteps(const std::vector<MdbStep>& steps) {
 }
 
 TEST(MdbScenarios, AllAreThereAndFramedByMdbRules) {
-  const std::vector<MdbScenario> all = MdbScenarios::All();
+  const std::vector<MdbBusScenario> all = MdbScenarios::All();
   const std::vector<std::string> names = {"changer-poll-ack", "cashless-session", "bill-validator",
                                           "ret-nak",          "wrong-checksum",   "long-message"};
   ASSERT_EQ(all.size(), names.size());
@@ -71,7 +71,7 @@ TEST(MdbScenarios, AllAreThereAndFramedByMdbRules) {
 TEST(MdbScenarios, TogetherReachEveryStateAndRow) {
   std::set<uint32_t> states;
   std::set<std::tuple<int, int, uint32_t>> rows;
-  for (const MdbScenario& s : MdbScenarios::All()) {
+  for (const MdbBusScenario& s : MdbScenarios::All()) {
     const Decoded d = decodeSteps(s.steps);
     states.insert(d.states.begin(), d.states.end());
     rows.insert(d.rows.begin(), d.rows.end());
@@ -194,7 +194,7 @@ TEST(MdbScenarios, WrongChecksumOnTheReaderSide) {
 }
 
 TEST(MdbScenarios, LongMessages) {
-  const MdbScenario s = MdbScenarios::Find("long-message");
+  const MdbBusScenario s = MdbScenarios::Find("long-message");
   const std::vector<QString> n = names("long-message");
   EXPECT_EQ(n[0], "CASHLESS #1: Expansion");
   EXPECT_EQ(n[1], "Write User File");
