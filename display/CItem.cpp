@@ -34,8 +34,17 @@ const std::optional<QFont>& narrowFont() {
       f.setPixelSize(px);
       if (QFontMetrics(f).height() <= 15) break;
     }
-    const int average = QFontMetrics(f).averageCharWidth();
-    if (average > 0 && average != 6) f.setStretch(qBound(50, 600 / average, 200));
+    // Widths are set by stretch, which the toolkit takes relative to the face's own
+    // width class: search the stretch that gives the letters an average of 6 pixels.
+    const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
+    const qreal target = 6.0 * letters.size();
+    int low = 25, high = 400;
+    while (high - low > 1) {
+      const int mid = (low + high) / 2;
+      f.setStretch(mid);
+      (QFontMetricsF(f).horizontalAdvance(letters) > target ? high : low) = mid;
+    }
+    f.setStretch(low);
     return f;
   }();
   return font;

@@ -84,8 +84,10 @@ Plan plan(const Input& in) {
   } else if (state & blackMarks) {
     p.textColor = COLOR_BLACK;
   } else {
+    // Opaque white behind the text where the cell is white anyway; on a range's
+    // green the direction colour stands on the green, without white boxes.
     p.textColor = p.transmitSide ? COLOR_RED : COLOR_BLUE;
-    p.opaqueText = true;
+    p.opaqueText = p.fill == Fill::None || p.fill == Fill::White;
   }
 
   p.modeBit = in.protocol == PROTOCOL_MDB && (in.flags & ITEM_FLAG_MODE);
