@@ -2,6 +2,11 @@
 // huge file (the time must not grow with the file), a full redisplay of a
 // 1920 x 1080 grid including its paint, and a recording followed in realtime.
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <atomic>
+#include <thread>
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -14,6 +19,7 @@
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
 #include "display/CVRIMView.h"
+#include "platform/AppWindows.h"
 #include "platform/MessageWindow.h"
 #include "platform/ProfileStore.h"
 
@@ -125,6 +131,60 @@ void BM_RealtimeFollow(benchmark::State& state) {
   state.SetItemsProcessed(items);
 }
 BENCHMARK(BM_RealtimeFollow)->Unit(benchmark::kMillisecond);
+
+// A recorder thread writes 100,000 items/s in buffers of 100 and posts a
+// notification and a status after each, while a probe message posted every 10 ms
+// measures how long the UI thread takes to get to it (what input would wait).
+void BM_RealtimeResponsiveness(benchmark::State& state) {
+  const QString path = g_dir->filePath(QStringLiteral("responsive.ANL"));
+  { QFile f(path); f.open(QIODevice::WriteOnly | QIODevice::Truncate); }
+  ViewFixture fx;
+  fx.file.Open(path);
+  fx.view->OnFileLoaded();
+  fx.view->SetRealtime(true);
+  fx.view->Activate();
+  platform::MessageWindow probe;
+  QElapsedTimer clock;
+  clock.start();
+  int64_t maxLatencyNs = 0;
+  probe.on(WM_USER + 0x300, [&](platform::Message& m) {
+    maxLatencyNs = std::max<int64_t>(maxLatencyNs, clock.nsecsElapsed() - m.lParam);
+    return 0;
+  });
+  for (auto _ : state) {
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+      QFile f(path);
+      f.open(QIODevice::Append);
+      QByteArray block(600, '\0');
+      int64_t next = clock.nsecsElapsed();
+      int64_t lastProbe = 0;
+      while (!stop) {
+        f.write(block);
+        f.flush();
+        platform::PostMessage(platform::ActiveViewWindow(), WM_DATA_WRITTEN, 0, 0);
+        platform::PostMessage(platform::ActiveViewWindow(), WM_VIEW_STATUS, STATUS_RUNNING,
+                              static_cast<intptr_t>(f.size() / 6));
+        next += 1000000;  // 100 items per millisecond
+        const int64_t now = clock.nsecsElapsed();
+        if (now - lastProbe > 10000000) {
+          platform::PostMessage(probe.handle(), WM_USER + 0x300, 0, static_cast<intptr_t>(now));
+          lastProbe = now;
+        }
+        if (next > now) std::this_thread::sleep_for(std::chrono::nanoseconds(next - now));
+      }
+    });
+    QEventLoop loop;
+    QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+    loop.exec();
+    stop = true;
+    writer.join();
+    platform::PumpMessages();
+  }
+  state.counters["items_shown_last"] = fx.view->GetItemCount();
+  state.counters["max_probe_latency_ms"] = static_cast<double>(maxLatencyNs) / 1e6;
+}
+BENCHMARK(BM_RealtimeResponsiveness)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
