@@ -1,17 +1,18 @@
 // Offscreen figures of the acquisition view: the first screen of a small and of a
 // huge file (the time must not grow with the file), a full redisplay of a
 // 1920 x 1080 grid including its paint, and a recording followed in realtime.
+#include <benchmark/benchmark.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
-#include <atomic>
-#include <thread>
 #include <QFile>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
+#include <QTimer>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "capture/CActiveFile.h"
 #include "common/ItemRecord.h"
@@ -101,7 +102,11 @@ void BM_Redisplay1080(benchmark::State& state) {
   }
   state.counters["cells"] = fx.view->GetCellCount();
 }
-BENCHMARK(BM_Redisplay1080)->Arg(DISPLAY_HEX)->Arg(DISPLAY_ASCII)->Arg(DISPLAY_LIST)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Redisplay1080)
+    ->Arg(DISPLAY_HEX)
+    ->Arg(DISPLAY_ASCII)
+    ->Arg(DISPLAY_LIST)
+    ->Unit(benchmark::kMillisecond);
 
 // A recording that writes 1000 items per notification: the figure is how many
 // items per second the UI thread can follow, display and paint included.
@@ -137,7 +142,10 @@ BENCHMARK(BM_RealtimeFollow)->Unit(benchmark::kMillisecond);
 // measures how long the UI thread takes to get to it (what input would wait).
 void BM_RealtimeResponsiveness(benchmark::State& state) {
   const QString path = g_dir->filePath(QStringLiteral("responsive.ANL"));
-  { QFile f(path); f.open(QIODevice::WriteOnly | QIODevice::Truncate); }
+  {
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+  }
   ViewFixture fx;
   fx.file.Open(path);
   fx.view->OnFileLoaded();

@@ -5,10 +5,10 @@
 namespace {
 
 // Two-letter names carry a leading blank so that every name is three wide.
-const char* const kControlNames[33] = {
-    "nul", "soh", "stx", "etx", "eot", "enq", "ack", "bel", " bs", " ht", " lf",
-    " vt", " ff", " cr", " so", " si", "dle", "dc1", "dc2", "dc3", "dc4", "nak",
-    "syn", "etb", "can", "eom", "sub", "esc", " fs", " gs", " rs", " us", " sp"};
+const char* const kControlNames[33] = {"nul", "soh", "stx", "etx", "eot", "enq", "ack", "bel", " bs",
+                                       " ht", " lf", " vt", " ff", " cr", " so", " si", "dle", "dc1",
+                                       "dc2", "dc3", "dc4", "nak", "syn", "etb", "can", "eom", "sub",
+                                       "esc", " fs", " gs", " rs", " us", " sp"};
 
 }  // namespace
 

@@ -6,12 +6,12 @@
 // characters 0 to 32 and 127, the byte itself for every other value. The text
 // lives in the object and is overwritten by the next call.
 class CASCII {
-public:
+ public:
   CASCII() = default;
   ~CASCII() = default;
 
   const char* GetName(uint8_t byte);
 
-private:
+ private:
   char m_buffer[8];
 };

@@ -65,10 +65,14 @@ RenderCache& renderCache() {
 
 int colorIndex(QRgb c) {
   switch (c) {
-    case cellpaint::COLOR_WHITE: return 0;
-    case cellpaint::COLOR_BLACK: return 1;
-    case cellpaint::COLOR_RED: return 2;
-    default: return 3;  // blue
+    case cellpaint::COLOR_WHITE:
+      return 0;
+    case cellpaint::COLOR_BLACK:
+      return 1;
+    case cellpaint::COLOR_RED:
+      return 2;
+    default:
+      return 3;  // blue
   }
 }
 
@@ -106,8 +110,7 @@ void renderCell(QPainter& p, const cellpaint::Plan& plan, const QFont& defaultFo
     p.drawText(QPoint(t.x, t.y + QFontMetrics(f).ascent()), t.text);
   }
   p.setPen(QPen(Qt::black, 1));
-  for (const cellpaint::Line& l : plan.lines)
-    p.drawLine(l.x1, l.y1, l.x2 > l.x1 ? l.x2 - 1 : l.x2, l.y2);
+  for (const cellpaint::Line& l : plan.lines) p.drawLine(l.x1, l.y1, l.x2 > l.x1 ? l.x2 - 1 : l.x2, l.y2);
 }
 
 }  // namespace
@@ -133,8 +136,10 @@ CItem::~CItem() = default;
 void CItem::repaintCell() {
   // The parent collects the dirty cells: a screen of cells marked one by one would
   // make the toolkit compare every dirty widget with all its siblings.
-  if (auto* area = dynamic_cast<CellArea*>(parentWidget())) area->cellChanged(geometry());
-  else update();
+  if (auto* area = dynamic_cast<CellArea*>(parentWidget()))
+    area->cellChanged(geometry());
+  else
+    update();
 }
 
 void CItem::ClearRenderCache() { renderCache().pixmaps.clear(); }
@@ -151,7 +156,7 @@ intptr_t CItem::OnCellInit(uintptr_t wParam, intptr_t lParam) {
 intptr_t CItem::OnCellLayout() {
   const int width = parentWidget() ? parentWidget()->width() : 0;
   setGeometry((m_state & DISPLAY_LIST) ? cellgeometry::listPlace(m_index, width)
-                  : cellgeometry::gridPlace(m_index, width));
+                                       : cellgeometry::gridPlace(m_index, width));
   return 0;
 }
 
@@ -171,12 +176,18 @@ intptr_t CItem::OnCellData(platform::Message& msg) {
       m_state &= ~CELL_ITEM;
       m_text.clear();
       break;
-    case CELLDATA_SETBITS: m_state |= static_cast<uint32_t>(msg.lParam); break;
-    case CELLDATA_MASKBITS: m_state &= static_cast<uint32_t>(msg.lParam); break;
+    case CELLDATA_SETBITS:
+      m_state |= static_cast<uint32_t>(msg.lParam);
+      break;
+    case CELLDATA_MASKBITS:
+      m_state &= static_cast<uint32_t>(msg.lParam);
+      break;
     case CELLDATA_MODE:
       m_state = (m_state & ~CELL_MODE_MASK) | static_cast<uint32_t>(msg.lParam);
       break;
-    case CELLDATA_PROTOCOL: m_protocol = static_cast<uint8_t>(msg.lParam & 0xFF); break;
+    case CELLDATA_PROTOCOL:
+      m_protocol = static_cast<uint8_t>(msg.lParam & 0xFF);
+      break;
     case CELLDATA_TEXT:
       // The decoder's texts are 8-bit text of the Western code page.
       if (const std::string* s = msg.payloadAs<std::string>())
@@ -186,7 +197,8 @@ intptr_t CItem::OnCellData(platform::Message& msg) {
       else
         m_text.clear();
       break;
-    default: break;
+    default:
+      break;
   }
   repaintCell();
   return 0;
@@ -194,17 +206,34 @@ intptr_t CItem::OnCellData(platform::Message& msg) {
 
 intptr_t CItem::OnCellMark(uintptr_t code) {
   switch (code) {
-    case MARK_CURSOR_ON: markOn(CELL_CURSOR, CELL_CURSOR_OFF); break;
-    case MARK_CURSOR_OFF: m_state |= CELL_CURSOR_OFF; break;
-    case MARK_REFERENCE_ON: markOn(CELL_REFERENCE, CELL_REFERENCE_OFF); break;
-    case MARK_REFERENCE_OFF: m_state |= CELL_REFERENCE_OFF; break;
-    case MARK_SEARCH_ON: markOn(CELL_SEARCH, CELL_SEARCH_OFF); break;
-    case MARK_SEARCH_OFF: m_state |= CELL_SEARCH_OFF; break;
+    case MARK_CURSOR_ON:
+      markOn(CELL_CURSOR, CELL_CURSOR_OFF);
+      break;
+    case MARK_CURSOR_OFF:
+      m_state |= CELL_CURSOR_OFF;
+      break;
+    case MARK_REFERENCE_ON:
+      markOn(CELL_REFERENCE, CELL_REFERENCE_OFF);
+      break;
+    case MARK_REFERENCE_OFF:
+      m_state |= CELL_REFERENCE_OFF;
+      break;
+    case MARK_SEARCH_ON:
+      markOn(CELL_SEARCH, CELL_SEARCH_OFF);
+      break;
+    case MARK_SEARCH_OFF:
+      m_state |= CELL_SEARCH_OFF;
+      break;
     case MARK_RANGE_ON:
-    case MARK_RANGE_LAST_ON: markOn(CELL_RANGE, CELL_RANGE_OFF); break;
+    case MARK_RANGE_LAST_ON:
+      markOn(CELL_RANGE, CELL_RANGE_OFF);
+      break;
     case MARK_RANGE_OFF:
-    case MARK_RANGE_LAST_OFF: m_state |= CELL_RANGE_OFF; break;
-    default: break;
+    case MARK_RANGE_LAST_OFF:
+      m_state |= CELL_RANGE_OFF;
+      break;
+    default:
+      break;
   }
   repaintCell();
   return 0;
@@ -219,8 +248,10 @@ void CItem::postNotice(uint32_t code) { platform::PostMessage(m_view, WM_CELL_MA
 
 void CItem::mousePressEvent(QMouseEvent* event) {
   QWidget::mousePressEvent(event);
-  if (event->button() == Qt::LeftButton) OnLButtonDown();
-  else if (event->button() == Qt::RightButton) OnRButtonDown(event->position().toPoint());
+  if (event->button() == Qt::LeftButton)
+    OnLButtonDown();
+  else if (event->button() == Qt::RightButton)
+    OnRButtonDown(event->position().toPoint());
   event->accept();
 }
 

@@ -16,11 +16,10 @@ class QMenu;
 // reports clicks and popup commands to the view by posting WM_SHOW_DETAIL and
 // WM_CELL_MARK notices.
 class CItem : public QWidget {
-public:
+ public:
   // parent is the view's client area; view receives the notices; viewAccess gives
   // the first shown item for list rows (null: 0).
-  CItem(QWidget* parent, platform::WindowHandle view, const MdbViewAccess* viewAccess,
-        uint32_t controlId);
+  CItem(QWidget* parent, platform::WindowHandle view, const MdbViewAccess* viewAccess, uint32_t controlId);
   ~CItem() override;
 
   platform::WindowHandle handle() const { return m_window.handle(); }
@@ -51,11 +50,11 @@ public:
   // Drops the rendered grid cells kept for fast repaints (tests and font changes).
   static void ClearRenderCache();
 
-protected:
+ protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
 
-private:
+ private:
   void OnLButtonDown();
   void OnRButtonDown(const QPoint& point);
   void repaintCell();

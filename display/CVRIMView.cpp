@@ -32,20 +32,32 @@ constexpr uint32_t WM_VIEW_COMMAND = WM_USER + 0x181;   // wParam: a command id 
 constexpr uint32_t STARTUP_TIMER = 1;
 constexpr uint32_t MAX_ITEM_COUNT = ITEM_NONE - 1;
 
-uint32_t toItemCount(uint64_t count) { return static_cast<uint32_t>(std::min<uint64_t>(count, MAX_ITEM_COUNT)); }
+uint32_t toItemCount(uint64_t count) {
+  return static_cast<uint32_t>(std::min<uint64_t>(count, MAX_ITEM_COUNT));
+}
 
 uint32_t keyToVk(int key) {
   switch (key) {
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    default: return 0;
+    case Qt::Key_Shift:
+      return VK_SHIFT;
+    case Qt::Key_PageUp:
+      return VK_PRIOR;
+    case Qt::Key_PageDown:
+      return VK_NEXT;
+    case Qt::Key_End:
+      return VK_END;
+    case Qt::Key_Home:
+      return VK_HOME;
+    case Qt::Key_Left:
+      return VK_LEFT;
+    case Qt::Key_Up:
+      return VK_UP;
+    case Qt::Key_Right:
+      return VK_RIGHT;
+    case Qt::Key_Down:
+      return VK_DOWN;
+    default:
+      return 0;
   }
 }
 
@@ -75,16 +87,29 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
   connect(m_scrollBar, &QAbstractSlider::actionTriggered, this, [this](int action) {
     if (m_settingScrollBar) return;
     switch (action) {
-      case QAbstractSlider::SliderSingleStepSub: OnVScroll(SB_LINEUP, 0); break;
-      case QAbstractSlider::SliderSingleStepAdd: OnVScroll(SB_LINEDOWN, 0); break;
-      case QAbstractSlider::SliderPageStepSub: OnVScroll(SB_PAGEUP, 0); break;
-      case QAbstractSlider::SliderPageStepAdd: OnVScroll(SB_PAGEDOWN, 0); break;
-      case QAbstractSlider::SliderToMinimum: OnVScroll(SB_TOP, 0); break;
-      case QAbstractSlider::SliderToMaximum: OnVScroll(SB_BOTTOM, 0); break;
+      case QAbstractSlider::SliderSingleStepSub:
+        OnVScroll(SB_LINEUP, 0);
+        break;
+      case QAbstractSlider::SliderSingleStepAdd:
+        OnVScroll(SB_LINEDOWN, 0);
+        break;
+      case QAbstractSlider::SliderPageStepSub:
+        OnVScroll(SB_PAGEUP, 0);
+        break;
+      case QAbstractSlider::SliderPageStepAdd:
+        OnVScroll(SB_PAGEDOWN, 0);
+        break;
+      case QAbstractSlider::SliderToMinimum:
+        OnVScroll(SB_TOP, 0);
+        break;
+      case QAbstractSlider::SliderToMaximum:
+        OnVScroll(SB_BOTTOM, 0);
+        break;
       case QAbstractSlider::SliderMove:
         OnVScroll(SB_THUMBTRACK, static_cast<uint32_t>(m_scrollBar->sliderPosition()));
         return;  // the thumb follows the drag
-      default: return;
+      default:
+        return;
     }
     // Lines and pages move the content; the thumb is placed by the redisplay only.
     m_settingScrollBar = true;
@@ -103,14 +128,26 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
   m_startupTimer->setInterval(STARTUP_TIMER_MS);
   connect(m_startupTimer, &QTimer::timeout, this, [this] { OnTimer(STARTUP_TIMER); });
 
-  m_window.on(WM_DATA_WRITTEN, [this](platform::Message&) { OnNewData(); return 0; });
+  m_window.on(WM_DATA_WRITTEN, [this](platform::Message&) {
+    OnNewData();
+    return 0;
+  });
   m_window.on(WM_VIEW_STATUS, [this](platform::Message& m) {
     OnStatus(static_cast<uint32_t>(m.wParam), static_cast<uint32_t>(m.lParam));
     return 0;
   });
-  m_window.on(WM_FILE_LOADED, [this](platform::Message&) { OnFileLoaded(); return 0; });
-  m_window.on(WM_SWAP_RXTX, [this](platform::Message& m) { OnSwapDirection(m.lParam != 0); return 0; });
-  m_window.on(WM_SETTINGS_CHANGED, [this](platform::Message&) { OnDeviceSettingsChanged(); return 0; });
+  m_window.on(WM_FILE_LOADED, [this](platform::Message&) {
+    OnFileLoaded();
+    return 0;
+  });
+  m_window.on(WM_SWAP_RXTX, [this](platform::Message& m) {
+    OnSwapDirection(m.lParam != 0);
+    return 0;
+  });
+  m_window.on(WM_SETTINGS_CHANGED, [this](platform::Message&) {
+    OnDeviceSettingsChanged();
+    return 0;
+  });
   m_window.on(WM_CELL_MARK, [this](platform::Message& m) {
     OnCellNotice(static_cast<uint32_t>(m.wParam), static_cast<uint32_t>(m.lParam));
     return 0;
@@ -212,7 +249,8 @@ void CVRIMView::clearCellsFrom(uint32_t from) {
 }
 
 uint32_t CVRIMView::fillCells(uint32_t firstCell, uint64_t firstItem, uint32_t count) {
-  count = std::min<uint32_t>(count, firstCell < m_cells.size() ? static_cast<uint32_t>(m_cells.size()) - firstCell : 0);
+  count = std::min<uint32_t>(
+      count, firstCell < m_cells.size() ? static_cast<uint32_t>(m_cells.size()) - firstCell : 0);
   if (count == 0) return 0;
   std::vector<uint8_t> buffer(static_cast<size_t>(count) * ITEM_SIZE);
   const int64_t got = m_file.ReadAt(m_dataOffset + firstItem * ITEM_SIZE, buffer.data(), buffer.size());
@@ -232,11 +270,12 @@ void CVRIMView::SendProtocolToCells() {
 }
 
 void CVRIMView::LayoutCells(uint32_t width, uint32_t height, bool force) {
-  const uint32_t needed = cellgeometry::neededCellCount(m_displayAttribute, static_cast<int>(width),
-                                                        static_cast<int>(height));
+  const uint32_t needed =
+      cellgeometry::neededCellCount(m_displayAttribute, static_cast<int>(width), static_cast<int>(height));
   if (needed == m_cellCount && !force) return;
 
-  uint32_t init = platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("Protocol"), 0);
+  uint32_t init =
+      platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("Protocol"), 0);
   if (platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("SwitchRxTx"), 0))
     init |= CELLINIT_SWAP;
 
@@ -341,7 +380,8 @@ void CVRIMView::refreshNewData() {
   const uint32_t n = first < count ? std::min<uint32_t>(count - first, cells) : 0;
   if (full) clearCellsFrom(n);
   if (m_filledCells < n)
-    m_filledCells += fillCells(m_filledCells, static_cast<uint64_t>(first) + m_filledCells, n - m_filledCells);
+    m_filledCells +=
+        fillCells(m_filledCells, static_cast<uint64_t>(first) + m_filledCells, n - m_filledCells);
   RefreshMarkers();
   postToSelf(WM_VIEW_STATUS, STATUS_RUNNING, 0);
   refreshDecoder();
@@ -391,7 +431,8 @@ void CVRIMView::resizeEvent(QResizeEvent* event) {
   m_scrollBar->setGeometry(cx, 0, bar, cy);
   m_client->setGeometry(0, 0, cx, cy);
   // Tiny client areas keep the cells they have.
-  if (cx >= 21 && cy >= 31 && !m_destroyed) LayoutCells(static_cast<uint32_t>(cx), static_cast<uint32_t>(cy), false);
+  if (cx >= 21 && cy >= 31 && !m_destroyed)
+    LayoutCells(static_cast<uint32_t>(cx), static_cast<uint32_t>(cy), false);
 }
 
 void CVRIMView::OnSwapDirection(bool swap) {
@@ -420,7 +461,8 @@ void CVRIMView::OnDisplayList() { SetDisplayMode(DISPLAY_LIST); }
 
 void CVRIMView::OnRealtimeDisplay() {
   m_realtime = !m_realtime;
-  platform::Profile().WriteProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("Realtime"), m_realtime ? 1 : 0);
+  platform::Profile().WriteProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("Realtime"),
+                                      m_realtime ? 1 : 0);
 }
 
 // ---------------------------------------------------------------- navigation
@@ -442,7 +484,9 @@ void CVRIMView::showDetailFor(uint32_t cell) {
 void CVRIMView::OnKeyDown(uint32_t vk) {
   if (!m_file.IsOpen() || m_recording) return;
   switch (vk) {
-    case VK_SHIFT: m_shift = true; return;
+    case VK_SHIFT:
+      m_shift = true;
+      return;
     case VK_LEFT:
     case VK_RIGHT: {
       uint32_t& mark = m_shift ? m_reference : m_cursor;
@@ -459,7 +503,8 @@ void CVRIMView::OnKeyDown(uint32_t vk) {
     }
     default:
       if (m_itemCount <= m_cellCount) return;
-      if (auto next = firstItemForKey(vk, m_firstItem, m_cellCount, rowLength(), scrollLimit())) moveFirstItem(*next);
+      if (auto next = firstItemForKey(vk, m_firstItem, m_cellCount, rowLength(), scrollLimit()))
+        moveFirstItem(*next);
   }
 }
 
@@ -479,14 +524,25 @@ bool CVRIMView::OnMouseWheel(int delta) {
 void CVRIMView::OnVScroll(uint32_t code, uint32_t position) {
   if (!m_file.IsOpen() || m_recording) return;
   auto key = [this](uint32_t vk) {
-    if (auto next = firstItemForKey(vk, m_firstItem, m_cellCount, rowLength(), scrollLimit())) moveFirstItem(*next);
+    if (auto next = firstItemForKey(vk, m_firstItem, m_cellCount, rowLength(), scrollLimit()))
+      moveFirstItem(*next);
   };
   switch (code) {
-    case SB_LINEUP: key(VK_UP); break;
-    case SB_LINEDOWN: key(VK_DOWN); break;
-    case SB_PAGEUP: key(VK_PRIOR); break;
-    case SB_PAGEDOWN: key(VK_NEXT); break;
-    case SB_THUMBTRACK: m_thumbTarget = thumbTarget(position, m_itemCount); break;
+    case SB_LINEUP:
+      key(VK_UP);
+      break;
+    case SB_LINEDOWN:
+      key(VK_DOWN);
+      break;
+    case SB_PAGEUP:
+      key(VK_PRIOR);
+      break;
+    case SB_PAGEDOWN:
+      key(VK_NEXT);
+      break;
+    case SB_THUMBTRACK:
+      m_thumbTarget = thumbTarget(position, m_itemCount);
+      break;
     case SB_ENDSCROLL:
       if (m_thumbTarget != ITEM_NONE) {
         m_firstItem = std::min(m_thumbTarget, scrollLimit());
@@ -494,7 +550,8 @@ void CVRIMView::OnVScroll(uint32_t code, uint32_t position) {
         Redisplay();
       }
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -562,7 +619,8 @@ void CVRIMView::OnCellNotice(uint32_t code, uint32_t cell) {
       unmarkRange();
       m_rangeFirst = m_rangeLast = ITEM_NONE;
       break;
-    default: break;
+    default:
+      break;
   }
 }
 

@@ -34,7 +34,7 @@ class QTimer;
 class CVRIMView : public QWidget, public MdbViewAccess {
   Q_OBJECT
 
-public:
+ public:
   // How a command reaches the command layer: Posted commands pass its enable test
   // first (a disabled one does nothing); Direct ones run as called.
   enum class CommandRoute { Posted, Direct };
@@ -42,7 +42,7 @@ public:
 
   // The decoder of the shown items (the MDB interpreter) as the view drives it.
   class ItemDecoder {
-  public:
+   public:
     virtual ~ItemDecoder() = default;
     virtual void Start() = 0;
     virtual void Refresh() = 0;
@@ -91,7 +91,10 @@ public:
 
   // --- message handlers ---
   void OnFileLoaded();
+  // Realtime refresh; runs once for all the notifications queued before it.
   void OnNewData();
+  // The title follows once the messages queued before it are handled, so a burst of
+  // status messages sets it once; the file-size test runs for each message.
   void OnStatus(uint32_t code, uint32_t count);
   void OnCellNotice(uint32_t code, uint32_t cell);
   void OnSwapDirection(bool swap);
@@ -149,18 +152,18 @@ public:
   uint32_t GetDisplayAttribute() const override { return m_displayAttribute; }
   platform::WindowHandle GetCell(uint32_t index) const override;
 
-signals:
+ signals:
   // The status title, to be shown as the document's title.
   void titleChanged(const QString& title);
 
-protected:
+ protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+ private:
   enum DeferredJob : uint32_t { JOB_NEW_DATA = 1, JOB_TITLE = 2, JOB_RESTART = 4 };
 
   void postToSelf(uint32_t id, uintptr_t wParam = 0, intptr_t lParam = 0);

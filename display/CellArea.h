@@ -8,14 +8,14 @@
 // rectangle, so that a screen of changed cells is one simple dirty area for the
 // toolkit instead of thousands of dirty widgets or a region of thousands of pieces.
 class CellArea : public QWidget {
-public:
+ public:
   explicit CellArea(QWidget* parent = nullptr);
 
   void cellChanged(const QRect& cellGeometry);
 
-protected:
+ protected:
   void paintEvent(QPaintEvent* event) override;
 
-private:
+ private:
   QRect m_pending;
 };

@@ -11,10 +11,10 @@ namespace cellpaint {
 namespace {
 
 // Windows-1252 for 0x80..0x9F; 0 where the code page has no character.
-const char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+const char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 struct MarkBits {
   uint32_t on;
@@ -31,11 +31,16 @@ const MarkBits kMarks[4] = {{CELL_CURSOR, CELL_CURSOR_OFF, Fill::Cursor},
 
 QRgb fillColor(Fill fill) {
   switch (fill) {
-    case Fill::Cursor: return COLOR_BLACK;
-    case Fill::Reference: return COLOR_RED;
-    case Fill::Search: return COLOR_YELLOW;
-    case Fill::Range: return COLOR_GREEN;
-    default: return COLOR_WHITE;
+    case Fill::Cursor:
+      return COLOR_BLACK;
+    case Fill::Reference:
+      return COLOR_RED;
+    case Fill::Search:
+      return COLOR_YELLOW;
+    case Fill::Range:
+      return COLOR_GREEN;
+    default:
+      return COLOR_WHITE;
   }
 }
 
@@ -77,8 +82,8 @@ Plan plan(const Input& in) {
 
   // In hex mode any mark turns the text black; in ASCII and list mode a byte in the
   // range alone keeps its direction colour on the green.
-  const uint32_t blackMarks = p.mode == DISPLAY_HEX ? (CELL_REFERENCE | CELL_SEARCH | CELL_RANGE)
-                                                    : (CELL_REFERENCE | CELL_SEARCH);
+  const uint32_t blackMarks =
+      p.mode == DISPLAY_HEX ? (CELL_REFERENCE | CELL_SEARCH | CELL_RANGE) : (CELL_REFERENCE | CELL_SEARCH);
   if (state & CELL_CURSOR) {
     p.textColor = COLOR_WHITE;
   } else if (state & blackMarks) {
@@ -126,7 +131,8 @@ Plan plan(const Input& in) {
       if (in.protocol == PROTOCOL_MDB) p.texts.push_back({520, 0, in.text, Font::Default});
       break;
     }
-    default: break;
+    default:
+      break;
   }
   return p;
 }

@@ -54,7 +54,8 @@ bool StorePatternHistory(QComboBox* list, const QString& section, const QString&
     QString entry = list->itemText(i);
     if (!NormalizeHexText(entry)) continue;
     const QByteArray bytes = HexTextToBytes(entry);
-    profile.WriteProfileBinary(section, valueKey(baseKey, i), bytes.constData(), static_cast<uint32_t>(bytes.size()));
+    profile.WriteProfileBinary(section, valueKey(baseKey, i), bytes.constData(),
+                               static_cast<uint32_t>(bytes.size()));
   }
   return true;
 }

@@ -11,22 +11,28 @@ uint32_t scrollLimit(uint32_t itemCount, uint32_t cellCount) {
   return itemCount > cellCount ? itemCount - cellCount : 0;
 }
 
-std::optional<uint32_t> firstItemForKey(uint32_t vk, uint32_t first, uint32_t cellCount,
-                                        uint32_t rowLength, uint32_t limit) {
+std::optional<uint32_t> firstItemForKey(uint32_t vk, uint32_t first, uint32_t cellCount, uint32_t rowLength,
+                                        uint32_t limit) {
   const uint64_t f = first;
   switch (vk) {
-    case VK_PRIOR: return first <= cellCount ? 0 : first - cellCount;
-    case VK_NEXT: return static_cast<uint32_t>(std::min<uint64_t>(f + cellCount, limit));
-    case VK_END: return limit;
-    case VK_HOME: return 0;
-    case VK_UP: return first <= rowLength ? 0 : first - rowLength;
-    case VK_DOWN: return static_cast<uint32_t>(std::min<uint64_t>(f + rowLength, limit));
-    default: return std::nullopt;
+    case VK_PRIOR:
+      return first <= cellCount ? 0 : first - cellCount;
+    case VK_NEXT:
+      return static_cast<uint32_t>(std::min<uint64_t>(f + cellCount, limit));
+    case VK_END:
+      return limit;
+    case VK_HOME:
+      return 0;
+    case VK_UP:
+      return first <= rowLength ? 0 : first - rowLength;
+    case VK_DOWN:
+      return static_cast<uint32_t>(std::min<uint64_t>(f + rowLength, limit));
+    default:
+      return std::nullopt;
   }
 }
 
-std::optional<uint32_t> firstItemForWheel(int delta, uint32_t first, uint32_t rowLength,
-                                          uint32_t limit) {
+std::optional<uint32_t> firstItemForWheel(int delta, uint32_t first, uint32_t rowLength, uint32_t limit) {
   // A part of a notch counts as a whole line.
   const uint64_t lines = (static_cast<uint64_t>(std::abs(delta)) + 119) / 120;
   const uint64_t items = lines * rowLength;
@@ -66,22 +72,33 @@ uint32_t realtimeAdvance(bool listMode, uint32_t first, uint32_t itemCount, uint
 
 QString statusTitle(uint32_t code, uint32_t first, uint32_t itemCount) {
   switch (code) {
-    case STATUS_READY: return QStringLiteral("Ready - Analyzer");
-    case STATUS_HALTED: return QString::asprintf("Halted: %u / %u - Analyzer", first, itemCount);
-    case STATUS_RUNNING: return QString::asprintf("Running: %u / %u - Analyzer", first, itemCount);
-    case STATUS_LOADED: return QString::asprintf("Loaded: %u / %u - Analyzer", first, itemCount);
-    default: return QString();
+    case STATUS_READY:
+      return QStringLiteral("Ready - Analyzer");
+    case STATUS_HALTED:
+      return QString::asprintf("Halted: %u / %u - Analyzer", first, itemCount);
+    case STATUS_RUNNING:
+      return QString::asprintf("Running: %u / %u - Analyzer", first, itemCount);
+    case STATUS_LOADED:
+      return QString::asprintf("Loaded: %u / %u - Analyzer", first, itemCount);
+    default:
+      return QString();
   }
 }
 
 uint64_t fileSizeLimit(uint32_t choice) {
   switch (choice) {
-    case 1: return 102400;
-    case 2: return 512000;
-    case 3: return 1024000;  // 1000 x 1024
-    case 4: return 5120000;
-    case 5: return 10240000;
-    default: return 0;
+    case 1:
+      return 102400;
+    case 2:
+      return 512000;
+    case 3:
+      return 1024000;  // 1000 x 1024
+    case 4:
+      return 5120000;
+    case 5:
+      return 10240000;
+    default:
+      return 0;
   }
 }
 

@@ -38,12 +38,11 @@ uint32_t scrollLimit(uint32_t itemCount, uint32_t cellCount);
 
 // The new first shown item for a page or line key (VK_PRIOR .. VK_DOWN but the
 // arrows left/right), or nothing for any other key.
-std::optional<uint32_t> firstItemForKey(uint32_t vk, uint32_t first, uint32_t cellCount,
-                                        uint32_t rowLength, uint32_t limit);
+std::optional<uint32_t> firstItemForKey(uint32_t vk, uint32_t first, uint32_t cellCount, uint32_t rowLength,
+                                        uint32_t limit);
 
 // The first shown item after a wheel turn, or nothing when it stays.
-std::optional<uint32_t> firstItemForWheel(int delta, uint32_t first, uint32_t rowLength,
-                                          uint32_t limit);
+std::optional<uint32_t> firstItemForWheel(int delta, uint32_t first, uint32_t rowLength, uint32_t limit);
 
 // Thumb position of a first shown item, and the item a thumb position stands for.
 uint32_t thumbPosition(uint32_t first, uint32_t itemCount);

@@ -1,7 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QMenu>
 #include <QMouseEvent>
-#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -281,7 +282,8 @@ TEST(CItemInput, PopupMenuCommandsMarkAndNotify) {
   ASSERT_NE(menu, nullptr);
   QStringList captions;
   for (QAction* a : menu->actions()) captions << a->text();
-  EXPECT_EQ(captions, (QStringList{"Set Reference", "Select First Item", "Select Last Item", "Clear Selected Items"}));
+  EXPECT_EQ(captions,
+            (QStringList{"Set Reference", "Select First Item", "Select Last Item", "Clear Selected Items"}));
   std::vector<uint32_t> ids;
   for (QAction* a : menu->actions()) ids.push_back(a->data().toUInt());
   EXPECT_EQ(ids, (std::vector<uint32_t>{ID_CELL_SET_REFERENCE, ID_CELL_SELECT_FIRST, ID_CELL_SELECT_LAST,

@@ -1,7 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <QScrollBar>
 #include <QThread>
 #include <atomic>
-#include <gtest/gtest.h>
 #include <thread>
 
 #include "CellPixels.h"
@@ -121,8 +122,8 @@ TEST(ViewLoad, HexScreenShowsColouredBytes) {
   h.view->repaint();
   const QImage img = h.view->grab().toImage().convertToFormat(QImage::Format_RGB32);
   using namespace cellpixels;
-  EXPECT_GT(count(img, QRect(5, 5, 20, 15), isRed), 5);      // item 0: master, upper half
-  EXPECT_GT(count(img, QRect(45, 20, 20, 15), isBlue), 5);   // item 2: peripheral, lower half
+  EXPECT_GT(count(img, QRect(5, 5, 20, 15), isRed), 5);     // item 0: master, upper half
+  EXPECT_GT(count(img, QRect(45, 20, 20, 15), isBlue), 5);  // item 2: peripheral, lower half
   EXPECT_EQ(count(img, QRect(45, 5, 20, 15), isBlue), 0);
 }
 
@@ -265,14 +266,16 @@ TEST(ViewLifecycle, ClosingStopsTheRecordingBeforeSavingTheMode) {
   std::vector<uint32_t> ids;
   view->SetCommandSink([&](uint32_t id, CVRIMView::CommandRoute) {
     ids.push_back(id);
-    savedWhenStopped = platform::Profile().GetProfileInt(QStringLiteral("General"), QStringLiteral("DisplayAttribute"), 2);
+    savedWhenStopped =
+        platform::Profile().GetProfileInt(QStringLiteral("General"), QStringLiteral("DisplayAttribute"), 2);
   });
   const platform::WindowHandle handle = view->handle();
   view.reset();
   EXPECT_EQ(ids, (std::vector<uint32_t>{ID_STOP_RECORDING}));
   EXPECT_EQ(savedWhenStopped, 2u);
-  EXPECT_EQ(platform::Profile().GetProfileInt(QStringLiteral("General"), QStringLiteral("DisplayAttribute"), 2),
-            DISPLAY_ASCII);
+  EXPECT_EQ(
+      platform::Profile().GetProfileInt(QStringLiteral("General"), QStringLiteral("DisplayAttribute"), 2),
+      DISPLAY_ASCII);
   EXPECT_NE(platform::ActiveViewWindow(), handle);
 }
 
@@ -346,9 +349,11 @@ TEST(ViewCommandsTest, RealtimeToggleIsSaved) {
   h.view->SetRealtime(false);
   h.view->OnRealtimeDisplay();
   EXPECT_TRUE(h.view->IsRealtime());
-  EXPECT_EQ(platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("Realtime"), 7), 1u);
+  EXPECT_EQ(platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("Realtime"), 7),
+            1u);
   h.view->OnRealtimeDisplay();
-  EXPECT_EQ(platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("Realtime"), 7), 0u);
+  EXPECT_EQ(platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("Realtime"), 7),
+            0u);
 }
 
 TEST(ViewCommandsTest, EnableRules) {

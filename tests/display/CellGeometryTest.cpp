@@ -31,9 +31,7 @@ TEST(CellGeometry, ListRowsSpanTheClientWidth) {
   EXPECT_EQ(rowLength(DISPLAY_HEX, 400), 20u);
 }
 
-TEST(CellGeometry, NoColumnPutsCellsInTheFirstColumn) {
-  EXPECT_EQ(gridPlace(2, 5), QRect(5, 65, 20, 30));
-}
+TEST(CellGeometry, NoColumnPutsCellsInTheFirstColumn) { EXPECT_EQ(gridPlace(2, 5), QRect(5, 65, 20, 30)); }
 
 TEST(CellGeometry, ModeBitsTakeGridFirst) {
   EXPECT_EQ(displayModeOf(DISPLAY_LIST | DISPLAY_ASCII), DISPLAY_ASCII);

@@ -60,7 +60,8 @@ TEST(ViewNavigation, RealtimeAdvanceFollowsTheNewestItem) {
 
 TEST(ViewNavigation, StatusTitles) {
   EXPECT_EQ(statusTitle(STATUS_READY, 1, 2), QStringLiteral("Ready - Analyzer"));
-  EXPECT_EQ(statusTitle(STATUS_HALTED, 10, 4000000000u), QStringLiteral("Halted: 10 / 4000000000 - Analyzer"));
+  EXPECT_EQ(statusTitle(STATUS_HALTED, 10, 4000000000u),
+            QStringLiteral("Halted: 10 / 4000000000 - Analyzer"));
   EXPECT_EQ(statusTitle(STATUS_RUNNING, 0, 5), QStringLiteral("Running: 0 / 5 - Analyzer"));
   EXPECT_EQ(statusTitle(STATUS_LOADED, 0, 0), QStringLiteral("Loaded: 0 / 0 - Analyzer"));
   EXPECT_EQ(statusTitle(9, 1, 1), QString());

@@ -1,8 +1,9 @@
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
-#include <gtest/gtest.h>
 
 #include "CellPixels.h"
 #include "ViewTestSupport.h"
@@ -70,8 +71,8 @@ TEST(ViewKeys, NothingMovesWhileFewItemsOrRecording) {
 TEST(ViewWheel, OneNotchInHexAtWidth400MovesTwentyItems) {
   ViewHost h(400, 300);
   h.load(writeFile(h.profile, "w.ANL", 1000));
-  QWheelEvent e(QPointF(50, 50), h.view->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
-                Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent e(QPointF(50, 50), h.view->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120),
+                Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(h.view.get(), &e);
   platform::PumpMessages();
   EXPECT_EQ(h.view->GetFirstItem(), 20u);

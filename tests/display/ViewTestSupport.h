@@ -69,7 +69,9 @@ struct ViewHost {
     platform::Profile().WriteProfileInt(QStringLiteral("General"), QStringLiteral("DisplayAttribute"),
                                         static_cast<int32_t>(mode));
     view = std::make_unique<CVRIMView>(file);
-    view->SetCommandSink([this](uint32_t id, CVRIMView::CommandRoute route) { commands.push_back({id, route}); });
+    view->SetCommandSink([this](uint32_t id, CVRIMView::CommandRoute route) {
+      commands.push_back({id, route});
+    });
     view->messageWindow().on(WM_SHOW_DETAIL, [this](platform::Message& m) {
       details.push_back(m.lParam);
       return 0;
