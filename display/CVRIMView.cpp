@@ -290,6 +290,9 @@ void CVRIMView::LayoutCells(uint32_t width, uint32_t height, bool force) {
     }
     m_cellCount = static_cast<uint32_t>(m_cells.size());
     platform::PostMessage(c->handle(), WM_CELL_INIT, init, index);
+    // New cells take the view's mode at once, so that a saved ASCII mode or a resize
+    // in ASCII mode never shows hex cells until the next forced layout.
+    platform::PostMessage(c->handle(), WM_CELL_DATA, CELLDATA_MODE, m_displayAttribute & CELL_MODE_MASK);
   }
   while (m_cells.size() > needed) {
     {

@@ -38,6 +38,24 @@ TEST(ViewLayout, ListModeLaysOutRows) {
   EXPECT_EQ(h.cell(3)->geometry(), QRect(65, 5, 20, 30));
 }
 
+TEST(ViewLayout, CellsOfAnUnforcedLayoutTakeTheSavedMode) {
+  testsupport::TempProfile outer;
+  platform::Profile().WriteProfileInt(QStringLiteral("General"), QStringLiteral("DisplayAttribute"),
+                                      DISPLAY_ASCII);
+  CActiveFile file;
+  CVRIMView view(file);
+  view.resize(view.WidthForClient(400), 300);
+  view.show();
+  platform::PumpMessages();
+  view.OnInitialUpdate();
+  platform::PumpMessages();
+  ASSERT_EQ(view.GetCellCount(), 200u);
+  EXPECT_EQ(view.cell(0)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
+  view.resize(view.WidthForClient(400), 600);
+  platform::PumpMessages();
+  EXPECT_EQ(view.cell(399)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
+}
+
 TEST(ViewLayout, TinyClientAreaKeepsTheCells) {
   ViewHost h(400, 300);
   const uint32_t count = h.view->GetCellCount();
