@@ -7,31 +7,45 @@
 
 CActiveFile::~CActiveFile() { Close(); }
 
-bool CActiveFile::openLocked(const QString& path, platform::File::Mode mode) {
+bool CActiveFile::openLocked(const QString& path, platform::File::Mode mode, platform::FileError& err) {
   m_file.close();
   m_open = false;
-  platform::FileError err;
-  if (!m_file.open(path, mode, &err)) {
-    platform::ShowMessageBox(
-        QStringLiteral("Open file failed, Error: %1\r\nFile: %2").arg(err.cause).arg(path),
-        platform::MB_OK | platform::MB_ICONERROR);
-    return false;
-  }
+  if (!m_file.open(path, mode, &err)) return false;
   m_open = true;
   m_path = path;
   return true;
 }
 
+// The box is shown after the lock is released: it is modal, and while it is up the
+// view repaints from this file on the same thread and the MDB decoder reads it on
+// its own; under the lock the first would deadlock and the second wait for the user.
+static void showOpenFailure(const platform::FileError& err, const QString& path) {
+  platform::ShowMessageBox(QStringLiteral("Open file failed, Error: %1\r\nFile: %2").arg(err.cause).arg(path),
+                           platform::MB_OK | platform::MB_ICONERROR);
+}
+
 bool CActiveFile::Open(const QString& path) {
-  std::unique_lock lock(m_mutex);
-  return openLocked(path, platform::File::Mode::ReadShared);
+  platform::FileError err;
+  {
+    std::unique_lock lock(m_mutex);
+    if (openLocked(path, platform::File::Mode::ReadShared, err)) return true;
+  }
+  showOpenFailure(err, path);
+  return false;
 }
 
 bool CActiveFile::Reopen(bool forWrite) {
-  std::unique_lock lock(m_mutex);
-  const QString path = m_path;
-  return openLocked(path, forWrite ? platform::File::Mode::ReadWriteExclusive
-                                   : platform::File::Mode::ReadShared);
+  platform::FileError err;
+  QString path;
+  {
+    std::unique_lock lock(m_mutex);
+    path = m_path;
+    if (openLocked(path, forWrite ? platform::File::Mode::ReadWriteExclusive : platform::File::Mode::ReadShared,
+                   err))
+      return true;
+  }
+  showOpenFailure(err, path);
+  return false;
 }
 
 void CActiveFile::Close() {

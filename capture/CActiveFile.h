@@ -45,7 +45,7 @@ public:
   }
 
 private:
-  bool openLocked(const QString& path, platform::File::Mode mode);
+  bool openLocked(const QString& path, platform::File::Mode mode, platform::FileError& err);
 
   mutable std::shared_mutex m_mutex;
   platform::File m_file;
