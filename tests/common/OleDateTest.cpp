@@ -39,6 +39,6 @@ TEST(ItemRecord, LayoutIsTheSixByteFileForm) {
   const ItemRecord r = itemFromBytes(bytes);
   EXPECT_EQ(r.flags, 0x83);
   EXPECT_EQ(r.data, 0x10);
-  EXPECT_EQ(r.time, 1015u);
+  EXPECT_EQ(uint32_t{r.time}, 1015u);  // a copy: the packed field cannot be bound to a reference
   EXPECT_NEAR(itemSeconds(r), 1015 * 1.3028e-05, 1e-12);
 }
