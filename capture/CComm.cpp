@@ -47,7 +47,9 @@ int remainingMs(std::chrono::steady_clock::time_point deadline) {
 
 CComm::CComm() = default;
 
-CComm::~CComm() = default;
+// An owner that forgot Close would leave a read thread on a freed object; closing
+// here ends it first.
+CComm::~CComm() { Close(); }
 
 void CComm::SetParams(uint32_t baudRate, uint32_t dataBits, uint32_t parity, uint32_t stopBits) {
   m_baudRate = baudRate;
@@ -198,6 +200,7 @@ void CComm::ReadThread() {
 }
 
 void CComm::Close() {
+  if (m_handle < 0 && m_stopEvent < 0) return;  // nothing open: nothing to release
   if (m_callbackMode && m_stopEvent >= 0) {
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t w = ::write(m_stopEvent, &one, sizeof one);

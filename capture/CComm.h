@@ -33,7 +33,7 @@ public:
   static constexpr uint32_t IO_WAIT_MS = 100;
 
   CComm();
-  // Does not close the port: owners call Close first.
+  // Closes a port that is still open.
   virtual ~CComm();
   CComm(const CComm&) = delete;
   CComm& operator=(const CComm&) = delete;

@@ -7,7 +7,8 @@
 
 CHDLC::CHDLC() = default;
 
-CHDLC::~CHDLC() = default;
+// The read thread calls into this object: it must end before the link's members go.
+CHDLC::~CHDLC() { Close(); }
 
 bool CHDLC::Open(uint32_t portNumber, uint32_t baudRate) {
   if (IsOpen()) CComm::Close();
