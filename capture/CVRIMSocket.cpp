@@ -9,6 +9,7 @@
 #include "capture/CActiveFile.h"
 #include "capture/CFileUtilities.h"
 #include "capture/DataWrittenNotifier.h"
+#include "capture/UdpSocket.h"
 #include "common/OleDate.h"
 #include "common/StatusCodes.h"
 #include "common/WindowMessages.h"
@@ -374,5 +375,68 @@ bool CVRIMSocket::CloseAcquisitionFile() {
     old->close();
   }
   if (m_shownFile) platform::RecentFiles().Add(m_shownFile->GetPath());
+  return true;
+}
+
+// ---- LAN socket ----
+
+uint32_t CVRIMSocket::portSetting(const char* key, int defaultPort) {
+  return platform::Profile().GetProfileInt(QStringLiteral("PropertyPage2"), QString::fromLatin1(key), defaultPort);
+}
+
+bool CVRIMSocket::Create(uint32_t localPort) {
+  auto socket = std::make_unique<UdpSocket>();
+  if (!socket->Create(static_cast<uint16_t>(localPort))) return false;
+  socket->SetReceiveHandler([this] { OnReceive(0); });
+  m_socket = std::move(socket);
+  return true;
+}
+
+bool CVRIMSocket::Connect(const QString& address, uint32_t port) {
+  if (!m_socket) {
+    errno = ENOTSOCK;
+    return false;
+  }
+  return m_socket->Connect(address, static_cast<uint16_t>(port));
+}
+
+int CVRIMSocket::Send(const void* data, int length) {
+  if (!m_socket) {
+    errno = ENOTSOCK;
+    return UdpSocket::SOCKET_ERROR;
+  }
+  return m_socket->Send(data, length);
+}
+
+void CVRIMSocket::Close() {
+  if (m_socket) m_socket->Close();
+}
+
+bool CVRIMSocket::IsSocketOpen() const { return m_socket && m_socket->IsOpen(); }
+
+void CVRIMSocket::OnReceive(int /*errorCode*/) {
+  if (!m_socket || !m_socket->IsOpen()) return;
+  uint8_t buffer[RECEIVE_BUFFER_SIZE];
+  uint16_t senderPort = 0;
+  const int n = m_socket->ReceiveFrom(buffer, sizeof buffer, &senderPort);
+  // A receive error, a datagram longer than the buffer included: that datagram is lost.
+  if (n < 0) return;
+  // An empty datagram closes this socket until the link is made anew.
+  if (n == 0) {
+    m_socket->Close();
+    return;
+  }
+  if (senderPort == m_acquisitionPort) ReceiveDeviceRecords(buffer, static_cast<uint32_t>(n), true);
+  if (senderPort == m_controlPort) {
+    // A longer reply keeps its first 256 bytes; nothing is written past the field.
+    m_replyLength = std::min<uint32_t>(static_cast<uint32_t>(n), CONTROL_REPLY_SIZE);
+    std::memcpy(m_reply, buffer, m_replyLength);
+  }
+}
+
+bool CVRIMSocket::ReadControlReply(uint8_t* destination) {
+  if (m_replyLength == 0) return false;
+  std::memcpy(destination, m_reply, m_replyLength);
+  m_replyLength = 0;
   return true;
 }

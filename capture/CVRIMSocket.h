@@ -9,6 +9,7 @@
 
 class CActiveFile;
 class DataWrittenNotifier;
+class UdpSocket;
 namespace platform {
 class File;
 }
@@ -78,6 +79,29 @@ public:
   void SetShownFile(CActiveFile* shownFile) { m_shownFile = shownFile; }
   void SetNotifier(DataWrittenNotifier* notifier);
 
+  // LAN socket. On the LAN link the application makes two of these objects with a
+  // socket each: the acquisition socket (the data sink) and the control socket,
+  // each bound to the device's port number locally and connected to the device at
+  // that port. On the serial link the sink has no socket. UI thread only.
+  static constexpr int RECEIVE_BUFFER_SIZE = 1024;
+  static constexpr uint32_t CONTROL_REPLY_SIZE = 256;
+
+  // Binds a UDP socket to localPort on any address; false with errno set.
+  bool Create(uint32_t localPort);
+  bool Connect(const QString& address, uint32_t port);
+  // One datagram to the connected peer: the bytes sent, or -1.
+  int Send(const void* data, int length);
+  void Close();
+  bool IsSocketOpen() const;
+  // A datagram waits: records from the acquisition port are decoded while a file
+  // is being written; a datagram from the control port becomes the stored reply.
+  virtual void OnReceive(int errorCode);
+  // FALSE when no reply is stored; otherwise copies it into destination (256
+  // bytes), forgets it and returns TRUE.
+  bool ReadControlReply(uint8_t* destination);
+  uint32_t GetAcquisitionPort() const { return m_acquisitionPort; }
+  uint32_t GetControlPort() const { return m_controlPort; }
+
 private:
   struct NewFile;
 
@@ -124,4 +148,13 @@ private:
   // Set by the UI before use; read by the decoding thread.
   CActiveFile* m_shownFile = nullptr;
   DataWrittenNotifier* m_notifier = nullptr;
+
+  // LAN socket (UI thread only). The ports are read from the profile when the
+  // object is made.
+  static uint32_t portSetting(const char* key, int defaultPort);
+  std::unique_ptr<UdpSocket> m_socket;
+  uint32_t m_acquisitionPort = portSetting("PortAquisition", 4000);
+  uint32_t m_controlPort = portSetting("PortControl", 4001);
+  uint32_t m_replyLength = 0;
+  uint8_t m_reply[CONTROL_REPLY_SIZE] = {};
 };

@@ -1,0 +1,96 @@
+#include "capture/UdpSocket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <cerrno>
+
+UdpSocket::UdpSocket() = default;
+
+UdpSocket::~UdpSocket() { Close(); }
+
+bool UdpSocket::Create(uint16_t localPort) {
+  Close();
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  local.sin_port = htons(localPort);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return false;
+  }
+  m_fd = fd;
+  m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+  QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
+    if (m_onReceive) m_onReceive();
+  });
+  return true;
+}
+
+bool UdpSocket::Connect(const QString& address, uint16_t port) {
+  if (m_fd < 0) {
+    errno = EBADF;
+    return false;
+  }
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(port);
+  if (::inet_pton(AF_INET, address.trimmed().toLatin1().constData(), &peer.sin_addr) != 1) {
+    errno = EINVAL;
+    return false;
+  }
+  return ::connect(m_fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0;
+}
+
+int UdpSocket::Send(const void* data, int length) {
+  if (m_fd < 0) {
+    errno = EBADF;
+    return SOCKET_ERROR;
+  }
+  const ssize_t n = ::send(m_fd, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+  return n < 0 ? SOCKET_ERROR : static_cast<int>(n);
+}
+
+int UdpSocket::ReceiveFrom(void* buffer, int capacity, uint16_t* senderPort) {
+  if (m_fd < 0) {
+    errno = EBADF;
+    return SOCKET_ERROR;
+  }
+  sockaddr_in from{};
+  socklen_t fromLength = sizeof from;
+  // MSG_TRUNC reports the datagram's real length, so a cut one is recognised.
+  const ssize_t n = ::recvfrom(m_fd, buffer, static_cast<size_t>(capacity), MSG_TRUNC,
+                               reinterpret_cast<sockaddr*>(&from), &fromLength);
+  if (n < 0) return SOCKET_ERROR;
+  if (n > capacity) {
+    errno = EMSGSIZE;
+    return SOCKET_ERROR;
+  }
+  if (senderPort) *senderPort = ntohs(from.sin_port);
+  return static_cast<int>(n);
+}
+
+void UdpSocket::Close() {
+  if (m_notifier) {
+    m_notifier->setEnabled(false);
+    // Close may run inside this notifier's own signal (an empty datagram closes the
+    // socket that received it): it goes once the signal has returned.
+    m_notifier.release()->deleteLater();
+  }
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+}
+
+uint16_t UdpSocket::LocalPort() const {
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  if (m_fd < 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+  return ntohs(local.sin_port);
+}
