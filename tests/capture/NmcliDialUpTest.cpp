@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cerrno>
+
+#include "capture/NmcliDialUp.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+// A stand-in nmcli: a shell script that logs its arguments and answers as a
+// NetworkManager with one dial-up profile "QX-7700-U" would.
+class FakeNmcli {
+public:
+  FakeNmcli() {
+    const QString script = QStringLiteral(R"(#!/bin/sh
+echo "$*" >> "%1"
+case "$*" in
+  "-t -f NAME,UUID connection show --active")
+    printf 'Wired connection 1:0b7a-11\n'
+    [ -f "%2" ] && printf 'QX-7700-U:5f3e-22\n'
+    printf 'odd\\:name:9c-33\n'
+    exit 0 ;;
+  *"connection up id QX-7700-U") touch "%2"; exit 0 ;;
+  *"connection up id"*) echo "Error: unknown connection" >&2; exit 10 ;;
+  "connection down 5f3e-22") rm -f "%2"; exit 0 ;;
+  *) exit 4 ;;
+esac
+)")
+                               .arg(log(), m_dir.filePath("up"));
+    testsupport::writeWholeFile(path(), script.toUtf8());
+    QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
+  QString path() const { return m_dir.filePath("nmcli"); }
+  QString log() const { return m_dir.filePath("calls.log"); }
+  QString calls() const { return QString::fromUtf8(testsupport::readWholeFile(log())); }
+
+private:
+  QTemporaryDir m_dir;
+};
+
+}  // namespace
+
+TEST(NmcliDialUp, ParsesTerseListsWithEscapes) {
+  const auto list = NmcliDialUp::ParseActive("QX-7700:ab-1\nback\\\\slash\\:x:cd-2\r\n\n:no-name\nlonely\n");
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].name, "QX-7700");
+  EXPECT_EQ(list[0].handle, "ab-1");
+  EXPECT_EQ(list[1].name, "back\\slash:x");
+  EXPECT_EQ(list[1].handle, "cd-2");
+}
+
+TEST(NmcliDialUp, DialsListsAndHangsUpThroughTheClient) {
+  FakeNmcli nmcli;
+  NmcliDialUp dialUp(nmcli.path());
+  std::vector<DialUp::Connection> active;
+  uint32_t error = 99;
+  ASSERT_TRUE(dialUp.EnumConnections(active, error));
+  EXPECT_EQ(error, 0u);
+  ASSERT_EQ(active.size(), 2u);
+  EXPECT_EQ(active[1].name, "odd:name");
+
+  QString handle;
+  ASSERT_TRUE(dialUp.Dial("QX-7700-U", handle, error));
+  EXPECT_EQ(handle, "5f3e-22");
+  EXPECT_TRUE(nmcli.calls().contains("--wait 90 connection up id QX-7700-U"));
+  ASSERT_TRUE(dialUp.HangUp(handle, error));
+  EXPECT_TRUE(nmcli.calls().contains("connection down 5f3e-22"));
+
+  EXPECT_FALSE(dialUp.Dial("Nowhere", handle, error));
+  EXPECT_EQ(error, 10u);
+  EXPECT_FALSE(dialUp.HangUp("not-up", error));
+  EXPECT_EQ(error, 4u);
+}
+
+TEST(NmcliDialUp, AMissingClientGivesErrno) {
+  NmcliDialUp dialUp("/nonexistent/nmcli");
+  std::vector<DialUp::Connection> active;
+  uint32_t error = 0;
+  EXPECT_FALSE(dialUp.EnumConnections(active, error));
+  EXPECT_EQ(error, static_cast<uint32_t>(ENOENT));
+}
