@@ -51,7 +51,8 @@ bool CFileUtilities::FileExists() const { return PathExists(m_fullPath); }
 
 bool CFileUtilities::IsFileEmpty() const {
   if (m_fullPath.isEmpty()) return true;
-  const int fd = ::open(m_fullPath.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO of that name must not hold the UI until a writer shows up.
+  const int fd = ::open(m_fullPath.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return true;
   struct stat st {};
   const bool empty = ::fstat(fd, &st) != 0 || st.st_size == 0;

@@ -102,13 +102,21 @@ bool File::open(const QString& path, Mode mode, FileError* error) {
   };
   const QByteArray native = path.toLocal8Bit();
   if (native.isEmpty()) return fail(ENOENT);
-  const int fd = ::open(native.constData(), flags, 0644);
+  // Non-blocking only for the open itself: a FIFO or a terminal under the chosen name
+  // would otherwise hold the caller (the UI) until some other process opens its end.
+  const int fd = ::open(native.constData(), flags | O_NONBLOCK, 0644);
   if (fd < 0) return fail(errno);
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
     ::close(fd);
-    return fail(EISDIR);
+    return fail(err);
   }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   if (const int err = takeLocks(fd, mode)) {
     ::close(fd);  // drops whatever part of the locks was taken
     return fail(err);
