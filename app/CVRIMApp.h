@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "capture/CActiveFile.h"
+#include "capture/DeviceLink.h"
+
+class CHDLC;
+class CVRIMSocket;
+class DialUp;
+
+// The application object: it lives for the whole run and owns the link to the
+// QX-7700 (serial: the framed link, the data sink and the receive thread; LAN: the
+// acquisition and control sockets and an optional dial-up) and the shown file.
+// This is its link part; start-up and the frame build on it.
+class CVRIMApp : public DeviceLink {
+public:
+  // dialUp: the dial-up service (null: NetworkManager's).
+  explicit CVRIMApp(std::unique_ptr<DialUp> dialUp = nullptr);
+  ~CVRIMApp() override;
+  CVRIMApp(const CVRIMApp&) = delete;
+  CVRIMApp& operator=(const CVRIMApp&) = delete;
+
+  // The application object of this process (the last one made), or null.
+  static CVRIMApp* Instance();
+
+  // Reads "PropertyPage2" "HDLCConnect" once, at start-up.
+  void LoadLinkType();
+  void SetLinkType(uint32_t linkType) { m_linkType = linkType; }
+  uint32_t GetLinkType() const { return m_linkType; }
+
+  bool IsConnected() const override { return m_connected.load(); }
+  CVRIMSocket* GetAcquisitionSocket() override { return m_acquisitionSocket.get(); }
+  CVRIMSocket* GetControlSocket() { return m_controlSocket.get(); }
+  CHDLC* GetHdlc() { return m_hdlc.get(); }
+  CActiveFile& GetActiveFile() override { return m_activeFile; }
+  bool SendDeviceCommand(const QByteArray& command) override;
+  // The stored control reply, read once (see CVRIMSocket::ReadControlReply).
+  bool ReadControlReply(uint8_t* destination);
+
+  // "&Connect to Device" and "&Disconnect Device", and their enable rules.
+  bool OnConnectDevice();
+  bool OnDisconnectDevice();
+  bool OnUpdateConnectDevice() const { return !IsConnected(); }
+  bool OnUpdateDisconnectDevice() const { return IsConnected(); }
+
+  bool ConnectSerial();
+  bool DisconnectSerial();
+  bool ConnectLan();
+  bool DisconnectLan();
+
+  // What a disconnect runs first to end a running recording (the view's Stop).
+  void SetStopRecording(std::function<void()> stopRecording) { m_stopRecording = std::move(stopRecording); }
+
+  // Number of COM<n> in a "SerialPort" text: the decimal number from its fourth
+  // character on ("COM1:" gives 1, "COM12:" 12), 0 when there is none.
+  static uint32_t SerialPortNumber(const QString& text);
+
+private:
+  void HdlcReceiveThread();
+  void stopReceiveThread();
+  void releaseSockets();
+
+  // Set by the serial receive thread once it runs, and by a LAN connect.
+  std::atomic<bool> m_connected{false};
+  bool m_dialUpAdopted = false;
+  uint32_t m_linkType = 0;
+  QString m_dialUpConnection;  // empty: none held
+  std::unique_ptr<CVRIMSocket> m_acquisitionSocket;
+  std::unique_ptr<CVRIMSocket> m_controlSocket;
+  std::unique_ptr<CHDLC> m_hdlc;
+  std::thread m_receiveThread;
+  std::atomic<bool> m_stopReceive{false};
+
+  CActiveFile m_activeFile;
+  std::unique_ptr<DialUp> m_dialUp;
+  std::function<void()> m_stopRecording;
+};
