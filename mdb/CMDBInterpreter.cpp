@@ -165,7 +165,6 @@ void CMDBInterpreter::MakePass(uint32_t offsetOfItem0) {
     m_offsetOfItem0 = offsetOfItem0;
     m_passFirst = first;
     m_messageLength = MDB_MSG_NONE;
-    m_vmcAddressKnown = false;
     for (uint32_t i = 0; i < count; ++i)
       if (decodeLocked(first + i, m_text, items[i], true)) m_pending.push_back({i, m_text});
   }
@@ -219,7 +218,6 @@ bool CMDBInterpreter::decodeLocked(uint32_t index, QString& text, const ItemReco
       m_message[0] = data;
       m_messageLength = 1;
       m_vmcAddress = data;
-      m_vmcAddressKnown = true;
       m_vmcMessageOpen = true;
       m_state = expectsSubCommand(data) ? MDBSTATE_SUBCMD : MDBSTATE_VMC;
       return MdbNames::CommandName(data, text);
@@ -258,9 +256,10 @@ bool CMDBInterpreter::decodeLocked(uint32_t index, QString& text, const ItemReco
     case MDBSTATE_VMC: {
       // Named after the VMC's last address byte. That is message[0] while the VMC
       // message is open; after a RET it is still the command that the response
-      // answers, while message[0] then holds the response's own first byte. With no
-      // address byte seen since the pass began there is nothing to name it after.
-      const bool named = m_vmcAddressKnown && MdbNames::ResponseName(m_vmcAddress, data, text);
+      // answers, while message[0] then holds the response's own first byte. Like the
+      // state it carries over from the decoding before, so a response at the top of
+      // the next page is named after the command at the bottom of the page before.
+      const bool named = MdbNames::ResponseName(m_vmcAddress, data, text);
       m_message[0] = data;
       m_messageLength = 1;
       m_state = MDBSTATE_RESPONSE;

@@ -115,8 +115,7 @@ class CMDBInterpreter {
   uint8_t m_message[MDB_MSG_MAX] = {};
   uint32_t m_messageLength = MDB_MSG_NONE;
   uint32_t m_state = MDBSTATE_START;
-  uint8_t m_vmcAddress = 0;            // the VMC's last address byte
-  bool m_vmcAddressKnown = false;      // one was decoded since the pass began
+  uint8_t m_vmcAddress = 0;            // the VMC's last address byte (0x00 names nothing)
   bool m_vmcMessageOpen = false;       // the VMC state was entered by a byte of a VMC message
   uint32_t m_passFirst = 0;            // first shown item of the latest pass
   uint32_t m_offsetOfItem0 = 0;        // of the shown file, read at each pass

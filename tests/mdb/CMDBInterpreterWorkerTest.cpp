@@ -125,26 +125,32 @@ TEST_F(WorkerTest, FirstShownPeripheralByteGetsNoVerdictBeforeIt) {
   EXPECT_EQ(m_view.received(1), 0);
 }
 
-TEST_F(WorkerTest, ResponseAtTheTopOfAScreenIsNotNamedAfterAnotherScreensCommand) {
-  // A cashless POLL, then a validator POLL answered with 0x03.
-  const std::vector<ItemRecord> items = {vmc(0x12, true), vmc(0x12),        vmc(0x33, true),
-                                         vmc(0x33),       peripheral(0x03), peripheral(0x03, true)};
+TEST_F(WorkerTest, ResponseAtTheTopOfTheNextPageIsNamedAfterTheCommandBefore) {
+  // A cashless POLL on one page, its answer (Begin Session, funds 0x01) on the next.
+  const std::vector<ItemRecord> items = {vmc(0x12, true), vmc(0x12), peripheral(0x03), peripheral(0x01),
+                                         peripheral(0x04, true), vmc(0x00)};
   testsupport::writeWholeFile(m_path, acquisitionFile(items));
   m_view.itemCount = uint32_t(items.size());
   ASSERT_TRUE(m_file.Open(m_path));
-  m_view.cellCount = 2;  // the screen shows the cashless POLL only
+  m_view.cellCount = 2;  // the screen shows the POLL only
   m_decoder.Control(MDBCTRL_START);
   ASSERT_TRUE(passes(1));
   EXPECT_EQ(m_view.text(0), "CASHLESS #1: Poll");
+  EXPECT_EQ(m_view.received(1), 0);
   m_view.clear();
 
-  // Scrolled to the validator's answer: the cashless POLL of the screen before
-  // must not name it ("Begin Session" would be a cashless reader's response).
-  m_view.first = 4;
+  // The next page goes on in the state the page before left: the response is named
+  // after the POLL, its CHK is checked over the bytes of this page, and the POLL's
+  // verdict has no cell on this page to go to.
+  m_view.first = 2;
+  m_view.cellCount = 4;
   m_decoder.Control(MDBCTRL_REFRESH);
   ASSERT_TRUE(passes(2));
-  EXPECT_EQ(m_view.received(0), 0);
-  EXPECT_EQ(m_view.text(1), "CHK Okay");
+  EXPECT_EQ(m_view.text(0), "Begin Session");
+  EXPECT_EQ(m_view.received(0), 1);
+  EXPECT_EQ(m_view.received(1), 0);
+  EXPECT_EQ(m_view.text(2), "CHK Okay");
+  EXPECT_EQ(m_view.text(3), "ACK - Acknowledge");
 }
 
 TEST_F(WorkerTest, CellsThatGoAwayDuringAPassGetNothing) {
