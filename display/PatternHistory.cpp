@@ -43,11 +43,18 @@ bool StorePatternHistory(QComboBox* list, const QString& section, const QString&
   if (!NormalizeHexText(pattern)) return false;
 
   if (updateControls) updateControls();
-  if (list->findText(pattern, Qt::MatchFixedString) < 0) {
+  const int existing = list->findText(pattern, Qt::MatchFixedString);
+  if (existing < 0) {
     list->insertItem(0, pattern);
     list->setCurrentIndex(0);
     list->setEditText(typed);
     profile.WriteProfileInt(section, selectionKey, 0);
+  } else if (existing != list->currentIndex()) {
+    // The combo box keeps its earlier selection while the user types; the text typed
+    // names another entry, and that entry is the pattern to use.
+    list->setCurrentIndex(existing);
+    list->setEditText(typed);
+    profile.WriteProfileInt(section, selectionKey, existing);
   }
 
   for (int i = 0; i < list->count(); ++i) {
