@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-bool NetNamespace::run(const QStringList& args, QString& error) {
+bool NetNamespace::run(const QStringList& args, QString& error, bool quiet) {
   std::vector<QByteArray> owned;
   for (const QString& a : args) owned.push_back(a.toLocal8Bit());
   std::vector<char*> argv;
@@ -19,6 +19,9 @@ bool NetNamespace::run(const QStringList& args, QString& error) {
   argv.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    if (quiet) ::dup2(null, STDERR_FILENO);
     ::execvp("ip", argv.data());
     ::_exit(127);
   }
@@ -39,6 +42,10 @@ bool NetNamespace::Create(const QString& name, const QString& hostAddress, const
   const QString hostIf = QStringLiteral("vq%1h").arg(name);
   const QString devIf = QStringLiteral("vq%1d").arg(name);
   const QString prefix = QString::number(prefixLength);
+  // Leftovers of a run that was killed, or of one whose pair is still going away.
+  QString ignored;
+  run({"netns", "del", name}, ignored, true);
+  run({"link", "del", hostIf}, ignored, true);
   if (!run({"netns", "add", name}, error)) return false;
   m_name = name;
   return run({"link", "add", hostIf, "type", "veth", "peer", "name", devIf, "netns", name}, error) &&
@@ -63,6 +70,8 @@ bool NetNamespace::Enter(QString& error) {
 void NetNamespace::Destroy() {
   if (m_name.isEmpty()) return;
   QString ignored;
-  run({"netns", "del", m_name}, ignored);
+  // The namespace, and the veth pair with it, goes once this process has left it;
+  // a next run of the same name clears what may still be there.
+  run({"netns", "del", m_name}, ignored, true);
   m_name.clear();
 }

@@ -23,7 +23,7 @@ public:
   void Destroy();
 
 private:
-  static bool run(const QStringList& args, QString& error);
+  static bool run(const QStringList& args, QString& error, bool quiet = false);
 
   QString m_name;
 };
