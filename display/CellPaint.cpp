@@ -89,10 +89,10 @@ Plan plan(const Input& in) {
   } else if (state & blackMarks) {
     p.textColor = COLOR_BLACK;
   } else {
-    // Opaque white behind the text where the cell is white anyway; on a range's
-    // green the direction colour stands on the green, without white boxes.
+    // The direction colours stand on an opaque white text background, also on a
+    // range's green: the text cell shows white around the letters.
     p.textColor = p.transmitSide ? COLOR_RED : COLOR_BLUE;
-    p.opaqueText = p.fill == Fill::None || p.fill == Fill::White;
+    p.opaqueText = true;
   }
 
   p.modeBit = in.protocol == PROTOCOL_MDB && (in.flags & ITEM_FLAG_MODE);

@@ -45,8 +45,13 @@ TEST(CellPaint, TextColourFollowsMarksAndMode) {
   EXPECT_EQ(p.textColor, COLOR_BLUE);
   // Range: black in hex, direction colour in ASCII and list.
   EXPECT_EQ(plan(item(DISPLAY_HEX | CELL_RANGE, 0x41)).textColor, COLOR_BLACK);
-  EXPECT_EQ(plan(item(DISPLAY_ASCII | CELL_RANGE, 0x41)).textColor, COLOR_RED);
-  EXPECT_EQ(plan(item(DISPLAY_LIST | CELL_RANGE, 0x41, 0x80)).textColor, COLOR_BLUE);
+  p = plan(item(DISPLAY_ASCII | CELL_RANGE, 0x41));
+  EXPECT_EQ(p.textColor, COLOR_RED);
+  EXPECT_TRUE(p.opaqueText);  // white text cell on the green
+  EXPECT_EQ(p.fill, Fill::Range);
+  p = plan(item(DISPLAY_LIST | CELL_RANGE, 0x41, 0x80));
+  EXPECT_EQ(p.textColor, COLOR_BLUE);
+  EXPECT_TRUE(p.opaqueText);
   EXPECT_EQ(plan(item(DISPLAY_ASCII | CELL_SEARCH, 0x41)).textColor, COLOR_BLACK);
   // Cursor wins: white, transparent.
   p = plan(item(DISPLAY_HEX | CELL_CURSOR | CELL_RANGE, 0x41));
