@@ -203,7 +203,6 @@ TEST(CItemPaint, AsciiControlNamesUseTheNarrowFontAtTwo) {
   EXPECT_EQ(count(h.grab(), QRect(0, 0, 6, 15), isRed), 0);  // default font at x = 6
   h.item(0x00);
   const QImage img = h.grab();
-  img.save(QStringLiteral("/tmp/cell_nul.png"));
   EXPECT_GT(count(img, QRect(0, 0, 6, 15), isRed), 0);  // "nul" from x = 2
 }
 
@@ -223,6 +222,133 @@ TEST(CItemPaint, ListRowShowsNumberSideAndText) {
   EXPECT_GT(count(img, QRect(520, 0, 150, 16), isBlue), 10);  // the decoded text
   h.item(0x42, ITEM_FLAG_SLAVE);
   EXPECT_TRUE(h.cell->text().isEmpty());  // a new item drops the old text
+}
+
+// Every combination of mode, side and marks against the colours of the cell's
+// paint: the fill, the ink of the text and its half or side, and whether the text
+// stands on its white text cell.
+enum class Ink { Red, Blue, Black, White };
+
+struct PaintCase {
+  const char* name;
+  uint32_t mode;
+  uint8_t flags;
+  bool swap;
+  std::vector<uint32_t> marks;
+  QRgb fill;
+  Ink ink;
+  bool transmitSide;  // upper half / left of the arrow
+  bool whiteTextCell;
+};
+
+bool inkOf(Ink ink, QColor c) {
+  switch (ink) {
+    case Ink::Red:
+      return isRed(c);
+    case Ink::Blue:
+      return isBlue(c);
+    case Ink::Black:
+      return isBlack(c);
+    case Ink::White:
+      return isWhite(c);
+  }
+  return false;
+}
+
+TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
+  const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0), red = qRgb(255, 0, 0),
+             yellow = qRgb(255, 255, 0), green = qRgb(32, 255, 32);
+  const uint8_t M = 0x00, S = ITEM_FLAG_SLAVE;
+  const PaintCase cases[] = {
+      {"hex master", DISPLAY_HEX, M, false, {}, white, Ink::Red, true, true},
+      {"hex slave", DISPLAY_HEX, S, false, {}, white, Ink::Blue, false, true},
+      {"hex cursor", DISPLAY_HEX, M, false, {MARK_CURSOR_ON}, black, Ink::White, true, false},
+      {"hex reference", DISPLAY_HEX, M, false, {MARK_REFERENCE_ON}, red, Ink::Black, true, false},
+      {"hex search", DISPLAY_HEX, S, false, {MARK_SEARCH_ON}, yellow, Ink::Black, false, false},
+      {"hex range", DISPLAY_HEX, M, false, {MARK_RANGE_ON}, green, Ink::Black, true, false},
+      {"hex cursor+range", DISPLAY_HEX, S, false, {MARK_CURSOR_ON, MARK_RANGE_ON}, green, Ink::White, false,
+       false},
+      {"hex cursor+reference", DISPLAY_HEX, M, false, {MARK_REFERENCE_ON, MARK_CURSOR_ON}, red, Ink::White,
+       true, false},
+      {"hex swap master", DISPLAY_HEX, M, true, {}, white, Ink::Blue, false, true},
+      {"hex swap slave", DISPLAY_HEX, S, true, {}, white, Ink::Red, true, true},
+      {"ascii range master", DISPLAY_ASCII, M, false, {MARK_RANGE_ON}, green, Ink::Red, true, true},
+      {"ascii range slave", DISPLAY_ASCII, S, false, {MARK_RANGE_ON}, green, Ink::Blue, false, true},
+      {"ascii search", DISPLAY_ASCII, M, false, {MARK_SEARCH_ON}, yellow, Ink::Black, true, false},
+      {"ascii reference+range", DISPLAY_ASCII, S, false, {MARK_REFERENCE_ON, MARK_RANGE_ON}, green,
+       Ink::Black, false, false},
+      {"ascii cursor", DISPLAY_ASCII, M, false, {MARK_CURSOR_ON}, black, Ink::White, true, false},
+      {"list range master", DISPLAY_LIST, M, false, {MARK_RANGE_ON}, green, Ink::Red, true, true},
+      {"list range slave", DISPLAY_LIST, S, false, {MARK_RANGE_ON}, green, Ink::Blue, false, true},
+      {"list search", DISPLAY_LIST, M, false, {MARK_SEARCH_ON}, yellow, Ink::Black, true, false},
+      {"list swap slave", DISPLAY_LIST, S, true, {}, white, Ink::Red, true, true},
+      {"list cursor", DISPLAY_LIST, M, false, {MARK_CURSOR_ON}, black, Ink::White, true, false},
+  };
+  for (const PaintCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool list = c.mode == DISPLAY_LIST;
+    CellHost h(700, 0, c.swap ? CELLINIT_SWAP : 0);
+    h.mode(c.mode);
+    h.post(WM_CELL_LAYOUT, 0);
+    h.item('A', c.flags);
+    for (uint32_t m : c.marks) h.mark(m);
+    const QImage img = h.grab();
+    // Text cells: hex "41" at x 2, ASCII "A" at x 6, list values at 110 or 340;
+    // y 0 or 15 in the grid, 0 in the list.
+    QRect inked, other;
+    QPoint background[2], textCell;
+    if (list) {
+      inked = c.transmitSide ? QRect(110, 0, 190, 16) : QRect(340, 0, 180, 16);
+      other = c.transmitSide ? QRect(340, 0, 180, 16) : QRect(110, 0, 180, 16);
+      background[0] = QPoint(60, 8);
+      background[1] = QPoint(680, 8);
+      textCell = QPoint(c.transmitSide ? 110 : 340, 1);
+    } else {
+      inked = c.transmitSide ? QRect(0, 0, 20, 16) : QRect(0, 17, 20, 13);
+      other = c.transmitSide ? QRect(0, 17, 20, 13) : QRect(0, 0, 20, 16);
+      background[0] = QPoint(19, 3);
+      background[1] = QPoint(19, 24);
+      textCell = QPoint(c.mode == DISPLAY_HEX ? 2 : 6, c.transmitSide ? 1 : 17);
+    }
+    for (const QPoint& b : background) EXPECT_EQ(img.pixel(b), c.fill) << b.x() << "," << b.y();
+    EXPECT_GT(count(img, inked, [&](QColor k) { return inkOf(c.ink, k); }), 3);
+    EXPECT_EQ(count(img, other, [&](QColor k) { return inkOf(c.ink, k); }), 0);
+    EXPECT_EQ(img.pixel(textCell), c.whiteTextCell ? white : c.fill);
+    if (!list) {
+      EXPECT_EQ(count(img, QRect(0, 16, 20, 1), isBlack), 20);  // the middle line
+    }
+  }
+}
+
+TEST(CItemPaint, TextsStartAtTheirPlaces) {
+  // Hex: nothing left of x 2, and the byte in its half only.
+  CellHost hex;
+  hex.mode(DISPLAY_HEX);
+  hex.item(0x88);
+  QImage img = hex.grab();
+  EXPECT_EQ(count(img, QRect(0, 0, 2, 30), isRed), 0);
+  EXPECT_GT(count(img, QRect(2, 0, 18, 15), isRed), 5);
+  // ASCII, a byte from 0x80: the character itself in the default font at x 6.
+  CellHost high;
+  high.mode(DISPLAY_ASCII);
+  high.item(0xE4, ITEM_FLAG_SLAVE);
+  img = high.grab();
+  EXPECT_EQ(count(img, QRect(0, 15, 6, 15), isBlue), 0);
+  EXPECT_GT(count(img, QRect(6, 15, 14, 15), isBlue), 3);
+  // List: the number at 0, nothing between it and the value at 110 but "M" at 90.
+  CellHost row(700);
+  row.mode(DISPLAY_LIST);
+  row.post(WM_CELL_LAYOUT, 0);
+  row.post(WM_CELL_DATA, CELLDATA_PROTOCOL, PROTOCOL_MDB);
+  row.item(0x41, ITEM_FLAG_MODE, 1);
+  img = row.grab();
+  EXPECT_GT(count(img, QRect(0, 0, 20, 16), isRed), 2);    // "1"
+  EXPECT_EQ(count(img, QRect(20, 0, 70, 16), isRed), 0);   // up to the "M"
+  EXPECT_GT(count(img, QRect(90, 0, 20, 16), isRed), 2);   // "M"
+  EXPECT_GT(count(img, QRect(150, 0, 30, 16), isRed), 2);  // "A"
+  EXPECT_GT(count(img, QRect(190, 0, 100, 16), isRed), 10);  // "0.000013"
+  EXPECT_GT(count(img, QRect(300, 0, 20, 16), isRed), 2);  // "->"
+  EXPECT_EQ(count(img, QRect(320, 0, 370, 16), isRed), 0);  // no decoded text yet
 }
 
 TEST(CItemMessages, InitPlacesTheCellOnTheGrid) {
