@@ -2,6 +2,9 @@
 
 #include <QHostAddress>
 #include <QUdpSocket>
+#include <sys/resource.h>
+
+#include <QThread>
 #include <cerrno>
 
 #include "app/CVRIMApp.h"
@@ -120,6 +123,29 @@ TEST_F(AppLinkTest, SerialFramesReachTheSinkAndDisconnectStopsFirst) {
   EXPECT_EQ(items[2].time, 1015u);
 }
 
+namespace {
+int64_t cpuMicroseconds() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000000LL + u.ru_utime.tv_usec + u.ru_stime.tv_usec;
+}
+}  // namespace
+
+// Both link threads sleep while nothing arrives (no polling of the ring or the port).
+TEST_F(AppLinkTest, AnIdleSerialLinkUsesNoCpu) {
+  makeApp();
+  m_app->SetLinkType(LINKTYPE_HDLC);
+  PtyDevice dev(19);
+  ASSERT_TRUE(dev.ok());
+  setLink("SerialPort", QString("COM19:"));
+  ASSERT_TRUE(m_app->ConnectSerial());
+  ASSERT_TRUE(testsupport::waitFor([&] { return m_app->IsConnected(); }));
+  const int64_t before = cpuMicroseconds();
+  QThread::msleep(1000);
+  EXPECT_LT(cpuMicroseconds() - before, 100000);  // a spinning thread would use the whole second
+  EXPECT_TRUE(m_app->DisconnectSerial());
+}
+
 TEST_F(AppLinkTest, AnUnpluggedDeviceKeepsWhatArrivedAndDisconnects) {
   sinktest::configureRecording(m_profile);
   makeApp();
@@ -135,6 +161,9 @@ TEST_F(AppLinkTest, AnUnpluggedDeviceKeepsWhatArrivedAndDisconnects) {
   dev->write(deviceFrame(0, hex("00 41 01 00 42 02")));
   ASSERT_TRUE(testsupport::waitFor([&] { return sink->GetFileLength() == 24 + 12; }));
   dev->Unplug();
+  const int64_t before = cpuMicroseconds();
+  QThread::msleep(500);
+  EXPECT_LT(cpuMicroseconds() - before, 100000);  // the hung-up port is not read in a loop
   // A command to the vanished device fails like an unanswered one.
   EXPECT_FALSE(m_app->SendDeviceCommand(hex("03 03 00")));
   sink->CloseAcquisitionFile();
