@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "capture/CActiveFile.h"
 #include "mdb/CMDBInterpreter.h"
@@ -155,6 +158,95 @@ TEST_F(DecodeTest, ArbitraryTrafficKeepsTheInvariants) {
     const uint32_t length = m_decoder.GetMessageLength();
     ASSERT_TRUE(length <= MDB_MSG_MAX || length == MDB_MSG_NONE);
     ASSERT_LE(m_decoder.GetState(), MDBSTATE_RESPONSE);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every row of the decoding table, from each of the five states: the state after,
+// the text and the message length that the row leaves.
+struct RowCase {
+  uint32_t before;
+  bool fromPeripheral;
+  bool mode;
+  uint8_t data;
+  uint32_t after;
+  const char* text;  // nullptr: no text
+  uint32_t length;
+};
+
+TEST(MdbDecodeRows, EveryRowFromEveryState) {
+  // Bytes that lead a fresh decoder into each state. The message then holds:
+  // START nothing known; VMC {12}; REPLY {12 12}; SUBCMD {13}; RESPONSE {03}.
+  const std::map<uint32_t, std::vector<ItemRecord>> lead = {
+      {MDBSTATE_START, {}},
+      {MDBSTATE_VMC, {vmc(0x12, true)}},
+      {MDBSTATE_REPLY, {vmc(0x12, true), vmc(0x12), peripheral(0x00, true)}},
+      {MDBSTATE_SUBCMD, {vmc(0x13, true)}},
+      {MDBSTATE_RESPONSE, {vmc(0x12, true), vmc(0x12), peripheral(0x03)}},
+  };
+  const RowCase rows[] = {
+      // VMC address byte: a new message, whatever came before.
+      {MDBSTATE_START, false, true, 0x0B, MDBSTATE_VMC, "CHANGER: Poll", 1},
+      {MDBSTATE_VMC, false, true, 0x0B, MDBSTATE_VMC, "CHANGER: Poll", 1},
+      {MDBSTATE_REPLY, false, true, 0x0B, MDBSTATE_VMC, "CHANGER: Poll", 1},
+      {MDBSTATE_SUBCMD, false, true, 0x0B, MDBSTATE_VMC, "CHANGER: Poll", 1},
+      {MDBSTATE_RESPONSE, false, true, 0x0F, MDBSTATE_SUBCMD, "CHANGER: Expansion", 1},
+      // VMC byte without the mode bit.
+      {MDBSTATE_START, false, false, 0x00, MDBSTATE_VMC, nullptr, MDB_MSG_NONE},
+      {MDBSTATE_VMC, false, false, 0x00, MDBSTATE_VMC, nullptr, 2},
+      {MDBSTATE_REPLY, false, false, 0x00, MDBSTATE_VMC, nullptr, 3},
+      {MDBSTATE_SUBCMD, false, false, 0x00, MDBSTATE_VMC, "Vend Request", 2},
+      {MDBSTATE_RESPONSE, false, false, 0xAA, MDBSTATE_VMC, "RET - Retransmit", 1},
+      // Peripheral byte with the mode bit: a one-byte reply, or a response's CHK.
+      {MDBSTATE_START, true, true, 0xFF, MDBSTATE_REPLY, "NAK - Negative Acknowledge", MDB_MSG_NONE},
+      {MDBSTATE_VMC, true, true, 0x00, MDBSTATE_REPLY, "ACK - Acknowledge", 1},
+      {MDBSTATE_REPLY, true, true, 0x55, MDBSTATE_REPLY, "Invalid", 2},
+      {MDBSTATE_SUBCMD, true, true, 0xAA, MDBSTATE_REPLY, "RET - Retransmit", 1},
+      {MDBSTATE_RESPONSE, true, true, 0x03, MDBSTATE_RESPONSE, "CHK Okay", 2},
+      {MDBSTATE_RESPONSE, true, true, 0x04, MDBSTATE_RESPONSE, "CHK Invalid", 2},
+      // Peripheral byte without the mode bit: a response starts or goes on.
+      {MDBSTATE_START, true, false, 0x05, MDBSTATE_START, nullptr, MDB_MSG_NONE},
+      {MDBSTATE_VMC, true, false, 0x05, MDBSTATE_RESPONSE, "Vend Approved", 1},
+      {MDBSTATE_VMC, true, false, 0x0C, MDBSTATE_RESPONSE, nullptr, 1},
+      {MDBSTATE_REPLY, true, false, 0x05, MDBSTATE_REPLY, nullptr, 2},
+      {MDBSTATE_SUBCMD, true, false, 0x05, MDBSTATE_SUBCMD, nullptr, 1},
+      {MDBSTATE_RESPONSE, true, false, 0x05, MDBSTATE_RESPONSE, nullptr, 2},
+  };
+  for (const RowCase& row : rows) {
+    CActiveFile file;
+    TestView view(1);
+    CMDBInterpreter decoder(view, file);
+    uint32_t index = 0;
+    QString text;
+    for (const ItemRecord& r : lead.at(row.before)) decoder.DecodeItem(index++, text, &r);
+    ASSERT_EQ(decoder.GetState(), row.before);
+    const ItemRecord item = row.fromPeripheral ? peripheral(row.data, row.mode) : vmc(row.data, row.mode);
+    text = QStringLiteral("untouched");
+    const bool given = decoder.DecodeItem(index, text, &item);
+    const std::string what = "state " + std::to_string(row.before) + (row.fromPeripheral ? " peripheral" : " VMC") +
+                             (row.mode ? " mode " : " ") + std::to_string(row.data);
+    EXPECT_EQ(given, row.text != nullptr) << what;
+    EXPECT_EQ(text, row.text ? QString::fromLatin1(row.text) : QStringLiteral("untouched")) << what;
+    EXPECT_EQ(decoder.GetState(), row.after) << what;
+    EXPECT_EQ(decoder.GetMessageLength(), row.length) << what;
+  }
+}
+
+// After which address bytes the next VMC byte is a sub-command: the changer's
+// expansion and the cashless reader's setup, vend, reader, revalue and expansion.
+TEST(MdbDecodeRows, CommandsThatExpectASubCommand) {
+  const std::set<int> expecting = {0x0F, 0x11, 0x13, 0x14, 0x15, 0x17, 0x61, 0x63, 0x64, 0x65, 0x67};
+  CActiveFile file;
+  TestView view(1);
+  CMDBInterpreter decoder(view, file);
+  for (int b = 0; b < 256; ++b) {
+    QString text;
+    const ItemRecord r = vmc(uint8_t(b), true);
+    decoder.DecodeItem(0, text, &r);
+    EXPECT_EQ(decoder.GetState(), expecting.count(b) ? MDBSTATE_SUBCMD : MDBSTATE_VMC) << std::hex << b;
   }
 }
 

@@ -153,6 +153,54 @@ TEST_F(WorkerTest, ResponseAtTheTopOfTheNextPageIsNamedAfterTheCommandBefore) {
   EXPECT_EQ(m_view.text(3), "ACK - Acknowledge");
 }
 
+TEST_F(WorkerTest, VmcVerdictOnlyWhileAVmcMessageRuns) {
+  const std::vector<ItemRecord> items = {
+      vmc(0x13, true),         // 0 VEND, waiting for its sub-command ...
+      peripheral(0x00, true),  // 1 ... when the reader answers: no verdict for cell 0
+      peripheral(0x05),        // 2 after a one-byte reply: nothing, and no verdict for cell 1
+      vmc(0x12, true),         // 3 POLL
+      vmc(0x12),               // 4 its CHK: "CHK Okay" when the answer comes
+      peripheral(0x03),        // 5 Begin Session
+      peripheral(0x03, true),  // 6 its CHK
+      vmc(0xAA),               // 7 RET: keeps its name when the response comes again
+      peripheral(0x03),        // 8 Begin Session
+      peripheral(0x03, true),  // 9 its CHK; no verdict for the response's bytes before it
+  };
+  testsupport::writeWholeFile(m_path, acquisitionFile(items));
+  m_view.itemCount = uint32_t(items.size());
+  ASSERT_TRUE(m_file.Open(m_path));
+  m_decoder.Control(MDBCTRL_START);
+  ASSERT_TRUE(passes(1));
+  const std::vector<std::pair<int, QString>> expected = {
+      {1, "CASHLESS #1: Vend"}, {1, "ACK - Acknowledge"}, {0, ""},         {1, "CASHLESS #1: Poll"},
+      {1, "CHK Okay"},          {1, "Begin Session"},     {1, "CHK Okay"}, {1, "RET - Retransmit"},
+      {1, "Begin Session"},     {1, "CHK Okay"},
+  };
+  for (uint32_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(m_view.received(i), expected[i].first) << "cell " << i;
+    if (expected[i].first) EXPECT_EQ(m_view.text(i), expected[i].second) << "cell " << i;
+  }
+}
+
+TEST_F(WorkerTest, VerdictOfAMessageBegunOnThePageBeforeIsEmpty) {
+  // The POLL ends one page; the next page starts with its CHK. The message's bytes
+  // are not known on this page, so the CHK's cell is emptied rather than judged.
+  ASSERT_TRUE(m_file.Open(m_path));
+  m_view.cellCount = 1;
+  m_decoder.Control(MDBCTRL_START);
+  ASSERT_TRUE(passes(1));
+  EXPECT_EQ(m_view.text(0), "CHANGER: Poll");
+  m_view.clear();
+
+  m_view.first = 1;
+  m_view.cellCount = 2;
+  m_decoder.Control(MDBCTRL_REFRESH);
+  ASSERT_TRUE(passes(2));
+  EXPECT_EQ(m_view.received(0), 1);
+  EXPECT_EQ(m_view.text(0), "");
+  EXPECT_EQ(m_view.text(1), "ACK - Acknowledge");
+}
+
 TEST_F(WorkerTest, CellsThatGoAwayDuringAPassGetNothing) {
   ASSERT_TRUE(m_file.Open(m_path));
   m_view.answeredCells = 4;  // the view shrank after the pass took the cell count
@@ -219,6 +267,25 @@ TEST(MdbWorkerLifetime, StopEndsTheWorkerAtOnce) {
   EXPECT_EQ(decoder.Control(MDBCTRL_GETTHREAD), 0);
   EXPECT_EQ(decoder.Control(99), 0);
   EXPECT_EQ(decoder.Control(MDBCTRL_STOP), 0);  // twice is harmless
+}
+
+TEST(MdbWorkerLifetime, StopEndsAPendingWaitForAHeader) {
+  testsupport::TempProfile profile;
+  const QString bare = profile.file(QStringLiteral("BARE.ANL"));
+  testsupport::writeWholeFile(bare, headerlessFile({vmc(0x0B, true), vmc(0x0B)}));
+  CActiveFile file;
+  ASSERT_TRUE(file.Open(bare));
+  TestView view(4);
+  view.itemCount = 2;
+  CMDBInterpreter decoder(view, file);
+  decoder.Control(MDBCTRL_START);  // the pass stays pending: the file has no header
+  testsupport::waitFor([] { return false; }, 150);
+
+  QElapsedTimer t;
+  t.start();
+  decoder.Control(MDBCTRL_STOP);
+  EXPECT_LT(t.elapsed(), 1000);
+  EXPECT_EQ(decoder.GetPassCount(), 0u);
 }
 
 TEST(MdbWorkerLifetime, DestroyingARunningDecoderJoinsIt) {
