@@ -230,6 +230,15 @@ TEST(CCommSynchronous, ReadAndWriteWaitAtMostTheirTimeOut) {
   EXPECT_EQ(got, 1u);  // true with fewer bytes than asked for
   EXPECT_EQ(buf[0], 'K');
 
+  // More than the terminal holds while the device reads nothing: FALSE after the
+  // wait, with the part that was taken reported.
+  const QByteArray flood(1 << 20, 'z');
+  written = 0;
+  EXPECT_FALSE(port.Write(flood.constData(), static_cast<uint32_t>(flood.size()), &written));
+  EXPECT_GT(written, 0u);
+  EXPECT_LT(written, static_cast<uint32_t>(flood.size()));
+  EXPECT_EQ(dev.readFor(200).size(), static_cast<qsizetype>(written));
+
   dev.write("stale");
   QThread::msleep(50);
   EXPECT_TRUE(port.Purge());
