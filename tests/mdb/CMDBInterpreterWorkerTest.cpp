@@ -251,6 +251,46 @@ TEST_F(WorkerTest, CommentEditorCanReopenExclusivelyWhileTheDecoderRuns) {
   EXPECT_TRUE(testsupport::waitFor([&] { return screenShown(); }));
 }
 
+// A view that scrolls while the decoder's pass reads it: the view's refresh comes
+// after the pass took the first item.
+class ScrollingView : public TestView {
+ public:
+  using TestView::TestView;
+  uint32_t GetFirstItem() const override {
+    const uint32_t shown = first;
+    if (decoder && !scrolled.exchange(true)) {
+      const_cast<ScrollingView*>(this)->first = scrollTo;
+      decoder->Control(MDBCTRL_REFRESH);
+    }
+    return shown;
+  }
+  CMDBInterpreter* decoder = nullptr;
+  uint32_t scrollTo = 0;
+  mutable std::atomic<bool> scrolled{false};
+};
+
+TEST(MdbWorkerRefresh, ARefreshDuringAPassGetsAPassOfItsOwn) {
+  testsupport::TempProfile profile;
+  const std::vector<ItemRecord> items = scenarioItems({"changer-poll-ack", "wrong-checksum"});
+  const QString path = profile.file(QStringLiteral("MDB.ANL"));
+  testsupport::writeWholeFile(path, acquisitionFile(items));
+  CActiveFile file;
+  ASSERT_TRUE(file.Open(path));
+  ScrollingView view(3);
+  view.itemCount = uint32_t(items.size());
+  view.scrollTo = 9;  // the cashless POLL, its CHK and Begin Session
+  CMDBInterpreter decoder(view, file);
+  view.decoder = &decoder;
+  decoder.Control(MDBCTRL_START);
+  // The first pass decodes the old screen; the refresh that came meanwhile must not
+  // be lost with it, or the cells would keep the old screen's texts.
+  EXPECT_TRUE(testsupport::waitFor([&] {
+    platform::PumpMessages();
+    return view.text(0) == "CASHLESS #1: Poll" && view.text(1) == "CHK Okay" && view.text(2) == "Begin Session";
+  }));
+  EXPECT_GE(decoder.GetPassCount(), 2u);
+}
+
 TEST(MdbWorkerLifetime, StopEndsTheWorkerAtOnce) {
   CActiveFile file;  // nothing shown: the worker waits in 1000 ms steps
   TestView view(4);
