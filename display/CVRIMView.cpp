@@ -162,8 +162,10 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
   });
   m_window.on(WM_VIEW_COMMAND, [this](platform::Message& m) {
     const auto id = static_cast<uint32_t>(m.wParam);
-    if (id == ID_RESTART_RECORDING) m_restartPosted = false;
     if (m_commandSink) m_commandSink(id, CommandRoute::Posted);
+    // Status messages posted before the restart ran still carry counts of the file
+    // that it closed; another restart may follow only once they are handled.
+    if (id == ID_RESTART_RECORDING) postToSelf(WM_VIEW_DEFERRED, JOB_RESTART);
     return 0;
   });
 }
@@ -232,6 +234,7 @@ void CVRIMView::runDeferred(uint32_t jobs) {
   m_pendingJobs &= ~jobs;
   if (jobs & JOB_NEW_DATA) refreshNewData();
   if (jobs & JOB_TITLE) applyTitle();
+  if (jobs & JOB_RESTART) m_restartPosted = false;
 }
 
 void CVRIMView::refreshDecoder() {
@@ -702,8 +705,8 @@ void CVRIMView::ClearSearchMarks() { postToAllCells(WM_CELL_MARK, MARK_SEARCH_OF
 void CVRIMView::OnStatus(uint32_t code, uint32_t count) {
   m_pendingStatusCode = code;
   schedule(JOB_TITLE);
-  // One restart at a time: status messages queued before it carry counts of the
-  // file that the restart is about to close.
+  // One restart per file: the status messages on their way carry counts of the file
+  // that the restart closes.
   if (reachesFileSizeLimit(m_fileMaxSize, count) && !m_restartPosted) {
     m_restartPosted = true;
     postToSelf(WM_VIEW_COMMAND, ID_RESTART_RECORDING, 0);

@@ -241,6 +241,31 @@ TEST(ViewStatus, CountReachingTheLimitPostsOneRestart) {
   EXPECT_EQ(h.commands.size(), 2u);
 }
 
+// The receive path goes on posting counts of the full file until the restart has
+// run; those handled after it must not split the next file at once.
+TEST(ViewStatus, CountsOfTheClosedFileRestartNothingMore) {
+  ViewHost h(400, 300);
+  h.view->SetFileMaxSize(3);  // 1024000 bytes
+  const intptr_t full = 1024000 / 6 + 1;
+  int restarts = 0;
+  h.view->SetCommandSink([&](uint32_t id, CVRIMView::CommandRoute) {
+    if (id != ID_RESTART_RECORDING) return;
+    // Posted while the first restart runs: handled after it, counts of the old file.
+    if (++restarts == 1)
+      platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, full + 50);
+  });
+  platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, full);
+  platform::PumpMessages();
+  platform::PumpMessages();
+  EXPECT_EQ(restarts, 1);
+  // The next file grows to its own limit: one more restart.
+  platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, 4);
+  platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, full);
+  platform::PumpMessages();
+  platform::PumpMessages();
+  EXPECT_EQ(restarts, 2);
+}
+
 TEST(ViewStatus, TitlesFollowTheCodes) {
   ViewHost h(400, 300);
   EXPECT_EQ(h.view->Title(), QStringLiteral("Ready - Analyzer"));
