@@ -145,6 +145,13 @@ int CComm::Attach(int handle, Callback callback, void* context) {
     m_countFrame = m_countOverrun = m_countParity = m_countBreak = m_countBufOverrun = 0;
     lineErrors();  // starts the error counters from what the driver has counted so far
     m_stopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_stopEvent < 0) {
+      // Without its stop event the read thread could never be ended.
+      const int err = errno;
+      Close();
+      errno = err;
+      return INVALID_HANDLE;
+    }
     m_readThread = std::thread([this] { ReadThread(); });
   }
   return handle;
@@ -201,7 +208,7 @@ void CComm::ReadThread() {
 
 void CComm::Close() {
   if (m_handle < 0 && m_stopEvent < 0) return;  // nothing open: nothing to release
-  if (m_callbackMode && m_stopEvent >= 0) {
+  if (m_stopEvent >= 0) {
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t w = ::write(m_stopEvent, &one, sizeof one);
     if (m_readThread.joinable()) m_readThread.join();
