@@ -116,6 +116,15 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
     m_scrollBar->setSliderPosition(static_cast<int>(m_thumbPosition));
     m_settingScrollBar = false;
   });
+  // A value set on the bar without an action (its context menu's "Scroll here")
+  // moves no content, so the thumb goes back to where the content is.
+  connect(m_scrollBar, &QAbstractSlider::valueChanged, this, [this](int value) {
+    if (m_settingScrollBar || m_scrollBar->isSliderDown() || value == static_cast<int>(m_thumbPosition))
+      return;
+    m_settingScrollBar = true;
+    m_scrollBar->setValue(static_cast<int>(m_thumbPosition));
+    m_settingScrollBar = false;
+  });
   connect(m_scrollBar, &QAbstractSlider::sliderReleased, this, [this] {
     OnVScroll(SB_ENDSCROLL, static_cast<uint32_t>(m_scrollBar->sliderPosition()));
     m_settingScrollBar = true;

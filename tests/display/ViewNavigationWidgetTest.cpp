@@ -116,6 +116,11 @@ TEST(ViewScrollBar, ThumbReleasedAtHalfShowsTheMiddleItem) {
   platform::PumpMessages();
   EXPECT_EQ(h.view->GetFirstItem(), 499820u);
   EXPECT_EQ(bar->value(), int(499820ull * 10000 / 1000000));
+  // A value set without an action (the bar's "Scroll here") moves nothing.
+  bar->setValue(9000);
+  platform::PumpMessages();
+  EXPECT_EQ(h.view->GetFirstItem(), 499820u);
+  EXPECT_EQ(bar->value(), int(499820ull * 10000 / 1000000));
   // Thumb position, top and bottom do nothing.
   h.view->OnVScroll(SB_BOTTOM, 0);
   h.view->OnVScroll(SB_THUMBPOSITION, 10000);
