@@ -27,6 +27,40 @@ TEST(ViewLayout, ClientWidthDecidesTheColumns) {
   EXPECT_EQ(wide.cell(19)->controlId(), 5019u);
 }
 
+// Rows of 30 and columns of 20 pixels, a partial one counting from 11 pixels on;
+// list rows of 16 pixels on the same rule; cells from 5 pixels in.
+TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
+  struct Case {
+    uint32_t mode;
+    int width, height;
+    uint32_t cells;
+    QRect lastCell;
+  };
+  const Case cases[] = {
+      {DISPLAY_HEX, 390, 300, 190, QRect(365, 275, 20, 30)},
+      {DISPLAY_HEX, 391, 300, 200, QRect(385, 275, 20, 30)},
+      {DISPLAY_ASCII, 400, 40, 20, QRect(385, 5, 20, 30)},
+      {DISPLAY_ASCII, 400, 41, 40, QRect(385, 35, 20, 30)},
+      {DISPLAY_HEX, 21, 31, 1, QRect(5, 5, 20, 30)},
+      {DISPLAY_HEX, 30, 70, 2, QRect(5, 35, 20, 30)},
+      {DISPLAY_LIST, 400, 300, 19, QRect(5, 293, 390, 16)},
+      {DISPLAY_LIST, 400, 301, 20, QRect(5, 309, 390, 16)},
+      {DISPLAY_LIST, 250, 31, 3, QRect(5, 37, 240, 16)},
+  };
+  ViewHost h(400, 300);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.mode << " " << c.width << "x" << c.height);
+    h.view->SetDisplayMode(c.mode);
+    h.view->resize(h.view->WidthForClient(c.width), c.height);
+    platform::PumpMessages();
+    ASSERT_EQ(h.view->ClientWidth(), c.width);
+    EXPECT_EQ(h.view->GetCellCount(), c.cells);
+    EXPECT_EQ(h.cell(c.cells - 1)->geometry(), c.lastCell);
+    EXPECT_EQ(h.cell(c.cells - 1)->controlId(), 5000 + c.cells - 1);
+    EXPECT_EQ(h.cell(c.cells), nullptr);
+  }
+}
+
 TEST(ViewLayout, ListModeLaysOutRows) {
   ViewHost h(600, 300, DISPLAY_LIST);
   EXPECT_EQ(h.view->GetCellCount(), (300u + 19u) / 16u);
