@@ -68,6 +68,42 @@ TEST(ViewKeys, NothingMovesWhileFewItemsOrRecording) {
   EXPECT_EQ(h.view->GetFirstItem(), 20u);
 }
 
+// List mode: a row is one item. 19 rows over 100 items: the scroll limit is 81.
+TEST(ViewKeys, ListModeStepsOfKeysAndWheel) {
+  ViewHost h(600, 300, DISPLAY_LIST);
+  h.key(VK_NEXT);  // no file: nothing
+  EXPECT_EQ(h.view->GetFirstItem(), 0u);
+  h.load(writeFile(h.profile, "list.ANL", 100));
+  ASSERT_EQ(h.view->GetCellCount(), 19u);
+  struct Step {
+    int key;     // Qt key, or 0 for a wheel turn
+    int delta;   // wheel delta
+    uint32_t first;
+  };
+  const Step steps[] = {{Qt::Key_Down, 0, 1},   {Qt::Key_PageDown, 0, 20}, {Qt::Key_End, 0, 81},
+                        {Qt::Key_Down, 0, 81},  {Qt::Key_Up, 0, 80},       {Qt::Key_PageUp, 0, 61},
+                        {Qt::Key_PageUp, 0, 42}, {Qt::Key_PageUp, 0, 23}, {Qt::Key_PageUp, 0, 4},
+                        {Qt::Key_PageUp, 0, 0},  {Qt::Key_Up, 0, 0},       {0, -120, 1},
+                        {0, -240, 3},            {0, 1, 2},                {0, -1000, 11},
+                        {0, 600, 6},             {0, 6000, 0},             {Qt::Key_Home, 0, 0},
+                        {0, -120 * 100, 81},     {0, -120, 81}};
+  int n = 0;
+  for (const Step& s : steps) {
+    SCOPED_TRACE(n++);
+    if (s.key) {
+      sendKey(h.view.get(), s.key);
+    } else {
+      // Over the scroll bar as anywhere in the view.
+      QWheelEvent e(QPointF(2, 2), h.view->scrollBar()->mapToGlobal(QPointF(2, 2)), QPoint(),
+                    QPoint(0, s.delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(h.view->scrollBar(), &e);
+      platform::PumpMessages();
+    }
+    EXPECT_EQ(h.view->GetFirstItem(), s.first);
+    EXPECT_TRUE(h.shows(0, s.first));
+  }
+}
+
 TEST(ViewWheel, OneNotchInHexAtWidth400MovesTwentyItems) {
   ViewHost h(400, 300);
   h.load(writeFile(h.profile, "w.ANL", 1000));
