@@ -226,8 +226,9 @@ TEST(MdbDecodeRows, EveryRowFromEveryState) {
     const ItemRecord item = row.fromPeripheral ? peripheral(row.data, row.mode) : vmc(row.data, row.mode);
     text = QStringLiteral("untouched");
     const bool given = decoder.DecodeItem(index, text, &item);
-    const std::string what = "state " + std::to_string(row.before) + (row.fromPeripheral ? " peripheral" : " VMC") +
-                             (row.mode ? " mode " : " ") + std::to_string(row.data);
+    const std::string what = "state " + std::to_string(row.before) +
+                             (row.fromPeripheral ? " peripheral" : " VMC") + (row.mode ? " mode " : " ") +
+                             std::to_string(row.data);
     EXPECT_EQ(given, row.text != nullptr) << what;
     EXPECT_EQ(text, row.text ? QString::fromLatin1(row.text) : QStringLiteral("untouched")) << what;
     EXPECT_EQ(decoder.GetState(), row.after) << what;

@@ -127,8 +127,8 @@ TEST_F(WorkerTest, FirstShownPeripheralByteGetsNoVerdictBeforeIt) {
 
 TEST_F(WorkerTest, ResponseAtTheTopOfTheNextPageIsNamedAfterTheCommandBefore) {
   // A cashless POLL on one page, its answer (Begin Session, funds 0x01) on the next.
-  const std::vector<ItemRecord> items = {vmc(0x12, true), vmc(0x12), peripheral(0x03), peripheral(0x01),
-                                         peripheral(0x04, true), vmc(0x00)};
+  const std::vector<ItemRecord> items = {
+      vmc(0x12, true), vmc(0x12), peripheral(0x03), peripheral(0x01), peripheral(0x04, true), vmc(0x00)};
   testsupport::writeWholeFile(m_path, acquisitionFile(items));
   m_view.itemCount = uint32_t(items.size());
   ASSERT_TRUE(m_file.Open(m_path));
@@ -286,7 +286,8 @@ TEST(MdbWorkerRefresh, ARefreshDuringAPassGetsAPassOfItsOwn) {
   // be lost with it, or the cells would keep the old screen's texts.
   EXPECT_TRUE(testsupport::waitFor([&] {
     platform::PumpMessages();
-    return view.text(0) == "CASHLESS #1: Poll" && view.text(1) == "CHK Okay" && view.text(2) == "Begin Session";
+    return view.text(0) == "CASHLESS #1: Poll" && view.text(1) == "CHK Okay" &&
+           view.text(2) == "Begin Session";
   }));
   EXPECT_GE(decoder.GetPassCount(), 2u);
 }
