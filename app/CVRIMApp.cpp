@@ -1,5 +1,7 @@
 #include "app/CVRIMApp.h"
 
+#include "app/AppShell.h"
+
 #include <cerrno>
 #include <new>
 
@@ -36,7 +38,9 @@ CVRIMApp::CVRIMApp(std::unique_ptr<DialUp> dialUp)
 }
 
 CVRIMApp::~CVRIMApp() {
-  // Threads first: the receive thread uses the sink and the link.
+  // Windows first: the view may still stop a recording through the link.
+  m_shell.reset();
+  // Then threads: the receive thread uses the sink and the link.
   stopReceiveThread();
   if (m_hdlc) m_hdlc->Close();
   if (g_instance == this) g_instance = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -11,9 +12,16 @@
 #include "capture/CActiveFile.h"
 #include "capture/DeviceLink.h"
 
+class CCmdLineInfo;
 class CHDLC;
+class CMainFrame;
+class CVRIMDoc;
 class CVRIMSocket;
+class CVRIMView;
 class DialUp;
+namespace platform {
+class CommandRouter;
+}
 
 // The application object: it lives for the whole run and owns the link to the
 // QX-7700 (serial: the framed link, the data sink and the receive thread; LAN: the
@@ -58,11 +66,29 @@ public:
   // What a disconnect runs first to end a running recording (the view's Stop).
   void SetStopRecording(std::function<void()> stopRecording) { m_stopRecording = std::move(stopRecording); }
 
+  // ---- start-up and exit ----
+  // Start-up of the program: profile from the command line, document, frame and
+  // view, the shown window, desktop open requests, link type, connect at start-up.
+  // False ends the program.
+  bool InitInstance(const QStringList& arguments);
+  // Tears the windows down (the view saves its mode and stops its decoder), then
+  // undoes the start-up connection; returns the exit code.
+  int ExitInstance();
+  void OnAppAbout();
+  // "Quellfeld" / "Quellfeld_%02u" of the profile in use; empty above 99.
+  QString BuildRegistryKeyName() const;
+  const CCmdLineInfo& GetCommandLineInfo() const;
+  CMainFrame* GetMainWnd() const;
+  CVRIMView* GetActiveView() const;
+  CVRIMDoc* GetDocument() const;
+  platform::CommandRouter* GetCommandRouter() const;
+
   // Number of COM<n> in a "SerialPort" text: the decimal number from its fourth
   // character on ("COM1:" gives 1, "COM12:" 12), 0 when there is none.
   static uint32_t SerialPortNumber(const QString& text);
 
 private:
+  void registerCommands();
   void HdlcReceiveThread();
   void stopReceiveThread();
   void releaseSockets();
@@ -81,4 +107,9 @@ private:
   CActiveFile m_activeFile;
   std::unique_ptr<DialUp> m_dialUp;
   std::function<void()> m_stopRecording;
+
+  // The windows and the command layer, made by InitInstance; declared last so that
+  // they go before the link objects they use.
+  struct Shell;
+  std::unique_ptr<Shell> m_shell;
 };

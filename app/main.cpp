@@ -1,15 +1,19 @@
 #include <QApplication>
-#include <QMainWindow>
 
+#include "app/CVRIMApp.h"
+#include "capture/DialUp.h"
 #include "platform/gui/QtMessageBoxService.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  QApplication qapp(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("VRIM"));
   platform::QtMessageBoxService boxes;
   platform::SetMessageBoxService(&boxes);
-  QMainWindow w;
-  w.setWindowTitle(QStringLiteral("VRIM"));
-  w.resize(640, 480);
-  w.show();
-  return app.exec();
+  CVRIMApp app;
+  if (!app.InitInstance(QApplication::arguments().mid(1))) {
+    app.ExitInstance();
+    return 1;
+  }
+  qapp.exec();
+  return app.ExitInstance();
 }

@@ -14,6 +14,8 @@ namespace testsupport {
 void isolateConfigHome() {
   static QTemporaryDir dir;
   qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+  // Desktop entries and MIME types that the program registers land here too.
+  qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toLocal8Bit());
   platform::SetProfilePath(dir.filePath(QStringLiteral("Quellfeld/VRIM.ini")));
 }
 

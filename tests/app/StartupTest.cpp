@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+
+#include "app/CMainFrame.h"
+#include "app/CVRIMApp.h"
+#include "app/CVRIMDoc.h"
+#include "capture/DialUp.h"
+#include "common/CommandIds.h"
+#include "common/SystemTypes.h"
+#include "display/CVRIMView.h"
+#include "platform/AppWindows.h"
+#include "platform/ProfileStore.h"
+#include "platform/RecentFileList.h"
+#include "support/RecordingMessageBox.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct Started {
+  testsupport::RecordingMessageBox boxes;
+  CVRIMApp app;
+  bool ok;
+  explicit Started(const QStringList& args) : ok(app.InitInstance(args)) {}
+  ~Started() {
+    app.ExitInstance();
+    platform::SetProfilePath(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quellfeld/VRIM.ini");
+  }
+};
+
+}  // namespace
+
+TEST(Startup, ProfileArgumentChoosesTheStoreAndTheWindowComesUp) {
+  Started s({"Profile=7"});
+  ASSERT_TRUE(s.ok);
+  EXPECT_EQ(s.app.BuildRegistryKeyName(), QStringLiteral("Quellfeld_07"));
+  EXPECT_TRUE(platform::Profile().path().endsWith("/Quellfeld_07/VRIM.ini"));
+  CMainFrame* frame = s.app.GetMainWnd();
+  ASSERT_NE(frame, nullptr);
+  EXPECT_TRUE(frame->isVisible());
+  EXPECT_EQ(frame->size(), QSize(640, 480));
+  EXPECT_EQ(platform::MainFrameWindow(), frame->handle());
+  EXPECT_EQ(platform::ActiveViewWindow(), s.app.GetActiveView()->handle());
+  EXPECT_EQ(s.app.GetLinkType(), LINKTYPE_LAN);
+  EXPECT_TRUE(testsupport::waitFor([&] { return frame->windowTitle() == "Ready - Analyzer - VRIM"; }));
+  // Not connected: the recording commands are off, Connect is on.
+  frame->UpdateCommandUi();
+  EXPECT_FALSE(frame->action(ID_START_RECORDING)->isEnabled());
+  EXPECT_TRUE(frame->action(ID_CONNECT_DEVICE)->isEnabled());
+  EXPECT_FALSE(frame->action(ID_DISCONNECT_DEVICE)->isEnabled());
+  EXPECT_FALSE(frame->action(ID_DISPLAY_LIST)->isEnabled());  // no file shown yet
+  EXPECT_TRUE(frame->action(ID_REALTIME_DISPLAY)->isEnabled());
+  EXPECT_TRUE(s.boxes.texts().empty());
+  // The desktop now knows the document type.
+  EXPECT_TRUE(QFile::exists(QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) +
+                            "/applications/vrim-document.desktop"));
+}
+
+TEST(Startup, AProfileNumberOutOfRangeEndsTheStartWithAMessage) {
+  Started s({"-Profile=100"});
+  EXPECT_FALSE(s.ok);
+  ASSERT_EQ(s.boxes.count(), 1u);
+  EXPECT_EQ(s.boxes.texts()[0], QStringLiteral("Profile=100 is not a profile number: use 0 to 99."));
+  EXPECT_EQ(s.app.GetMainWnd(), nullptr);
+}
+
+TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpen) {
+  testsupport::TempProfile tmp;
+  const QString path = tmp.file("LOG.ANL");
+  QByteArray bytes(24 + 6 * 5, '\0');
+  bytes[8] = 24;
+  bytes.replace(12, 4, "VRIM");
+  testsupport::writeWholeFile(path, bytes);
+  {
+    Started s({"Profile=9"});
+    ASSERT_TRUE(s.ok);
+    CMainFrame* frame = s.app.GetMainWnd();
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame);
+    frame->openDocument(path);  // what a drop does
+    EXPECT_TRUE(s.app.GetActiveFile().IsOpen());
+    EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+    EXPECT_TRUE(testsupport::waitFor([&] { return frame->windowTitle().startsWith("Loaded: 0 / 5"); }));
+    frame->UpdateCommandUi();
+    QTest::keyClick(frame, Qt::Key_F10);
+    EXPECT_EQ(s.app.GetActiveView()->GetDisplayAttribute(), DISPLAY_LIST);
+  }
+  Started again({"Profile=9"});
+  ASSERT_TRUE(again.ok);
+  EXPECT_EQ(again.app.GetActiveView()->GetDisplayAttribute(), DISPLAY_LIST);
+}
+
+TEST(Startup, ClosingAsksAndCancelKeepsTheWindow) {
+  Started s({"Profile=11"});
+  ASSERT_TRUE(s.ok);
+  CMainFrame* frame = s.app.GetMainWnd();
+  s.boxes.queueAnswer(platform::IDCANCEL);
+  EXPECT_FALSE(frame->close());
+  EXPECT_TRUE(frame->isVisible());
+  EXPECT_TRUE(frame->close());  // OK this time
+  EXPECT_FALSE(frame->isVisible());
+  EXPECT_EQ(s.boxes.count(), 2u);
+}
