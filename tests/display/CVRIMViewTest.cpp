@@ -433,20 +433,39 @@ TEST(ViewCommandsTest, RealtimeToggleIsSaved) {
             0u);
 }
 
-TEST(ViewCommandsTest, EnableRules) {
-  ViewCommandState s;
-  EXPECT_FALSE(viewCommandEnabled(ViewCommand::StartRecording, s));
-  s.connected = true;
-  EXPECT_TRUE(viewCommandEnabled(ViewCommand::StartRecording, s));
-  EXPECT_FALSE(viewCommandEnabled(ViewCommand::RestartRecording, s));
-  s.recording = true;
-  EXPECT_TRUE(viewCommandEnabled(ViewCommand::RestartRecording, s));
-  EXPECT_FALSE(viewCommandEnabled(ViewCommand::Refresh, s));
-  s.fileOpen = true;
-  EXPECT_TRUE(viewCommandEnabled(ViewCommand::Refresh, s));
-  EXPECT_FALSE(viewCommandEnabled(ViewCommand::GoToItem, s));
-  EXPECT_FALSE(viewCommandEnabled(ViewCommand::RangeChecksum, s));
-  EXPECT_TRUE(viewCommandEnabled(ViewCommand::RealtimeDisplay, ViewCommandState{}));
+// Every command of the view against every combination of recording, link, open
+// file and range.
+TEST(ViewCommandsTest, EnableRulesOfEveryCommand) {
+  enum Rule { Idle, Running, Range, Open, OpenIdle, Always };
+  const std::pair<ViewCommand, Rule> rules[] = {
+      {ViewCommand::StartRecording, Idle},     {ViewCommand::StopRecording, Running},
+      {ViewCommand::RestartRecording, Running}, {ViewCommand::RangeChecksum, Range},
+      {ViewCommand::Print, Open},              {ViewCommand::PrintPreview, Open},
+      {ViewCommand::Refresh, Open},            {ViewCommand::DisplayHex, Open},
+      {ViewCommand::DisplayAscii, Open},       {ViewCommand::DisplayList, Open},
+      {ViewCommand::CommentEditor, OpenIdle},  {ViewCommand::GoToItem, OpenIdle},
+      {ViewCommand::SearchPattern, OpenIdle},  {ViewCommand::ContinueSearch, OpenIdle},
+      {ViewCommand::RealtimeDisplay, Always},  {ViewCommand::TriggerSetup, Always},
+      {ViewCommand::DebugInformation, Always}};
+  for (int bits = 0; bits < 16; ++bits) {
+    ViewCommandState s;
+    s.recording = bits & 1;
+    s.connected = bits & 2;
+    s.fileOpen = bits & 4;
+    s.rangeSet = bits & 8;
+    for (const auto& [command, rule] : rules) {
+      bool want = true;
+      switch (rule) {
+        case Idle: want = !s.recording && s.connected; break;
+        case Running: want = s.recording && s.connected; break;
+        case Range: want = s.rangeSet; break;
+        case Open: want = s.fileOpen; break;
+        case OpenIdle: want = s.fileOpen && !s.recording; break;
+        case Always: break;
+      }
+      EXPECT_EQ(viewCommandEnabled(command, s), want) << static_cast<int>(command) << " state " << bits;
+    }
+  }
 }
 
 }  // namespace
