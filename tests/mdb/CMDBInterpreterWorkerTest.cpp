@@ -201,6 +201,37 @@ TEST_F(WorkerTest, VerdictOfAMessageBegunOnThePageBeforeIsEmpty) {
   EXPECT_EQ(m_view.text(1), "ACK - Acknowledge");
 }
 
+TEST_F(WorkerTest, SubCommandAtTheTopOfAPageIsNotNamedFromAnOlderMessage) {
+  const std::vector<ItemRecord> items = {
+      vmc(0x13, true),
+      vmc(0x02),
+      vmc(0x15),
+      peripheral(0x00, true),  // VEND Success, ACK
+      vmc(0x13, true),         // VEND: last item of the page
+      vmc(0x00),
+      vmc(0x13),
+      peripheral(0x00, true),  // Request: first of the next
+  };
+  testsupport::writeWholeFile(m_path, acquisitionFile(items));
+  m_view.itemCount = uint32_t(items.size());
+  ASSERT_TRUE(m_file.Open(m_path));
+  m_view.cellCount = 5;
+  m_decoder.Control(MDBCTRL_START);
+  ASSERT_TRUE(passes(1));
+  EXPECT_EQ(m_view.text(1), "Vend Success");
+  EXPECT_EQ(m_view.text(4), "CASHLESS #1: Vend");
+  m_view.clear();
+
+  // The sub-command byte is not kept (no message is known at the top of a page), so
+  // it gets no name rather than the name of the older message's sub-command.
+  m_view.first = 5;
+  m_view.cellCount = 3;
+  m_decoder.Control(MDBCTRL_REFRESH);
+  ASSERT_TRUE(passes(2));
+  EXPECT_EQ(m_view.received(0), 0);
+  EXPECT_EQ(m_view.text(2), "ACK - Acknowledge");
+}
+
 TEST_F(WorkerTest, CellsThatGoAwayDuringAPassGetNothing) {
   ASSERT_TRUE(m_file.Open(m_path));
   m_view.answeredCells = 4;  // the view shrank after the pass took the cell count
