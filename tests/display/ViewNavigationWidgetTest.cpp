@@ -292,6 +292,29 @@ TEST(ViewMarks, ScrollToItemShowsAndMarksTheItem) {
   EXPECT_TRUE(h.shows(199, 999));
 }
 
+// A move shorter than the search mark sends off and on to the cells it keeps: the
+// later on wins, so they stay marked; the cell it leaves turns white.
+TEST(ViewMarks, SearchMarkMovesByLessThanItsLength) {
+  ViewHost h(600, 300, DISPLAY_LIST);
+  h.load(writeFile(h.profile, "sm.ANL", 100));
+  h.view->ScrollToItem(10, 5);
+  platform::PumpMessages();
+  ASSERT_EQ(h.view->GetFirstItem(), 10u);
+  h.key(VK_HOME);
+  h.key(VK_DOWN);  // first shown item 1: the mark sits on cells 9 to 13
+  h.view->repaint();
+  for (uint32_t c = 9; c <= 13; ++c) EXPECT_TRUE(has(h, c, CELL_SEARCH)) << c;
+  EXPECT_FALSE(has(h, 14, CELL_SEARCH));
+  EXPECT_FALSE(has(h, 8, CELL_SEARCH));
+  const QImage img = h.view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_TRUE(cellpixels::isYellow(img.pixelColor(h.cell(13)->geometry().topLeft() + QPoint(60, 8))));
+  EXPECT_TRUE(cellpixels::isWhite(img.pixelColor(h.cell(14)->geometry().topLeft() + QPoint(60, 8))));
+  // A move that leaves the mark's first item above the screen drops the mark.
+  h.key(VK_NEXT);
+  h.view->repaint();
+  for (uint32_t c = 0; c < h.view->GetCellCount(); ++c) EXPECT_FALSE(has(h, c, CELL_SEARCH)) << c;
+}
+
 TEST(ViewMarks, ScrollToItemInAShortFileOnlyMarks) {
   ViewHost h(400, 300);
   h.load(writeFile(h.profile, "short.ANL", 50));
