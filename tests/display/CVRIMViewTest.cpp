@@ -201,6 +201,15 @@ TEST(ViewRealtime, FillsOnlyNewCellsAndAdvancesFiveRows) {
   EXPECT_EQ(h.view->GetFilledCells(), 150u);
   EXPECT_TRUE(h.shows(149, 149));
   EXPECT_EQ(h.view->Title(), QStringLiteral("Running: 0 / 150 - Analyzer"));
+  // Cells already filled are not read again: changed bytes under them stay unseen.
+  testsupport::writeWholeFile(path, header() + items(1000, 150) + items(150, 30));
+  platform::PostMessage(h.view->handle(), WM_DATA_WRITTEN, 0, 0);
+  platform::PumpMessages();
+  EXPECT_EQ(h.view->GetFilledCells(), 180u);
+  EXPECT_TRUE(h.shows(0, 0));
+  EXPECT_TRUE(h.shows(149, 149));
+  EXPECT_TRUE(h.shows(179, 179));
+  EXPECT_FALSE(h.filled(180));
   // The screen is full: five rows on, the rest filled.
   testsupport::writeWholeFile(path, header() + items(0, 230));
   platform::PostMessage(h.view->handle(), WM_DATA_WRITTEN, 0, 0);
