@@ -14,8 +14,9 @@ bool CHDLC::Open(uint32_t portNumber, uint32_t baudRate) {
   if (IsOpen()) CComm::Close();
   m_linkOpen = false;
   SetParams(baudRate, 8, NOPARITY, ONESTOPBIT);
-  if (CComm::Open(portNumber, &CHDLC::OnRxByteCallback, this, false) == INVALID_HANDLE) return false;
+  // Set before the read thread starts: its acknowledgements carry it.
   m_address = HdlcEncoder::ADDRESS;
+  if (CComm::Open(portNumber, &CHDLC::OnRxByteCallback, this, false) == INVALID_HANDLE) return false;
   m_linkOpen = true;
   return true;
 }
