@@ -12,12 +12,12 @@ struct NameCase {
 };
 
 TEST(CASCII, NamesOfControlCharactersAreThreeWide) {
-  const NameCase cases[] = {
-      {0, "nul"},  {1, "soh"},  {2, "stx"},  {3, "etx"},  {4, "eot"},  {5, "enq"},  {6, "ack"},
-      {7, "bel"},  {8, " bs"},  {9, " ht"},  {10, " lf"}, {11, " vt"}, {12, " ff"}, {13, " cr"},
-      {14, " so"}, {15, " si"}, {16, "dle"}, {17, "dc1"}, {18, "dc2"}, {19, "dc3"}, {20, "dc4"},
-      {21, "nak"}, {22, "syn"}, {23, "etb"}, {24, "can"}, {25, "eom"}, {26, "sub"}, {27, "esc"},
-      {28, " fs"}, {29, " gs"}, {30, " rs"}, {31, " us"}, {32, " sp"}, {127, "del"}};
+  const NameCase cases[] = {{0, "nul"},  {1, "soh"},  {2, "stx"},  {3, "etx"},  {4, "eot"},  {5, "enq"},
+                            {6, "ack"},  {7, "bel"},  {8, " bs"},  {9, " ht"},  {10, " lf"}, {11, " vt"},
+                            {12, " ff"}, {13, " cr"}, {14, " so"}, {15, " si"}, {16, "dle"}, {17, "dc1"},
+                            {18, "dc2"}, {19, "dc3"}, {20, "dc4"}, {21, "nak"}, {22, "syn"}, {23, "etb"},
+                            {24, "can"}, {25, "eom"}, {26, "sub"}, {27, "esc"}, {28, " fs"}, {29, " gs"},
+                            {30, " rs"}, {31, " us"}, {32, " sp"}, {127, "del"}};
   static_assert(sizeof cases / sizeof cases[0] == 34);
   CASCII ascii;
   for (const NameCase& c : cases) {

@@ -266,17 +266,38 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
       {"hex reference", DISPLAY_HEX, M, false, {MARK_REFERENCE_ON}, red, Ink::Black, true, false},
       {"hex search", DISPLAY_HEX, S, false, {MARK_SEARCH_ON}, yellow, Ink::Black, false, false},
       {"hex range", DISPLAY_HEX, M, false, {MARK_RANGE_ON}, green, Ink::Black, true, false},
-      {"hex cursor+range", DISPLAY_HEX, S, false, {MARK_CURSOR_ON, MARK_RANGE_ON}, green, Ink::White, false,
+      {"hex cursor+range",
+       DISPLAY_HEX,
+       S,
+       false,
+       {MARK_CURSOR_ON, MARK_RANGE_ON},
+       green,
+       Ink::White,
+       false,
        false},
-      {"hex cursor+reference", DISPLAY_HEX, M, false, {MARK_REFERENCE_ON, MARK_CURSOR_ON}, red, Ink::White,
-       true, false},
+      {"hex cursor+reference",
+       DISPLAY_HEX,
+       M,
+       false,
+       {MARK_REFERENCE_ON, MARK_CURSOR_ON},
+       red,
+       Ink::White,
+       true,
+       false},
       {"hex swap master", DISPLAY_HEX, M, true, {}, white, Ink::Blue, false, true},
       {"hex swap slave", DISPLAY_HEX, S, true, {}, white, Ink::Red, true, true},
       {"ascii range master", DISPLAY_ASCII, M, false, {MARK_RANGE_ON}, green, Ink::Red, true, true},
       {"ascii range slave", DISPLAY_ASCII, S, false, {MARK_RANGE_ON}, green, Ink::Blue, false, true},
       {"ascii search", DISPLAY_ASCII, M, false, {MARK_SEARCH_ON}, yellow, Ink::Black, true, false},
-      {"ascii reference+range", DISPLAY_ASCII, S, false, {MARK_REFERENCE_ON, MARK_RANGE_ON}, green,
-       Ink::Black, false, false},
+      {"ascii reference+range",
+       DISPLAY_ASCII,
+       S,
+       false,
+       {MARK_REFERENCE_ON, MARK_RANGE_ON},
+       green,
+       Ink::Black,
+       false,
+       false},
       {"ascii cursor", DISPLAY_ASCII, M, false, {MARK_CURSOR_ON}, black, Ink::White, true, false},
       {"list range master", DISPLAY_LIST, M, false, {MARK_RANGE_ON}, green, Ink::Red, true, true},
       {"list range slave", DISPLAY_LIST, S, false, {MARK_RANGE_ON}, green, Ink::Blue, false, true},
@@ -342,13 +363,13 @@ TEST(CItemPaint, TextsStartAtTheirPlaces) {
   row.post(WM_CELL_DATA, CELLDATA_PROTOCOL, PROTOCOL_MDB);
   row.item(0x41, ITEM_FLAG_MODE, 1);
   img = row.grab();
-  EXPECT_GT(count(img, QRect(0, 0, 20, 16), isRed), 2);    // "1"
-  EXPECT_EQ(count(img, QRect(20, 0, 70, 16), isRed), 0);   // up to the "M"
-  EXPECT_GT(count(img, QRect(90, 0, 20, 16), isRed), 2);   // "M"
-  EXPECT_GT(count(img, QRect(150, 0, 30, 16), isRed), 2);  // "A"
+  EXPECT_GT(count(img, QRect(0, 0, 20, 16), isRed), 2);      // "1"
+  EXPECT_EQ(count(img, QRect(20, 0, 70, 16), isRed), 0);     // up to the "M"
+  EXPECT_GT(count(img, QRect(90, 0, 20, 16), isRed), 2);     // "M"
+  EXPECT_GT(count(img, QRect(150, 0, 30, 16), isRed), 2);    // "A"
   EXPECT_GT(count(img, QRect(190, 0, 100, 16), isRed), 10);  // "0.000013"
-  EXPECT_GT(count(img, QRect(300, 0, 20, 16), isRed), 2);  // "->"
-  EXPECT_EQ(count(img, QRect(320, 0, 370, 16), isRed), 0);  // no decoded text yet
+  EXPECT_GT(count(img, QRect(300, 0, 20, 16), isRed), 2);    // "->"
+  EXPECT_EQ(count(img, QRect(320, 0, 370, 16), isRed), 0);   // no decoded text yet
 }
 
 TEST(CItemMessages, InitPlacesTheCellOnTheGrid) {

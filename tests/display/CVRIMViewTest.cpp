@@ -294,8 +294,7 @@ TEST(ViewStatus, CountsOfTheClosedFileRestartNothingMore) {
   h.view->SetCommandSink([&](uint32_t id, CVRIMView::CommandRoute) {
     if (id != ID_RESTART_RECORDING) return;
     // Posted while the first restart runs: handled after it, counts of the old file.
-    if (++restarts == 1)
-      platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, full + 50);
+    if (++restarts == 1) platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, full + 50);
   });
   platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, full);
   platform::PumpMessages();
@@ -446,16 +445,23 @@ TEST(ViewCommandsTest, RealtimeToggleIsSaved) {
 // file and range.
 TEST(ViewCommandsTest, EnableRulesOfEveryCommand) {
   enum Rule { Idle, Running, Range, Open, OpenIdle, Always };
-  const std::pair<ViewCommand, Rule> rules[] = {
-      {ViewCommand::StartRecording, Idle},     {ViewCommand::StopRecording, Running},
-      {ViewCommand::RestartRecording, Running}, {ViewCommand::RangeChecksum, Range},
-      {ViewCommand::Print, Open},              {ViewCommand::PrintPreview, Open},
-      {ViewCommand::Refresh, Open},            {ViewCommand::DisplayHex, Open},
-      {ViewCommand::DisplayAscii, Open},       {ViewCommand::DisplayList, Open},
-      {ViewCommand::CommentEditor, OpenIdle},  {ViewCommand::GoToItem, OpenIdle},
-      {ViewCommand::SearchPattern, OpenIdle},  {ViewCommand::ContinueSearch, OpenIdle},
-      {ViewCommand::RealtimeDisplay, Always},  {ViewCommand::TriggerSetup, Always},
-      {ViewCommand::DebugInformation, Always}};
+  const std::pair<ViewCommand, Rule> rules[] = {{ViewCommand::StartRecording, Idle},
+                                                {ViewCommand::StopRecording, Running},
+                                                {ViewCommand::RestartRecording, Running},
+                                                {ViewCommand::RangeChecksum, Range},
+                                                {ViewCommand::Print, Open},
+                                                {ViewCommand::PrintPreview, Open},
+                                                {ViewCommand::Refresh, Open},
+                                                {ViewCommand::DisplayHex, Open},
+                                                {ViewCommand::DisplayAscii, Open},
+                                                {ViewCommand::DisplayList, Open},
+                                                {ViewCommand::CommentEditor, OpenIdle},
+                                                {ViewCommand::GoToItem, OpenIdle},
+                                                {ViewCommand::SearchPattern, OpenIdle},
+                                                {ViewCommand::ContinueSearch, OpenIdle},
+                                                {ViewCommand::RealtimeDisplay, Always},
+                                                {ViewCommand::TriggerSetup, Always},
+                                                {ViewCommand::DebugInformation, Always}};
   for (int bits = 0; bits < 16; ++bits) {
     ViewCommandState s;
     s.recording = bits & 1;
@@ -465,12 +471,23 @@ TEST(ViewCommandsTest, EnableRulesOfEveryCommand) {
     for (const auto& [command, rule] : rules) {
       bool want = true;
       switch (rule) {
-        case Idle: want = !s.recording && s.connected; break;
-        case Running: want = s.recording && s.connected; break;
-        case Range: want = s.rangeSet; break;
-        case Open: want = s.fileOpen; break;
-        case OpenIdle: want = s.fileOpen && !s.recording; break;
-        case Always: break;
+        case Idle:
+          want = !s.recording && s.connected;
+          break;
+        case Running:
+          want = s.recording && s.connected;
+          break;
+        case Range:
+          want = s.rangeSet;
+          break;
+        case Open:
+          want = s.fileOpen;
+          break;
+        case OpenIdle:
+          want = s.fileOpen && !s.recording;
+          break;
+        case Always:
+          break;
       }
       EXPECT_EQ(viewCommandEnabled(command, s), want) << static_cast<int>(command) << " state " << bits;
     }

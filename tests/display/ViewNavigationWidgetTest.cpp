@@ -76,17 +76,30 @@ TEST(ViewKeys, ListModeStepsOfKeysAndWheel) {
   h.load(writeFile(h.profile, "list.ANL", 100));
   ASSERT_EQ(h.view->GetCellCount(), 19u);
   struct Step {
-    int key;     // Qt key, or 0 for a wheel turn
-    int delta;   // wheel delta
+    int key;    // Qt key, or 0 for a wheel turn
+    int delta;  // wheel delta
     uint32_t first;
   };
-  const Step steps[] = {{Qt::Key_Down, 0, 1},   {Qt::Key_PageDown, 0, 20}, {Qt::Key_End, 0, 81},
-                        {Qt::Key_Down, 0, 81},  {Qt::Key_Up, 0, 80},       {Qt::Key_PageUp, 0, 61},
-                        {Qt::Key_PageUp, 0, 42}, {Qt::Key_PageUp, 0, 23}, {Qt::Key_PageUp, 0, 4},
-                        {Qt::Key_PageUp, 0, 0},  {Qt::Key_Up, 0, 0},       {0, -120, 1},
-                        {0, -240, 3},            {0, 1, 2},                {0, -1000, 11},
-                        {0, 600, 6},             {0, 6000, 0},             {Qt::Key_Home, 0, 0},
-                        {0, -120 * 100, 81},     {0, -120, 81}};
+  const Step steps[] = {{Qt::Key_Down, 0, 1},
+                        {Qt::Key_PageDown, 0, 20},
+                        {Qt::Key_End, 0, 81},
+                        {Qt::Key_Down, 0, 81},
+                        {Qt::Key_Up, 0, 80},
+                        {Qt::Key_PageUp, 0, 61},
+                        {Qt::Key_PageUp, 0, 42},
+                        {Qt::Key_PageUp, 0, 23},
+                        {Qt::Key_PageUp, 0, 4},
+                        {Qt::Key_PageUp, 0, 0},
+                        {Qt::Key_Up, 0, 0},
+                        {0, -120, 1},
+                        {0, -240, 3},
+                        {0, 1, 2},
+                        {0, -1000, 11},
+                        {0, 600, 6},
+                        {0, 6000, 0},
+                        {Qt::Key_Home, 0, 0},
+                        {0, -120 * 100, 81},
+                        {0, -120, 81}};
   int n = 0;
   for (const Step& s : steps) {
     SCOPED_TRACE(n++);
