@@ -105,14 +105,22 @@ void SimSerialLink::onReadable() {
     const QByteArray frame(reinterpret_cast<const char*>(m_receiver.Frame()), m_receiver.FrameLength());
     const uint8_t channel = frame.size() > 2 ? static_cast<uint8_t>(frame[2]) : 0;
     const QByteArray payload = frame.size() > 5 ? frame.mid(3, frame.size() - 5) : QByteArray();
-    m_log.Line(QStringLiteral("frame-in ns=%1 ch=%2 %3").arg(ns).arg(channel).arg(QString::fromLatin1(payload.toHex(' '))));
+    // The same frame again soon after (its acknowledgement came too late for the
+    // sender) is acknowledged again but carried out only once.
+    const bool repeat = m_lastFrameTime.isValid() && m_lastFrameTime.elapsed() < REPEAT_WINDOW_MS && frame == m_lastFrame;
+    m_lastFrame = frame;
+    m_lastFrameTime.start();
+    m_log.Line(QStringLiteral("frame-in ns=%1 ch=%2 %3%4")
+                   .arg(ns)
+                   .arg(channel)
+                   .arg(QString::fromLatin1(payload.toHex(' ')), repeat ? QStringLiteral(" repeat") : QString()));
     if (m_bootMode) continue;
     if (m_acknowledge && !m_silent) {
       const uint8_t head[2] = {HdlcEncoder::ADDRESS, HdlcEncoder::AckControl(ns)};
       writeRaw(encode(head, 2, {}));
       m_log.Line(QStringLiteral("ack-out nr=%1").arg(ns));
     }
-    if (channel == 1 && onCommand) onCommand(payload);
+    if (channel == 1 && onCommand && !repeat) onCommand(payload);
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
@@ -20,6 +21,7 @@ class SimSerialLink {
 public:
   static constexpr int RETRANSMIT_MS = 250;
   static constexpr int MAX_ATTEMPTS = 40;
+  static constexpr int REPEAT_WINDOW_MS = 1000;
 
   explicit SimSerialLink(SimLog& log);
   ~SimSerialLink();
@@ -61,6 +63,8 @@ private:
   QByteArray m_out;  // bytes the terminal did not take yet
 
   HdlcReceiver m_receiver;
+  QByteArray m_lastFrame;  // content of the last data frame, FCS included
+  QElapsedTimer m_lastFrameTime;
   std::deque<QByteArray> m_queue;  // payloads; the head is in flight once sent
   bool m_inFlight = false;
   int m_attempts = 0;

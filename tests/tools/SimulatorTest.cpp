@@ -111,6 +111,9 @@ TEST_F(SimulatorSerial, WithoutAcknowledgementsSendFrameFailsAfterThreeAttempts)
   EXPECT_GE(t.elapsed(), 700);
   EXPECT_TRUE(sim.waitForLog("frame-in ns=0 ch=1 03 03 01", 3));
   EXPECT_EQ(sim.count("ack-out"), 0);
+  // The resends of one frame are carried out once.
+  EXPECT_EQ(sim.count(" repeat"), 2);
+  EXPECT_EQ(sim.count("cmd acquire 1"), 1);
   // Switched on again at run time, the next frame (N(S) 1) gets through.
   sim.control("ack on");
   ASSERT_TRUE(sim.waitForLog("control ack on"));
