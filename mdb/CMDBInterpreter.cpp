@@ -100,16 +100,25 @@ int CMDBInterpreter::Control(int code) {
     }
     case MDBCTRL_GETTHREAD:
       return m_running ? 1 : 0;
-    case MDBCTRL_REFRESH:
-      m_passRequested = true;
+    case MDBCTRL_REFRESH: {
+      // The worker starts the pass at once instead of at its next poll: while a
+      // recording runs, the view refills the cells several times per poll, and texts
+      // that came a poll late would be wiped by the next refill before they are seen.
+      {
+        std::lock_guard lock(m_controlMutex);
+        m_passRequested = true;
+      }
+      m_wake.notify_all();
       return 0;
+    }
     default:
       return 0;
   }
 }
 
-bool CMDBInterpreter::waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds) {
-  m_wake.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_stop; });
+bool CMDBInterpreter::waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds, bool untilRequest) {
+  m_wake.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                  [this, untilRequest] { return m_stop || (untilRequest && m_passRequested); });
   return m_stop;
 }
 
@@ -141,7 +150,7 @@ void CMDBInterpreter::DecoderThread() {
         continue;
       }
     }
-    waitFor(lock, POLL_SLEEP_MS);
+    waitFor(lock, POLL_SLEEP_MS, true);
   }
 }
 

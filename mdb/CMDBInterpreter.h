@@ -94,7 +94,9 @@ class CMDBInterpreter {
   // message's last cell, the cell before the item's.
   void PostVmcCheck(uint32_t index);
   void postPending();
-  bool waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds);
+  // Sleeps up to the time given, or until STOP (or, with untilRequest, a pass
+  // request) wakes it; true when stopped.
+  bool waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds, bool untilRequest = false);
   bool decodeLocked(uint32_t index, QString& text, const ItemRecord& item, bool postVerdict);
   void append(uint8_t data);
 

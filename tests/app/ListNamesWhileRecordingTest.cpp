@@ -1,0 +1,51 @@
+// The program in list mode on a running MDB recording from the simulator: the names
+// stand beside the bytes while new items keep arriving, not only once they stop.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "app/CVRIMApp.h"
+#include "capture/DialUp.h"
+#include "display/CItem.h"
+#include "display/CVRIMView.h"
+#include "platform/ProfileStore.h"
+#include "support/RecordingMessageBox.h"
+#include "support/SimProcess.h"
+#include "support/TestSupport.h"
+
+TEST(ListNamesWhileRecording, NamesStayBesideTheBytesOfARunningRecording) {
+  if (!testsupport::SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
+  testsupport::TempProfile tmp;
+  testsupport::SimProcess sim({"--com", "58", "--scenario", "mdb", "--rate", "300", "--count", "0"});
+  ASSERT_TRUE(sim.started());
+  platform::ProfileStore p(platform::ProfileStore::pathForKey("Quellfeld_58"));
+  p.WriteProfileInt("PropertyPage1", "Protocol", 1);
+  p.WriteProfileInt("PropertyPage2", "HDLCConnect", 1);
+  p.WriteProfileString("PropertyPage2", "SerialPort", "COM58:");
+  p.WriteProfileInt("PropertyPage2", "StartupConnect", 1);
+  p.WriteProfileInt("PropertyPage2", "StartupAquire", 1);
+  p.WriteProfileString("PropertyPage3", "FilePath", tmp.dir() + "/");
+  p.WriteProfileInt("General", "DisplayAttribute", 8);
+
+  testsupport::RecordingMessageBox boxes;
+  CVRIMApp app;
+  ASSERT_TRUE(app.InitInstance({"Profile=58"}));
+  CVRIMView* view = app.GetActiveView();
+  ASSERT_TRUE(testsupport::waitFor([&] { return view->IsRecording() && view->GetFirstItem() > 0; }, 10000));
+
+  // Sampled while the screen keeps moving: most samples must show names.
+  int samplesWithNames = 0;
+  uint32_t lastCount = view->GetItemCount();
+  for (int k = 0; k < 10; ++k) {
+    testsupport::waitFor([] { return false; }, 150);
+    int named = 0;
+    for (uint32_t i = 0; i < view->GetCellCount(); ++i)
+      if (view->cell(i) && !view->cell(i)->text().isEmpty()) ++named;
+    if (named > 0) ++samplesWithNames;
+    EXPECT_GT(view->GetItemCount(), lastCount);  // still recording
+    lastCount = view->GetItemCount();
+  }
+  EXPECT_GE(samplesWithNames, 7);
+  EXPECT_TRUE(boxes.texts().empty());
+  app.ExitInstance();
+}
