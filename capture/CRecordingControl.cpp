@@ -1,10 +1,13 @@
 #include "capture/CRecordingControl.h"
 
+#include <algorithm>
+
 #include "capture/CActiveFile.h"
 #include "capture/CVRIMSocket.h"
 #include "capture/DeviceCommands.h"
 #include "capture/DeviceLink.h"
 #include "capture/RecordingView.h"
+#include "common/ItemRecord.h"
 #include "common/StatusCodes.h"
 #include "common/WindowMessages.h"
 #include "platform/AppWindows.h"
@@ -61,6 +64,16 @@ void CRecordingControl::OnStopRecording() {
   m_view.PostStatus(STATUS_HALTED);
   m_view.SetRealtime(false);
   if (CVRIMSocket* sink = m_link.GetAcquisitionSocket()) sink->CloseAcquisitionFile();
+  // The items written after the view's last realtime refresh are in the file too,
+  // but their notices now find the realtime flag clear: the count takes the closed
+  // file's length, so the view reaches the end of the recording.
+  const CActiveFile& shown = m_link.GetActiveFile();
+  if (shown.IsOpen()) {
+    uint32_t offset = 0;
+    shown.ReadCommentSize(offset);
+    const uint64_t count = CActiveFile::ItemCount(shown.GetLength(), offset);
+    m_view.SetItemCount(static_cast<uint32_t>(std::min<uint64_t>(count, ITEM_NONE - 1)));
+  }
   m_view.SetRecording(false);
 }
 

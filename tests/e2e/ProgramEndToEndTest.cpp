@@ -1,0 +1,419 @@
+// The whole program, started in-process as main() starts it, recording from the
+// QX-7700 simulator over a real pseudo-terminal and over UDP to a device in a
+// network namespace of its own. The user's keys (F5, F6, F4) reach the main frame;
+// other commands are posted to it as the menu would send them, through the enable
+// rules.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/CMainFrame.h"
+#include "app/CVRIMApp.h"
+#include "capture/CVRIMSocket.h"
+#include "capture/FakeDialUp.h"
+#include "common/CommandIds.h"
+#include "common/ItemRecord.h"
+#include "common/SystemTypes.h"
+#include "common/WindowMessages.h"
+#include "display/CItem.h"
+#include "display/CVRIMView.h"
+#include "display/CellCodes.h"
+#include "platform/MessageWindow.h"
+#include "platform/ProfileStore.h"
+#include "platform/RecentFileList.h"
+#include "support/RecordingMessageBox.h"
+#include "support/SimProcess.h"
+#include "support/TestSupport.h"
+
+using testsupport::SimNetwork;
+using testsupport::SimProcess;
+
+namespace {
+
+enum class Link { Serial, Lan };
+
+const char* const BUS_LOAD = "04 05 03 10 10";
+const char* const LINE_SETTINGS = "06 09 80 25 00 00 00 00 06";
+const char* const ACQUIRE_ON = "03 03 01";
+const char* const ACQUIRE_OFF = "03 03 00";
+
+QByteArray itemsOf(const QString& path) { return testsupport::readWholeFile(path).mid(24); }
+
+class ProgramEndToEnd : public ::testing::TestWithParam<Link> {
+ protected:
+  void SetUp() override {
+    if (!SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
+    if (GetParam() == Link::Lan && !SimNetwork::possible())
+      GTEST_SKIP() << "the LAN variant needs a network namespace (root and the ip tool); the serial variant runs";
+    // A profile of its own for every test: the program selects it from its command line.
+    static int nextProfile = 40;
+    m_profileNumber = nextProfile++;
+    m_com = 60 + m_profileNumber;
+    const QString key = *platform::RegistryKeyName(m_profileNumber);
+    QFile::remove(platform::ProfileStore::pathForKey(key));
+    platform::SetProfile(key);
+    m_dataDir = m_tmp.path() + "/data/";
+    QDir().mkpath(m_dataDir);
+    profileString("PropertyPage3", "FilePath", m_dataDir);
+    profileString("PropertyPage3", "FileName", "ANALIZER.ANL");
+    profileInt("PropertyPage3", "FileMultiple", 1);
+    if (GetParam() == Link::Serial) {
+      profileInt("PropertyPage2", "HDLCConnect", 1);
+      profileString("PropertyPage2", "SerialPort", QString("COM%1:").arg(m_com));
+    } else {
+      m_net = SimNetwork::forThisProcess();
+      profileInt("PropertyPage2", "HDLCConnect", 0);
+      profileInt("PropertyPage2", "LanConnect", 1);
+      profileString("PropertyPage2", "DeviceIPAddress", m_net.deviceAddr);
+      profileInt("PropertyPage2", "PortAquisition", m_net.acquisitionPort);
+      profileInt("PropertyPage2", "PortControl", m_net.controlPort);
+    }
+  }
+
+  void TearDown() override {
+    if (m_app) {
+      m_app->ExitInstance();
+      if (m_app->IsConnected()) m_app->OnDisconnectDevice();
+      m_app.reset();
+    }
+    m_sim.reset();
+    platform::SetProfilePath(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quellfeld/VRIM.ini");
+  }
+
+  static void profileInt(const char* section, const char* key, int value) {
+    platform::Profile().WriteProfileInt(section, key, value);
+  }
+  static void profileString(const char* section, const char* key, const QString& value) {
+    platform::Profile().WriteProfileString(section, key, value);
+  }
+
+  bool startSim(QStringList extra) {
+    QStringList args;
+    if (GetParam() == Link::Serial) {
+      args << "--com" << QString::number(m_com);
+    } else {
+      args = m_net.simArgs();
+    }
+    args << extra;
+    m_sim = std::make_unique<SimProcess>(args);
+    return m_sim->started();
+  }
+
+  bool startProgram() {
+    m_app = std::make_unique<CVRIMApp>(std::make_unique<FakeDialUp>());
+    if (!m_app->InitInstance({QString("Profile=%1").arg(m_profileNumber)})) return false;
+    frame()->activateWindow();
+    QApplication::setActiveWindow(frame());
+    return true;
+  }
+
+  CMainFrame* frame() const { return m_app->GetMainWnd(); }
+  CVRIMView* view() const { return m_app->GetActiveView(); }
+  CVRIMSocket* sink() const { return m_app->GetAcquisitionSocket(); }
+
+  // A command as the menu sends it: posted to the frame, through the enable rules.
+  void post(uint32_t command) {
+    platform::PostMessage(frame()->handle(), WM_COMMAND, command, 0);
+    platform::PumpMessages();
+  }
+  // A key on the main window, with the menu state as the idle update leaves it.
+  void press(Qt::Key key) {
+    frame()->UpdateCommandUi();
+    QTest::keyClick(frame(), key);
+  }
+  bool enabled(uint32_t command) {
+    frame()->UpdateCommandUi();
+    return frame()->action(command)->isEnabled();
+  }
+
+  bool connect() {
+    post(ID_CONNECT_DEVICE);
+    return testsupport::waitFor([&] { return m_app->IsConnected(); });
+  }
+
+  // The device commands that reached the simulator, in order, as spaced hex. On the
+  // serial link a frame repeated with the same send number is one command.
+  QStringList sentCommands() const {
+    QStringList out;
+    const QRegularExpression re = GetParam() == Link::Serial
+                                      ? QRegularExpression("frame-in ns=(\\d+) ch=1 ([0-9a-f ]+)$")
+                                      : QRegularExpression(QString("datagram-in port=%1 from=\\S+ ([0-9a-f ]+)$")
+                                                               .arg(m_net.controlPort));
+    QString lastSerial;
+    for (const QString& line : m_sim->log().split('\n')) {
+      const QRegularExpressionMatch m = re.match(line.trimmed());
+      if (!m.hasMatch()) continue;
+      if (GetParam() == Link::Serial) {
+        const QString frame = m.captured(1) + ' ' + m.captured(2);
+        if (frame == lastSerial) continue;
+        lastSerial = frame;
+        out << m.captured(2).toUpper();
+      } else {
+        out << m.captured(1).toUpper();
+      }
+    }
+    return out;
+  }
+  bool waitForCommands(int count) {
+    return testsupport::waitFor([&] { return sentCommands().size() >= count; }, 10000);
+  }
+
+  // The filled cells show the items of the file at the view's position, exactly.
+  bool cellsShowFile(const QString& path) {
+    const QByteArray items = itemsOf(path);
+    const uint32_t filled = view()->GetFilledCells();
+    if (filled == 0) return false;
+    for (uint32_t i = 0; i < filled; ++i) {
+      const CItem* c = view()->cell(i);
+      const qsizetype at = (qsizetype(view()->GetFirstItem()) + i) * 6;
+      if (!c || !(c->state() & CELL_ITEM) || at + 6 > items.size()) return false;
+      const ItemRecord r = itemFromBytes(reinterpret_cast<const uint8_t*>(items.constData() + at));
+      if (c->flags() != r.flags || c->data() != r.data || c->time() != r.time) return false;
+    }
+    return true;
+  }
+
+  // Runs one recording from F5 to F6 of the simulator's 'count' records; returns
+  // the file written.
+  QString recordOnce(int count) {
+    press(Qt::Key_F5);
+    EXPECT_TRUE(view()->IsRecording());
+    const QString path = sink()->GetWritingPath();
+    EXPECT_FALSE(path.isEmpty());
+    EXPECT_TRUE(m_sim->waitForLog("acquire-done", m_sim->count("acquire-done") + 1, 20000));
+    EXPECT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() == uint32_t(count); }, 10000));
+    EXPECT_TRUE(testsupport::waitFor([&] { return cellsShowFile(path); }));
+    press(Qt::Key_F6);
+    EXPECT_FALSE(view()->IsRecording());
+    return path;
+  }
+
+  QTemporaryDir m_tmp;
+  testsupport::RecordingMessageBox m_box;
+  SimNetwork m_net{};
+  int m_profileNumber = 0;
+  int m_com = 0;
+  QString m_dataDir;
+  std::unique_ptr<SimProcess> m_sim;
+  std::unique_ptr<CVRIMApp> m_app;
+};
+
+std::string linkName(const ::testing::TestParamInfo<Link>& info) {
+  return info.param == Link::Serial ? "Serial" : "Lan";
+}
+
+}  // namespace
+
+// The device settings go out before the first Start and after every save of the
+// communication settings, and only then; records reach the file and the cells;
+// Stop closes the file and lists it as recent.
+TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) {
+  ASSERT_TRUE(startSim({"--count", "600", "--rate", "4000", "--scenario", "mixed", "--seed", "5"}));
+  ASSERT_TRUE(startProgram());
+  EXPECT_FALSE(enabled(ID_START_RECORDING));
+  ASSERT_TRUE(connect());
+  EXPECT_TRUE(enabled(ID_START_RECORDING));
+  EXPECT_FALSE(enabled(ID_STOP_RECORDING));
+  EXPECT_FALSE(enabled(ID_RESTART_RECORDING));
+
+  // First recording: bus load, line settings, then the start.
+  press(Qt::Key_F5);
+  ASSERT_TRUE(view()->IsRecording());
+  const QString first = sink()->GetWritingPath();
+  ASSERT_TRUE(waitForCommands(3));
+  EXPECT_EQ(sentCommands(), QStringList({BUS_LOAD, LINE_SETTINGS, ACQUIRE_ON}));
+  EXPECT_FALSE(enabled(ID_START_RECORDING));
+  EXPECT_TRUE(enabled(ID_STOP_RECORDING));
+  EXPECT_TRUE(enabled(ID_RESTART_RECORDING));
+  ASSERT_TRUE(m_sim->waitForLog("acquire-done records=600", 1, 20000));
+  ASSERT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() == 600u; }, 10000));
+  EXPECT_TRUE(testsupport::waitFor([&] { return cellsShowFile(first); }));
+  EXPECT_TRUE(testsupport::waitFor([&] { return frame()->pane(1)->text() == QFileInfo(first).fileName(); }));
+
+  press(Qt::Key_F6);
+  EXPECT_FALSE(view()->IsRecording());
+  ASSERT_TRUE(waitForCommands(4));
+  EXPECT_EQ(sentCommands().value(3), ACQUIRE_OFF);
+  EXPECT_TRUE(sink()->GetWritingPath().isEmpty());
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), first);
+  EXPECT_EQ(itemsOf(first), m_sim->items());
+  EXPECT_TRUE(enabled(ID_START_RECORDING));
+  // The view goes on showing the closed file.
+  EXPECT_TRUE(cellsShowFile(first));
+
+  // Second recording: the device keeps its settings, only the start goes out.
+  const QString second = recordOnce(600);
+  EXPECT_NE(second, first);
+  ASSERT_TRUE(waitForCommands(6));
+  EXPECT_EQ(sentCommands().mid(4), QStringList({ACQUIRE_ON, ACQUIRE_OFF}));
+  EXPECT_EQ(itemsOf(second), m_sim->items().mid(600 * 6, 600 * 6));
+  EXPECT_EQ(platform::RecentFiles().Entries().mid(0, 2), QStringList({second, first}));
+
+  // The communication settings were saved: the next Start configures again.
+  platform::PostMessage(view()->handle(), WM_SETTINGS_CHANGED, 0, 0);
+  platform::PumpMessages();
+  const QString third = recordOnce(600);
+  ASSERT_TRUE(waitForCommands(10));
+  EXPECT_EQ(sentCommands().mid(6), QStringList({BUS_LOAD, LINE_SETTINGS, ACQUIRE_ON, ACQUIRE_OFF}));
+  EXPECT_EQ(itemsOf(third), m_sim->items().mid(2 * 600 * 6));
+  EXPECT_EQ(m_box.count(), 0u);
+
+  // Stop while not recording sends nothing.
+  post(ID_STOP_RECORDING);
+  view()->OnDestroy();  // the closing view's Stop: nothing runs either
+  platform::PumpMessages();
+  EXPECT_EQ(sentCommands().size(), 10);
+}
+
+// Reaching "FileMaxSize" 1 (100 KiB) restarts into the next numbered file while
+// the device goes on acquiring: every item is in exactly one file, in order.
+TEST_P(ProgramEndToEnd, RestartAtTheSizeLimitLosesAndDoublesNothing) {
+  const int count = 38000;  // three files: two of the limit, the rest
+  ASSERT_TRUE(startSim({"--count", QString::number(count), "--rate", "30000", "--batch", "240", "--scenario",
+                        "mixed", "--seed", "9"}));
+  profileInt("PropertyPage3", "FileMaxSize", 1);
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(connect());
+  press(Qt::Key_F5);
+  ASSERT_TRUE(view()->IsRecording());
+  ASSERT_TRUE(m_sim->waitForLog(QString("acquire-done records=%1").arg(count), 1, 30000));
+  // The last file holds the rest once everything has arrived.
+  const qsizetype total = qsizetype(count) * 6;
+  auto stored = [&] {
+    qsizetype sum = 0;
+    for (const QFileInfo& f : QDir(m_dataDir).entryInfoList(QDir::Files)) sum += f.size() - 24;
+    return sum;
+  };
+  ASSERT_TRUE(testsupport::waitFor([&] { return stored() >= total; }, 20000)) << stored();
+  const QString last = sink()->GetWritingPath();
+  press(Qt::Key_F6);
+  ASSERT_FALSE(view()->IsRecording());
+
+  // The recent list has the files, newest first; the folder has nothing else.
+  QStringList files = platform::RecentFiles().Entries();
+  ASSERT_GE(files.size(), 3);
+  EXPECT_EQ(files.value(0), last);
+  std::reverse(files.begin(), files.end());
+  while (!files.isEmpty() && !files.first().startsWith(m_dataDir)) files.removeFirst();
+  EXPECT_EQ(files.size(), QDir(m_dataDir).entryList(QDir::Files).size());
+  QByteArray joined;
+  for (int i = 0; i < files.size(); ++i) {
+    const QByteArray whole = testsupport::readWholeFile(files[i]);
+    ASSERT_GE(whole.size(), 24);
+    EXPECT_EQ(whole.mid(12, 4), "VRIM") << files[i].toStdString();
+    if (i + 1 < files.size()) {
+      EXPECT_GE(whole.size(), 102400) << files[i].toStdString();  // the limit counts the header too
+    }
+    EXPECT_EQ((whole.size() - 24) % 6, 0);
+    joined += whole.mid(24);
+  }
+  EXPECT_EQ(joined.size(), total);
+  EXPECT_TRUE(joined == m_sim->items());
+  // The view reads the last file from its item 0 at offset 24.
+  EXPECT_EQ(view()->GetDataOffset(), 24u);
+  // All of the last file, also what arrived while Stop ran.
+  EXPECT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() == uint32_t(itemsOf(last).size() / 6); }, 2000))
+      << view()->GetItemCount() << " of " << itemsOf(last).size() / 6;
+  EXPECT_EQ(m_box.count(), 0u);
+  // The device was started and stopped once; Restart told it nothing.
+  EXPECT_EQ(sentCommands(), QStringList({BUS_LOAD, LINE_SETTINGS, ACQUIRE_ON, ACQUIRE_OFF}));
+}
+
+// Connect and Start from the profile alone: no click.
+TEST_P(ProgramEndToEnd, StartupConnectAndStartupAquireRecordWithoutAClick) {
+  ASSERT_TRUE(startSim({"--count", "300", "--rate", "3000", "--scenario", "mixed", "--seed", "2"}));
+  profileInt("PropertyPage2", "StartupConnect", 1);
+  profileInt("PropertyPage2", "StartupAquire", 1);
+  ASSERT_TRUE(startProgram());
+  EXPECT_TRUE(m_app->IsConnected() || GetParam() == Link::Serial);  // the serial link comes up on its thread
+  ASSERT_TRUE(testsupport::waitFor([&] { return view()->IsRecording(); }, 5000));
+  ASSERT_TRUE(waitForCommands(3));
+  EXPECT_EQ(sentCommands(), QStringList({BUS_LOAD, LINE_SETTINGS, ACQUIRE_ON}));
+  const QString path = sink()->GetWritingPath();
+  ASSERT_TRUE(m_sim->waitForLog("acquire-done records=300", 1, 20000));
+  EXPECT_TRUE(testsupport::waitFor([&] { return cellsShowFile(path) && view()->GetItemCount() == 300u; }, 10000));
+
+  // The exit stops the recording and undoes the start-up connection.
+  m_app->ExitInstance();
+  EXPECT_FALSE(m_app->IsConnected());
+  ASSERT_TRUE(waitForCommands(4));
+  EXPECT_EQ(sentCommands().value(3), ACQUIRE_OFF);
+  EXPECT_EQ(itemsOf(path), m_sim->items());
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+  EXPECT_EQ(m_box.count(), 0u);
+}
+
+// Closing the main window during a recording: OK stops it, disconnects, and every
+// item that reached the program is in the closed file.
+TEST_P(ProgramEndToEnd, ClosingDuringARecordingStopsDisconnectsAndLosesNothing) {
+  ASSERT_TRUE(startSim({"--rate", "5000", "--scenario", "mixed", "--seed", "4"}));  // no end
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(connect());
+  press(Qt::Key_F5);
+  ASSERT_TRUE(view()->IsRecording());
+  const QString path = sink()->GetWritingPath();
+  ASSERT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() >= 2000u; }, 10000));
+
+  // Cancel first: the recording goes on.
+  m_box.queueAnswer(platform::IDCANCEL);
+  EXPECT_FALSE(frame()->close());
+  EXPECT_TRUE(view()->IsRecording());
+  EXPECT_TRUE(m_app->IsConnected());
+
+  m_box.queueAnswer(platform::IDOK);
+  EXPECT_TRUE(frame()->close());
+  ASSERT_EQ(m_box.count(), 2u);
+  EXPECT_EQ(m_box.texts()[1], "You really want to close this application?");
+  EXPECT_FALSE(m_app->IsConnected());
+  EXPECT_FALSE(view()->IsRecording());
+  EXPECT_TRUE(sink() == nullptr || sink()->GetWritingPath().isEmpty());
+  ASSERT_TRUE(waitForCommands(4));
+  EXPECT_EQ(sentCommands().mid(3), QStringList({ACQUIRE_OFF}));
+  ASSERT_TRUE(m_sim->waitForLog("acquire-stop"));
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+
+  // The device sent until it took the stop; what it sent before the program
+  // stopped listening is all in the file, whole items in order.
+  const QByteArray stored = itemsOf(path);
+  const QByteArray sent = m_sim->items();
+  EXPECT_EQ(stored.size() % 6, 0);
+  EXPECT_GE(stored.size(), 2000 * 6);
+  EXPECT_TRUE(sent.startsWith(stored)) << stored.size() << " of " << sent.size();
+}
+
+// A device that takes no frame: Start gives up after the link's three attempts,
+// with the new file left open, and can be chosen again.
+// Only the serial link has acknowledgements.
+class SerialProgramEndToEnd : public ProgramEndToEnd {};
+
+TEST_P(SerialProgramEndToEnd, ADeviceThatDoesNotAcknowledgeEndsStartAndLeavesItEnabled) {
+  ASSERT_TRUE(startSim({"--no-ack"}));
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(connect());
+  QElapsedTimer t;
+  t.start();
+  press(Qt::Key_F5);
+  const qint64 took = t.elapsed();
+  EXPECT_GE(took, 600);
+  EXPECT_LE(took, 2000);
+  EXPECT_FALSE(view()->IsRecording());
+  EXPECT_TRUE(enabled(ID_START_RECORDING));
+  EXPECT_FALSE(enabled(ID_STOP_RECORDING));
+  const QString path = sink()->GetWritingPath();
+  EXPECT_FALSE(path.isEmpty());
+  EXPECT_TRUE(QFile::exists(path));
+  EXPECT_TRUE(m_sim->waitForLog("frame-in ns=0 ch=1 04 05 03 10 10", 3));
+  EXPECT_EQ(m_sim->count("ch=1 06 09"), 0);
+  EXPECT_EQ(m_sim->count("ch=1 03 03"), 0);
+  EXPECT_EQ(m_box.count(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, ProgramEndToEnd, ::testing::Values(Link::Serial, Link::Lan), linkName);
+INSTANTIATE_TEST_SUITE_P(Link, SerialProgramEndToEnd, ::testing::Values(Link::Serial), linkName);
