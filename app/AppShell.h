@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPrinter>
 #include <memory>
 
 #include "app/CCmdLineInfo.h"
@@ -27,4 +28,5 @@ struct CVRIMApp::Shell {
   std::unique_ptr<ViewRecordingAdapter> viewAdapter;
   std::unique_ptr<CRecordingControl> recording;
   std::unique_ptr<CShellOpen> shellOpen;
+  QPrinter printer;  // chosen by Print Setup, used by printing
 };

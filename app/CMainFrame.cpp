@@ -210,7 +210,7 @@ void CMainFrame::SetRecentFiles(const QStringList& paths) {
     auto* a = new QAction(QStringLiteral("&%1 %2").arg((i + 1) % 10).arg(shortenedPath(path)), this);
     a->setStatusTip(QStringLiteral("Open this document"));
     connect(a, &QAction::triggered, this, [this, path] {
-      if (openDocument) openDocument(path);
+      if (openRecentFile) openRecentFile(path);
     });
     m_fileMenu->insertAction(m_recentAnchor, a);
     m_recentActions.push_back(a);

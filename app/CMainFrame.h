@@ -52,6 +52,8 @@ public:
   // Hooks of the document: the close test and the opening of dropped files.
   std::function<bool()> canCloseFrame;
   std::function<void(const QString&)> openDocument;
+  // An entry of the recent-file list chosen from the menu.
+  std::function<void(const QString&)> openRecentFile;
   // The Settings sheet and the firmware update dialog, run modally.
   std::function<void()> runSettings;
   std::function<void()> runUpdateFirmware;

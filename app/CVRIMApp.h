@@ -75,6 +75,7 @@ public:
   // undoes the start-up connection; returns the exit code.
   int ExitInstance();
   void OnAppAbout();
+  void OnFilePrintSetup();
   // "Quellfeld" / "Quellfeld_%02u" of the profile in use; empty above 99.
   QString BuildRegistryKeyName() const;
   const CCmdLineInfo& GetCommandLineInfo() const;

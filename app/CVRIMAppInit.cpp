@@ -1,6 +1,7 @@
 // Start-up, exit and the command layer of the application object; its link part is
 // in CVRIMApp.cpp.
 #include <QCoreApplication>
+#include <QPageSetupDialog>
 #include <QStringList>
 
 #include "app/AppShell.h"
@@ -37,6 +38,11 @@ CMainFrame* CVRIMApp::GetMainWnd() const { return m_shell ? m_shell->frame.get()
 CVRIMView* CVRIMApp::GetActiveView() const { return m_shell ? m_shell->view : nullptr; }
 CVRIMDoc* CVRIMApp::GetDocument() const { return m_shell ? m_shell->doc.get() : nullptr; }
 platform::CommandRouter* CVRIMApp::GetCommandRouter() const { return m_shell ? &m_shell->router : nullptr; }
+
+void CVRIMApp::OnFilePrintSetup() {
+  QPageSetupDialog dialog(&m_shell->printer, m_shell->frame.get());
+  dialog.exec();
+}
 
 void CVRIMApp::OnAppAbout() {
   CAboutDlg dlg;
@@ -97,6 +103,10 @@ bool CVRIMApp::InitInstance(const QStringList& arguments) {
   sh.doc->addToRecentFileList = [](const QString& path) { platform::RecentFiles().Add(path); };
   frame->canCloseFrame = [this] { return m_shell->doc->CanCloseFrame(); };
   frame->openDocument = [this](const QString& path) { m_shell->doc->OnOpenDocument(path); };
+  // An entry that can no longer be opened leaves the list, as it always has.
+  frame->openRecentFile = [this](const QString& path) {
+    if (!m_shell->doc->OnOpenDocument(path)) platform::RecentFiles().Remove(path);
+  };
   platform::RecentFiles().SetChangedCallback([this] {
     if (m_shell && m_shell->frame) m_shell->frame->SetRecentFiles(platform::RecentFiles().Entries());
   });
@@ -142,6 +152,7 @@ void CVRIMApp::registerCommands() {
                             rule(ViewCommand::RealtimeDisplay));
 
   sh.appCommands.onCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+  sh.appCommands.onCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
   sh.appCommands.onCommand(ID_CONNECT_DEVICE, [this] { OnConnectDevice(); },
                            [this] { return OnUpdateConnectDevice(); });
   sh.appCommands.onCommand(ID_DISCONNECT_DEVICE, [this] { OnDisconnectDevice(); },

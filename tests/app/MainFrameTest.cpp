@@ -190,7 +190,7 @@ TEST(MainFrame, TitleAndRecentFiles) {
   f.frame->SetDocumentTitle("Ready - Analyzer");
   EXPECT_EQ(f.frame->windowTitle(), QStringLiteral("Ready - Analyzer - VRIM"));
   QStringList opened;
-  f.frame->openDocument = [&](const QString& p) { opened << p; };
+  f.frame->openRecentFile = [&](const QString& p) { opened << p; };
   f.frame->SetRecentFiles({"/data/ANALIZER(1).ANL", "/a/very/long/folder/name/that/goes/on/LOG.ANL"});
   QStringList entries;
   QAction* first = nullptr;

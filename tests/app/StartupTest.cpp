@@ -104,3 +104,16 @@ TEST(Startup, ClosingAsksAndCancelKeepsTheWindow) {
   EXPECT_FALSE(frame->isVisible());
   EXPECT_EQ(s.boxes.count(), 2u);
 }
+
+TEST(Startup, ARecentFileThatIsGoneLeavesTheListWithAMessage) {
+  testsupport::TempProfile tmp;
+  const QString gone = tmp.file("GONE.ANL");
+  Started s({"Profile=12"});
+  ASSERT_TRUE(s.ok);
+  platform::RecentFiles().Add(gone);
+  CMainFrame* frame = s.app.GetMainWnd();
+  frame->openRecentFile(gone);
+  EXPECT_FALSE(platform::RecentFiles().Entries().contains(gone));
+  EXPECT_EQ(s.boxes.count(), 1u);
+  EXPECT_FALSE(s.app.GetActiveFile().IsOpen());  // the view keeps what it showed
+}
