@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QString>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "common/WindowMessages.h"
 #include "display/CItem.h"
 #include "display/CVRIMView.h"
+#include "display/CellCodes.h"
 #include "platform/MessageWindow.h"
 #include "platform/ProfileStore.h"
 #include "support/TestSupport.h"
@@ -57,7 +59,8 @@ struct Command {
 };
 
 // A shown view on a real file in a private profile, with the commands it sends and
-// the detail requests it posts recorded.
+// the detail requests it posts recorded. The display mode comes from the profile as
+// after a restart; presets write further settings before the view exists.
 struct ViewHost {
   testsupport::TempProfile profile;
   CActiveFile file;
@@ -65,9 +68,11 @@ struct ViewHost {
   std::vector<Command> commands;
   std::vector<intptr_t> details;
 
-  explicit ViewHost(int clientWidth = 400, int clientHeight = 300, uint32_t mode = DISPLAY_HEX) {
+  explicit ViewHost(int clientWidth = 400, int clientHeight = 300, uint32_t mode = DISPLAY_HEX,
+                    const std::function<void()>& presets = {}) {
     platform::Profile().WriteProfileInt(QStringLiteral("General"), QStringLiteral("DisplayAttribute"),
                                         static_cast<int32_t>(mode));
+    if (presets) presets();
     view = std::make_unique<CVRIMView>(file);
     view->SetCommandSink([this](uint32_t id, CVRIMView::CommandRoute route) {
       commands.push_back({id, route});
@@ -76,26 +81,39 @@ struct ViewHost {
       details.push_back(m.lParam);
       return 0;
     });
-    view->resize(view->WidthForClient(clientWidth), clientHeight);
+    resizeClient(clientWidth, clientHeight);
     view->show();
     platform::PumpMessages();
     view->OnInitialUpdate();
-    if (mode != DISPLAY_LIST) view->SetDisplayMode(mode);
     platform::PumpMessages();
   }
   ~ViewHost() { view.reset(); }
 
+  void post(uint32_t id, uintptr_t w = 0, intptr_t l = 0) {
+    platform::PostMessage(view->handle(), id, w, l);
+    platform::PumpMessages();
+  }
   void load(const QString& path) {
     file.Open(path);
-    platform::PostMessage(view->handle(), WM_FILE_LOADED, 0, 0);
+    post(WM_FILE_LOADED);
+  }
+  // The recorder wrote the file to these bytes and says so.
+  void written(const QString& path, const QByteArray& bytes) {
+    testsupport::writeWholeFile(path, bytes);
+    post(WM_DATA_WRITTEN);
+  }
+  void resizeClient(int width, int height) {
+    view->resize(view->WidthForClient(width), height);
     platform::PumpMessages();
   }
   void key(uint32_t vk) {
     view->OnKeyDown(vk);
     platform::PumpMessages();
   }
+  QImage grab() const { return view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
   CItem* cell(uint32_t i) const { return view->cell(i); }
-  bool filled(uint32_t i) const { return cell(i) && (cell(i)->state() & 1u); }
+  bool has(uint32_t i, uint32_t bit) const { return cell(i)->state() & bit; }
+  bool filled(uint32_t i) const { return cell(i) && has(i, CELL_ITEM); }
   // True when cell i shows test item k.
   bool shows(uint32_t i, uint64_t k) const {
     const ItemRecord r = testItem(k);
