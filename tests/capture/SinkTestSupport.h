@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "capture/CVRIMSocket.h"
 #include "capture/DataWrittenNotifier.h"
 #include "common/ItemRecord.h"
 #include "platform/ProfileStore.h"
@@ -40,6 +41,25 @@ inline QString configureRecording(const testsupport::TempProfile& profile, const
   platform::Profile().WriteProfileString("PropertyPage3", "FileName", name);
   platform::Profile().WriteProfileInt("PropertyPage3", "FileMultiple", multiple);
   return folder;
+}
+
+// Start pattern in slot startSlot, stop pattern (may be empty: none) in slot 0.
+inline void armTrigger(const QByteArray& start, const QByteArray& stop, int leading, int trailing, int state = 1,
+                       int startSlot = 0) {
+  platform::ProfileStore& p = platform::Profile();
+  p.WriteProfileInt("TriggerSetup", "TriggerState", state);
+  p.WriteProfileInt("TriggerSetup", "StartTrigger", startSlot);
+  p.WriteProfileBinary("TriggerSetup", QStringLiteral("StartPattern_%1").arg(startSlot, 2, 10, QLatin1Char('0')),
+                       start.constData(), static_cast<uint32_t>(start.size()));
+  p.WriteProfileInt("TriggerSetup", "StopTrigger", 0);
+  p.WriteProfileBinary("TriggerSetup", "StopPattern_00", stop.constData(), static_cast<uint32_t>(stop.size()));
+  p.WriteProfileInt("TriggerSetup", "LeadingBytes", leading);
+  p.WriteProfileInt("TriggerSetup", "TrailingBytes", trailing);
+}
+
+inline bool decode(CVRIMSocket& sink, const QByteArray& buffer) {
+  return sink.DecodeDeviceRecords(reinterpret_cast<const uint8_t*>(buffer.constData()),
+                                  static_cast<uint32_t>(buffer.size()));
 }
 
 // An item as read back, unpacked so that its fields can be bound to references.
@@ -77,6 +97,5 @@ inline QByteArray recordsFor(const QByteArray& dataBytes) {
   }
   return out;
 }
-
 
 }  // namespace sinktest

@@ -1,0 +1,411 @@
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include "capture/CActiveFile.h"
+#include "capture/CVRIMSocket.h"
+#include "common/OleDate.h"
+#include "common/StatusCodes.h"
+#include "common/WindowMessages.h"
+#include "platform/AppWindows.h"
+#include "platform/File.h"
+#include "platform/MessageWindow.h"
+#include "platform/RecentFileList.h"
+#include "SinkTestSupport.h"
+#include "support/RecordingMessageBox.h"
+
+using sinktest::decode;
+using testsupport::hex;
+
+namespace {
+
+class Sink : public ::testing::Test {
+protected:
+  void SetUp() override { m_folder = sinktest::configureRecording(m_profile); }
+  void TearDown() override {
+    platform::SetMainFrameWindow(platform::NULL_WINDOW);
+    platform::SetActiveViewWindow(platform::NULL_WINDOW);
+  }
+  QByteArray written(const CVRIMSocket& sink) const {
+    return sinktest::dataBytes(sinktest::itemsInFile(sink.GetWritingPath()));
+  }
+  QByteArray written() const { return written(m_sink); }
+  // Arms the trigger (start pattern in slot 1) and starts a recording.
+  void startTriggered(const QByteArray& start, const QByteArray& stop, int leading, int trailing) {
+    sinktest::armTrigger(start, stop, leading, trailing, 1, 1);
+    ASSERT_TRUE(m_sink.LoadTriggerSetup());
+    ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  }
+
+  testsupport::TempProfile m_profile;
+  testsupport::RecordingMessageBox m_boxes;
+  QString m_folder;
+  CActiveFile m_shown;
+  sinktest::RecordingNotifier m_notifier;
+  CVRIMSocket m_sink{&m_shown, &m_notifier};
+};
+
+// Random bytes (from a small alphabet when patterned, so that trigger patterns occur),
+// in an exactly sized heap block so that sanitizer builds catch a read past its end.
+struct RandomBuffer {
+  std::unique_ptr<uint8_t[]> bytes;
+  uint32_t length = 0;
+  uint32_t records = 0;  // whole records, counted independently of the decoder
+};
+
+RandomBuffer randomBuffer(std::mt19937& rng, uint32_t maxLength, bool patterned) {
+  RandomBuffer b;
+  b.length = rng() % maxLength;
+  b.bytes.reset(new uint8_t[b.length ? b.length : 1]);
+  for (uint32_t i = 0; i < b.length; ++i)
+    b.bytes[i] = static_cast<uint8_t>(patterned && rng() % 4 == 0 ? 0x10 * (rng() % 4) : rng());
+  for (uint32_t p = 0; p + 3 <= b.length && p + 3 + ((b.bytes[p] >> 5) & 3u) <= b.length; ++b.records)
+    p += 3 + ((b.bytes[p] >> 5) & 3u);
+  return b;
+}
+
+}  // namespace
+
+// ---- Decoding device records
+
+TEST_F(Sink, ThreeRecordBufferIsOnDiskWithRunningTimesWhenDecodeReturns) {
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  EXPECT_TRUE(decode(m_sink, hex("20 55 E8 03 02 AA 0A 83 10 05")));
+  const QByteArray file = testsupport::readWholeFile(m_sink.GetWritingPath());
+  EXPECT_EQ(file.mid(24), hex("20 55 E8 03 00 00 02 AA F2 03 00 00 83 10 F7 03 00 00"));
+  EXPECT_EQ(m_sink.GetRunningTime(), 1015u);
+  EXPECT_EQ(m_sink.GetFileLength(), 24u + 18u);
+}
+
+TEST_F(Sink, TimeFieldsOfEveryLengthAndDeltaWrap) {
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  // Four time bytes replace all 32 bits; then a delta wraps past 2^32.
+  EXPECT_TRUE(decode(m_sink, hex("61 01 FE FF FF FF 02 02 05")));
+  EXPECT_EQ(m_sink.GetRunningTime(), 3u);
+  EXPECT_TRUE(decode(m_sink, hex("20 03 34 12 40 04 56 34 12 22 05 01 01")));
+  const auto items = sinktest::itemsInFile(m_sink.GetWritingPath());
+  ASSERT_EQ(items.size(), 5u);
+  const uint32_t times[] = {0xFFFFFFFEu, 3u, 0x1234u, 0x123456u, 0x123456u + 0x0101u};
+  const uint8_t flags[] = {0x61, 0x02, 0x20, 0x40, 0x22};  // stored unchanged, length code included
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(items[i].time, times[i]) << i;
+    EXPECT_EQ(items[i].flags, flags[i]) << i;
+  }
+}
+
+TEST_F(Sink, EmptyAndCutOffBuffersWriteOnlyWholeRecords) {
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  EXPECT_FALSE(m_sink.DecodeDeviceRecords(nullptr, 0));
+  EXPECT_FALSE(decode(m_sink, QByteArray()));
+  EXPECT_EQ(m_sink.GetFileLength(), 24u);
+  // The second record announces four time bytes but only two follow.
+  const QByteArray whole = hex("00 11 05 60 22 01 02");
+  std::unique_ptr<uint8_t[]> exact(new uint8_t[whole.size()]);
+  memcpy(exact.get(), whole.constData(), whole.size());
+  EXPECT_TRUE(m_sink.DecodeDeviceRecords(exact.get(), static_cast<uint32_t>(whole.size())));
+  EXPECT_EQ(written(), hex("11"));
+  EXPECT_EQ(m_sink.GetRunningTime(), 5u) << "a dropped record does not move the time";
+  EXPECT_FALSE(decode(m_sink, hex("00 11"))) << "a lone partial record writes nothing";
+  EXPECT_EQ(m_sink.GetFileLength(), 30u);
+}
+
+TEST_F(Sink, RunningTimeGoesOnWithoutAFileAndAcrossRecordings) {
+  EXPECT_FALSE(decode(m_sink, hex("00 01 10 02 02 05")));
+  EXPECT_EQ(m_sink.GetRunningTime(), 0x15u);
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  EXPECT_TRUE(decode(m_sink, hex("02 03 01")));
+  EXPECT_EQ(sinktest::itemsInFile(m_sink.GetWritingPath()).at(0).time, 0x16u);
+  m_sink.CloseAcquisitionFile();
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  EXPECT_TRUE(decode(m_sink, hex("02 04 01")));
+  EXPECT_EQ(sinktest::itemsInFile(m_sink.GetWritingPath()).at(0).time, 0x17u);
+
+  CVRIMSocket fresh(nullptr, &m_notifier);  // a new connect makes a new sink
+  ASSERT_TRUE(fresh.OpenAcquisitionFile());
+  EXPECT_TRUE(decode(fresh, hex("02 05 03")));
+  EXPECT_EQ(sinktest::itemsInFile(fresh.GetWritingPath()).at(0).time, 3u);
+}
+
+TEST_F(Sink, ReceivePathNotifiesWithTheFileLengthOnlyWhenItemsWereWritten) {
+  const QByteArray records = hex("00 01 02 00 02 03");
+  const auto* data = reinterpret_cast<const uint8_t*>(records.constData());
+  EXPECT_FALSE(m_sink.ReceiveDeviceRecords(data, 6, true));
+  EXPECT_EQ(m_sink.GetRunningTime(), 0u) << "the LAN path decodes nothing without a file";
+  EXPECT_FALSE(m_sink.ReceiveDeviceRecords(data, 6, false));
+  EXPECT_EQ(m_sink.GetRunningTime(), 3u) << "the serial path decodes every payload";
+  EXPECT_TRUE(m_notifier.lengths().empty());
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  EXPECT_TRUE(m_sink.ReceiveDeviceRecords(data, 6, true));
+  EXPECT_EQ(m_notifier.lengths(), std::vector<uint64_t>{36u});
+}
+
+// Random buffers, trigger off and armed: never a read outside the buffer (sanitizer
+// builds), every whole record written once with the trigger off, none twice with it.
+TEST_F(Sink, RandomBuffersAreDecodedWithinTheirBounds) {
+  std::mt19937 rng(12345);
+  for (int round = 0; round < 1000; ++round) {
+    const RandomBuffer b = randomBuffer(rng, 64, false);
+    EXPECT_FALSE(m_sink.DecodeDeviceRecords(b.bytes.get(), b.length)) << "no file";
+  }
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  uint64_t expectedLength = 24;
+  for (int round = 0; round < 3000; ++round) {
+    const RandomBuffer b = randomBuffer(rng, 64, false);
+    EXPECT_EQ(m_sink.DecodeDeviceRecords(b.bytes.get(), b.length), b.records > 0);
+    expectedLength += 6u * b.records;
+  }
+  EXPECT_EQ(m_sink.GetFileLength(), expectedLength);
+  EXPECT_EQ(static_cast<uint64_t>(testsupport::readWholeFile(m_sink.GetWritingPath()).size()), expectedLength);
+
+  sinktest::armTrigger(hex("10 20"), hex("30"), 200, 3);
+  CVRIMSocket armed(nullptr, &m_notifier);
+  ASSERT_TRUE(armed.LoadTriggerSetup());
+  ASSERT_TRUE(armed.OpenAcquisitionFile());
+  uint64_t itemsSeen = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const RandomBuffer b = randomBuffer(rng, 96, true);
+    itemsSeen += b.records;
+    armed.DecodeDeviceRecords(b.bytes.get(), b.length);
+  }
+  EXPECT_LE((armed.GetFileLength() - 24) / 6, itemsSeen);
+}
+
+// ---- Start and stop trigger
+
+TEST_F(Sink, TriggerWindows) {
+  QByteArray longRun;
+  for (int i = 0; i < 300; ++i) longRun.append(static_cast<char>(0x40 + i % 64));
+  longRun.append(hex("10 20"));
+  QByteArray longPattern(300, '\x11');
+  longPattern[255] = '\x22';
+  const QByteArray patternInput = longPattern.left(256);  // of which the ring keeps the last 150
+
+  struct Case {
+    const char* what;
+    QByteArray start, stop;
+    int leading, trailing, state;
+    QByteArray input;
+    bool wrote;
+    QByteArray expected;
+  } cases[] = {
+      {"off writes everything", hex("10 20"), {}, 0, 0, 0, hex("01 02 03"), true, hex("01 02 03")},
+      {"empty start pattern is off", {}, {}, 0, 0, 1, hex("01 02"), true, hex("01 02")},
+      {"leading and trailing", hex("10 20"), {}, 2, 3, 1, hex("01 02 03 10 20 04 05 06 07 08"), true,
+       hex("02 03 10 20 04 05 06")},
+      {"up to the stop pattern and its trailing", hex("10 20"), hex("30"), 0, 1, 1, hex("10 20 41 42 30 43 44"), true,
+       hex("10 20 41 42 30 43")},
+      {"no trailing: armed again at once", hex("10 20"), {}, 0, 0, 1, hex("10 20 55 66 10 20"), true,
+       hex("10 20 10 20")},
+      {"broken partial match not retried", hex("10 20"), {}, 0, 0, 1, hex("10 10 20"), false, {}},
+      {"held items report nothing written", hex("10 20"), {}, 5, 0, 1, hex("01 02 03"), false, {}},
+      {"leading limited by the items seen", hex("10 20"), {}, 100, 0, 1, hex("01 02 03 10 20"), true,
+       hex("01 02 03 10 20")},
+      {"leading limited by the 150-item ring", hex("10 20"), {}, 200, 0, 1, longRun, true, longRun.right(150)},
+      {"leading 0xFFFFFFFF does not wrap", hex("10 20"), {}, -1, 0, 1, hex("01 02 10 20"), true, hex("01 02 10 20")},
+      {"stop match broken by its own first byte", hex("10"), hex("30 31"), 0, 0, 1, hex("10 30 30 31 99 30 31 77"),
+       true, hex("10 30 30 31 99 30 31")},
+      {"stored pattern cut to 256 bytes", longPattern, {}, 0, 0, 1, patternInput, true, patternInput.right(150)},
+  };
+  for (const Case& c : cases) {
+    sinktest::armTrigger(c.start, c.stop, c.leading, c.trailing, c.state);
+    CVRIMSocket sink(nullptr, &m_notifier);
+    ASSERT_TRUE(sink.LoadTriggerSetup());
+    ASSERT_TRUE(sink.OpenAcquisitionFile());
+    EXPECT_EQ(decode(sink, sinktest::recordsFor(c.input)), c.wrote) << c.what;
+    EXPECT_EQ(written(sink).toHex(' '), c.expected.toHex(' ')) << c.what;
+    EXPECT_EQ(sink.GetRunningTime(), static_cast<uint8_t>(c.input.size())) << c.what << ": held items move time too";
+  }
+}
+
+TEST_F(Sink, TriggerPatternsSpreadOverBuffersWriteEveryItemOnce) {
+  startTriggered(hex("10 20 30"), hex("40 50"), 1, 2);
+  // The second window's stop pattern is first broken (40 40 50) and then seen whole.
+  QByteArray reported;
+  for (char d : hex("01 02 10 20 30 41 40 50 51 52 53 54 10 20 30 40 40 50 40 50 60 61 62"))
+    if (decode(m_sink, sinktest::recordsFor(QByteArray(1, d)))) reported.append(d);
+  EXPECT_EQ(written(), hex("02 10 20 30 41 40 50 51 52 54 10 20 30 40 40 50 40 50 60 61"));
+  EXPECT_EQ(reported, hex("30 41 40 50 51 52 30 40 40 50 40 50 60 61"))
+      << "a buffer whose item is only held reports nothing";
+}
+
+TEST_F(Sink, RestartKeepsTheTriggerStateAndStartLoadsItAnew) {
+  startTriggered(hex("10 20"), hex("30"), 1, 1);
+  EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("05 10 20 41"))));
+  const QString first = m_sink.GetWritingPath();
+  ASSERT_TRUE(m_sink.RestartAcquisitionFile());
+  EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("42 30 43 44 10"))));
+  ASSERT_TRUE(m_sink.RestartAcquisitionFile());
+  EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("20 45"))));
+  EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(first)), hex("05 10 20 41"));
+  EXPECT_EQ(written(), hex("44 10 20 45")) << "a match begun in the previous file completes here";
+
+  m_sink.CloseAcquisitionFile();
+  ASSERT_TRUE(m_sink.LoadTriggerSetup());
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  EXPECT_FALSE(decode(m_sink, sinktest::recordsFor(hex("46 30")))) << "a new Start waits for the start pattern";
+}
+
+// ---- The acquisition file
+
+TEST_F(Sink, NewFileHasExactlyTheHeaderBlockAndIsShown) {
+  const double before = OleDate::now();
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  const double after = OleDate::now();
+  const QByteArray file = testsupport::readWholeFile(m_folder + "ANALIZER.ANL");
+  ASSERT_EQ(file.size(), 24);
+  EXPECT_EQ(file.left(16), hex("00 00 00 00 00 00 00 00 18 00 00 00 56 52 49 4D"));
+  double date;
+  memcpy(&date, file.constData() + 16, 8);
+  EXPECT_GE(date, before);
+  EXPECT_LE(date, after);
+  EXPECT_DOUBLE_EQ(std::round(date * 86400.0), date * 86400.0) << "whole seconds";
+  EXPECT_EQ(m_sink.GetFileLength(), 24u);
+  EXPECT_EQ(m_shown.GetPath(), m_folder + "ANALIZER.ANL");
+  uint32_t size = 0;
+  EXPECT_TRUE(m_shown.ReadCommentSize(size));
+  EXPECT_EQ(size, 24u);
+  EXPECT_EQ(m_boxes.count(), 0u);
+}
+
+TEST_F(Sink, FileMultipleNumbersOnlyFilesWithContent) {
+  // A configured folder without the closing slash is still the folder.
+  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", m_folder.chopped(1));
+  testsupport::writeWholeFile(m_folder + "ANALIZER.ANL", QByteArray());
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  EXPECT_EQ(m_sink.GetWritingPath(), m_folder + "ANALIZER.ANL") << "an empty file is reused";
+  ASSERT_TRUE(m_sink.CloseAcquisitionFile());
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  EXPECT_EQ(m_sink.GetWritingPath(), m_folder + "ANALIZER(1).ANL");
+  ASSERT_TRUE(m_sink.RestartAcquisitionFile());
+  EXPECT_EQ(m_sink.GetWritingPath(), m_folder + "ANALIZER(2).ANL");
+}
+
+TEST_F(Sink, WithoutFileMultipleEveryStartOverwrites) {
+  sinktest::configureRecording(m_profile, "LOG.ANL", 0);
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  decode(m_sink, hex("00 01 01 00 02 02"));
+  m_sink.CloseAcquisitionFile();
+  EXPECT_EQ(testsupport::readWholeFile(m_folder + "LOG.ANL").size(), 36);
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  EXPECT_EQ(m_sink.GetWritingPath(), m_folder + "LOG.ANL");
+  EXPECT_EQ(testsupport::readWholeFile(m_folder + "LOG.ANL").size(), 24);
+  decode(m_sink, hex("00 03 03"));
+  ASSERT_TRUE(m_sink.RestartAcquisitionFile());
+  decode(m_sink, hex("00 04 04"));
+  m_sink.CloseAcquisitionFile();
+  EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(m_folder + "LOG.ANL")), hex("04"));
+  EXPECT_FALSE(QFileInfo::exists(m_folder + "LOG(1).ANL"));
+}
+
+TEST_F(Sink, CreateFailuresShowTheMessageAndLeaveNoWriter) {
+  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", m_folder + "missing/");
+  EXPECT_FALSE(m_sink.OpenAcquisitionFile());
+  EXPECT_FALSE(m_sink.IsWriting());
+  EXPECT_FALSE(decode(m_sink, hex("00 01 01"))) << "nothing is written without a file";
+
+  // The comment editor's exclusive open of an empty file of the configured name.
+  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", m_folder);
+  testsupport::writeWholeFile(m_folder + "ANALIZER.ANL", QByteArray());
+  platform::File editor;
+  ASSERT_TRUE(editor.open(m_folder + "ANALIZER.ANL", platform::File::Mode::ReadWriteExclusive));
+  EXPECT_FALSE(m_sink.OpenAcquisitionFile());
+
+  ASSERT_EQ(m_boxes.count(), 2u);
+  EXPECT_EQ(m_boxes.texts()[0],
+            QStringLiteral("Create file %1missing/ANALIZER.ANL failed, Error: %2").arg(m_folder).arg(ENOENT));
+  EXPECT_EQ(m_boxes.shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
+  EXPECT_EQ(m_boxes.texts()[1],
+            QStringLiteral("Create file %1ANALIZER.ANL failed, Error: %2").arg(m_folder).arg(EWOULDBLOCK));
+}
+
+TEST_F(Sink, ReopenForWritingIsRefusedWhileRecording) {
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  EXPECT_FALSE(m_shown.Reopen(true));
+  ASSERT_EQ(m_boxes.count(), 1u);
+  EXPECT_EQ(m_boxes.texts()[0], QStringLiteral("Open file failed, Error: 11\r\nFile: %1ANALIZER.ANL").arg(m_folder));
+  m_sink.CloseAcquisitionFile();
+  EXPECT_TRUE(m_shown.Reopen(true)) << "after Stop the comment editor may write";
+}
+
+TEST_F(Sink, CloseAndEveryNewStartPutTheShownFileOnTheRecentList) {
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  decode(m_sink, hex("00 01 01"));
+  // A Start while still writing closes the earlier file first.
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  EXPECT_EQ(m_sink.GetWritingPath(), m_folder + "ANALIZER(1).ANL");
+  EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(m_folder + "ANALIZER.ANL")), hex("01"));
+  EXPECT_EQ(platform::RecentFiles().Entries(), QStringList{m_folder + "ANALIZER.ANL"});
+
+  ASSERT_TRUE(m_sink.CloseAcquisitionFile());
+  EXPECT_FALSE(m_sink.IsWriting());
+  EXPECT_EQ(m_sink.GetFileLength(), 0u);
+  EXPECT_TRUE(m_shown.IsOpen()) << "the view goes on showing the recording";
+  EXPECT_EQ(platform::RecentFiles().Entries().first(), m_folder + "ANALIZER(1).ANL");
+
+  // Closing without a file still adds the shown file.
+  testsupport::writeWholeFile(m_folder + "OTHER.ANL", QByteArray(30, '\x01'));
+  ASSERT_TRUE(m_shown.Open(m_folder + "OTHER.ANL"));
+  ASSERT_TRUE(m_sink.CloseAcquisitionFile());
+  EXPECT_EQ(platform::RecentFiles().Entries().first(), m_folder + "OTHER.ANL");
+}
+
+TEST_F(Sink, DestroyingTheSinkClosesWithoutARecentEntry) {
+  {
+    CVRIMSocket sink(&m_shown, &m_notifier);
+    ASSERT_TRUE(sink.OpenAcquisitionFile());
+    decode(sink, hex("00 01 01"));
+  }
+  EXPECT_TRUE(platform::RecentFiles().Entries().isEmpty());
+  EXPECT_EQ(testsupport::readWholeFile(m_folder + "ANALIZER.ANL").size(), 30);
+  m_shown.Close();
+  EXPECT_TRUE(m_shown.Reopen(true)) << "the writer's handle is gone";
+}
+
+TEST_F(Sink, StatusPaneGetsTheNameOfTheFileOnDisk) {
+  platform::MessageWindow frame;
+  platform::SetMainFrameWindow(frame.handle());
+  std::vector<std::pair<uintptr_t, QString>> texts;
+  frame.on(WM_STATUS_TEXT, [&](platform::Message& m) {
+    const QString* text = m.payloadAs<QString>();
+    texts.emplace_back(m.wParam, text ? *text : QStringLiteral("<none>"));
+    return 0;
+  });
+  testsupport::writeWholeFile(m_folder + "ANALIZER.ANL", "full");
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  platform::PumpMessages();
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0].first, STATUSTEXT_FILENAME);
+  EXPECT_EQ(texts[0].second, QStringLiteral("ANALIZER(1).ANL"));
+}
+
+TEST_F(Sink, DefaultNotifierPostsDataWrittenThenStatusToTheActiveView) {
+  platform::MessageWindow frame;
+  platform::MessageWindow view;
+  std::vector<std::tuple<uint32_t, uintptr_t, intptr_t>> got;
+  auto record = [&](platform::Message& m) {
+    got.emplace_back(m.id, m.wParam, m.lParam);
+    return 0;
+  };
+  view.on(WM_DATA_WRITTEN, record);
+  view.on(WM_VIEW_STATUS, record);
+  platform::SetActiveViewWindow(view.handle());
+
+  CVRIMSocket sink(nullptr, nullptr);
+  ASSERT_TRUE(sink.OpenAcquisitionFile());
+  const QByteArray records = hex("00 01 01 00 02 02");
+  const auto* data = reinterpret_cast<const uint8_t*>(records.constData());
+  EXPECT_TRUE(sink.ReceiveDeviceRecords(data, 6, true));
+  platform::PumpMessages();
+  EXPECT_TRUE(got.empty()) << "nothing is posted while the main window does not exist";
+
+  platform::SetMainFrameWindow(frame.handle());
+  EXPECT_TRUE(sink.ReceiveDeviceRecords(data, 6, true));
+  platform::PumpMessages();
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0], std::make_tuple(WM_DATA_WRITTEN, uintptr_t{0}, intptr_t{0}));
+  EXPECT_EQ(got[1], std::make_tuple(WM_VIEW_STATUS, uintptr_t{STATUS_RUNNING}, intptr_t{(24 + 4 * 6) / 6}));
+}
