@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
 
@@ -16,127 +15,66 @@ namespace {
 // Decoding with the record given: no file, no posts; the state machine alone.
 class DecodeTest : public ::testing::Test {
  protected:
-  // The text the item gets, or nullopt when it gets none.
-  std::optional<QString> decode(const ItemRecord& r) {
-    QString text = QStringLiteral("untouched");
-    if (!m_decoder.DecodeItem(m_index++, text, &r)) {
-      EXPECT_EQ(text, "untouched");
-      return std::nullopt;
-    }
-    return text;
-  }
-  uint32_t state() const { return m_decoder.GetState(); }
-
   CActiveFile m_file;
   TestView m_view{4};
   CMDBInterpreter m_decoder{m_view, m_file};
-  uint32_t m_index = 0;
 };
 
-TEST_F(DecodeTest, ChangerPollAnsweredWithAck) {
-  EXPECT_EQ(state(), MDBSTATE_START);
-  EXPECT_EQ(decode(vmc(0x0B, true)), "CHANGER: Poll");
-  EXPECT_EQ(state(), MDBSTATE_VMC);
-  EXPECT_EQ(decode(vmc(0x0B)), std::nullopt);  // its CHK: the verdict comes with the answer
-  EXPECT_EQ(decode(peripheral(0x00, true)), "ACK - Acknowledge");
-  EXPECT_EQ(state(), MDBSTATE_REPLY);
-}
-
-TEST_F(DecodeTest, CashlessJustResetAndVmcAck) {
-  decode(vmc(0x12, true));
-  decode(vmc(0x12));
-  EXPECT_EQ(decode(peripheral(0x00)), "Just Reset");
-  EXPECT_EQ(state(), MDBSTATE_RESPONSE);
-  EXPECT_EQ(decode(peripheral(0x00, true)), "CHK Okay");
-  EXPECT_EQ(state(), MDBSTATE_RESPONSE);  // until the VMC replies
-  EXPECT_EQ(decode(vmc(0x00)), "ACK - Acknowledge");
-  EXPECT_EQ(state(), MDBSTATE_VMC);
-}
-
-TEST_F(DecodeTest, ResponseChecksumVerdicts) {
-  decode(vmc(0x12, true));
-  decode(vmc(0x12));
-  EXPECT_EQ(decode(peripheral(0x03)), "Begin Session");
-  EXPECT_EQ(decode(peripheral(0x01)), std::nullopt);
-  EXPECT_EQ(decode(peripheral(0xF4)), std::nullopt);
-  EXPECT_EQ(decode(peripheral(0xF9, true)), "CHK Invalid");  // 0x03 + 0x01 + 0xF4 = 0xF8
-  EXPECT_EQ(decode(vmc(0xAA)), "RET - Retransmit");
-  // The retransmission is still named after the POLL it answers.
-  EXPECT_EQ(decode(peripheral(0x03)), "Begin Session");
-  decode(peripheral(0x01));
-  decode(peripheral(0xF4));
-  EXPECT_EQ(decode(peripheral(0xF8, true)), "CHK Okay");
-  EXPECT_EQ(decode(vmc(0xFF)), "NAK - Negative Acknowledge");
-}
-
-TEST_F(DecodeTest, SubCommands) {
-  EXPECT_EQ(decode(vmc(0x0F, true)), "CHANGER: Expansion");
-  EXPECT_EQ(state(), MDBSTATE_SUBCMD);
-  EXPECT_EQ(decode(vmc(0x08)), "Unknown");
-  EXPECT_EQ(state(), MDBSTATE_VMC);
-  EXPECT_EQ(decode(vmc(0x17)), std::nullopt);  // only the byte after the command is a sub-command
-
-  EXPECT_EQ(decode(vmc(0x63, true)), "CASHLESS #2: Vend");
-  EXPECT_EQ(decode(vmc(0x04)), "Session Complete");
-
-  for (uint8_t command : {0x1B, 0x37, 0x12, 0x47}) {
-    decode(vmc(command, true));
-    EXPECT_EQ(state(), MDBSTATE_VMC) << int(command);
-    EXPECT_EQ(decode(vmc(0x00)), std::nullopt) << int(command);
+TEST_F(DecodeTest, Exchanges) {
+  const struct {
+    std::vector<ItemRecord> items;
+    const char* texts;
+  } cases[] = {
+      {{vmc(0x0B, true), vmc(0x0B), peripheral(0x00, true)}, "CHANGER: Poll|-|ACK - Acknowledge"},
+      {{vmc(0x12, true), vmc(0x12), peripheral(0x00), peripheral(0x00, true), vmc(0x00)},
+       "CASHLESS #1: Poll|-|Just Reset|CHK Okay|ACK - Acknowledge"},
+      // 0x03 + 0x01 + 0xF4 = 0xF8; the retransmission is still named after the POLL it answers.
+      {{vmc(0x12, true), vmc(0x12), peripheral(0x03), peripheral(0x01), peripheral(0xF4),
+        peripheral(0xF9, true), vmc(0xAA), peripheral(0x03), peripheral(0x01), peripheral(0xF4),
+        peripheral(0xF8, true), vmc(0xFF)},
+       "CASHLESS #1: Poll|-|Begin Session|-|-|CHK Invalid|RET - Retransmit|Begin Session|-|-|CHK Okay|"
+       "NAK - Negative Acknowledge"},
+      // Only the byte right after the command is a sub-command.
+      {{vmc(0x0F, true), vmc(0x08), vmc(0x17), vmc(0x63, true), vmc(0x04)},
+       "CHANGER: Expansion|Unknown|-|CASHLESS #2: Vend|Session Complete"},
+      // A peripheral byte without the mode bit outside a response is nothing, also
+      // while a sub-command is awaited (which still comes).
+      {{peripheral(0x05), peripheral(0x55, true), peripheral(0x05), vmc(0x13, true), peripheral(0x05),
+        vmc(0x00)},
+       "-|Invalid|-|CASHLESS #1: Vend|-|Vend Request"},
+      {{vmc(0x23, true), vmc(0x23), peripheral(0x00), peripheral(0x00, true)}, "DISPLAY: |-|-|CHK Okay"},
+  };
+  for (const auto& c : cases) {
+    CMDBInterpreter decoder(m_view, m_file);
+    EXPECT_EQ(decodeAll(decoder, c.items), c.texts);
   }
-}
-
-TEST_F(DecodeTest, PeripheralBytesOutsideAnExchange) {
-  // Before anything was decoded, and after a one-byte reply, a peripheral byte
-  // without the mode bit is nothing.
-  EXPECT_EQ(decode(peripheral(0x05)), std::nullopt);
-  EXPECT_EQ(state(), MDBSTATE_START);
-  EXPECT_EQ(decode(peripheral(0x55, true)), "Invalid");
-  EXPECT_EQ(state(), MDBSTATE_REPLY);
-  EXPECT_EQ(decode(peripheral(0x05)), std::nullopt);
-  EXPECT_EQ(state(), MDBSTATE_REPLY);
-  decode(vmc(0x13, true));
-  EXPECT_EQ(decode(peripheral(0x05)), std::nullopt);
-  EXPECT_EQ(state(), MDBSTATE_SUBCMD);
-  EXPECT_EQ(decode(vmc(0x00)), "Vend Request");  // the sub-command still comes
-}
-
-TEST_F(DecodeTest, ResponseToAddressWithoutNamesGivesNone) {
-  decode(vmc(0x23, true));
-  decode(vmc(0x23));
-  EXPECT_EQ(decode(peripheral(0x00)), std::nullopt);
-  EXPECT_EQ(state(), MDBSTATE_RESPONSE);
-  EXPECT_EQ(decode(peripheral(0x00, true)), "CHK Okay");
 }
 
 TEST_F(DecodeTest, OverlongMessagesKeep36Bytes) {
   // A VMC message of 42 bytes: the address byte and 41 more.
-  decode(vmc(0x17, true));
-  for (int i = 0; i < 41; ++i) decode(vmc(uint8_t(i)));
+  std::vector<ItemRecord> items = {vmc(0x17, true)};
+  for (int i = 0; i < 41; ++i) items.push_back(vmc(uint8_t(i)));
+  decodeAll(m_decoder, items);
   EXPECT_EQ(m_decoder.GetMessageLength(), MDB_MSG_MAX);
-  EXPECT_EQ(state(), MDBSTATE_VMC);
+  EXPECT_EQ(m_decoder.GetState(), MDBSTATE_VMC);
 
   // A response of 41 bytes whose 36th byte happens to be the sum of the 35 before:
   // the verdict is taken over what was kept, so it reads "CHK Okay" although the
   // real CHK byte (not kept) is wrong.
-  std::vector<uint8_t> bytes;
+  items.clear();
   uint8_t sum = 0;
-  for (int i = 0; i < 35; ++i) {
-    bytes.push_back(uint8_t(i + 1));
-    sum = uint8_t(sum + i + 1);
+  for (int i = 1; i <= 35; ++i) {
+    items.push_back(peripheral(uint8_t(i)));
+    sum = uint8_t(sum + i);
   }
-  bytes.push_back(sum);
-  for (int i = 0; i < 4; ++i) bytes.push_back(0x77);
-  EXPECT_EQ(decode(peripheral(bytes[0])), "Reader Config Data");
-  for (size_t i = 1; i < bytes.size(); ++i) EXPECT_EQ(decode(peripheral(bytes[i])), std::nullopt);
-  EXPECT_EQ(decode(peripheral(0x00, true)), "CHK Okay");
-  EXPECT_EQ(m_decoder.GetMessageLength(), MDB_MSG_MAX);
-  EXPECT_EQ(decode(vmc(0x00)), "ACK - Acknowledge");
+  items.push_back(peripheral(sum));
+  for (int i = 0; i < 4; ++i) items.push_back(peripheral(0x77));
+  items.push_back(peripheral(0x00, true));
+  items.push_back(vmc(0x00));
+  std::string expected = "Reader Config Data";
+  for (int i = 1; i < 40; ++i) expected += "|-";
+  EXPECT_EQ(decodeAll(m_decoder, items), expected + "|CHK Okay|ACK - Acknowledge");
 }
-
-}  // namespace
-
-namespace {
 
 // Recorded bytes come from outside: whatever their order, the message never grows
 // past what it keeps and the state stays one of the five.
@@ -161,23 +99,9 @@ TEST_F(DecodeTest, ArbitraryTrafficKeepsTheInvariants) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Every row of the decoding table, from each of the five states: the state after,
 // the text and the message length that the row leaves.
-struct RowCase {
-  uint32_t before;
-  bool fromPeripheral;
-  bool mode;
-  uint8_t data;
-  uint32_t after;
-  const char* text;  // nullptr: no text
-  uint32_t length;
-};
-
-TEST(MdbDecodeRows, EveryRowFromEveryState) {
+TEST_F(DecodeTest, EveryRowFromEveryState) {
   // Bytes that lead a fresh decoder into each state. The message then holds:
   // START nothing known; VMC {12}; REPLY {12 12}; SUBCMD {13}; RESPONSE {03}.
   const std::map<uint32_t, std::vector<ItemRecord>> lead = {
@@ -187,67 +111,63 @@ TEST(MdbDecodeRows, EveryRowFromEveryState) {
       {MDBSTATE_SUBCMD, {vmc(0x13, true)}},
       {MDBSTATE_RESPONSE, {vmc(0x12, true), vmc(0x12), peripheral(0x03)}},
   };
-  const RowCase rows[] = {
+  const struct {
+    uint32_t before;
+    ItemRecord item;
+    uint32_t after;
+    const char* text;
+    uint32_t length;
+  } rows[] = {
       // VMC address byte: a new message, whatever came before.
-      {MDBSTATE_START, false, true, 0x0B, MDBSTATE_VMC, "CHANGER: Poll", 1},
-      {MDBSTATE_VMC, false, true, 0x0B, MDBSTATE_VMC, "CHANGER: Poll", 1},
-      {MDBSTATE_REPLY, false, true, 0x0B, MDBSTATE_VMC, "CHANGER: Poll", 1},
-      {MDBSTATE_SUBCMD, false, true, 0x0B, MDBSTATE_VMC, "CHANGER: Poll", 1},
-      {MDBSTATE_RESPONSE, false, true, 0x0F, MDBSTATE_SUBCMD, "CHANGER: Expansion", 1},
+      {MDBSTATE_START, vmc(0x0B, true), MDBSTATE_VMC, "CHANGER: Poll", 1},
+      {MDBSTATE_VMC, vmc(0x0B, true), MDBSTATE_VMC, "CHANGER: Poll", 1},
+      {MDBSTATE_REPLY, vmc(0x0B, true), MDBSTATE_VMC, "CHANGER: Poll", 1},
+      {MDBSTATE_SUBCMD, vmc(0x0B, true), MDBSTATE_VMC, "CHANGER: Poll", 1},
+      {MDBSTATE_RESPONSE, vmc(0x0F, true), MDBSTATE_SUBCMD, "CHANGER: Expansion", 1},
       // VMC byte without the mode bit.
-      {MDBSTATE_START, false, false, 0x00, MDBSTATE_VMC, nullptr, MDB_MSG_NONE},
-      {MDBSTATE_VMC, false, false, 0x00, MDBSTATE_VMC, nullptr, 2},
-      {MDBSTATE_REPLY, false, false, 0x00, MDBSTATE_VMC, nullptr, 3},
-      {MDBSTATE_SUBCMD, false, false, 0x00, MDBSTATE_VMC, "Vend Request", 2},
-      {MDBSTATE_RESPONSE, false, false, 0xAA, MDBSTATE_VMC, "RET - Retransmit", 1},
+      {MDBSTATE_START, vmc(0x00), MDBSTATE_VMC, "-", MDB_MSG_NONE},
+      {MDBSTATE_VMC, vmc(0x00), MDBSTATE_VMC, "-", 2},
+      {MDBSTATE_REPLY, vmc(0x00), MDBSTATE_VMC, "-", 3},
+      {MDBSTATE_SUBCMD, vmc(0x00), MDBSTATE_VMC, "Vend Request", 2},
+      {MDBSTATE_RESPONSE, vmc(0xAA), MDBSTATE_VMC, "RET - Retransmit", 1},
       // Peripheral byte with the mode bit: a one-byte reply, or a response's CHK.
-      {MDBSTATE_START, true, true, 0xFF, MDBSTATE_REPLY, "NAK - Negative Acknowledge", MDB_MSG_NONE},
-      {MDBSTATE_VMC, true, true, 0x00, MDBSTATE_REPLY, "ACK - Acknowledge", 1},
-      {MDBSTATE_REPLY, true, true, 0x55, MDBSTATE_REPLY, "Invalid", 2},
-      {MDBSTATE_SUBCMD, true, true, 0xAA, MDBSTATE_REPLY, "RET - Retransmit", 1},
-      {MDBSTATE_RESPONSE, true, true, 0x03, MDBSTATE_RESPONSE, "CHK Okay", 2},
-      {MDBSTATE_RESPONSE, true, true, 0x04, MDBSTATE_RESPONSE, "CHK Invalid", 2},
+      {MDBSTATE_START, peripheral(0xFF, true), MDBSTATE_REPLY, "NAK - Negative Acknowledge", MDB_MSG_NONE},
+      {MDBSTATE_VMC, peripheral(0x00, true), MDBSTATE_REPLY, "ACK - Acknowledge", 1},
+      {MDBSTATE_REPLY, peripheral(0x55, true), MDBSTATE_REPLY, "Invalid", 2},
+      {MDBSTATE_SUBCMD, peripheral(0xAA, true), MDBSTATE_REPLY, "RET - Retransmit", 1},
+      {MDBSTATE_RESPONSE, peripheral(0x03, true), MDBSTATE_RESPONSE, "CHK Okay", 2},
+      {MDBSTATE_RESPONSE, peripheral(0x04, true), MDBSTATE_RESPONSE, "CHK Invalid", 2},
       // Peripheral byte without the mode bit: a response starts or goes on.
-      {MDBSTATE_START, true, false, 0x05, MDBSTATE_START, nullptr, MDB_MSG_NONE},
-      {MDBSTATE_VMC, true, false, 0x05, MDBSTATE_RESPONSE, "Vend Approved", 1},
-      {MDBSTATE_VMC, true, false, 0x0C, MDBSTATE_RESPONSE, nullptr, 1},
-      {MDBSTATE_REPLY, true, false, 0x05, MDBSTATE_REPLY, nullptr, 2},
-      {MDBSTATE_SUBCMD, true, false, 0x05, MDBSTATE_SUBCMD, nullptr, 1},
-      {MDBSTATE_RESPONSE, true, false, 0x05, MDBSTATE_RESPONSE, nullptr, 2},
+      {MDBSTATE_START, peripheral(0x05), MDBSTATE_START, "-", MDB_MSG_NONE},
+      {MDBSTATE_VMC, peripheral(0x05), MDBSTATE_RESPONSE, "Vend Approved", 1},
+      {MDBSTATE_VMC, peripheral(0x0C), MDBSTATE_RESPONSE, "-", 1},
+      {MDBSTATE_REPLY, peripheral(0x05), MDBSTATE_REPLY, "-", 2},
+      {MDBSTATE_SUBCMD, peripheral(0x05), MDBSTATE_SUBCMD, "-", 1},
+      {MDBSTATE_RESPONSE, peripheral(0x05), MDBSTATE_RESPONSE, "-", 2},
   };
-  for (const RowCase& row : rows) {
-    CActiveFile file;
-    TestView view(1);
-    CMDBInterpreter decoder(view, file);
-    uint32_t index = 0;
-    QString text;
-    for (const ItemRecord& r : lead.at(row.before)) decoder.DecodeItem(index++, text, &r);
-    ASSERT_EQ(decoder.GetState(), row.before);
-    const ItemRecord item = row.fromPeripheral ? peripheral(row.data, row.mode) : vmc(row.data, row.mode);
-    text = QStringLiteral("untouched");
-    const bool given = decoder.DecodeItem(index, text, &item);
-    const std::string what = "state " + std::to_string(row.before) +
-                             (row.fromPeripheral ? " peripheral" : " VMC") + (row.mode ? " mode " : " ") +
-                             std::to_string(row.data);
-    EXPECT_EQ(given, row.text != nullptr) << what;
-    EXPECT_EQ(text, row.text ? QString::fromLatin1(row.text) : QStringLiteral("untouched")) << what;
+  for (const auto& row : rows) {
+    CMDBInterpreter decoder(m_view, m_file);
+    std::vector<ItemRecord> items = lead.at(row.before);
+    items.push_back(row.item);
+    const std::string texts = decodeAll(decoder, items);
+    const std::string what = "state " + std::to_string(row.before) + " flags " +
+                             std::to_string(row.item.flags) + " data " + std::to_string(row.item.data);
+    EXPECT_EQ(texts.substr(texts.rfind('|') + 1), row.text) << what;
     EXPECT_EQ(decoder.GetState(), row.after) << what;
     EXPECT_EQ(decoder.GetMessageLength(), row.length) << what;
   }
 }
 
-// After which address bytes the next VMC byte is a sub-command: the changer's
-// expansion and the cashless reader's setup, vend, reader, revalue and expansion.
-TEST(MdbDecodeRows, CommandsThatExpectASubCommand) {
+// After which address bytes the next VMC byte is a sub-command (and named): the
+// changer's expansion and the cashless reader's setup, vend, reader, revalue and expansion.
+TEST_F(DecodeTest, CommandsThatExpectASubCommand) {
   const std::set<int> expecting = {0x0F, 0x11, 0x13, 0x14, 0x15, 0x17, 0x61, 0x63, 0x64, 0x65, 0x67};
-  CActiveFile file;
-  TestView view(1);
-  CMDBInterpreter decoder(view, file);
   for (int b = 0; b < 256; ++b) {
     QString text;
-    const ItemRecord r = vmc(uint8_t(b), true);
-    decoder.DecodeItem(0, text, &r);
-    EXPECT_EQ(decoder.GetState(), expecting.count(b) ? MDBSTATE_SUBCMD : MDBSTATE_VMC) << std::hex << b;
+    const ItemRecord address = vmc(uint8_t(b), true), next = vmc(0x00);
+    m_decoder.DecodeItem(0, text, &address);
+    EXPECT_EQ(m_decoder.GetState(), expecting.count(b) ? MDBSTATE_SUBCMD : MDBSTATE_VMC) << std::hex << b;
+    EXPECT_EQ(m_decoder.DecodeItem(1, text, &next), expecting.count(b) != 0) << std::hex << b;
   }
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <map>
 
 #include "capture/CActiveFile.h"
 #include "mdb/CMDBInterpreter.h"
@@ -26,135 +25,106 @@ std::vector<ItemRecord> scenarioItems(std::initializer_list<const char*> names) 
 }
 
 // What a list screen from item 0 shows for changer-poll-ack followed by
-// wrong-checksum; items missing here get no text.
-const std::map<uint32_t, QString> EXPECTED_SCREEN = {
-    {0, "CHANGER: Poll"},
-    {1, "CHK Okay"},  // the POLL's CHK, named when the ACK arrives
-    {2, "ACK - Acknowledge"},
-    {3, "CHANGER: Poll"},
-    {4, "CHK Invalid"},  // a wrong VMC checksum
-    {5, "NAK - Negative Acknowledge"},
-    {6, "CHANGER: Poll"},
-    {7, "CHK Okay"},
-    {8, "ACK - Acknowledge"},
-    {9, "CASHLESS #1: Poll"},
-    {10, "CHK Okay"},
-    {11, "Begin Session"},
-    {14, "CHK Invalid"},  // a wrong reader checksum
-    {15, "RET - Retransmit"},
-    {16, "Begin Session"},
-    {19, "CHK Okay"},
-    {20, "ACK - Acknowledge"},
-};
+// wrong-checksum: the VMC's verdicts (the CHK Okay/Invalid of its POLLs) come with
+// the answers, wrong checksums on both sides.
+const std::string SCREEN =
+    "CHANGER: Poll|CHK Okay|ACK - Acknowledge|CHANGER: Poll|CHK Invalid|NAK - Negative Acknowledge|"
+    "CHANGER: Poll|CHK Okay|ACK - Acknowledge|CASHLESS #1: Poll|CHK Okay|Begin Session|-|-|CHK Invalid|"
+    "RET - Retransmit|Begin Session|-|-|CHK Okay|ACK - Acknowledge";
+
+// The first n cells of `texts` followed by cells that got nothing, up to `cells`.
+std::string padded(const std::string& texts, uint32_t cells, uint32_t n = 21) {
+  std::string out;
+  size_t p = 0;
+  for (uint32_t i = 0; i < cells; ++i) {
+    const size_t end = i < n ? texts.find('|', p) : p;
+    out += (i ? "|" : "") + (i < n ? texts.substr(p, end - p) : std::string("-"));
+    p = end + 1;
+  }
+  return out;
+}
 
 class WorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     m_items = scenarioItems({"changer-poll-ack", "wrong-checksum"});
-    m_path = m_profile.file(QStringLiteral("MDB.ANL"));
-    testsupport::writeWholeFile(m_path, acquisitionFile(m_items));
-    m_view.itemCount = uint32_t(m_items.size());
+    show(m_items);
   }
 
-  bool screenShown(uint32_t first = 0) {
-    for (const auto& [item, text] : EXPECTED_SCREEN)
-      if (item >= first && item - first < m_view.cellCount && m_view.text(item - first) != text) return false;
-    return true;
+  // Writes the items to a new file and shows it.
+  void show(const std::vector<ItemRecord>& items) {
+    m_path = m_profile.file(QStringLiteral("MDB%1.ANL").arg(++m_files));
+    testsupport::writeWholeFile(m_path, acquisitionFile(items));
+    m_view.itemCount = uint32_t(items.size());
+    ASSERT_TRUE(m_file.Open(m_path));
   }
-  // Waits until the decoder has made n passes and delivers what they posted.
-  bool passes(uint64_t n) {
-    const bool ok = testsupport::waitFor([&] { return m_decoder.GetPassCount() >= n; });
+  // Shows `count` cells from item `first`, lets the decoder make its next pass and
+  // returns what the cells received.
+  std::string pass(uint32_t first, uint32_t count) {
+    m_view.clear();
+    m_view.first = first;
+    m_view.cellCount = count;
+    m_decoder.Control(m_passes ? MDBCTRL_REFRESH : MDBCTRL_START);
+    ++m_passes;
+    EXPECT_TRUE(testsupport::waitFor([&] { return m_decoder.GetPassCount() >= m_passes; }));
     platform::PumpMessages();
-    return ok;
+    return m_view.shown(count);
   }
 
   testsupport::TempProfile m_profile;
   testsupport::RecordingMessageBox m_box;
   std::vector<ItemRecord> m_items;
   QString m_path;
+  int m_files = 0;
+  uint64_t m_passes = 0;
   CActiveFile m_file;
   TestView m_view{60};
   CMDBInterpreter m_decoder{m_view, m_file};
 };
 
 TEST_F(WorkerTest, ListScreenGetsNamesAndVmcVerdicts) {
-  m_view.itemCount = uint32_t(m_items.size() + 5);  // more than the file holds
-  ASSERT_TRUE(m_file.Open(m_path));
-  m_decoder.Control(MDBCTRL_START);
-  ASSERT_TRUE(passes(1));
-  EXPECT_TRUE(screenShown());
-  for (uint32_t i = 0; i < 60; ++i) {
-    if (EXPECTED_SCREEN.count(i) == 0) {
-      EXPECT_EQ(m_view.received(i), 0) << "cell " << i;
-    }
-  }
-  // A RET is followed by the retransmitted response; it keeps its own name.
-  EXPECT_EQ(m_view.received(15), 1);
+  ASSERT_EQ(m_items.size(), 21u);
+  m_view.itemCount = 21 + 5;  // more than the file holds
+  EXPECT_EQ(pass(0, 60), padded(SCREEN, 60));
 }
 
 TEST_F(WorkerTest, HexAndAsciiDecodeNothingUntilTheListIsShown) {
-  ASSERT_TRUE(m_file.Open(m_path));
   m_view.mode = DISPLAY_HEX;
-  m_decoder.Control(MDBCTRL_START);
-  ASSERT_TRUE(passes(1));
+  pass(0, 60);
   m_view.mode = DISPLAY_ASCII;
-  m_decoder.Control(MDBCTRL_REFRESH);
-  ASSERT_TRUE(passes(2));
+  pass(0, 60);
   EXPECT_EQ(m_view.totalReceived(), 0);
-
   m_view.mode = DISPLAY_LIST;
-  m_decoder.Control(MDBCTRL_REFRESH);
-  EXPECT_TRUE(testsupport::waitFor([&] { return screenShown(); }));
+  EXPECT_EQ(pass(0, 60), padded(SCREEN, 60));
 }
 
-TEST_F(WorkerTest, FirstShownPeripheralByteGetsNoVerdictBeforeIt) {
-  ASSERT_TRUE(m_file.Open(m_path));
-  m_view.cellCount = 2;  // the POLL and its CHK: the pass ends inside the VMC message
-  m_decoder.Control(MDBCTRL_START);
-  ASSERT_TRUE(passes(1));
-  EXPECT_EQ(m_view.received(0), 1);
-  EXPECT_EQ(m_view.received(1), 0);
-  m_view.clear();
+TEST_F(WorkerTest, PagesGoOnInTheStateThePageBeforeLeft) {
+  // The pass ends inside the POLL; on the next page the ACK is the first cell and
+  // no verdict goes to a cell before it.
+  EXPECT_EQ(pass(0, 2), "CHANGER: Poll|-");
+  pass(2, 1);
+  EXPECT_EQ(m_view.shown(2), "ACK - Acknowledge|-");
+  // The POLL ends one page and its CHK starts the next: the message's bytes are not
+  // known on this page, so the CHK's cell is emptied rather than judged.
+  EXPECT_EQ(pass(0, 1), "CHANGER: Poll");
+  EXPECT_EQ(pass(1, 2), "|ACK - Acknowledge");
 
-  m_view.first = 2;  // the ACK is now in cell 0, the view's only cell
-  m_view.cellCount = 1;
-  m_decoder.Control(MDBCTRL_REFRESH);
-  ASSERT_TRUE(passes(2));
-  EXPECT_EQ(m_view.text(0), "ACK - Acknowledge");
-  EXPECT_EQ(m_view.received(0), 1);
-  EXPECT_EQ(m_view.received(1), 0);
-}
+  // A cashless POLL on one page, its answer (Begin Session, funds 0x01) on the next:
+  // the response is named after the POLL, its CHK checked over this page's bytes.
+  show({vmc(0x12, true), vmc(0x12), peripheral(0x03), peripheral(0x01), peripheral(0x04, true), vmc(0x00)});
+  EXPECT_EQ(pass(0, 2), "CASHLESS #1: Poll|-");
+  EXPECT_EQ(pass(2, 4), "Begin Session|-|CHK Okay|ACK - Acknowledge");
 
-TEST_F(WorkerTest, ResponseAtTheTopOfTheNextPageIsNamedAfterTheCommandBefore) {
-  // A cashless POLL on one page, its answer (Begin Session, funds 0x01) on the next.
-  const std::vector<ItemRecord> items = {
-      vmc(0x12, true), vmc(0x12), peripheral(0x03), peripheral(0x01), peripheral(0x04, true), vmc(0x00)};
-  testsupport::writeWholeFile(m_path, acquisitionFile(items));
-  m_view.itemCount = uint32_t(items.size());
-  ASSERT_TRUE(m_file.Open(m_path));
-  m_view.cellCount = 2;  // the screen shows the POLL only
-  m_decoder.Control(MDBCTRL_START);
-  ASSERT_TRUE(passes(1));
-  EXPECT_EQ(m_view.text(0), "CASHLESS #1: Poll");
-  EXPECT_EQ(m_view.received(1), 0);
-  m_view.clear();
-
-  // The next page goes on in the state the page before left: the response is named
-  // after the POLL, its CHK is checked over the bytes of this page, and the POLL's
-  // verdict has no cell on this page to go to.
-  m_view.first = 2;
-  m_view.cellCount = 4;
-  m_decoder.Control(MDBCTRL_REFRESH);
-  ASSERT_TRUE(passes(2));
-  EXPECT_EQ(m_view.text(0), "Begin Session");
-  EXPECT_EQ(m_view.received(0), 1);
-  EXPECT_EQ(m_view.received(1), 0);
-  EXPECT_EQ(m_view.text(2), "CHK Okay");
-  EXPECT_EQ(m_view.text(3), "ACK - Acknowledge");
+  // A sub-command at the top of a page is not kept (no message is known there), so
+  // it gets no name rather than the name of an older message's sub-command.
+  show({vmc(0x13, true), vmc(0x02), vmc(0x15), peripheral(0x00, true), vmc(0x13, true), vmc(0x00), vmc(0x13),
+        peripheral(0x00, true)});
+  EXPECT_EQ(pass(0, 5), "CASHLESS #1: Vend|Vend Success|CHK Okay|ACK - Acknowledge|CASHLESS #1: Vend");
+  EXPECT_EQ(pass(5, 3), "-||ACK - Acknowledge");
 }
 
 TEST_F(WorkerTest, VmcVerdictOnlyWhileAVmcMessageRuns) {
-  const std::vector<ItemRecord> items = {
+  show({
       vmc(0x13, true),         // 0 VEND, waiting for its sub-command ...
       peripheral(0x00, true),  // 1 ... when the reader answers: no verdict for cell 0
       peripheral(0x05),        // 2 after a one-byte reply: nothing, and no verdict for cell 1
@@ -165,95 +135,24 @@ TEST_F(WorkerTest, VmcVerdictOnlyWhileAVmcMessageRuns) {
       vmc(0xAA),               // 7 RET: keeps its name when the response comes again
       peripheral(0x03),        // 8 Begin Session
       peripheral(0x03, true),  // 9 its CHK; no verdict for the response's bytes before it
-  };
-  testsupport::writeWholeFile(m_path, acquisitionFile(items));
-  m_view.itemCount = uint32_t(items.size());
-  ASSERT_TRUE(m_file.Open(m_path));
-  m_decoder.Control(MDBCTRL_START);
-  ASSERT_TRUE(passes(1));
-  const std::vector<std::pair<int, QString>> expected = {
-      {1, "CASHLESS #1: Vend"}, {1, "ACK - Acknowledge"}, {0, ""},         {1, "CASHLESS #1: Poll"},
-      {1, "CHK Okay"},          {1, "Begin Session"},     {1, "CHK Okay"}, {1, "RET - Retransmit"},
-      {1, "Begin Session"},     {1, "CHK Okay"},
-  };
-  for (uint32_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(m_view.received(i), expected[i].first) << "cell " << i;
-    if (expected[i].first) EXPECT_EQ(m_view.text(i), expected[i].second) << "cell " << i;
-  }
-}
-
-TEST_F(WorkerTest, VerdictOfAMessageBegunOnThePageBeforeIsEmpty) {
-  // The POLL ends one page; the next page starts with its CHK. The message's bytes
-  // are not known on this page, so the CHK's cell is emptied rather than judged.
-  ASSERT_TRUE(m_file.Open(m_path));
-  m_view.cellCount = 1;
-  m_decoder.Control(MDBCTRL_START);
-  ASSERT_TRUE(passes(1));
-  EXPECT_EQ(m_view.text(0), "CHANGER: Poll");
-  m_view.clear();
-
-  m_view.first = 1;
-  m_view.cellCount = 2;
-  m_decoder.Control(MDBCTRL_REFRESH);
-  ASSERT_TRUE(passes(2));
-  EXPECT_EQ(m_view.received(0), 1);
-  EXPECT_EQ(m_view.text(0), "");
-  EXPECT_EQ(m_view.text(1), "ACK - Acknowledge");
-}
-
-TEST_F(WorkerTest, SubCommandAtTheTopOfAPageIsNotNamedFromAnOlderMessage) {
-  const std::vector<ItemRecord> items = {
-      vmc(0x13, true),
-      vmc(0x02),
-      vmc(0x15),
-      peripheral(0x00, true),  // VEND Success, ACK
-      vmc(0x13, true),         // VEND: last item of the page
-      vmc(0x00),
-      vmc(0x13),
-      peripheral(0x00, true),  // Request: first of the next
-  };
-  testsupport::writeWholeFile(m_path, acquisitionFile(items));
-  m_view.itemCount = uint32_t(items.size());
-  ASSERT_TRUE(m_file.Open(m_path));
-  m_view.cellCount = 5;
-  m_decoder.Control(MDBCTRL_START);
-  ASSERT_TRUE(passes(1));
-  EXPECT_EQ(m_view.text(1), "Vend Success");
-  EXPECT_EQ(m_view.text(4), "CASHLESS #1: Vend");
-  m_view.clear();
-
-  // The sub-command byte is not kept (no message is known at the top of a page), so
-  // it gets no name rather than the name of the older message's sub-command.
-  m_view.first = 5;
-  m_view.cellCount = 3;
-  m_decoder.Control(MDBCTRL_REFRESH);
-  ASSERT_TRUE(passes(2));
-  EXPECT_EQ(m_view.received(0), 0);
-  EXPECT_EQ(m_view.text(2), "ACK - Acknowledge");
+  });
+  EXPECT_EQ(pass(0, 10),
+            "CASHLESS #1: Vend|ACK - Acknowledge|-|CASHLESS #1: Poll|CHK Okay|Begin Session|CHK Okay|"
+            "RET - Retransmit|Begin Session|CHK Okay");
 }
 
 TEST_F(WorkerTest, CellsThatGoAwayDuringAPassGetNothing) {
-  ASSERT_TRUE(m_file.Open(m_path));
   m_view.answeredCells = 4;  // the view shrank after the pass took the cell count
-  m_decoder.Control(MDBCTRL_START);
-  ASSERT_TRUE(passes(1));
-  EXPECT_EQ(m_view.text(0), "CHANGER: Poll");
-  EXPECT_EQ(m_view.text(2), "ACK - Acknowledge");
-  EXPECT_EQ(m_view.received(5), 0);
-
+  EXPECT_EQ(pass(0, 60), padded(SCREEN, 60, 4));
   // Receivers destroyed while GetCell still hands out their handles.
-  m_view.clear();
   m_view.destroyCellsFrom(3);
   m_view.answeredCells = 60;
-  m_decoder.Control(MDBCTRL_REFRESH);
-  ASSERT_TRUE(passes(2));
-  EXPECT_EQ(m_view.text(0), "CHANGER: Poll");
-  for (uint32_t i = 3; i < 60; ++i) EXPECT_EQ(m_view.received(i), 0);
+  EXPECT_EQ(pass(0, 60), padded(SCREEN, 60, 3));
 }
 
 TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
   const QString bare = m_profile.file(QStringLiteral("BARE.ANL"));
-  testsupport::writeWholeFile(bare, headerlessFile(m_items));
+  testsupport::writeWholeFile(bare, itemBytes(m_items));
   ASSERT_TRUE(m_file.Open(bare));
   m_decoder.Control(MDBCTRL_START);
   testsupport::waitFor([] { return false; }, 1300);  // more than one 1000 ms wait
@@ -264,13 +163,11 @@ TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
   const QString commented = m_profile.file(QStringLiteral("COMMENT.ANL"));
   testsupport::writeWholeFile(commented, acquisitionFile(m_items, "Hello\r\n"));
   ASSERT_TRUE(m_file.Open(commented));
-  EXPECT_TRUE(testsupport::waitFor([&] { return screenShown(); }));
+  EXPECT_TRUE(testsupport::waitFor([&] { return m_view.shown(21) == SCREEN; }));
 }
 
 TEST_F(WorkerTest, CommentEditorCanReopenExclusivelyWhileTheDecoderRuns) {
-  ASSERT_TRUE(m_file.Open(m_path));
-  m_decoder.Control(MDBCTRL_START);
-  ASSERT_TRUE(passes(1));
+  pass(0, 60);
   for (int i = 0; i < 3; ++i) {
     m_decoder.Control(MDBCTRL_REFRESH);
     EXPECT_TRUE(m_file.Reopen(true));
@@ -279,7 +176,7 @@ TEST_F(WorkerTest, CommentEditorCanReopenExclusivelyWhileTheDecoderRuns) {
   EXPECT_TRUE(m_box.texts().empty());
   m_view.clear();
   m_decoder.Control(MDBCTRL_REFRESH);
-  EXPECT_TRUE(testsupport::waitFor([&] { return screenShown(); }));
+  EXPECT_TRUE(testsupport::waitFor([&] { return m_view.shown(21) == SCREEN; }));
 }
 
 // A view that scrolls while the decoder's pass reads it: the view's refresh comes
@@ -344,7 +241,7 @@ TEST(MdbWorkerLifetime, StopEndsTheWorkerAtOnce) {
 TEST(MdbWorkerLifetime, StopEndsAPendingWaitForAHeader) {
   testsupport::TempProfile profile;
   const QString bare = profile.file(QStringLiteral("BARE.ANL"));
-  testsupport::writeWholeFile(bare, headerlessFile({vmc(0x0B, true), vmc(0x0B)}));
+  testsupport::writeWholeFile(bare, itemBytes({vmc(0x0B, true), vmc(0x0B)}));
   CActiveFile file;
   ASSERT_TRUE(file.Open(bare));
   TestView view(4);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <atomic>
 #include <cstring>
@@ -11,6 +13,7 @@
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
 #include "display/CellCodes.h"
+#include "mdb/CMDBInterpreter.h"
 #include "mdb/MdbViewAccess.h"
 #include "platform/MessageWindow.h"
 #include "support/TestSupport.h"
@@ -58,6 +61,17 @@ class TestView : public MdbViewAccess {
     for (int r : m_received) n += r;
     return n;
   }
+  // What cells [0, n) received, '|'-separated: the last text, "-" for nothing, and
+  // "<k>x" before the text of a cell that got k > 1 posts.
+  std::string shown(uint32_t n) const {
+    std::string out;
+    for (uint32_t i = 0; i < n; ++i) {
+      if (i) out += '|';
+      if (m_received[i] > 1) out += std::to_string(m_received[i]) + "x";
+      out += m_received[i] ? m_texts[i].toStdString() : "-";
+    }
+    return out;
+  }
   void clear() {
     std::fill(m_texts.begin(), m_texts.end(), QString());
     std::fill(m_received.begin(), m_received.end(), 0);
@@ -89,6 +103,12 @@ inline ItemRecord peripheral(uint8_t data, bool mode = false) {
   return r;
 }
 
+inline QByteArray itemBytes(const std::vector<ItemRecord>& items) {
+  QByteArray f;
+  for (const ItemRecord& r : items) f.append(reinterpret_cast<const char*>(&r), sizeof r);
+  return f;
+}
+
 // An acquisition file: the current 24-byte header (with a comment when given, the
 // block then growing to hold it), then the items.
 inline QByteArray acquisitionFile(const std::vector<ItemRecord>& items, const QByteArray& comment = {}) {
@@ -99,14 +119,19 @@ inline QByteArray acquisitionFile(const std::vector<ItemRecord>& items, const QB
   const double date = 46000.5;
   std::memcpy(f.data() + 16, &date, 8);
   if (!comment.isEmpty()) f += comment + QByteArray(1, '\0');
-  for (const ItemRecord& r : items) f.append(reinterpret_cast<const char*>(&r), sizeof r);
-  return f;
+  return f + itemBytes(items);
 }
 
-inline QByteArray headerlessFile(const std::vector<ItemRecord>& items) {
-  QByteArray f;
-  for (const ItemRecord& r : items) f.append(reinterpret_cast<const char*>(&r), sizeof r);
-  return f;
+// The texts DecodeItem gives the items in turn, '|'-separated, "-" for none.
+inline std::string decodeAll(CMDBInterpreter& decoder, const std::vector<ItemRecord>& items) {
+  std::string out;
+  for (uint32_t i = 0; i < items.size(); ++i) {
+    QString text = QStringLiteral("untouched");
+    const bool given = decoder.DecodeItem(i, text, &items[i]);
+    if (!given) EXPECT_EQ(text, "untouched");
+    out += (i ? "|" : "") + (given ? text.toStdString() : std::string("-"));
+  }
+  return out;
 }
 
 }  // namespace mdbtest
