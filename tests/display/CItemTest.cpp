@@ -57,6 +57,10 @@ struct CellHost {
     platform::PostMessage(cell->handle(), WM_CELL_DATA, CELLDATA_ITEM, platform::makePayload(r));
     platform::PumpMessages();
   }
+  void text(const char* t) {
+    platform::PostMessage(cell->handle(), WM_CELL_DATA, CELLDATA_TEXT, platform::makePayload(std::string(t)));
+    platform::PumpMessages();
+  }
   void mode(uint32_t m) { post(WM_CELL_DATA, CELLDATA_MODE, m); }
   void mark(uint32_t code) { platform::PostMessage(cell->handle(), WM_CELL_MARK, code, 0); }
   QImage grab() {
@@ -71,7 +75,6 @@ struct CellHost {
 };
 
 const QRect kUpper(0, 0, 20, 15);
-const QRect kLower(0, 17, 20, 13);
 const QRect kWhole(0, 0, 20, 30);
 
 TEST(CItemPaint, ClearedCellKeepsTheCursorBlack) {
@@ -85,156 +88,19 @@ TEST(CItemPaint, ClearedCellKeepsTheCursorBlack) {
   EXPECT_FALSE(h.cell->state() & CELL_ITEM);
 }
 
-TEST(CItemPaint, MasterByteIsRedInTheUpperHalf) {
-  CellHost h;
-  h.item(0x41);  // no mode yet: shown as hex
-  EXPECT_TRUE(h.cell->state() & DISPLAY_HEX);
-  const QImage img = h.grab();
-  EXPECT_GT(count(img, kUpper, isRed), 5);
-  EXPECT_EQ(count(img, kLower, isRed), 0);
-  EXPECT_EQ(count(img, kWhole, isBlue), 0);
-  // The middle line at y 16.
-  EXPECT_EQ(count(img, QRect(0, 16, 20, 1), isBlack), 20);
-}
-
-TEST(CItemPaint, RangeInHexIsBlackOnGreen) {
-  CellHost h;
-  h.mode(DISPLAY_HEX);
-  h.item(0x41);
-  h.mark(MARK_RANGE_ON);
-  const QImage img = h.grab();
-  EXPECT_GT(count(img, kWhole, isGreen), 300);
-  EXPECT_GT(count(img, kUpper, isDark), 5);
-  EXPECT_EQ(count(img, kWhole, isRed), 0);
-}
-
-TEST(CItemPaint, RangeInAsciiKeepsTheDirectionColour) {
-  CellHost master;
-  master.mode(DISPLAY_ASCII);
-  master.item('A');
-  master.mark(MARK_RANGE_ON);
-  QImage img = master.grab();
-  EXPECT_GT(count(img, kWhole, isGreen), 300);
-  EXPECT_GT(count(img, kUpper, isRed), 3);
-
-  CellHost slave;
-  slave.mode(DISPLAY_ASCII);
-  slave.item('A', ITEM_FLAG_SLAVE);
-  slave.mark(MARK_RANGE_LAST_ON);  // 10 acts as 8
-  img = slave.grab();
-  EXPECT_GT(count(img, kWhole, isGreen), 300);
-  EXPECT_GT(count(img, kLower, isBlue), 3);
-}
-
-TEST(CItemPaint, CursorAndRangeGiveWhiteTextOnGreen) {
-  CellHost h;
-  h.mode(DISPLAY_HEX);
-  h.item(0x88);
-  h.mark(MARK_CURSOR_ON);
-  h.mark(MARK_RANGE_ON);
-  const QImage img = h.grab();
-  EXPECT_GT(count(img, kWhole, isGreen), 300);
-  EXPECT_GT(count(img, kUpper, isWhite), 5);
-  EXPECT_EQ(count(img, kWhole, isRed), 0);
-}
-
-TEST(CItemPaint, TheLaterOfOnAndOffDecides) {
-  CellHost h;
-  h.mode(DISPLAY_HEX);
-  h.item(0x10);
-  h.mark(MARK_SEARCH_ON);
-  h.grab();
-  h.mark(MARK_SEARCH_OFF);
-  h.mark(MARK_SEARCH_ON);
-  QImage img = h.grab();
-  EXPECT_GT(count(img, kWhole, isYellow), 300);
-
-  h.mark(MARK_SEARCH_ON);
-  h.mark(MARK_SEARCH_OFF);
-  img = h.grab();
-  EXPECT_EQ(count(img, kWhole, isYellow), 0);
-  EXPECT_GT(count(img, kWhole, isWhite), 300);
-  EXPECT_FALSE(h.cell->state() & (CELL_SEARCH | CELL_SEARCH_OFF));
-}
-
-TEST(CItemPaint, ReferenceLeavingTheCursorCellLeavesItBlack) {
-  CellHost h;
-  h.item(0x55);
-  h.mark(MARK_CURSOR_ON);
-  h.mark(MARK_REFERENCE_ON);
-  EXPECT_GT(count(h.grab(), kWhole, [](QColor c) { return c.rgb() == qRgb(255, 0, 0); }), 300);
-  h.mark(MARK_REFERENCE_OFF);
-  const QImage img = h.grab();
-  EXPECT_GT(count(img, kWhole, isBlack), 300);
-  EXPECT_GT(count(img, kUpper, isWhite), 5);
-}
-
-TEST(CItemPaint, SwapMovesAMasterByteDownInBlue) {
-  CellHost h(400, 0, CELLINIT_SWAP);
-  EXPECT_TRUE(h.cell->state() & CELL_SWAP);
-  h.item(0x41, 0x00);
-  QImage img = h.grab();
-  EXPECT_GT(count(img, kLower, isBlue), 5);
-  EXPECT_EQ(count(img, kUpper, isBlue), 0);
-  EXPECT_EQ(count(img, kWhole, isRed), 0);
-  h.post(WM_CELL_DATA, CELLDATA_MASKBITS, static_cast<intptr_t>(~CELL_SWAP));
-  img = h.grab();
-  EXPECT_GT(count(img, kUpper, isRed), 5);
-}
-
-TEST(CItemPaint, MdbModeBitUnderlinesTheByte) {
-  CellHost h(400, 0, PROTOCOL_MDB);
-  h.item(0x41, ITEM_FLAG_MODE);
-  QImage img = h.grab();
-  EXPECT_EQ(count(img, QRect(2, 14, 16, 1), isBlack), 16);
-  EXPECT_FALSE(isBlack(img.pixelColor(18, 14)));
-  h.item(0x41, ITEM_FLAG_MODE | ITEM_FLAG_SLAVE);
-  img = h.grab();
-  EXPECT_EQ(count(img, QRect(2, 29, 16, 1), isBlack), 16);
-  h.post(WM_CELL_DATA, CELLDATA_PROTOCOL, PROTOCOL_STANDARD);
-  img = h.grab();
-  EXPECT_EQ(count(img, QRect(2, 29, 16, 1), isBlack), 0);
-}
-
-TEST(CItemPaint, AsciiControlNamesUseTheNarrowFontAtTwo) {
-  CellHost h;
-  h.mode(DISPLAY_ASCII);
-  h.item('A');
-  EXPECT_EQ(count(h.grab(), QRect(0, 0, 6, 15), isRed), 0);  // default font at x = 6
-  h.item(0x00);
-  const QImage img = h.grab();
-  EXPECT_GT(count(img, QRect(0, 0, 6, 15), isRed), 0);  // "nul" from x = 2
-}
-
-TEST(CItemPaint, ListRowShowsNumberSideAndText) {
-  CellHost h(700);
-  h.mode(DISPLAY_LIST);
-  h.post(WM_CELL_LAYOUT, 0);
-  EXPECT_EQ(h.cell->geometry(), QRect(5, 5, 690, 16));
-  h.post(WM_CELL_DATA, CELLDATA_PROTOCOL, PROTOCOL_MDB);
-  h.item(0x41, ITEM_FLAG_SLAVE, 1);
-  platform::PostMessage(h.cell->handle(), WM_CELL_DATA, CELLDATA_TEXT,
-                        platform::makePayload(std::string("CHANGER: Poll")));
-  QImage img = h.grab();
-  EXPECT_EQ(h.cell->text(), QStringLiteral("CHANGER: Poll"));
-  EXPECT_EQ(count(img, QRect(100, 0, 190, 16), isBlue), 0);  // nothing left of the arrow
-  EXPECT_GT(count(img, QRect(340, 0, 150, 16), isBlue), 10);
-  EXPECT_GT(count(img, QRect(520, 0, 150, 16), isBlue), 10);  // the decoded text
-  h.item(0x42, ITEM_FLAG_SLAVE);
-  EXPECT_TRUE(h.cell->text().isEmpty());  // a new item drops the old text
-}
-
 // Every combination of mode, side and marks against the colours of the cell's
 // paint: the fill, the ink of the text and its half or side, and whether the text
-// stands on its white text cell.
+// stands on its white text cell. Steps are marks, PAINT (the cell paints before the
+// next step) or UNSWAP (the swap bit taken off).
 enum class Ink { Red, Blue, Black, White };
+constexpr uint32_t PAINT = 0, UNSWAP = 100;
 
 struct PaintCase {
   const char* name;
-  uint32_t mode;
+  uint32_t mode;  // 0: none set, the item shows as hex
   uint8_t flags;
   bool swap;
-  std::vector<uint32_t> marks;
+  std::vector<uint32_t> steps;
   QRgb fill;
   Ink ink;
   bool transmitSide;  // upper half / left of the arrow
@@ -258,61 +124,53 @@ bool inkOf(Ink ink, QColor c) {
 TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
   const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0), red = qRgb(255, 0, 0),
              yellow = qRgb(255, 255, 0), green = qRgb(32, 255, 32);
+  const uint32_t H = DISPLAY_HEX, A = DISPLAY_ASCII, L = DISPLAY_LIST;
   const uint8_t M = 0x00, S = ITEM_FLAG_SLAVE;
+  const uint32_t CUR = MARK_CURSOR_ON, REF = MARK_REFERENCE_ON, REF_OFF = MARK_REFERENCE_OFF,
+                 SEA = MARK_SEARCH_ON, SEA_OFF = MARK_SEARCH_OFF, RNG = MARK_RANGE_ON,
+                 RNG_LAST = MARK_RANGE_LAST_ON;
+  using enum Ink;
   const PaintCase cases[] = {
-      {"hex master", DISPLAY_HEX, M, false, {}, white, Ink::Red, true, true},
-      {"hex slave", DISPLAY_HEX, S, false, {}, white, Ink::Blue, false, true},
-      {"hex cursor", DISPLAY_HEX, M, false, {MARK_CURSOR_ON}, black, Ink::White, true, false},
-      {"hex reference", DISPLAY_HEX, M, false, {MARK_REFERENCE_ON}, red, Ink::Black, true, false},
-      {"hex search", DISPLAY_HEX, S, false, {MARK_SEARCH_ON}, yellow, Ink::Black, false, false},
-      {"hex range", DISPLAY_HEX, M, false, {MARK_RANGE_ON}, green, Ink::Black, true, false},
-      {"hex cursor+range",
-       DISPLAY_HEX,
-       S,
-       false,
-       {MARK_CURSOR_ON, MARK_RANGE_ON},
-       green,
-       Ink::White,
-       false,
-       false},
-      {"hex cursor+reference",
-       DISPLAY_HEX,
-       M,
-       false,
-       {MARK_REFERENCE_ON, MARK_CURSOR_ON},
-       red,
-       Ink::White,
-       true,
-       false},
-      {"hex swap master", DISPLAY_HEX, M, true, {}, white, Ink::Blue, false, true},
-      {"hex swap slave", DISPLAY_HEX, S, true, {}, white, Ink::Red, true, true},
-      {"ascii range master", DISPLAY_ASCII, M, false, {MARK_RANGE_ON}, green, Ink::Red, true, true},
-      {"ascii range slave", DISPLAY_ASCII, S, false, {MARK_RANGE_ON}, green, Ink::Blue, false, true},
-      {"ascii search", DISPLAY_ASCII, M, false, {MARK_SEARCH_ON}, yellow, Ink::Black, true, false},
-      {"ascii reference+range",
-       DISPLAY_ASCII,
-       S,
-       false,
-       {MARK_REFERENCE_ON, MARK_RANGE_ON},
-       green,
-       Ink::Black,
-       false,
-       false},
-      {"ascii cursor", DISPLAY_ASCII, M, false, {MARK_CURSOR_ON}, black, Ink::White, true, false},
-      {"list range master", DISPLAY_LIST, M, false, {MARK_RANGE_ON}, green, Ink::Red, true, true},
-      {"list range slave", DISPLAY_LIST, S, false, {MARK_RANGE_ON}, green, Ink::Blue, false, true},
-      {"list search", DISPLAY_LIST, M, false, {MARK_SEARCH_ON}, yellow, Ink::Black, true, false},
-      {"list swap slave", DISPLAY_LIST, S, true, {}, white, Ink::Red, true, true},
-      {"list cursor", DISPLAY_LIST, M, false, {MARK_CURSOR_ON}, black, Ink::White, true, false},
+      {"no mode master", 0, M, false, {}, white, Red, true, true},
+      {"hex slave", H, S, false, {}, white, Blue, false, true},
+      {"hex cursor", H, M, false, {CUR}, black, White, true, false},
+      {"hex reference", H, M, false, {REF}, red, Black, true, false},
+      {"hex search", H, S, false, {SEA}, yellow, Black, false, false},
+      {"hex range", H, M, false, {RNG}, green, Black, true, false},
+      {"hex cursor+range", H, S, false, {CUR, RNG}, green, White, false, false},
+      {"hex cursor+reference", H, M, false, {REF, CUR}, red, White, true, false},
+      {"reference leaves cursor", H, M, false, {CUR, REF, PAINT, REF_OFF}, black, White, true, false},
+      {"search off then on", H, M, false, {SEA, PAINT, SEA_OFF, SEA}, yellow, Black, true, false},
+      {"search on then off", H, M, false, {SEA, SEA_OFF}, white, Red, true, true},
+      {"hex swap master", H, M, true, {}, white, Blue, false, true},
+      {"hex swap slave", H, S, true, {}, white, Red, true, true},
+      {"hex swap taken off", H, M, true, {PAINT, UNSWAP}, white, Red, true, true},
+      {"ascii range master", A, M, false, {RNG}, green, Red, true, true},
+      {"ascii range slave", A, S, false, {RNG_LAST}, green, Blue, false, true},
+      {"ascii search", A, M, false, {SEA}, yellow, Black, true, false},
+      {"ascii reference+range", A, S, false, {REF, RNG}, green, Black, false, false},
+      {"ascii cursor", A, M, false, {CUR}, black, White, true, false},
+      {"list range master", L, M, false, {RNG}, green, Red, true, true},
+      {"list range slave", L, S, false, {RNG}, green, Blue, false, true},
+      {"list search", L, M, false, {SEA}, yellow, Black, true, false},
+      {"list swap slave", L, S, true, {}, white, Red, true, true},
+      {"list cursor", L, M, false, {CUR}, black, White, true, false},
   };
   for (const PaintCase& c : cases) {
     SCOPED_TRACE(c.name);
     const bool list = c.mode == DISPLAY_LIST;
     CellHost h(700, 0, c.swap ? CELLINIT_SWAP : 0);
-    h.mode(c.mode);
+    if (c.mode) h.mode(c.mode);
     h.post(WM_CELL_LAYOUT, 0);
     h.item('A', c.flags);
-    for (uint32_t m : c.marks) h.mark(m);
+    for (uint32_t step : c.steps) {
+      if (step == PAINT)
+        h.grab();
+      else if (step == UNSWAP)
+        h.post(WM_CELL_DATA, CELLDATA_MASKBITS, static_cast<intptr_t>(~CELL_SWAP));
+      else
+        h.mark(step);
+    }
     const QImage img = h.grab();
     // Text cells: hex "41" at x 2, ASCII "A" at x 6, list values at 110 or 340;
     // y 0 or 15 in the grid, 0 in the list.
@@ -329,63 +187,90 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
       other = c.transmitSide ? QRect(0, 17, 20, 13) : QRect(0, 0, 20, 16);
       background[0] = QPoint(19, 3);
       background[1] = QPoint(19, 24);
-      textCell = QPoint(c.mode == DISPLAY_HEX ? 2 : 6, c.transmitSide ? 1 : 17);
+      textCell = QPoint(c.mode == DISPLAY_ASCII ? 6 : 2, c.transmitSide ? 1 : 17);
+      EXPECT_EQ(count(img, QRect(0, 16, 20, 1), isBlack), 20);  // the middle line
     }
     for (const QPoint& b : background) EXPECT_EQ(img.pixel(b), c.fill) << b.x() << "," << b.y();
     EXPECT_GT(count(img, inked, [&](QColor k) { return inkOf(c.ink, k); }), 3);
     EXPECT_EQ(count(img, other, [&](QColor k) { return inkOf(c.ink, k); }), 0);
     EXPECT_EQ(img.pixel(textCell), c.whiteTextCell ? white : c.fill);
-    if (!list) {
-      EXPECT_EQ(count(img, QRect(0, 16, 20, 1), isBlack), 20);  // the middle line
-    }
+    // Off requests erase once and are gone after the paint.
+    const uint32_t offBits = CELL_CURSOR_OFF | CELL_REFERENCE_OFF | CELL_SEARCH_OFF | CELL_RANGE_OFF;
+    EXPECT_EQ(h.cell->state() & offBits, 0u);
   }
 }
 
+// Where the texts start: an area that must hold some ink of the text's colour (at
+// least n pixels) or none (n = 0).
+struct TextCase {
+  uint32_t mode;
+  uint8_t data, flags;
+  const char* decoded;
+  QRect area;
+  bool (*ink)(QColor);
+  int atLeast;
+};
+
 TEST(CItemPaint, TextsStartAtTheirPlaces) {
-  // Hex: nothing left of x 2, and the byte in its half only.
-  CellHost hex;
-  hex.mode(DISPLAY_HEX);
-  hex.item(0x88);
-  QImage img = hex.grab();
-  EXPECT_EQ(count(img, QRect(0, 0, 2, 30), isRed), 0);
-  EXPECT_GT(count(img, QRect(2, 0, 18, 15), isRed), 5);
-  // ASCII, a byte from 0x80: the character itself in the default font at x 6.
-  CellHost high;
-  high.mode(DISPLAY_ASCII);
-  high.item(0xE4, ITEM_FLAG_SLAVE);
-  img = high.grab();
-  EXPECT_EQ(count(img, QRect(0, 15, 6, 15), isBlue), 0);
-  EXPECT_GT(count(img, QRect(6, 15, 14, 15), isBlue), 3);
-  // List: the number at 0, nothing between it and the value at 110 but "M" at 90.
-  CellHost row(700);
-  row.mode(DISPLAY_LIST);
-  row.post(WM_CELL_LAYOUT, 0);
-  row.post(WM_CELL_DATA, CELLDATA_PROTOCOL, PROTOCOL_MDB);
-  row.item(0x41, ITEM_FLAG_MODE, 1);
-  img = row.grab();
-  EXPECT_GT(count(img, QRect(0, 0, 20, 16), isRed), 2);      // "1"
-  EXPECT_EQ(count(img, QRect(20, 0, 70, 16), isRed), 0);     // up to the "M"
-  EXPECT_GT(count(img, QRect(90, 0, 20, 16), isRed), 2);     // "M"
-  EXPECT_GT(count(img, QRect(150, 0, 30, 16), isRed), 2);    // "A"
-  EXPECT_GT(count(img, QRect(190, 0, 100, 16), isRed), 10);  // "0.000013"
-  EXPECT_GT(count(img, QRect(300, 0, 20, 16), isRed), 2);    // "->"
-  EXPECT_EQ(count(img, QRect(320, 0, 370, 16), isRed), 0);   // no decoded text yet
+  const uint32_t H = DISPLAY_HEX, A = DISPLAY_ASCII, L = DISPLAY_LIST;
+  const uint8_t MODE = ITEM_FLAG_MODE, S = ITEM_FLAG_SLAVE;
+  const char* const POLL = "CHANGER: Poll";
+  const TextCase cases[] = {
+      {H, 0x88, 0, nullptr, QRect(0, 0, 2, 30), isRed, 0},  // hex from x 2, upper half only
+      {H, 0x88, 0, nullptr, QRect(2, 0, 18, 15), isRed, 6},
+      {H, 0x88, 0, nullptr, QRect(0, 17, 20, 13), isRed, 0},
+      {A, 'A', 0, nullptr, QRect(0, 0, 6, 15), isRed, 0},     // a letter from x 6
+      {A, 0x00, 0, nullptr, QRect(0, 0, 6, 15), isRed, 1},    // "nul" in the narrow font from x 2
+      {A, 0xE4, S, nullptr, QRect(0, 15, 6, 15), isBlue, 0},  // a byte from 0x80 from x 6
+      {A, 0xE4, S, nullptr, QRect(6, 15, 14, 15), isBlue, 4},
+      // List: number at 0, "M" at 90, value, name, time, "->"; nothing between or after.
+      {L, 0x41, MODE, nullptr, QRect(0, 0, 20, 16), isRed, 3},
+      {L, 0x41, MODE, nullptr, QRect(20, 0, 70, 16), isRed, 0},
+      {L, 0x41, MODE, nullptr, QRect(90, 0, 20, 16), isRed, 3},
+      {L, 0x41, MODE, nullptr, QRect(150, 0, 30, 16), isRed, 3},
+      {L, 0x41, MODE, nullptr, QRect(190, 0, 100, 16), isRed, 11},
+      {L, 0x41, MODE, nullptr, QRect(300, 0, 20, 16), isRed, 3},
+      {L, 0x41, MODE, nullptr, QRect(320, 0, 370, 16), isRed, 0},
+      // A peripheral byte right of the arrow, the decoded text from 520.
+      {L, 0x41, S, POLL, QRect(100, 0, 190, 16), isBlue, 0},
+      {L, 0x41, S, POLL, QRect(340, 0, 150, 16), isBlue, 11},
+      {L, 0x41, S, POLL, QRect(520, 0, 150, 16), isBlue, 11}};
+  for (const TextCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.mode << " " << int(c.data) << " at " << c.area.x() << ","
+                                    << c.area.y());
+    CellHost h(700);
+    h.mode(c.mode);
+    h.post(WM_CELL_LAYOUT, 0);
+    h.post(WM_CELL_DATA, CELLDATA_PROTOCOL, PROTOCOL_MDB);
+    h.item(c.data, c.flags, 1);
+    if (c.decoded) h.text(c.decoded);
+    const int n = count(h.grab(), c.area, c.ink);
+    if (c.atLeast)
+      EXPECT_GE(n, c.atLeast);
+    else
+      EXPECT_EQ(n, 0);
+  }
 }
 
-TEST(CItemMessages, InitPlacesTheCellOnTheGrid) {
-  CellHost narrow(390, 19);
-  EXPECT_EQ(narrow.cell->pos(), QPoint(5, 35));
-  CellHost wide(391, 19);
-  EXPECT_EQ(wide.cell->pos(), QPoint(385, 5));
-  EXPECT_EQ(wide.cell->size(), QSize(20, 30));
-  // The init word's high byte goes into state bits 24 to 31, nothing is cleared.
-  CellHost bits(400, 0, 0x1203);
-  EXPECT_EQ(bits.cell->protocol(), 3);
-  EXPECT_EQ(bits.cell->state() & 0xFF000000u, 0x12000000u);
+TEST(CItemPaint, MdbModeBitUnderlinesTheByte) {
+  CellHost h(400, 0, PROTOCOL_MDB);
+  h.item(0x41, ITEM_FLAG_MODE);
+  QImage img = h.grab();
+  EXPECT_EQ(count(img, QRect(2, 14, 16, 1), isBlack), 16);
+  EXPECT_FALSE(isBlack(img.pixelColor(18, 14)));
+  h.item(0x41, ITEM_FLAG_MODE | ITEM_FLAG_SLAVE);
+  img = h.grab();
+  EXPECT_EQ(count(img, QRect(2, 29, 16, 1), isBlack), 16);
+  h.post(WM_CELL_DATA, CELLDATA_PROTOCOL, PROTOCOL_STANDARD);
+  img = h.grab();
+  EXPECT_EQ(count(img, QRect(2, 29, 16, 1), isBlack), 0);
 }
 
 TEST(CItemMessages, DataCodesChangeOnlyWhatTheySay) {
-  CellHost h;
+  // The init word's high byte goes into state bits 24 to 31, nothing is cleared.
+  CellHost h(400, 0, 0x1203);
+  EXPECT_EQ(h.cell->protocol(), 3);
+  EXPECT_EQ(h.cell->state() & 0xFF000000u, 0x12000000u);
   h.item(0x33, 0x81, 77);
   h.mark(MARK_REFERENCE_ON);
   h.post(WM_CELL_DATA, CELLDATA_CLEAR);
@@ -405,38 +290,41 @@ TEST(CItemMessages, DataCodesChangeOnlyWhatTheySay) {
   h.post(WM_CELL_MARK, MARK_RANGE_LAST_OFF);
   h.grab();
   EXPECT_FALSE(h.cell->state() & (CELL_RANGE | CELL_RANGE_OFF));
+  h.text("CHANGER: Poll");
+  EXPECT_EQ(h.cell->text(), QStringLiteral("CHANGER: Poll"));
+  h.item(0x42);
+  EXPECT_TRUE(h.cell->text().isEmpty());  // a new item drops the old text
+  h.text("x");
   h.post(WM_CELL_DATA, CELLDATA_TEXT, 0);  // no buffer: empty text
   EXPECT_TRUE(h.cell->text().isEmpty());
 }
 
-TEST(CItemInput, LeftClickPostsDetailThenCursorNotice) {
-  CellHost h(400, 7);
-  h.click(Qt::LeftButton);
-  EXPECT_TRUE(h.posted.empty());  // no item: nothing
-  h.item(0x41);
-  h.click(Qt::LeftButton);
-  EXPECT_EQ(h.posted, (std::vector<Posted>{{WM_SHOW_DETAIL, 0, 7}, {WM_CELL_MARK, NOTICE_CURSOR, 7}}));
-  EXPECT_TRUE(h.cell->state() & CELL_CURSOR);
-}
-
-TEST(CItemInput, PopupMenuCommandsMarkAndNotify) {
+// Without an item a click does nothing and no menu opens.
+TEST(CItemInput, ClicksAndPopupMenuMarkAndNotify) {
   CellHost h(400, 4);
+  h.click(Qt::LeftButton);
   h.click(Qt::RightButton);
-  EXPECT_EQ(h.cell->popupMenu(), nullptr);  // no item: no menu
+  EXPECT_TRUE(h.posted.empty());
+  EXPECT_EQ(h.cell->popupMenu(), nullptr);
   h.item(0x41);
+  h.click(Qt::LeftButton);
+  EXPECT_EQ(h.posted, (std::vector<Posted>{{WM_SHOW_DETAIL, 0, 4}, {WM_CELL_MARK, NOTICE_CURSOR, 4}}));
+  EXPECT_TRUE(h.cell->state() & CELL_CURSOR);
+
+  h.posted.clear();
   h.click(Qt::RightButton);
   QMenu* menu = h.cell->popupMenu();
   ASSERT_NE(menu, nullptr);
-  QStringList captions;
-  for (QAction* a : menu->actions()) captions << a->text();
-  EXPECT_EQ(captions,
-            (QStringList{"Set Reference", "Select First Item", "Select Last Item", "Clear Selected Items"}));
-  std::vector<uint32_t> ids;
-  for (QAction* a : menu->actions()) ids.push_back(a->data().toUInt());
-  EXPECT_EQ(ids, (std::vector<uint32_t>{ID_CELL_SET_REFERENCE, ID_CELL_SELECT_FIRST, ID_CELL_SELECT_LAST,
-                                        ID_CELL_CLEAR_SELECTION}));
+  const std::pair<QString, uint32_t> entries[] = {{"Set Reference", ID_CELL_SET_REFERENCE},
+                                                  {"Select First Item", ID_CELL_SELECT_FIRST},
+                                                  {"Select Last Item", ID_CELL_SELECT_LAST},
+                                                  {"Clear Selected Items", ID_CELL_CLEAR_SELECTION}};
+  ASSERT_EQ(menu->actions().size(), 4);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(menu->actions()[i]->text(), entries[i].first);
+    EXPECT_EQ(menu->actions()[i]->data().toUInt(), entries[i].second);
+  }
   menu->close();
-
   menu->actions()[0]->trigger();
   platform::PumpMessages();
   EXPECT_TRUE(h.cell->state() & CELL_REFERENCE);
@@ -444,7 +332,7 @@ TEST(CItemInput, PopupMenuCommandsMarkAndNotify) {
   menu->actions()[2]->trigger();
   const uint32_t state = h.cell->state();
   EXPECT_TRUE(state & CELL_RANGE);
-  menu->actions()[3]->trigger();
+  menu->actions()[3]->trigger();  // the view clears the range
   platform::PumpMessages();
   EXPECT_EQ(h.cell->state(), state);
   EXPECT_EQ(h.posted, (std::vector<Posted>{{WM_CELL_MARK, NOTICE_REFERENCE, 4},

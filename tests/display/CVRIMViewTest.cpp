@@ -361,16 +361,23 @@ TEST(ViewCommandsTest, EnableRulesOfEveryCommand) {
   const Rule open = [](const ViewCommandState& s) { return s.fileOpen; };
   const Rule openIdle = [](const ViewCommandState& s) { return s.fileOpen && !s.recording; };
   const Rule always = [](const ViewCommandState&) { return true; };
-  const std::pair<ViewCommand, Rule> rules[] = {
-      {ViewCommand::StartRecording, idle},      {ViewCommand::StopRecording, running},
-      {ViewCommand::RestartRecording, running}, {ViewCommand::RangeChecksum, range},
-      {ViewCommand::Print, open},               {ViewCommand::PrintPreview, open},
-      {ViewCommand::Refresh, open},             {ViewCommand::DisplayHex, open},
-      {ViewCommand::DisplayAscii, open},        {ViewCommand::DisplayList, open},
-      {ViewCommand::CommentEditor, openIdle},   {ViewCommand::GoToItem, openIdle},
-      {ViewCommand::SearchPattern, openIdle},   {ViewCommand::ContinueSearch, openIdle},
-      {ViewCommand::RealtimeDisplay, always},   {ViewCommand::TriggerSetup, always},
-      {ViewCommand::DebugInformation, always}};
+  const std::pair<ViewCommand, Rule> rules[] = {{ViewCommand::StartRecording, idle},
+                                                {ViewCommand::StopRecording, running},
+                                                {ViewCommand::RestartRecording, running},
+                                                {ViewCommand::RangeChecksum, range},
+                                                {ViewCommand::Print, open},
+                                                {ViewCommand::PrintPreview, open},
+                                                {ViewCommand::Refresh, open},
+                                                {ViewCommand::DisplayHex, open},
+                                                {ViewCommand::DisplayAscii, open},
+                                                {ViewCommand::DisplayList, open},
+                                                {ViewCommand::CommentEditor, openIdle},
+                                                {ViewCommand::GoToItem, openIdle},
+                                                {ViewCommand::SearchPattern, openIdle},
+                                                {ViewCommand::ContinueSearch, openIdle},
+                                                {ViewCommand::RealtimeDisplay, always},
+                                                {ViewCommand::TriggerSetup, always},
+                                                {ViewCommand::DebugInformation, always}};
   for (int bits = 0; bits < 16; ++bits) {
     ViewCommandState s;
     s.recording = bits & 1;

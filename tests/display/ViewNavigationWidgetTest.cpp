@@ -23,23 +23,24 @@ void sendKey(QWidget* w, int key, QEvent::Type type = QEvent::KeyPress) {
 
 void notice(ViewHost& h, uint32_t code, uint32_t cell) { h.post(WM_CELL_MARK, code, cell); }
 
+// A key, or else a wheel delta, and the first item shown after it.
 struct Step {
-  int key;    // Qt key, or 0 for a wheel turn
-  int delta;  // wheel delta
+  int input;
   uint32_t first;
 };
+constexpr int DN = Qt::Key_Down, UP = Qt::Key_Up, PGDN = Qt::Key_PageDown, PGUP = Qt::Key_PageUp,
+              HOME = Qt::Key_Home, END = Qt::Key_End;
 
-// Keys and wheel turns one after the other; after each the first shown item, the
-// screen and the thumb.
+// After each step the first shown item, the screen and the thumb.
 void runSteps(ViewHost& h, uint32_t fileItems, QWidget* wheelTarget, const std::vector<Step>& steps) {
   const uint32_t cells = h.view->GetCellCount();
   int n = 0;
   for (const Step& s : steps) {
     SCOPED_TRACE(n++);
-    if (s.key) {
-      sendKey(h.view.get(), s.key);
+    if (s.input >= Qt::Key_Escape) {
+      sendKey(h.view.get(), s.input);
     } else {
-      QWheelEvent e(QPointF(2, 2), wheelTarget->mapToGlobal(QPointF(2, 2)), QPoint(), QPoint(0, s.delta),
+      QWheelEvent e(QPointF(2, 2), wheelTarget->mapToGlobal(QPointF(2, 2)), QPoint(), QPoint(0, s.input),
                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
       QApplication::sendEvent(wheelTarget, &e);
       platform::PumpMessages();
@@ -56,12 +57,10 @@ void runSteps(ViewHost& h, uint32_t fileItems, QWidget* wheelTarget, const std::
 TEST(ViewKeys, HexStepsOfKeysAndWheel) {
   ViewHost h(400, 300);
   h.load(writeFile(h.profile, "k.ANL", 1050));
-  runSteps(h, 1050, h.view.get(),
-           {{Qt::Key_PageDown, 0, 200}, {Qt::Key_PageDown, 0, 400}, {Qt::Key_PageDown, 0, 600},
-            {Qt::Key_PageDown, 0, 800}, {Qt::Key_PageDown, 0, 850}, {Qt::Key_PageDown, 0, 850},
-            {Qt::Key_Up, 0, 830},       {Qt::Key_Home, 0, 0},       {Qt::Key_PageUp, 0, 0},
-            {Qt::Key_End, 0, 850},      {Qt::Key_Down, 0, 850},     {Qt::Key_Home, 0, 0},
-            {0, -120, 20},              {0, -1, 40},                {0, 600, 0}});
+  const std::vector<Step> steps = {{PGDN, 200}, {PGDN, 400}, {PGDN, 600}, {PGDN, 800}, {PGDN, 850},
+                                   {PGDN, 850}, {UP, 830},   {HOME, 0},   {PGUP, 0},   {END, 850},
+                                   {DN, 850},   {HOME, 0},   {-120, 20},  {-1, 40},    {600, 0}};
+  runSteps(h, 1050, h.view.get(), steps);
 }
 
 // List mode: a row is one item. 19 rows over 100 items: the scroll limit is 81. The
@@ -72,14 +71,11 @@ TEST(ViewKeys, ListStepsOfKeysAndWheel) {
   EXPECT_EQ(h.view->GetFirstItem(), 0u);
   h.load(writeFile(h.profile, "list.ANL", 100));
   ASSERT_EQ(h.view->GetCellCount(), 19u);
-  runSteps(h, 100, h.view->scrollBar(),
-           {{Qt::Key_Down, 0, 1},     {Qt::Key_PageDown, 0, 20}, {Qt::Key_End, 0, 81},
-            {Qt::Key_Down, 0, 81},    {Qt::Key_Up, 0, 80},       {Qt::Key_PageUp, 0, 61},
-            {Qt::Key_PageUp, 0, 42},  {Qt::Key_PageUp, 0, 23},   {Qt::Key_PageUp, 0, 4},
-            {Qt::Key_PageUp, 0, 0},   {Qt::Key_Up, 0, 0},        {0, -120, 1},
-            {0, -240, 3},             {0, 1, 2},                 {0, -1000, 11},
-            {0, 600, 6},              {0, 6000, 0},              {Qt::Key_Home, 0, 0},
-            {0, -120 * 100, 81},      {0, -120, 81}});
+  const std::vector<Step> steps = {{DN, 1},    {PGDN, 20}, {END, 81},  {DN, 81},         {UP, 80},
+                                   {PGUP, 61}, {PGUP, 42}, {PGUP, 23}, {PGUP, 4},        {PGUP, 0},
+                                   {UP, 0},    {-120, 1},  {-240, 3},  {1, 2},           {-1000, 11},
+                                   {600, 6},   {6000, 0},  {HOME, 0},  {-120 * 100, 81}, {-120, 81}};
+  runSteps(h, 100, h.view->scrollBar(), steps);
 }
 
 TEST(ViewKeys, NothingMovesWhileFewItemsOrRecording) {
