@@ -46,68 +46,64 @@ void collect(void* context, uint8_t byte, uint32_t errors) {
 }  // namespace
 
 TEST(ComPortPath, NumbersMapToDeviceFamiliesUnlessALinkExists) {
-  EXPECT_EQ(ComPortPath::Resolve(1), "/dev/ttyS0");
-  EXPECT_EQ(ComPortPath::Resolve(32), "/dev/ttyS31");
-  EXPECT_EQ(ComPortPath::Resolve(33), "/dev/ttyUSB0");
-  EXPECT_EQ(ComPortPath::Resolve(64), "/dev/ttyUSB31");
-  EXPECT_EQ(ComPortPath::Resolve(65), "/dev/ttyACM0");
-  EXPECT_EQ(ComPortPath::Resolve(96), "/dev/ttyACM31");
-  EXPECT_TRUE(ComPortPath::Resolve(0).isEmpty());
-  EXPECT_TRUE(ComPortPath::Resolve(97).isEmpty());
-
+  const std::pair<uint32_t, const char*> cases[] = {{1, "/dev/ttyS0"},     {32, "/dev/ttyS31"},  {33, "/dev/ttyUSB0"},
+                                                    {64, "/dev/ttyUSB31"}, {65, "/dev/ttyACM0"}, {96, "/dev/ttyACM31"},
+                                                    {0, ""},               {97, ""}};
+  for (const auto& [number, path] : cases) EXPECT_EQ(ComPortPath::Resolve(number), QString(path)) << number;
   PtyDevice dev(5);
   ASSERT_TRUE(dev.ok());
   EXPECT_EQ(ComPortPath::Resolve(5), dev.link());
   EXPECT_TRUE(dev.link().endsWith("Quellfeld/ports/COM5"));
 }
 
-TEST(CCommOpen, MissingPortShowsTheMessageWithErrno) {
+TEST(CCommOpen, AMissingPortOrOneInUseShowsTheMessageWithErrno) {
   testsupport::RecordingMessageBox box;
   // A dangling link wins over /dev/ttyS6, so the port is missing on every machine.
   QDir().mkpath(ComPortPath::PortsFolder());
   QFile::link("/nonexistent/tty-for-com7", ComPortPath::LinkPath(7));
-  CComm port;
-  EXPECT_EQ(port.Open(7, nullptr, nullptr, false), CComm::INVALID_HANDLE);
-  QFile::remove(ComPortPath::LinkPath(7));
-  ASSERT_EQ(box.count(), 1u);
-  EXPECT_EQ(box.texts()[0], QString("Failed to open serial port COM7:\r\nError: %1").arg(ENOENT));
-  EXPECT_EQ(box.shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
-  EXPECT_FALSE(port.IsOpen());
+  CComm missing;
+  EXPECT_EQ(missing.Open(7, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+  EXPECT_FALSE(missing.IsOpen());
   EXPECT_FALSE(CComm::PortExists(7));
+  QFile::remove(ComPortPath::LinkPath(7));
   EXPECT_FALSE(CComm::PortExists(200));
-}
 
-TEST(CCommOpen, APortInUseCannotBeOpenedASecondTime) {
-  testsupport::RecordingMessageBox box;
   PtyDevice dev(11);
   ASSERT_TRUE(dev.ok());
   EXPECT_TRUE(CComm::PortExists(11));
   EXPECT_TRUE(CComm::PortExists(11));  // the probe left it closed
-
   CComm first;
   ASSERT_NE(first.Open(11, nullptr, nullptr, false), CComm::INVALID_HANDLE);
   EXPECT_FALSE(CComm::PortExists(11));
   CComm second;
   EXPECT_EQ(second.Open(11, nullptr, nullptr, false), CComm::INVALID_HANDLE);
-  ASSERT_EQ(box.count(), 1u);
-  EXPECT_EQ(box.texts()[0], QString("Failed to open serial port COM11:\r\nError: %1").arg(EBUSY));
-
   first.Close();
   EXPECT_EQ(first.GetPortNumber(), 0u);
   EXPECT_TRUE(CComm::PortExists(11));
+
+  ASSERT_EQ(box.count(), 2u);
+  EXPECT_EQ(box.texts()[0], QString("Failed to open serial port COM7:\r\nError: %1").arg(ENOENT));
+  EXPECT_EQ(box.shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
+  EXPECT_EQ(box.texts()[1], QString("Failed to open serial port COM11:\r\nError: %1").arg(EBUSY));
 }
 
-TEST(CCommParams, DefaultsAreNineSixHundredEightNoneOne) {
+TEST(CCommParams, DefaultsAndMarkParityWithTwoStopBitsReachARealTerminal) {
   PtyDevice dev(12);
   ASSERT_TRUE(dev.ok());
   CComm port;
   ASSERT_NE(port.Open(12, nullptr, nullptr, false), CComm::INVALID_HANDLE);
-  const termios tio = slaveTermios(dev);
+  termios tio = slaveTermios(dev);
   EXPECT_EQ(cfgetospeed(&tio), B9600);
   EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
   EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
   EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);  // raw: nothing echoed back to the device
   port.Close();
+
+  port.SetParams(115200, 8, CComm::MARKPARITY, CComm::TWOSTOPBITS);
+  ASSERT_NE(port.Open(12, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+  tio = slaveTermios(dev);
+  EXPECT_EQ(tio.c_cflag & (PARODD | CMSPAR | CSTOPB), static_cast<tcflag_t>(PARODD | CMSPAR | CSTOPB));
+  EXPECT_EQ(cfgetospeed(&tio), B115200);
 }
 
 // A pseudo-terminal accepts parity and data bits but forces 8 data bits without
@@ -142,18 +138,6 @@ TEST(CCommParams, ParityDataAndStopBitsMakeTheTerminalFlags) {
   EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
   CComm::ApplyLineSettings(tio, 9600, 8, CComm::NOPARITY, CComm::TWOSTOPBITS);
   EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
-}
-
-TEST(CCommParams, MarkParityAndTwoStopBitsReachARealTerminal) {
-  PtyDevice dev(13);
-  ASSERT_TRUE(dev.ok());
-  CComm port;
-  port.SetParams(115200, 8, CComm::MARKPARITY, CComm::TWOSTOPBITS);
-  ASSERT_NE(port.Open(13, nullptr, nullptr, false), CComm::INVALID_HANDLE);
-  const termios tio = slaveTermios(dev);
-  EXPECT_EQ(tio.c_cflag & (PARODD | CMSPAR | CSTOPB), static_cast<tcflag_t>(PARODD | CMSPAR | CSTOPB));
-  EXPECT_EQ(cfgetospeed(&tio), B115200);
-  port.Close();
 }
 
 TEST(CCommCallback, BytesReachTheCallbackInOrderAndCloseEndsTheThread) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,30 +29,24 @@ TEST(CFileUtilities, SplitAndComposeWithSlashFolders) {
   EXPECT_TRUE(u.GetFileName().isEmpty());
   u.SetFileName(QStringLiteral("ANALIZER.ANL"));
   EXPECT_EQ(u.GetFullPath(), QStringLiteral("/data/ANALIZER.ANL"));
-  EXPECT_EQ(u.GetFileName(), QStringLiteral("ANALIZER.ANL"));
   EXPECT_TRUE(u.GetExtension().isEmpty());
 
-  CFileUtilities empty;
-  empty.SplitPath(QString());
-  empty.SetFileName(QStringLiteral("ANALIZER.ANL"));
-  EXPECT_EQ(empty.GetFullPath(), QStringLiteral("ANALIZER.ANL"));
+  u.SplitPath(QString());
+  u.SetFileName(QStringLiteral("ANALIZER.ANL"));
+  EXPECT_EQ(u.GetFullPath(), QStringLiteral("ANALIZER.ANL"));
 
-  CFileUtilities parts;
-  parts.SplitPath(QStringLiteral("/a.b/c/LOG.ANL"));
-  EXPECT_EQ(parts.GetDirectory(), QStringLiteral("/a.b/c/"));
-  EXPECT_EQ(parts.GetFileName(), QStringLiteral("LOG"));
-  EXPECT_EQ(parts.GetExtension(), QStringLiteral(".ANL"));
+  u.SplitPath(QStringLiteral("/a.b/c/LOG.ANL"));
+  EXPECT_EQ(u.GetDirectory(), QStringLiteral("/a.b/c/"));
+  EXPECT_EQ(u.GetFileName(), QStringLiteral("LOG"));
+  EXPECT_EQ(u.GetExtension(), QStringLiteral(".ANL"));
 }
 
 TEST(CFileUtilities, NumberingSteps) {
-  struct Case {
-    const char* from;
-    const char* to;
-  };
-  const Case cases[] = {
+  const char* cases[][2] = {
       {"/data/ANALIZER.ANL", "/data/ANALIZER(1).ANL"},
       {"/data/ANALIZER(1).ANL", "/data/ANALIZER(2).ANL"},
       {"LOG(7).ANL", "LOG(8).ANL"},
+      {"LOG(99).ANL", "LOG(100).ANL"},
       {"LOG().ANL", "LOG()(1).ANL"},
       {"LOG(a).ANL", "LOG(a)(1).ANL"},
       {"LOG(1a).ANL", "LOG(1a)(1).ANL"},
@@ -58,10 +55,9 @@ TEST(CFileUtilities, NumberingSteps) {
       {"/data.old/LOG", "/data.old/LOG(1)"},
       {"/data/", "/data/(1)"},
       {"A.B.ANL", "A.B(1).ANL"},
-      {"LOG(99).ANL", "LOG(100).ANL"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(CFileUtilities::NextNumberedPath(QString::fromLatin1(c.from)), QString::fromLatin1(c.to)) << c.from;
+  for (const auto& c : cases)
+    EXPECT_EQ(CFileUtilities::NextNumberedPath(QString::fromLatin1(c[0])), QString::fromLatin1(c[1])) << c[0];
 }
 
 TEST(CFileUtilities, UniqueNameTakesTheFirstFreeNumberWithoutFillingGapsBackwards) {
@@ -79,25 +75,19 @@ TEST(CFileUtilities, UniqueNameTakesTheFirstFreeNumberWithoutFillingGapsBackward
 
   touch(tmp.file("LOG(7).ANL"));
   EXPECT_EQ(uniqueFor(tmp.file("LOG(7).ANL")), tmp.file("LOG(8).ANL"));
-}
 
-TEST(CFileUtilities, UniqueNameKeepsNameAndExtensionFields) {
-  testsupport::TempProfile tmp;
-  touch(tmp.file("ANALIZER.ANL"));
+  // Numbering keeps the name and extension fields as they were set.
   CFileUtilities u;
   u.SplitPath(tmp.dir() + "/");
-  u.SetFileName(QStringLiteral("ANALIZER.ANL"));
-  EXPECT_EQ(u.GetUniqueFileName(), tmp.file("ANALIZER(1).ANL"));
-  EXPECT_EQ(u.GetFullPath(), tmp.file("ANALIZER(1).ANL"));
-  EXPECT_EQ(u.GetFileName(), QStringLiteral("ANALIZER.ANL"));
-}
+  u.SetFileName(QStringLiteral("A.ANL"));
+  EXPECT_EQ(u.GetUniqueFileName(), tmp.file("A(4).ANL"));
+  EXPECT_EQ(u.GetFullPath(), tmp.file("A(4).ANL"));
+  EXPECT_EQ(u.GetFileName(), QStringLiteral("A.ANL"));
 
-TEST(CFileUtilities, BareRelativeNameIsNumberedInTheCurrentFolder) {
-  testsupport::TempProfile tmp;
   const QString before = QDir::currentPath();
   QDir::setCurrent(tmp.dir());
   touch(QStringLiteral("LOG"));
-  EXPECT_EQ(uniqueFor(QStringLiteral("LOG")), QStringLiteral("LOG(1)"));
+  EXPECT_EQ(uniqueFor(QStringLiteral("LOG")), QStringLiteral("LOG(1)")) << "a bare name is in the current folder";
   QDir::setCurrent(before);
 }
 
@@ -118,4 +108,24 @@ TEST(CFileUtilities, ExistsAndEmpty) {
     EXPECT_TRUE(u.IsFileEmpty()) << "an unreadable file counts as empty";
     ::chmod(tmp.file("F.ANL").toLocal8Bit().constData(), 0644);
   }
+}
+
+// The numbering decision of a new recording runs on the UI thread: a FIFO under the
+// configured name must not hold it until a writer opens the FIFO.
+TEST(CFileUtilities, EmptinessTestOfAFifoReturnsAtOnce) {
+  testsupport::TempProfile tmp;
+  const QString fifo = tmp.file("ANALIZER.ANL");
+  ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
+  CFileUtilities u;
+  u.SplitPath(fifo);
+  EXPECT_TRUE(u.FileExists());
+  auto empty = std::async(std::launch::async, [&] { return u.IsFileEmpty(); });
+  const bool returned = empty.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  if (!returned) {  // let the stuck open finish so that the test can end
+    const int peer = ::open(fifo.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
+    empty.wait();
+    if (peer >= 0) ::close(peer);
+  }
+  EXPECT_TRUE(returned) << "the test waited for a writer of the FIFO";
+  EXPECT_TRUE(empty.get()) << "a FIFO holds no recording";
 }

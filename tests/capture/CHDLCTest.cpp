@@ -31,6 +31,23 @@ QByteArray ackFromDevice(uint8_t nr) {
   return QByteArray(reinterpret_cast<const char*>(out), HdlcEncoder::Encode(out, sizeof out, head, 2, nullptr, 0));
 }
 
+// A framed link on a pseudo-terminal published as COM<port>; every test takes its own
+// port number, since the tests run in parallel processes.
+struct Link {
+  explicit Link(uint32_t port) : dev(port) { opened = dev.ok() && link.Open(port, 38400); }
+  // The payload of the next frame for channel 1, or a null array.
+  QByteArray receive() {
+    uint8_t buf[256];
+    uint32_t len = 0;
+    if (!link.Receive(1, buf, len)) return {};
+    EXPECT_EQ(buf[len], 0) << "the payload is handed over NUL-terminated";
+    return QByteArray(reinterpret_cast<const char*>(buf), len);
+  }
+  PtyDevice dev;
+  CHDLC link;
+  bool opened = false;
+};
+
 // The device's side for tests that send: acknowledges every data frame it reads,
 // unless told to stay silent, and keeps what it received.
 class AckingDevice {
@@ -51,8 +68,7 @@ private:
   void run() {
     HdlcReceiver rx;
     while (!m_stop) {
-      const QByteArray got = m_dev.read(1, 20);
-      for (char c : got) {
+      for (char c : m_dev.read(1, 20)) {
         if (rx.OnRxByte(static_cast<uint8_t>(c)) != HdlcReceiver::Result::Frame) continue;
         {
           std::lock_guard lock(m_mutex);
@@ -72,166 +88,118 @@ private:
 
 }  // namespace
 
-TEST(CHDLCOpen, OpensAtTheGivenRateAndFailsWithThePortsMessage) {
+TEST(CHDLC, OpensAtTheGivenRateAndFailsWithThePortsMessage) {
   testsupport::RecordingMessageBox box;
-  CHDLC link;
-  EXPECT_FALSE(link.Open(199, 38400));
-  EXPECT_FALSE(link.IsConnected());
+  CHDLC missing;
+  EXPECT_FALSE(missing.Open(199, 38400));
+  EXPECT_FALSE(missing.IsConnected());
   ASSERT_EQ(box.count(), 1u);
   EXPECT_TRUE(box.texts()[0].startsWith("Failed to open serial port COM199:\r\nError: "));
 
-  PtyDevice dev(21);
-  ASSERT_TRUE(dev.ok());
-  ASSERT_TRUE(link.Open(21, 38400));
-  EXPECT_TRUE(link.IsConnected());
-  EXPECT_EQ(link.GetBaudRate(), 38400u);
-  EXPECT_EQ(link.GetDataBits(), 8u);
-  EXPECT_EQ(link.GetParity(), CComm::NOPARITY);
-  EXPECT_EQ(link.GetStopBits(), CComm::ONESTOPBIT);
-  link.Close();
-  EXPECT_FALSE(link.IsConnected());
+  Link l(21);
+  ASSERT_TRUE(l.opened);
+  EXPECT_TRUE(l.link.IsConnected());
+  EXPECT_EQ(l.link.GetBaudRate(), 38400u);
+  EXPECT_EQ(l.link.GetDataBits(), 8u);
+  EXPECT_EQ(l.link.GetParity(), CComm::NOPARITY);
+  EXPECT_EQ(l.link.GetStopBits(), CComm::ONESTOPBIT);
+  l.link.Close();
+  EXPECT_FALSE(l.link.IsConnected());
 }
 
-TEST(CHDLCReceive, AFrameIsAcknowledgedOnTheWireAndHandedOver) {
-  PtyDevice dev(22);
-  ASSERT_TRUE(dev.ok());
-  CHDLC link;
-  ASSERT_TRUE(link.Open(22, 38400));
+TEST(CHDLC, ReceivedFramesAreAcknowledgedOnTheWireAndHandedOver) {
+  Link l(22);
+  ASSERT_TRUE(l.opened);
+  l.dev.write(frameFromDevice(0, hex("20 55 E8 03")));
+  EXPECT_EQ(l.dev.read(6).toHex(' '), hex("7E BD 01 D8 94 7E").toHex(' '));
+  ASSERT_TRUE(l.link.WaitForFrame(5000));
+  EXPECT_EQ(l.receive(), hex("20 55 E8 03"));
 
-  dev.write(frameFromDevice(0, hex("20 55 E8 03")));
-  EXPECT_EQ(dev.read(6).toHex(' '), hex("7E BD 01 D8 94 7E").toHex(' '));
-  ASSERT_TRUE(link.WaitForFrame(5000));
-  uint8_t buf[256];
-  uint32_t len = 0;
-  ASSERT_TRUE(link.Receive(1, buf, len));
-  EXPECT_EQ(QByteArray(reinterpret_cast<char*>(buf), len), hex("20 55 E8 03"));
-  EXPECT_EQ(buf[len], 0);
+  l.dev.write(frameFromDevice(1, hex("7E 7D")));
+  EXPECT_EQ(l.dev.read(6).toHex(' '), ackFromDevice(1).toHex(' '));
+  ASSERT_TRUE(l.link.WaitForFrame(5000));
+  EXPECT_EQ(l.receive(), hex("7E 7D"));
 
-  dev.write(frameFromDevice(1, hex("7E 7D")));
-  EXPECT_EQ(dev.read(6).toHex(' '), ackFromDevice(1).toHex(' '));
-  ASSERT_TRUE(link.WaitForFrame(5000));
-  ASSERT_TRUE(link.Receive(1, buf, len));
-  EXPECT_EQ(len, 2u);
-  EXPECT_EQ(QByteArray(reinterpret_cast<char*>(buf), len), hex("7E 7D"));
+  l.dev.write(frameFromDevice(5, hex("01")));
+  EXPECT_EQ(static_cast<uint8_t>(l.dev.read(6).at(2)), 0xA1);
+  EXPECT_EQ(l.link.GetReceiveSequence(), 5);
 
-  dev.write(frameFromDevice(5, hex("01")));
-  EXPECT_EQ(static_cast<uint8_t>(dev.read(6).at(2)), 0xA1);
-  EXPECT_EQ(link.GetReceiveSequence(), 5);
-  link.Close();
+  ASSERT_TRUE(l.link.WaitForFrame(5000));
+  EXPECT_EQ(l.receive(), hex("01"));
+  // Another channel and an empty frame are acknowledged, then discarded.
+  l.dev.write(frameFromDevice(0, hex("AA"), 2));
+  l.dev.write(frameFromDevice(1, {}));
+  EXPECT_EQ(l.dev.read(12).size(), 12);
+  ASSERT_TRUE(l.link.WaitForFrame(5000));
+  EXPECT_TRUE(l.receive().isNull());
+  EXPECT_TRUE(l.receive().isNull());
+  EXPECT_TRUE(l.receive().isNull()) << "the ring is empty";
 }
 
-TEST(CHDLCReceive, OtherChannelsAndEmptyFramesAreAcknowledgedThenDiscarded) {
-  PtyDevice dev(23);
-  ASSERT_TRUE(dev.ok());
-  CHDLC link;
-  ASSERT_TRUE(link.Open(23, 38400));
-  dev.write(frameFromDevice(0, hex("AA"), 2));
-  dev.write(frameFromDevice(1, {}));
-  EXPECT_EQ(dev.read(12).size(), 12);  // two acknowledgements
-  ASSERT_TRUE(link.WaitForFrame(5000));
-  uint8_t buf[256];
-  uint32_t len = 77;
-  EXPECT_FALSE(link.Receive(1, buf, len));  // channel 2
-  EXPECT_FALSE(link.Receive(1, buf, len));  // no payload
-  EXPECT_FALSE(link.Receive(1, buf, len));  // empty ring
-  EXPECT_EQ(len, 77u);
-  link.Close();
+// With 15 frames waiting a further frame is not acknowledged, so the device sends it
+// again instead of losing it after an acknowledgement.
+TEST(CHDLC, AFullRingWithholdsTheAcknowledgementUntilThereIsRoom) {
+  Link l(24);
+  ASSERT_TRUE(l.opened);
+  for (uint8_t i = 0; i < 15; ++i) l.dev.write(frameFromDevice(i & 7, QByteArray(1, char(i))));
+  EXPECT_EQ(l.dev.read(15 * 6).size(), 15 * 6);
+  l.dev.write(frameFromDevice(7, QByteArray(1, char(15))));
+  EXPECT_TRUE(l.dev.readFor(300).isEmpty());
+
+  EXPECT_EQ(l.receive(), QByteArray(1, char(0)));
+  l.dev.write(frameFromDevice(7, QByteArray(1, char(15))));  // the device's resend
+  EXPECT_EQ(l.dev.read(6).toHex(' '), ackFromDevice(7).toHex(' '));
+  for (int i = 1; i <= 15; ++i) EXPECT_EQ(l.receive(), QByteArray(1, char(i))) << i;
 }
 
-// Mended behaviour: with 15 frames waiting a further frame is not acknowledged, so
-// the device sends it again instead of losing it after an acknowledgement.
-TEST(CHDLCReceive, AFullRingWithholdsTheAcknowledgementUntilThereIsRoom) {
-  PtyDevice dev(24);
-  ASSERT_TRUE(dev.ok());
-  CHDLC link;
-  ASSERT_TRUE(link.Open(24, 38400));
-  for (uint8_t i = 0; i < 15; ++i) dev.write(frameFromDevice(i & 7, QByteArray(1, char(i))));
-  EXPECT_EQ(dev.read(15 * 6).size(), 15 * 6);
-  dev.write(frameFromDevice(7, QByteArray(1, char(15))));
-  EXPECT_TRUE(dev.readFor(300).isEmpty());
-
-  uint8_t buf[256];
-  uint32_t len = 0;
-  ASSERT_TRUE(link.Receive(1, buf, len));
-  EXPECT_EQ(buf[0], 0);
-  dev.write(frameFromDevice(7, QByteArray(1, char(15))));  // the device's resend
-  EXPECT_EQ(dev.read(6).toHex(' '), ackFromDevice(7).toHex(' '));
-  for (int i = 1; i <= 15; ++i) {
-    ASSERT_TRUE(link.Receive(1, buf, len)) << i;
-    EXPECT_EQ(buf[0], i);
-  }
-  link.Close();
-}
-
-TEST(CHDLCSend, AnAcknowledgedFrameAdvancesTheSequenceAndWraps) {
-  PtyDevice dev(25);
-  ASSERT_TRUE(dev.ok());
-  CHDLC link;
-  ASSERT_TRUE(link.Open(25, 38400));
-  AckingDevice device(dev);
+TEST(CHDLC, SendFrameWaitsForTheAcknowledgementAndWrapsTheSequence) {
+  Link l(25);
+  ASSERT_TRUE(l.opened);
+  AckingDevice device(l.dev);
   const uint8_t start[] = {0x03, 0x03, 0x01};
-  ASSERT_TRUE(link.SendFrame(1, start, 3, true));
+  ASSERT_TRUE(l.link.SendFrame(1, start, 3, true));
   EXPECT_EQ(device.lastFrame(), hex("BD 00 01 03 03 01 1C C8"));
-  for (int i = 1; i < 8; ++i) ASSERT_TRUE(link.SendFrame(1, start, 3, true));
-  EXPECT_EQ(link.GetTransmitSequence(), 0);
+  for (int i = 1; i < 8; ++i) ASSERT_TRUE(l.link.SendFrame(1, start, 3, true));
+  EXPECT_EQ(l.link.GetTransmitSequence(), 0);
   EXPECT_EQ(device.framesSeen.load(), 8);
-  link.Close();
-}
 
-TEST(CHDLCSend, NoAcknowledgementFailsAfterThreeAttempts) {
-  PtyDevice dev(26);
-  ASSERT_TRUE(dev.ok());
-  CHDLC link;
-  ASSERT_TRUE(link.Open(26, 38400));
-  AckingDevice device(dev);
+  // No acknowledgement: three attempts of 250 ms, and the sequence number is used up.
   device.silent = true;
-  const uint8_t cmd[] = {0x04, 0x05, 0x03, 0x10, 0x10};
   QElapsedTimer t;
   t.start();
-  EXPECT_FALSE(link.SendFrame(1, cmd, 5, true));
+  EXPECT_FALSE(l.link.SendFrame(1, start, 3, true));
   EXPECT_GE(t.elapsed(), 700);
-  ASSERT_TRUE(testsupport::waitFor([&] { return device.framesSeen.load() == 3; }));
-  // The unacknowledged frame used up its sequence number.
-  EXPECT_EQ(link.GetTransmitSequence(), 1);
+  ASSERT_TRUE(testsupport::waitFor([&] { return device.framesSeen.load() == 11; }));
+  EXPECT_EQ(l.link.GetTransmitSequence(), 1);
   device.silent = false;
-  EXPECT_TRUE(link.SendFrame(1, cmd, 5, true));
+  EXPECT_TRUE(l.link.SendFrame(1, start, 3, true));
   EXPECT_EQ(static_cast<uint8_t>(device.lastFrame().at(1)), HdlcEncoder::DataControl(1));
-  link.Close();
 }
 
-TEST(CHDLCSend, AcknowledgementsFromTheReadThreadNeverSplitAFrame) {
-  PtyDevice dev(27);
-  ASSERT_TRUE(dev.ok());
-  CHDLC link;
-  ASSERT_TRUE(link.Open(27, 38400));
-  // The device floods data frames (each answered by an acknowledgement from the
-  // read thread) while this thread sends its own frames; every byte on the wire must
-  // parse into whole frames.
+TEST(CHDLC, AcknowledgementsFromTheReadThreadNeverSplitAFrame) {
+  Link l(27);
+  ASSERT_TRUE(l.opened);
+  // The device floods data frames (each answered by an acknowledgement from the read
+  // thread) while this thread sends its own frames; every byte on the wire must parse
+  // into whole frames.
   std::atomic<bool> stop{false};
   std::thread flood([&] {
-    uint8_t ns = 0;
-    uint8_t buf[256];
-    uint32_t len;
-    while (!stop) {
-      dev.write(frameFromDevice(ns, QByteArray(40, char(0x7E))));
-      ns = (ns + 1) & 7;
-      while (link.Receive(1, buf, len)) {
+    for (uint8_t ns = 0; !stop; ns = (ns + 1) & 7) {
+      l.dev.write(frameFromDevice(ns, QByteArray(40, char(0x7E))));
+      while (!l.receive().isNull()) {
       }
       QThread::usleep(200);
     }
   });
   const uint8_t payload[] = {0x06, 0x09, 0x80, 0x25, 0x00, 0x00, 0x00, 0x00, 0x06};
-  for (int i = 0; i < 50; ++i) link.SendFrame(1, payload, sizeof payload, false);
+  for (int i = 0; i < 50; ++i) l.link.SendFrame(1, payload, sizeof payload, false);
   stop = true;
   flood.join();
-  QThread::msleep(50);
-  const QByteArray wire = dev.readFor(200);
+  const QByteArray wire = l.dev.readFor(200);
   HdlcReceiver rx;
   int acks = 0;
   for (char c : wire)
     if (rx.OnRxByte(static_cast<uint8_t>(c)) == HdlcReceiver::Result::Ack) ++acks;
-  // Every flag-delimited frame was good: count of good frames = half the flags.
-  EXPECT_EQ(acks * 2, wire.count(char(0x7E)));
+  EXPECT_EQ(acks * 2, wire.count(char(0x7E))) << "every flag-delimited frame was good";
   EXPECT_GE(acks, 50);
-  link.Close();
 }
