@@ -318,6 +318,7 @@ TEST_P(ProgramEndToEnd, RestartAtTheSizeLimitLosesAndDoublesNothing) {
   EXPECT_TRUE(joined == m_sim->items());
   // The view reads the last file from its item 0 at offset 24.
   EXPECT_EQ(view()->GetDataOffset(), 24u);
+  EXPECT_TRUE(cellsShowFile(last));
   // All of the last file, also what arrived while Stop ran.
   EXPECT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() == uint32_t(itemsOf(last).size() / 6); }, 2000))
       << view()->GetItemCount() << " of " << itemsOf(last).size() / 6;
@@ -386,6 +387,35 @@ TEST_P(ProgramEndToEnd, ClosingDuringARecordingStopsDisconnectsAndLosesNothing) 
   EXPECT_EQ(stored.size() % 6, 0);
   EXPECT_GE(stored.size(), 2000 * 6);
   EXPECT_TRUE(sent.startsWith(stored)) << stored.size() << " of " << sent.size();
+}
+
+// Disconnect during a recording ends the recording first; Stop and Restart are off
+// without a link.
+TEST_P(ProgramEndToEnd, DisconnectDuringARecordingStopsItFirst) {
+  ASSERT_TRUE(startSim({"--rate", "2000", "--scenario", "rs232", "--seed", "6"}));  // no end
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(connect());
+  press(Qt::Key_F5);
+  ASSERT_TRUE(view()->IsRecording());
+  const QString path = sink()->GetWritingPath();
+  ASSERT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() >= 300u; }, 10000));
+  post(ID_DISCONNECT_DEVICE);
+  EXPECT_FALSE(m_app->IsConnected());
+  EXPECT_FALSE(view()->IsRecording());
+  ASSERT_TRUE(waitForCommands(4));
+  EXPECT_EQ(sentCommands().mid(3), QStringList({ACQUIRE_OFF}));
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+  EXPECT_TRUE(m_sim->items().startsWith(itemsOf(path)));
+  EXPECT_FALSE(enabled(ID_START_RECORDING));
+  EXPECT_FALSE(enabled(ID_STOP_RECORDING));
+  EXPECT_FALSE(enabled(ID_RESTART_RECORDING));
+  EXPECT_TRUE(enabled(ID_CONNECT_DEVICE));
+  // F6 and F4 without a link do nothing.
+  press(Qt::Key_F6);
+  press(Qt::Key_F4);
+  platform::PumpMessages();
+  EXPECT_EQ(sentCommands().size(), 4);
+  EXPECT_EQ(m_box.count(), 0u);
 }
 
 // A device that takes no frame: Start gives up after the link's three attempts,
