@@ -42,38 +42,11 @@ TEST_F(DecodeTest, Exchanges) {
       {{peripheral(0x05), peripheral(0x55, true), peripheral(0x05), vmc(0x13, true), peripheral(0x05),
         vmc(0x00)},
        "-|Invalid|-|CASHLESS #1: Vend|-|Vend Request"},
-      {{vmc(0x23, true), vmc(0x23), peripheral(0x00), peripheral(0x00, true)}, "DISPLAY: |-|-|CHK Okay"},
   };
   for (const auto& c : cases) {
     CMDBInterpreter decoder(m_view, m_file);
     EXPECT_EQ(decodeAll(decoder, c.items), c.texts);
   }
-}
-
-TEST_F(DecodeTest, OverlongMessagesKeep36Bytes) {
-  // A VMC message of 42 bytes: the address byte and 41 more.
-  std::vector<ItemRecord> items = {vmc(0x17, true)};
-  for (int i = 0; i < 41; ++i) items.push_back(vmc(uint8_t(i)));
-  decodeAll(m_decoder, items);
-  EXPECT_EQ(m_decoder.GetMessageLength(), MDB_MSG_MAX);
-  EXPECT_EQ(m_decoder.GetState(), MDBSTATE_VMC);
-
-  // A response of 41 bytes whose 36th byte happens to be the sum of the 35 before:
-  // the verdict is taken over what was kept, so it reads "CHK Okay" although the
-  // real CHK byte (not kept) is wrong.
-  items.clear();
-  uint8_t sum = 0;
-  for (int i = 1; i <= 35; ++i) {
-    items.push_back(peripheral(uint8_t(i)));
-    sum = uint8_t(sum + i);
-  }
-  items.push_back(peripheral(sum));
-  for (int i = 0; i < 4; ++i) items.push_back(peripheral(0x77));
-  items.push_back(peripheral(0x00, true));
-  items.push_back(vmc(0x00));
-  std::string expected = "Reader Config Data";
-  for (int i = 1; i < 40; ++i) expected += "|-";
-  EXPECT_EQ(decodeAll(m_decoder, items), expected + "|CHK Okay|ACK - Acknowledge");
 }
 
 // Recorded bytes come from outside: whatever their order, the message never grows

@@ -14,16 +14,6 @@ using namespace mdbtest;
 
 namespace {
 
-std::vector<ItemRecord> scenarioItems(std::initializer_list<const char*> names) {
-  std::vector<MdbStep> steps;
-  for (const char* n : names) {
-    const MdbBusScenario s = MdbScenarios::Find(n);
-    steps.insert(steps.end(), s.steps.begin(), s.steps.end());
-  }
-  uint32_t time = 0;
-  return MdbScenarios::ToItems(steps, time);
-}
-
 // What a list screen from item 0 shows for changer-poll-ack followed by
 // wrong-checksum: the VMC's verdicts (the CHK Okay/Invalid of its POLLs) come with
 // the answers, wrong checksums on both sides.
@@ -32,22 +22,38 @@ const std::string SCREEN =
     "CHANGER: Poll|CHK Okay|ACK - Acknowledge|CASHLESS #1: Poll|CHK Okay|Begin Session|-|-|CHK Invalid|"
     "RET - Retransmit|Begin Session|-|-|CHK Okay|ACK - Acknowledge";
 
-// The first n cells of `texts` followed by cells that got nothing, up to `cells`.
-std::string padded(const std::string& texts, uint32_t cells, uint32_t n = 21) {
-  std::string out;
-  size_t p = 0;
-  for (uint32_t i = 0; i < cells; ++i) {
-    const size_t end = i < n ? texts.find('|', p) : p;
-    out += (i ? "|" : "") + (i < n ? texts.substr(p, end - p) : std::string("-"));
-    p = end + 1;
-  }
-  return out;
+// n more cells that got nothing.
+std::string nothing(int n) {
+  std::string s;
+  while (n-- > 0) s += "|-";
+  return s;
 }
+
+// A view that can scroll while the decoder's pass reads it: the view's refresh then
+// comes after the pass took the first item.
+class ScrollingView : public TestView {
+ public:
+  using TestView::TestView;
+  uint32_t GetFirstItem() const override {
+    const uint32_t shown = first;
+    if (decoder && !scrolled.exchange(true)) {
+      const_cast<ScrollingView*>(this)->first = scrollTo;
+      decoder->Control(MDBCTRL_REFRESH);
+    }
+    return shown;
+  }
+  CMDBInterpreter* decoder = nullptr;  // null: does not scroll
+  uint32_t scrollTo = 0;
+  mutable std::atomic<bool> scrolled{false};
+};
 
 class WorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_items = scenarioItems({"changer-poll-ack", "wrong-checksum"});
+    std::vector<MdbStep> steps = MdbScenarios::Find("changer-poll-ack").steps;
+    for (const MdbStep& step : MdbScenarios::Find("wrong-checksum").steps) steps.push_back(step);
+    uint32_t time = 0;
+    m_items = MdbScenarios::ToItems(steps, time);
     show(m_items);
   }
 
@@ -78,14 +84,14 @@ class WorkerTest : public ::testing::Test {
   int m_files = 0;
   uint64_t m_passes = 0;
   CActiveFile m_file;
-  TestView m_view{60};
+  ScrollingView m_view{60};
   CMDBInterpreter m_decoder{m_view, m_file};
 };
 
 TEST_F(WorkerTest, ListScreenGetsNamesAndVmcVerdicts) {
   ASSERT_EQ(m_items.size(), 21u);
   m_view.itemCount = 21 + 5;  // more than the file holds
-  EXPECT_EQ(pass(0, 60), padded(SCREEN, 60));
+  EXPECT_EQ(pass(0, 60), SCREEN + nothing(39));
 }
 
 TEST_F(WorkerTest, HexAndAsciiDecodeNothingUntilTheListIsShown) {
@@ -95,7 +101,7 @@ TEST_F(WorkerTest, HexAndAsciiDecodeNothingUntilTheListIsShown) {
   pass(0, 60);
   EXPECT_EQ(m_view.totalReceived(), 0);
   m_view.mode = DISPLAY_LIST;
-  EXPECT_EQ(pass(0, 60), padded(SCREEN, 60));
+  EXPECT_EQ(pass(0, 60), SCREEN + nothing(39));
 }
 
 TEST_F(WorkerTest, PagesGoOnInTheStateThePageBeforeLeft) {
@@ -143,11 +149,11 @@ TEST_F(WorkerTest, VmcVerdictOnlyWhileAVmcMessageRuns) {
 
 TEST_F(WorkerTest, CellsThatGoAwayDuringAPassGetNothing) {
   m_view.answeredCells = 4;  // the view shrank after the pass took the cell count
-  EXPECT_EQ(pass(0, 60), padded(SCREEN, 60, 4));
+  EXPECT_EQ(pass(0, 60), "CHANGER: Poll|CHK Okay|ACK - Acknowledge|CHANGER: Poll" + nothing(56));
   // Receivers destroyed while GetCell still hands out their handles.
   m_view.destroyCellsFrom(3);
   m_view.answeredCells = 60;
-  EXPECT_EQ(pass(0, 60), padded(SCREEN, 60, 3));
+  EXPECT_EQ(pass(0, 60), "CHANGER: Poll|CHK Okay|ACK - Acknowledge" + nothing(57));
 }
 
 TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
@@ -163,7 +169,7 @@ TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
   const QString commented = m_profile.file(QStringLiteral("COMMENT.ANL"));
   testsupport::writeWholeFile(commented, acquisitionFile(m_items, "Hello\r\n"));
   ASSERT_TRUE(m_file.Open(commented));
-  EXPECT_TRUE(testsupport::waitFor([&] { return m_view.shown(21) == SCREEN; }));
+  EXPECT_TRUE(testsupport::waitFor([&] { return m_view.shown(21, false) == SCREEN; }));
 }
 
 TEST_F(WorkerTest, CommentEditorCanReopenExclusivelyWhileTheDecoderRuns) {
@@ -176,95 +182,50 @@ TEST_F(WorkerTest, CommentEditorCanReopenExclusivelyWhileTheDecoderRuns) {
   EXPECT_TRUE(m_box.texts().empty());
   m_view.clear();
   m_decoder.Control(MDBCTRL_REFRESH);
-  EXPECT_TRUE(testsupport::waitFor([&] { return m_view.shown(21) == SCREEN; }));
+  EXPECT_TRUE(testsupport::waitFor([&] { return m_view.shown(21, false) == SCREEN; }));
 }
 
-// A view that scrolls while the decoder's pass reads it: the view's refresh comes
-// after the pass took the first item.
-class ScrollingView : public TestView {
- public:
-  using TestView::TestView;
-  uint32_t GetFirstItem() const override {
-    const uint32_t shown = first;
-    if (decoder && !scrolled.exchange(true)) {
-      const_cast<ScrollingView*>(this)->first = scrollTo;
-      decoder->Control(MDBCTRL_REFRESH);
-    }
-    return shown;
-  }
-  CMDBInterpreter* decoder = nullptr;
-  uint32_t scrollTo = 0;
-  mutable std::atomic<bool> scrolled{false};
-};
-
-TEST(MdbWorkerRefresh, ARefreshDuringAPassGetsAPassOfItsOwn) {
-  testsupport::TempProfile profile;
-  const std::vector<ItemRecord> items = scenarioItems({"changer-poll-ack", "wrong-checksum"});
-  const QString path = profile.file(QStringLiteral("MDB.ANL"));
-  testsupport::writeWholeFile(path, acquisitionFile(items));
-  CActiveFile file;
-  ASSERT_TRUE(file.Open(path));
-  ScrollingView view(3);
-  view.itemCount = uint32_t(items.size());
-  view.scrollTo = 9;  // the cashless POLL, its CHK and Begin Session
-  CMDBInterpreter decoder(view, file);
-  view.decoder = &decoder;
-  decoder.Control(MDBCTRL_START);
+TEST_F(WorkerTest, ARefreshDuringAPassGetsAPassOfItsOwn) {
+  m_view.cellCount = 3;
+  m_view.scrollTo = 9;  // the cashless POLL, its CHK and Begin Session
+  m_view.decoder = &m_decoder;
+  m_decoder.Control(MDBCTRL_START);
   // The first pass decodes the old screen; the refresh that came meanwhile must not
   // be lost with it, or the cells would keep the old screen's texts.
   EXPECT_TRUE(testsupport::waitFor([&] {
     platform::PumpMessages();
-    return view.text(0) == "CASHLESS #1: Poll" && view.text(1) == "CHK Okay" &&
-           view.text(2) == "Begin Session";
+    return m_view.shown(3, false) == "CASHLESS #1: Poll|CHK Okay|Begin Session";
   }));
-  EXPECT_GE(decoder.GetPassCount(), 2u);
+  EXPECT_GE(m_decoder.GetPassCount(), 2u);
 }
 
-TEST(MdbWorkerLifetime, StopEndsTheWorkerAtOnce) {
-  CActiveFile file;  // nothing shown: the worker waits in 1000 ms steps
-  TestView view(4);
-  CMDBInterpreter decoder(view, file);
-  EXPECT_EQ(decoder.Control(MDBCTRL_GETTHREAD), 0);
-  decoder.Control(MDBCTRL_START);
-  EXPECT_NE(decoder.Control(MDBCTRL_GETTHREAD), 0);  // at once, before the thread ran
-  testsupport::waitFor([] { return false; }, 50);
-
-  QElapsedTimer t;
-  t.start();
-  EXPECT_EQ(decoder.Control(MDBCTRL_STOP), 0);  // returns once the thread has ended
-  EXPECT_LT(t.elapsed(), 1000);
-  EXPECT_EQ(decoder.Control(MDBCTRL_GETTHREAD), 0);
-  EXPECT_EQ(decoder.Control(99), 0);
-  EXPECT_EQ(decoder.Control(MDBCTRL_STOP), 0);  // twice is harmless
-}
-
-TEST(MdbWorkerLifetime, StopEndsAPendingWaitForAHeader) {
-  testsupport::TempProfile profile;
-  const QString bare = profile.file(QStringLiteral("BARE.ANL"));
-  testsupport::writeWholeFile(bare, itemBytes({vmc(0x0B, true), vmc(0x0B)}));
-  CActiveFile file;
-  ASSERT_TRUE(file.Open(bare));
-  TestView view(4);
-  view.itemCount = 2;
-  CMDBInterpreter decoder(view, file);
-  decoder.Control(MDBCTRL_START);  // the pass stays pending: the file has no header
-  testsupport::waitFor([] { return false; }, 150);
-
-  QElapsedTimer t;
-  t.start();
-  decoder.Control(MDBCTRL_STOP);
-  EXPECT_LT(t.elapsed(), 1000);
-  EXPECT_EQ(decoder.GetPassCount(), 0u);
-}
-
-TEST(MdbWorkerLifetime, DestroyingARunningDecoderJoinsIt) {
-  CActiveFile file;
-  TestView view(4);
-  auto decoder = std::make_unique<CMDBInterpreter>(view, file);
+// Stopping ends the worker within one of its sleeps, whether it waits for a file to
+// be shown or for the shown file's header; the program's exit never waits longer.
+TEST_F(WorkerTest, StopEndsTheWorkerAtOnce) {
+  const QString bare = m_profile.file(QStringLiteral("BARE.ANL"));
+  testsupport::writeWholeFile(bare, itemBytes(m_items));
+  for (const bool headerless : {false, true}) {
+    CActiveFile file;
+    if (headerless) ASSERT_TRUE(file.Open(bare));
+    CMDBInterpreter decoder(m_view, file);
+    EXPECT_EQ(decoder.Control(MDBCTRL_GETTHREAD), 0);
+    decoder.Control(MDBCTRL_START);
+    EXPECT_NE(decoder.Control(MDBCTRL_GETTHREAD), 0);  // at once, before the thread ran
+    testsupport::waitFor([] { return false; }, 150);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(decoder.Control(MDBCTRL_STOP), 0);  // returns once the thread has ended
+    EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_EQ(decoder.Control(MDBCTRL_GETTHREAD), 0);
+    EXPECT_EQ(decoder.GetPassCount(), 0u);
+    EXPECT_EQ(decoder.Control(MDBCTRL_STOP), 0);  // twice is harmless
+    EXPECT_EQ(decoder.Control(99), 0);
+  }
+  // Destroying a running decoder joins its worker; a second start makes no second one.
+  auto decoder = std::make_unique<CMDBInterpreter>(m_view, m_file);
   decoder->Control(MDBCTRL_START);
-  decoder->Control(MDBCTRL_START);  // a second start does not start a second worker
+  decoder->Control(MDBCTRL_START);
   decoder.reset();
-  SUCCEED();
 }
 
 }  // namespace

@@ -40,16 +40,12 @@ Decoded decodeSteps(const std::vector<MdbStep>& steps) {
 
 TEST(MdbScenarios, AllAreThereAndFramedByMdbRules) {
   const std::vector<MdbBusScenario> all = MdbScenarios::All();
-  const std::vector<std::string> names = {"changer-poll-ack", "cashless-session", "bill-validator",
-                                          "ret-nak",          "wrong-checksum",   "long-message"};
-  ASSERT_EQ(all.size(), names.size());
-  for (size_t i = 0; i < names.size(); ++i) {
-    EXPECT_EQ(all[i].name, names[i]);
-    EXPECT_FALSE(all[i].steps.empty());
-    EXPECT_EQ(MdbScenarios::Find(names[i]).steps.size(), all[i].steps.size());
-    // Every scenario opens with a VMC address byte.
-    EXPECT_EQ(all[i].steps.front().flags, ITEM_FLAG_MODE) << names[i];
-    for (const MdbStep& s : all[i].steps) {
+  ASSERT_EQ(all.size(), 6u);  // each is named in EachIsNamedStepByStep
+  for (const MdbBusScenario& scenario : all) {
+    EXPECT_EQ(MdbScenarios::Find(scenario.name).steps.size(), scenario.steps.size());
+    ASSERT_FALSE(scenario.steps.empty());
+    EXPECT_EQ(scenario.steps.front().flags, ITEM_FLAG_MODE) << scenario.name;  // a VMC address byte
+    for (const MdbStep& s : scenario.steps) {
       EXPECT_EQ(s.flags & ~(ITEM_FLAG_SLAVE | ITEM_FLAG_MODE), 0);
       EXPECT_GT(s.delta, 0u);
     }
@@ -60,8 +56,7 @@ TEST(MdbScenarios, AllAreThereAndFramedByMdbRules) {
   const auto items = MdbScenarios::ToItems(all[0].steps, time);
   ASSERT_EQ(items.size(), 3u);
   // Copies: the packed time field cannot be bound to a reference.
-  const uint32_t firstTime = items[0].time;
-  const uint32_t lastTime = items[2].time;
+  const uint32_t firstTime = items[0].time, lastTime = items[2].time;
   EXPECT_EQ(firstTime, 1000 + all[0].steps[0].delta);
   EXPECT_EQ(lastTime, time);
   EXPECT_GE(MdbScenarios::LongRecording(10000).size(), 10000u);

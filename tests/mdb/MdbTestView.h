@@ -54,20 +54,18 @@ class TestView : public MdbViewAccess {
     for (uint32_t i = from; i < m_cells.size(); ++i) m_cells[i].reset();
   }
 
-  const QString& text(uint32_t i) const { return m_texts.at(i); }
-  int received(uint32_t i) const { return m_received.at(i); }
   int totalReceived() const {
     int n = 0;
     for (int r : m_received) n += r;
     return n;
   }
   // What cells [0, n) received, '|'-separated: the last text, "-" for nothing, and
-  // "<k>x" before the text of a cell that got k > 1 posts.
-  std::string shown(uint32_t n) const {
+  // (when counted) "<k>x" before the text of a cell that got k > 1 posts.
+  std::string shown(uint32_t n, bool counted = true) const {
     std::string out;
     for (uint32_t i = 0; i < n; ++i) {
       if (i) out += '|';
-      if (m_received[i] > 1) out += std::to_string(m_received[i]) + "x";
+      if (counted && m_received[i] > 1) out += std::to_string(m_received[i]) + "x";
       out += m_received[i] ? m_texts[i].toStdString() : "-";
     }
     return out;
@@ -90,17 +88,15 @@ class TestView : public MdbViewAccess {
   std::vector<int> m_received;
 };
 
-inline ItemRecord vmc(uint8_t data, bool mode = false) {
+inline ItemRecord record(uint8_t flags, uint8_t data) {
   ItemRecord r;
-  r.flags = mode ? ITEM_FLAG_MODE : 0;
+  r.flags = flags;
   r.data = data;
   return r;
 }
+inline ItemRecord vmc(uint8_t data, bool mode = false) { return record(mode ? ITEM_FLAG_MODE : 0, data); }
 inline ItemRecord peripheral(uint8_t data, bool mode = false) {
-  ItemRecord r;
-  r.flags = uint8_t(ITEM_FLAG_SLAVE | (mode ? ITEM_FLAG_MODE : 0));
-  r.data = data;
-  return r;
+  return record(uint8_t(ITEM_FLAG_SLAVE | (mode ? ITEM_FLAG_MODE : 0)), data);
 }
 
 inline QByteArray itemBytes(const std::vector<ItemRecord>& items) {
