@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QHostAddress>
-#include <QThread>
 #include <QUdpSocket>
 #include <cerrno>
 #include <cstring>
@@ -15,114 +14,90 @@ using testsupport::hex;
 
 namespace {
 
-// The device's two ports on loopback, and a sink socket on a port of its own,
-// connected to the device's acquisition or control port.
+// The device's two ports on loopback; sink sockets on ports of their own, connected
+// to one of them.
 class LanSocketTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(m_deviceAcq.bind(QHostAddress::LocalHost, 0));
     ASSERT_TRUE(m_deviceCtrl.bind(QHostAddress::LocalHost, 0));
-    m_acqPort = m_deviceAcq.localPort();
-    m_ctrlPort = m_deviceCtrl.localPort();
-    platform::Profile().WriteProfileInt("PropertyPage2", "PortAquisition", m_acqPort);
-    platform::Profile().WriteProfileInt("PropertyPage2", "PortControl", m_ctrlPort);
+    platform::Profile().WriteProfileInt("PropertyPage2", "PortAquisition", m_deviceAcq.localPort());
+    platform::Profile().WriteProfileInt("PropertyPage2", "PortControl", m_deviceCtrl.localPort());
+    sinktest::configureRecording(m_profile);
   }
 
-  // A sink socket bound to any free port and connected to the given device port.
-  std::unique_ptr<CVRIMSocket> makeSocket(uint16_t devicePort) {
+  // A sink socket connected to the device port; m_port is the port it was bound to,
+  // as the device sees it when the socket sends.
+  std::unique_ptr<CVRIMSocket> connectTo(QUdpSocket& device) {
     auto s = std::make_unique<CVRIMSocket>(nullptr, &m_notifier);
     EXPECT_TRUE(s->Create(0));
-    EXPECT_TRUE(s->Connect("127.0.0.1", devicePort));
+    EXPECT_TRUE(s->Connect("127.0.0.1", device.localPort()));
+    s->Send("\x01\x03\x01", 3);
+    EXPECT_TRUE(testsupport::waitFor([&] { return device.hasPendingDatagrams(); }));
+    char buf[16];
+    m_port = 0;
+    device.readDatagram(buf, sizeof buf, nullptr, &m_port);
+    EXPECT_NE(m_port, 0);
     return s;
   }
-  // Sends from a device port to the sink socket's port and lets the loop run.
-  void sendTo(QUdpSocket& from, uint16_t port, const QByteArray& bytes) {
-    from.writeDatagram(bytes, QHostAddress::LocalHost, port);
-  }
+  void send(QUdpSocket& from, const QByteArray& bytes) { from.writeDatagram(bytes, QHostAddress::LocalHost, m_port); }
+  static void settle(int ms) { testsupport::waitFor([] { return false; }, ms); }
 
   testsupport::TempProfile m_profile;
   testsupport::RecordingMessageBox m_box;
   sinktest::RecordingNotifier m_notifier;
   QUdpSocket m_deviceAcq;
   QUdpSocket m_deviceCtrl;
-  uint16_t m_acqPort = 0;
-  uint16_t m_ctrlPort = 0;
+  quint16 m_port = 0;
 };
-
-// The port a sink socket was bound to, seen by the device when it sends.
-uint16_t boundPort(CVRIMSocket& s, QUdpSocket& device) {
-  const char probe[] = {0x01, 0x03, 0x01};
-  s.Send(probe, 3);
-  if (!testsupport::waitFor([&] { return device.hasPendingDatagrams(); })) return 0;
-  QHostAddress from;
-  quint16 port = 0;
-  char buf[16];
-  device.readDatagram(buf, sizeof buf, &from, &port);
-  return port;
-}
 
 }  // namespace
 
-TEST_F(LanSocketTest, TheControlReplyIsStoredAndReadOnce) {
-  auto ctrl = makeSocket(m_ctrlPort);
-  const uint16_t port = boundPort(*ctrl, m_deviceCtrl);
-  ASSERT_NE(port, 0);
-  uint8_t reply[256];
+TEST_F(LanSocketTest, TheLatestControlReplyIsStoredAndReadOnce) {
+  auto ctrl = connectTo(m_deviceCtrl);
+  uint8_t reply[257];
   EXPECT_FALSE(ctrl->ReadControlReply(reply));
 
-  sendTo(m_deviceCtrl, port, hex("01 05 01 04 0B"));
-  sendTo(m_deviceCtrl, port, hex("01 05 01 04 0C"));
-  // Both replies arrive before anybody reads: the second one is handed out, once.
-  testsupport::waitFor([] { return false; }, 300);
-  std::memset(reply, 0xEE, sizeof reply);
+  send(m_deviceCtrl, hex("01 05 01 04 0B"));
+  send(m_deviceCtrl, hex("01 05 01 04 0C"));
+  settle(300);  // both arrive before anybody reads
   ASSERT_TRUE(ctrl->ReadControlReply(reply));
   EXPECT_EQ(reply[3], 4);
   EXPECT_EQ(reply[4], 0x0C);
   std::memset(reply, 0xEE, sizeof reply);
   EXPECT_FALSE(ctrl->ReadControlReply(reply));
-  EXPECT_EQ(reply[0], 0xEE);  // untouched
-}
+  EXPECT_EQ(reply[0], 0xEE) << "untouched";
 
-TEST_F(LanSocketTest, ALongReplyKeepsItsFirst256Bytes) {
-  auto ctrl = makeSocket(m_ctrlPort);
-  const uint16_t port = boundPort(*ctrl, m_deviceCtrl);
+  // A long reply keeps its first 256 bytes, and nothing is written past them.
   QByteArray longReply(600, 'r');
   longReply[255] = 'x';
   longReply[256] = 'y';
-  sendTo(m_deviceCtrl, port, longReply);
-  uint8_t reply[257];
-  reply[256] = 0x5A;
+  send(m_deviceCtrl, longReply);
   ASSERT_TRUE(testsupport::waitFor([&] { return ctrl->ReadControlReply(reply); }));
   EXPECT_EQ(reply[255], 'x');
-  EXPECT_EQ(reply[256], 0x5A);  // nothing written past the field
+  EXPECT_EQ(reply[256], 0xEE);
 }
 
 TEST_F(LanSocketTest, RecordsFromTheAcquisitionPortAreDecodedOnlyWhileWriting) {
-  sinktest::configureRecording(m_profile);
-  auto acq = makeSocket(m_acqPort);
-  const uint16_t port = boundPort(*acq, m_deviceAcq);
-  ASSERT_NE(port, 0);
-
-  // No file: dropped without decoding (the running time stays).
-  sendTo(m_deviceAcq, port, hex("20 55 E8 03"));
-  testsupport::waitFor([] { return false; }, 200);
-  EXPECT_EQ(acq->GetRunningTime(), 0u);
+  auto acq = connectTo(m_deviceAcq);
+  send(m_deviceAcq, hex("20 55 E8 03"));
+  settle(200);
+  EXPECT_EQ(acq->GetRunningTime(), 0u) << "no file: dropped without decoding";
 
   ASSERT_TRUE(acq->OpenAcquisitionFile());
-  sendTo(m_deviceAcq, port, hex("20 55 E8 03 02 AA 0A 83 10 05"));
+  send(m_deviceAcq, hex("20 55 E8 03 02 AA 0A 83 10 05"));
   ASSERT_TRUE(testsupport::waitFor([&] { return m_notifier.lengths().size() == 1; }));
   EXPECT_EQ(m_notifier.lengths()[0], 24u + 18u);
   EXPECT_EQ(acq->GetRunningTime(), 1015u);
 
-  // A datagram from any other port is dropped.
+  // Dropped: a datagram from any other port, and one larger than the receive buffer.
   QUdpSocket stranger;
   ASSERT_TRUE(stranger.bind(QHostAddress::LocalHost, 0));
-  stranger.writeDatagram(hex("20 66 E8 03"), QHostAddress::LocalHost, port);
-  // Larger than the receive buffer: lost, and the socket goes on.
+  stranger.writeDatagram(hex("20 66 E8 03"), QHostAddress::LocalHost, m_port);
   QByteArray big;
   while (big.size() < 2000) big += hex("00 EE 00");
-  sendTo(m_deviceAcq, port, big);
-  sendTo(m_deviceAcq, port, hex("00 77 09"));
+  send(m_deviceAcq, big);
+  send(m_deviceAcq, hex("00 77 09"));
   ASSERT_TRUE(testsupport::waitFor([&] { return m_notifier.lengths().size() == 2; }));
   EXPECT_EQ(m_notifier.lengths()[1], 24u + 24u);
   uint8_t reply[256];
@@ -136,26 +111,22 @@ TEST_F(LanSocketTest, RecordsFromTheAcquisitionPortAreDecodedOnlyWhileWriting) {
 }
 
 TEST_F(LanSocketTest, WithEqualPortsOneDatagramIsDecodedAndStored) {
-  platform::Profile().WriteProfileInt("PropertyPage2", "PortControl", m_acqPort);
-  sinktest::configureRecording(m_profile);
-  auto both = makeSocket(m_acqPort);
-  const uint16_t port = boundPort(*both, m_deviceAcq);
+  platform::Profile().WriteProfileInt("PropertyPage2", "PortControl", m_deviceAcq.localPort());
+  auto both = connectTo(m_deviceAcq);
   ASSERT_TRUE(both->OpenAcquisitionFile());
-  sendTo(m_deviceAcq, port, hex("00 41 01"));
+  send(m_deviceAcq, hex("00 41 01"));
   ASSERT_TRUE(testsupport::waitFor([&] { return m_notifier.lengths().size() == 1; }));
   uint8_t reply[256];
   ASSERT_TRUE(both->ReadControlReply(reply));
   EXPECT_EQ(reply[1], 0x41);
-  both->CloseAcquisitionFile();
 }
 
 TEST_F(LanSocketTest, AnEmptyDatagramClosesTheSocketThatGotIt) {
-  auto ctrl = makeSocket(m_ctrlPort);
-  const uint16_t port = boundPort(*ctrl, m_deviceCtrl);
-  sendTo(m_deviceCtrl, port, QByteArray());
+  auto ctrl = connectTo(m_deviceCtrl);
+  send(m_deviceCtrl, QByteArray());
   ASSERT_TRUE(testsupport::waitFor([&] { return !ctrl->IsSocketOpen(); }));
-  sendTo(m_deviceCtrl, port, hex("01 05 01 04 0B"));
-  testsupport::waitFor([] { return false; }, 200);
+  send(m_deviceCtrl, hex("01 05 01 04 0B"));
+  settle(200);
   uint8_t reply[256];
   EXPECT_FALSE(ctrl->ReadControlReply(reply));
   EXPECT_EQ(ctrl->Send("x", 1), -1);

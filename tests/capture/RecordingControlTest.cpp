@@ -142,12 +142,6 @@ TEST_F(Recording, ACommandThatCannotBeSentEndsStartWithTheFileLeftOpen) {
   EXPECT_FALSE(view.settingsChanged);
 }
 
-TEST_F(Recording, StopWhileNotRecordingDoesNothing) {
-  control.OnStopRecording();
-  EXPECT_TRUE(link.sent.empty());
-  EXPECT_TRUE(view.calls.empty());
-}
-
 TEST_F(Recording, RestartContinuesInTheNextFileAtOffset24) {
   control.OnStartRecording();
   const uint8_t rec[] = {0x20, 0x55, 0xE8, 0x03};
@@ -167,7 +161,10 @@ TEST_F(Recording, RestartContinuesInTheNextFileAtOffset24) {
   EXPECT_EQ(testsupport::readWholeFile(tmp.file("ANALIZER.ANL")).size(), 24 + 6);
 }
 
-TEST_F(Recording, EnableRulesNeedTheLink) {
+TEST_F(Recording, EnableRulesNeedTheLinkAndStopWithoutRecordingDoesNothing) {
+  control.OnStopRecording();
+  EXPECT_TRUE(link.sent.empty());
+  EXPECT_TRUE(view.calls.empty());
   link.connected = false;
   EXPECT_FALSE(control.CanStart());
   view.recording = true;
