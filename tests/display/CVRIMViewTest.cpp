@@ -145,7 +145,8 @@ TEST(ViewRealtime, FillsOnlyNewCellsAndAdvancesFiveRows) {
   EXPECT_EQ(h.view->GetItemCount(), 0u);  // realtime off: nothing changes
   EXPECT_FALSE(h.filled(0));
 
-  h.view->SetRealtime(true);
+  h.view->OnRealtimeDisplay();  // on, and saved
+  EXPECT_EQ(readSetting("PropertyPage1", "Realtime", 7), 1u);
   h.written(path, header() + items(0, 150));
   EXPECT_EQ(h.view->GetFilledCells(), 150u);
   EXPECT_TRUE(h.shows(149, 149));
@@ -163,6 +164,9 @@ TEST(ViewRealtime, FillsOnlyNewCellsAndAdvancesFiveRows) {
   EXPECT_TRUE(h.shows(0, 100));
   EXPECT_TRUE(h.shows(129, 229));
   EXPECT_FALSE(h.filled(130));
+  h.view->OnRealtimeDisplay();
+  EXPECT_FALSE(h.view->IsRealtime());
+  EXPECT_EQ(readSetting("PropertyPage1", "Realtime", 7), 0u);
 }
 
 TEST(ViewRealtime, ListModeJumpsToTheLastScreenful) {
@@ -330,25 +334,16 @@ TEST(ViewMessages, SwapAndSettingsReachCellsAndFlags) {
   h.view->SendProtocolToCells();
   platform::PumpMessages();
   EXPECT_EQ(h.cell(7)->protocol(), 1);
+}
 
-  // The saved settings reach the cells of a new view.
-  ViewHost next(400, 300, DISPLAY_HEX, [] {
+TEST(ViewMessages, SavedSwapAndProtocolReachTheCellsOfANewView) {
+  ViewHost h(400, 300, DISPLAY_HEX, [] {
     writeSetting("PropertyPage1", "SwitchRxTx", 1);
     writeSetting("PropertyPage1", "Protocol", 1);
   });
-  ASSERT_GT(next.view->GetCellCount(), 0u);
-  EXPECT_TRUE(next.has(0, CELL_SWAP));
-  EXPECT_EQ(next.cell(0)->protocol(), 1);
-}
-
-TEST(ViewCommandsTest, RealtimeToggleIsSaved) {
-  ViewHost h(400, 300);
-  h.view->SetRealtime(false);
-  h.view->OnRealtimeDisplay();
-  EXPECT_TRUE(h.view->IsRealtime());
-  EXPECT_EQ(readSetting("PropertyPage1", "Realtime", 7), 1u);
-  h.view->OnRealtimeDisplay();
-  EXPECT_EQ(readSetting("PropertyPage1", "Realtime", 7), 0u);
+  ASSERT_GT(h.view->GetCellCount(), 0u);
+  EXPECT_TRUE(h.has(0, CELL_SWAP));
+  EXPECT_EQ(h.cell(0)->protocol(), 1);
 }
 
 // Every command of the view against every combination of recording, link, open

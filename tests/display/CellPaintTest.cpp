@@ -37,15 +37,6 @@ TEST(CellPaint, GridTextsAndFonts) {
   EXPECT_EQ(byteText(0x80), QString(QChar(0x20AC)));  // shown as the Western code page
 }
 
-// The MDB mode bit is underlined in the byte's half; the middle line is always drawn.
-TEST(CellPaint, HexCellLines) {
-  EXPECT_EQ(plan(item(DISPLAY_HEX, 0x0A, 0x01, PROTOCOL_MDB)).lines,
-            (std::vector<Line>{{2, 14, 18, 14}, {0, 16, 20, 16}}));
-  EXPECT_EQ(plan(item(DISPLAY_HEX, 0x0A, 0x81, PROTOCOL_MDB)).lines,
-            (std::vector<Line>{{2, 29, 18, 29}, {0, 16, 20, 16}}));
-  EXPECT_EQ(plan(item(DISPLAY_HEX, 0x0A, 0x81)).lines, (std::vector<Line>{{0, 16, 20, 16}}));
-}
-
 TEST(CellPaint, ListRowTexts) {
   Input in = item(DISPLAY_LIST, 0x0D, 0x01, PROTOCOL_MDB);
   in.time = 0xFFFFFFFFu;

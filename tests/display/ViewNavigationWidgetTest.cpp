@@ -100,17 +100,7 @@ TEST(ViewKeys, NothingMovesWhileFewItemsOrRecording) {
 
 TEST(ViewScrollBar, ThumbReleasedAtHalfShowsTheMiddleItem) {
   ViewHost h(400, 300);
-  // 1,000,000 items; only the one at 500,000 is written, the rest reads as zeros.
-  const QString path = h.profile.file("big.ANL");
-  {
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(header());
-    f.resize(24 + 6 * 1000000);
-    f.seek(24 + 6 * 500000);
-    f.write(items(500000, 1));
-  }
-  h.load(path);
+  h.load(writeFile(h.profile, "big.ANL", 1000000));
   ASSERT_EQ(h.view->GetItemCount(), 1000000u);
   QScrollBar* bar = h.view->scrollBar();
   bar->setSliderDown(true);

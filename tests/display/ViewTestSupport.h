@@ -87,8 +87,6 @@ struct ViewHost {
     view->OnInitialUpdate();
     platform::PumpMessages();
   }
-  ~ViewHost() { view.reset(); }
-
   void post(uint32_t id, uintptr_t w = 0, intptr_t l = 0) {
     platform::PostMessage(view->handle(), id, w, l);
     platform::PumpMessages();
