@@ -74,26 +74,12 @@ struct CellHost {
   }
 };
 
-const QRect kUpper(0, 0, 20, 15);
-const QRect kWhole(0, 0, 20, 30);
-
-TEST(CItemPaint, ClearedCellKeepsTheCursorBlack) {
-  CellHost h;
-  h.item(0x41);
-  h.mark(MARK_CURSOR_ON);
-  h.post(WM_CELL_DATA, CELLDATA_CLEAR);
-  const QImage img = h.grab();
-  EXPECT_EQ(count(img, kWhole, isBlack), 20 * 30);  // no text, only the mark
-  EXPECT_TRUE(h.cell->state() & CELL_CURSOR);
-  EXPECT_FALSE(h.cell->state() & CELL_ITEM);
-}
-
 // Every combination of mode, side and marks against the colours of the cell's
 // paint: the fill, the ink of the text and its half or side, and whether the text
 // stands on its white text cell. Steps are marks, PAINT (the cell paints before the
-// next step) or UNSWAP (the swap bit taken off).
-enum class Ink { Red, Blue, Black, White };
-constexpr uint32_t PAINT = 0, UNSWAP = 100;
+// next step), UNSWAP (the swap bit taken off) or CLEAR (the item taken away).
+enum class Ink { Red, Blue, Black, White, None };
+constexpr uint32_t PAINT = 0, UNSWAP = 100, CLEAR = 101;
 
 struct PaintCase {
   const char* name;
@@ -117,6 +103,8 @@ bool inkOf(Ink ink, QColor c) {
       return isBlack(c);
     case Ink::White:
       return isWhite(c);
+    case Ink::None:
+      break;
   }
   return false;
 }
@@ -134,6 +122,7 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
       {"no mode master", 0, M, false, {}, white, Red, true, true},
       {"hex slave", H, S, false, {}, white, Blue, false, true},
       {"hex cursor", H, M, false, {CUR}, black, White, true, false},
+      {"cleared cell keeps the cursor", H, M, false, {CUR, CLEAR}, black, None, true, false},
       {"hex reference", H, M, false, {REF}, red, Black, true, false},
       {"hex search", H, S, false, {SEA}, yellow, Black, false, false},
       {"hex range", H, M, false, {RNG}, green, Black, true, false},
@@ -168,6 +157,8 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
         h.grab();
       else if (step == UNSWAP)
         h.post(WM_CELL_DATA, CELLDATA_MASKBITS, static_cast<intptr_t>(~CELL_SWAP));
+      else if (step == CLEAR)
+        h.post(WM_CELL_DATA, CELLDATA_CLEAR);
       else
         h.mark(step);
     }
@@ -191,8 +182,12 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
       EXPECT_EQ(count(img, QRect(0, 16, 20, 1), isBlack), 20);  // the middle line
     }
     for (const QPoint& b : background) EXPECT_EQ(img.pixel(b), c.fill) << b.x() << "," << b.y();
-    EXPECT_GT(count(img, inked, [&](QColor k) { return inkOf(c.ink, k); }), 3);
-    EXPECT_EQ(count(img, other, [&](QColor k) { return inkOf(c.ink, k); }), 0);
+    if (c.ink == Ink::None) {
+      EXPECT_EQ(count(img, img.rect(), [&](QColor k) { return k.rgb() != c.fill; }), 0);  // no text
+    } else {
+      EXPECT_GT(count(img, inked, [&](QColor k) { return inkOf(c.ink, k); }), 3);
+      EXPECT_EQ(count(img, other, [&](QColor k) { return inkOf(c.ink, k); }), 0);
+    }
     EXPECT_EQ(img.pixel(textCell), c.whiteTextCell ? white : c.fill);
     // Off requests erase once and are gone after the paint.
     const uint32_t offBits = CELL_CURSOR_OFF | CELL_REFERENCE_OFF | CELL_SEARCH_OFF | CELL_RANGE_OFF;

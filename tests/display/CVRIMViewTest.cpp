@@ -87,12 +87,15 @@ TEST(ViewLayout, TinyClientAreaKeepsTheCells) {
 
 TEST(ViewLoad, FewerItemsThanCellsFillsOnlyTheItems) {
   ViewHost h(400, 300);
+  EXPECT_EQ(h.view->Title(), QStringLiteral("Ready - Analyzer"));
+  QString seen;
+  QObject::connect(h.view.get(), &CVRIMView::titleChanged, [&](const QString& t) { seen = t; });
   h.load(writeFile(h.profile, "small.ANL", 50));
   EXPECT_EQ(h.view->GetDataOffset(), 24u);
   EXPECT_EQ(h.view->GetItemCount(), 50u);
   for (uint32_t i = 0; i < 50; ++i) ASSERT_TRUE(h.shows(i, i)) << i;
   for (uint32_t i = 50; i < h.view->GetCellCount(); ++i) ASSERT_FALSE(h.filled(i)) << i;
-  EXPECT_EQ(h.view->Title(), QStringLiteral("Loaded: 0 / 50 - Analyzer"));
+  EXPECT_EQ(seen, QStringLiteral("Loaded: 0 / 50 - Analyzer"));
   h.view->repaint();
   const QImage img = h.grab();
   using namespace cellpixels;
@@ -249,21 +252,8 @@ TEST(ViewStatus, CountsOfTheClosedFileRestartNothingMore) {
   EXPECT_EQ(restarts, 2);
 }
 
-TEST(ViewStatus, TitlesFollowTheCodes) {
-  ViewHost h(400, 300);
-  EXPECT_EQ(h.view->Title(), QStringLiteral("Ready - Analyzer"));
-  QString seen;
-  QObject::connect(h.view.get(), &CVRIMView::titleChanged, [&](const QString& t) { seen = t; });
-  h.load(writeFile(h.profile, "t.ANL", 500));
-  EXPECT_EQ(seen, QStringLiteral("Loaded: 0 / 500 - Analyzer"));
-  h.key(0x22);
-  EXPECT_EQ(seen, QStringLiteral("Halted: 200 / 500 - Analyzer"));
-  h.post(WM_VIEW_STATUS, 7, 0);
-  EXPECT_EQ(seen, QString());
-}
-
 TEST(ViewLifecycle, StartupRecordingRunsOnceAfterTheFirstUpdate) {
-  ViewHost h(300, 200, DISPLAY_HEX, [] { writeSetting("PropertyPage2", "StartupAquire", 1); });
+  ViewHost h(300, 200, DISPLAY_HEX, [](CVRIMView&) { writeSetting("PropertyPage2", "StartupAquire", 1); });
   EXPECT_EQ(platform::ActiveViewWindow(), h.view->handle());
   ASSERT_TRUE(testsupport::waitFor([&] { return !h.commands.empty(); }, 5000));
   testsupport::waitFor([] { return false; }, 700);
@@ -297,22 +287,16 @@ struct FakeDecoder : CVRIMView::ItemDecoder {
 };
 
 TEST(ViewLifecycle, DecoderStartsAtFirstUpdateAndStopsWithTheView) {
-  testsupport::TempProfile outer;
   std::vector<std::string> log;
-  CActiveFile file;
   {
-    CVRIMView view(file);
-    view.SetDecoderFactory([&](CVRIMView& v) {
-      EXPECT_EQ(&v, &view);
-      return std::make_unique<FakeDecoder>(&log);
+    ViewHost h(400, 300, DISPLAY_HEX, [&](CVRIMView& view) {
+      view.SetDecoderFactory([&](CVRIMView& v) {
+        EXPECT_EQ(&v, &view);
+        return std::make_unique<FakeDecoder>(&log);
+      });
     });
-    view.resize(400, 300);
-    view.show();
-    view.OnInitialUpdate();
     EXPECT_EQ(log, (std::vector<std::string>{"start"}));
-    testsupport::writeWholeFile(outer.file("d.ANL"), header() + items(0, 5));
-    file.Open(outer.file("d.ANL"));
-    view.OnFileLoaded();
+    h.load(writeFile(h.profile, "d.ANL", 5));
     EXPECT_EQ(log.back(), "refresh");
   }
   EXPECT_EQ(log.back(), "stop");
@@ -337,7 +321,7 @@ TEST(ViewMessages, SwapAndSettingsReachCellsAndFlags) {
 }
 
 TEST(ViewMessages, SavedSwapAndProtocolReachTheCellsOfANewView) {
-  ViewHost h(400, 300, DISPLAY_HEX, [] {
+  ViewHost h(400, 300, DISPLAY_HEX, [](CVRIMView&) {
     writeSetting("PropertyPage1", "SwitchRxTx", 1);
     writeSetting("PropertyPage1", "Protocol", 1);
   });

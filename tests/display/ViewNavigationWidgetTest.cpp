@@ -31,7 +31,7 @@ struct Step {
 constexpr int DN = Qt::Key_Down, UP = Qt::Key_Up, PGDN = Qt::Key_PageDown, PGUP = Qt::Key_PageUp,
               HOME = Qt::Key_Home, END = Qt::Key_End;
 
-// After each step the first shown item, the screen and the thumb.
+// After each step the first shown item, the screen, the thumb and the title.
 void runSteps(ViewHost& h, uint32_t fileItems, QWidget* wheelTarget, const std::vector<Step>& steps) {
   const uint32_t cells = h.view->GetCellCount();
   int n = 0;
@@ -49,6 +49,7 @@ void runSteps(ViewHost& h, uint32_t fileItems, QWidget* wheelTarget, const std::
     EXPECT_TRUE(h.shows(0, s.first));
     EXPECT_TRUE(h.shows(cells - 1, s.first + cells - 1));
     EXPECT_EQ(h.view->scrollBar()->value(), int(uint64_t(s.first) * 10000 / fileItems));
+    EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: %1 / %2 - Analyzer").arg(s.first).arg(fileItems));
   }
 }
 

@@ -60,7 +60,8 @@ struct Command {
 
 // A shown view on a real file in a private profile, with the commands it sends and
 // the detail requests it posts recorded. The display mode comes from the profile as
-// after a restart; presets write further settings before the view exists.
+// after a restart; presets write further settings or set hooks before the view is
+// first laid out.
 struct ViewHost {
   testsupport::TempProfile profile;
   CActiveFile file;
@@ -69,11 +70,11 @@ struct ViewHost {
   std::vector<intptr_t> details;
 
   explicit ViewHost(int clientWidth = 400, int clientHeight = 300, uint32_t mode = DISPLAY_HEX,
-                    const std::function<void()>& presets = {}) {
+                    const std::function<void(CVRIMView&)>& presets = {}) {
     platform::Profile().WriteProfileInt(QStringLiteral("General"), QStringLiteral("DisplayAttribute"),
                                         static_cast<int32_t>(mode));
-    if (presets) presets();
     view = std::make_unique<CVRIMView>(file);
+    if (presets) presets(*view);
     view->SetCommandSink([this](uint32_t id, CVRIMView::CommandRoute route) {
       commands.push_back({id, route});
     });
