@@ -64,25 +64,21 @@ TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
   }
 }
 
-// Cells made by a layout that is not forced (first layout, resize) take the saved
-// mode too, else a saved ASCII mode shows hex cells after a restart.
-TEST(ViewLayout, CellsOfAnUnforcedLayoutTakeTheSavedMode) {
+// A client area too small for the cells keeps them. Cells made by a layout that is not
+// forced (first layout, resize) take the saved mode too, else a saved ASCII mode shows
+// hex cells after a restart.
+TEST(ViewLayout, ResizeKeepsTinyLayoutsAndTheSavedMode) {
   ViewHost h(400, 300, DISPLAY_ASCII);
   ASSERT_EQ(h.view->GetCellCount(), 200u);
   EXPECT_EQ(h.cell(0)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
+  CItem* last = h.cell(199);
+  h.resizeClient(20, 200);
+  EXPECT_EQ(h.view->GetCellCount(), 200u);
+  EXPECT_EQ(h.cell(199), last);
+  h.resizeClient(400, 30);
+  EXPECT_EQ(h.view->GetCellCount(), 200u);
   h.resizeClient(400, 600);
   EXPECT_EQ(h.cell(399)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
-}
-
-TEST(ViewLayout, TinyClientAreaKeepsTheCells) {
-  ViewHost h(400, 300);
-  const uint32_t count = h.view->GetCellCount();
-  CItem* last = h.cell(count - 1);
-  h.resizeClient(20, 200);
-  EXPECT_EQ(h.view->GetCellCount(), count);
-  EXPECT_EQ(h.cell(count - 1), last);
-  h.resizeClient(400, 30);
-  EXPECT_EQ(h.view->GetCellCount(), count);
 }
 
 TEST(ViewLoad, FewerItemsThanCellsFillsOnlyTheItems) {
@@ -104,30 +100,29 @@ TEST(ViewLoad, FewerItemsThanCellsFillsOnlyTheItems) {
   EXPECT_EQ(count(img, QRect(45, 5, 20, 15), isBlue), 0);
 }
 
+// A huge header size field, a file shorter than its header, a partial last item, a
+// file without header: no read outside the file, cells beyond the last item clear.
 TEST(ViewLoad, BadSizesReadNothingOutsideTheFile) {
+  struct Case {
+    QByteArray bytes;
+    uint32_t items, dataOffset, firstShown;  // offset checked when items show
+  };
+  const Case cases[] = {{header(0xFFFFFFF0u) + items(0, 10), 0, 0, 0},
+                        {header(24).left(16), 0, 0, 0},
+                        {header() + items(0, 5) + QByteArray(3, '\x7f'), 5, 24, 0},
+                        {items(1, 4), 4, 0, 1}};
   ViewHost h(400, 300);
-  // A header size field far beyond the file.
-  QString path = h.profile.file("huge.ANL");
-  testsupport::writeWholeFile(path, header(0xFFFFFFF0u) + items(0, 10));
-  h.load(path);
-  EXPECT_EQ(h.view->GetItemCount(), 0u);
-  EXPECT_FALSE(h.filled(0));
-  // A file shorter than its header.
-  path = h.profile.file("short.ANL");
-  testsupport::writeWholeFile(path, header(24).left(16));
-  h.load(path);
-  EXPECT_EQ(h.view->GetItemCount(), 0u);
-  // A partial last item.
-  h.load(writeFile(h.profile, "partial.ANL", 5, QByteArray(3, '\x7f')));
-  EXPECT_EQ(h.view->GetItemCount(), 5u);
-  EXPECT_TRUE(h.shows(4, 4));
-  EXPECT_FALSE(h.filled(5));
-  // A file without header starts its items at byte 0.
-  path = h.profile.file("plain.ANL");
-  testsupport::writeWholeFile(path, items(1, 4));
-  h.load(path);
-  EXPECT_EQ(h.view->GetDataOffset(), 0u);
-  EXPECT_TRUE(h.shows(0, 1));
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(n);
+    const QString path = h.profile.file(QStringLiteral("bad%1.ANL").arg(n++));
+    testsupport::writeWholeFile(path, c.bytes);
+    h.load(path);
+    EXPECT_EQ(h.view->GetItemCount(), c.items);
+    if (c.items) EXPECT_EQ(h.view->GetDataOffset(), c.dataOffset);
+    for (uint32_t i = 0; i < 200; ++i) EXPECT_EQ(h.filled(i), i < c.items) << i;
+    for (uint32_t i = 0; i < c.items; ++i) EXPECT_TRUE(h.shows(i, c.firstShown + i)) << i;
+  }
   // A failed open: nothing shown, nothing read, also by a later Redisplay.
   h.file.Close();
   h.post(WM_FILE_LOADED);
