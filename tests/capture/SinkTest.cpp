@@ -49,20 +49,20 @@ protected:
   CVRIMSocket m_sink{&m_shown, &m_notifier};
 };
 
-// Random bytes (from a small alphabet when patterned, so that trigger patterns occur),
-// in an exactly sized heap block so that sanitizer builds catch a read past its end.
+// Random bytes in an exactly sized heap block, so that sanitizer builds catch a read
+// past its end.
 struct RandomBuffer {
   std::unique_ptr<uint8_t[]> bytes;
   uint32_t length = 0;
   uint32_t records = 0;  // whole records, counted independently of the decoder
 };
 
-RandomBuffer randomBuffer(std::mt19937& rng, uint32_t maxLength, bool patterned) {
+RandomBuffer randomBuffer(std::mt19937& rng, uint32_t maxLength) {
   RandomBuffer b;
   b.length = rng() % maxLength;
   b.bytes.reset(new uint8_t[b.length ? b.length : 1]);
   for (uint32_t i = 0; i < b.length; ++i)
-    b.bytes[i] = static_cast<uint8_t>(patterned && rng() % 4 == 0 ? 0x10 * (rng() % 4) : rng());
+    b.bytes[i] = static_cast<uint8_t>(rng());
   for (uint32_t p = 0; p + 3 <= b.length && p + 3 + ((b.bytes[p] >> 5) & 3u) <= b.length; ++b.records)
     p += 3 + ((b.bytes[p] >> 5) & 3u);
   return b;
@@ -143,35 +143,23 @@ TEST_F(Sink, ReceivePathNotifiesWithTheFileLengthOnlyWhenItemsWereWritten) {
   EXPECT_EQ(m_notifier.lengths(), std::vector<uint64_t>{36u});
 }
 
-// Random buffers, trigger off and armed: never a read outside the buffer (sanitizer
-// builds), every whole record written once with the trigger off, none twice with it.
+// Random buffers: never a read outside the buffer (sanitizer builds), every whole
+// record written once. (The fuzz replay runs the same with the trigger armed.)
 TEST_F(Sink, RandomBuffersAreDecodedWithinTheirBounds) {
   std::mt19937 rng(12345);
   for (int round = 0; round < 1000; ++round) {
-    const RandomBuffer b = randomBuffer(rng, 64, false);
+    const RandomBuffer b = randomBuffer(rng, 64);
     EXPECT_FALSE(m_sink.DecodeDeviceRecords(b.bytes.get(), b.length)) << "no file";
   }
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   uint64_t expectedLength = 24;
   for (int round = 0; round < 3000; ++round) {
-    const RandomBuffer b = randomBuffer(rng, 64, false);
+    const RandomBuffer b = randomBuffer(rng, 64);
     EXPECT_EQ(m_sink.DecodeDeviceRecords(b.bytes.get(), b.length), b.records > 0);
     expectedLength += 6u * b.records;
   }
   EXPECT_EQ(m_sink.GetFileLength(), expectedLength);
   EXPECT_EQ(static_cast<uint64_t>(testsupport::readWholeFile(m_sink.GetWritingPath()).size()), expectedLength);
-
-  sinktest::armTrigger(hex("10 20"), hex("30"), 200, 3);
-  CVRIMSocket armed(nullptr, &m_notifier);
-  ASSERT_TRUE(armed.LoadTriggerSetup());
-  ASSERT_TRUE(armed.OpenAcquisitionFile());
-  uint64_t itemsSeen = 0;
-  for (int round = 0; round < 3000; ++round) {
-    const RandomBuffer b = randomBuffer(rng, 96, true);
-    itemsSeen += b.records;
-    armed.DecodeDeviceRecords(b.bytes.get(), b.length);
-  }
-  EXPECT_LE((armed.GetFileLength() - 24) / 6, itemsSeen);
 }
 
 // ---- Start and stop trigger
