@@ -59,10 +59,10 @@ class WorkerTest : public ::testing::Test {
 
   // Writes the items to a new file and shows it.
   void show(const std::vector<ItemRecord>& items) {
-    m_path = m_profile.file(QStringLiteral("MDB%1.ANL").arg(++m_files));
-    testsupport::writeWholeFile(m_path, acquisitionFile(items));
+    const QString path = m_profile.file(QStringLiteral("MDB%1.ANL").arg(++m_files));
+    testsupport::writeWholeFile(path, acquisitionFile(items));
     m_view.itemCount = uint32_t(items.size());
-    ASSERT_TRUE(m_file.Open(m_path));
+    ASSERT_TRUE(m_file.Open(path));
   }
   // Shows `count` cells from item `first`, lets the decoder make its next pass and
   // returns what the cells received.
@@ -80,7 +80,6 @@ class WorkerTest : public ::testing::Test {
   testsupport::TempProfile m_profile;
   testsupport::RecordingMessageBox m_box;
   std::vector<ItemRecord> m_items;
-  QString m_path;
   int m_files = 0;
   uint64_t m_passes = 0;
   CActiveFile m_file;
