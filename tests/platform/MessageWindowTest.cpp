@@ -28,7 +28,7 @@ constexpr uint32_t MSG_B = 0x501;
 
 }  // namespace
 
-TEST(MessageWindow, PostedMessagesRunTheirHandlerOnTheReceiverThread) {
+TEST(MessageWindow, MessagesFromAnotherThreadRunOnTheReceiverThreadInPostingOrder) {
   MessageWindow w;
   std::vector<std::pair<uintptr_t, intptr_t>> got;
   std::thread::id handledOn;
@@ -37,28 +37,17 @@ TEST(MessageWindow, PostedMessagesRunTheirHandlerOnTheReceiverThread) {
     handledOn = std::this_thread::get_id();
     return 0;
   });
-  std::thread poster([&] { EXPECT_TRUE(platform::PostMessage(w.handle(), MSG_A, 7, -3)); });
-  poster.join();
-  EXPECT_TRUE(got.empty());  // nothing runs until the queue is drained
-  platform::PumpMessages();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].first, 7u);
-  EXPECT_EQ(got[0].second, -3);
-  EXPECT_EQ(handledOn, std::this_thread::get_id());
-}
-
-TEST(MessageWindow, MessagesFromOneThreadArriveInPostingOrder) {
-  MessageWindow w;
-  std::vector<intptr_t> order;
-  w.on(MSG_A, [&](Message& m) { order.push_back(m.lParam); return 0; });
-  w.on(MSG_B, [&](Message& m) { order.push_back(-m.lParam); return 0; });
+  w.on(MSG_B, [&](Message& m) { got.emplace_back(m.wParam, m.lParam); return 0; });
   std::thread poster([&] {
-    for (int i = 1; i <= 2000; ++i) platform::PostMessage(w.handle(), (i % 3) ? MSG_A : MSG_B, 0, i);
+    for (int i = 1; i <= 2000; ++i)
+      EXPECT_TRUE(platform::PostMessage(w.handle(), (i % 3) ? MSG_A : MSG_B, 7, (i % 3) ? i : -i));
   });
   poster.join();
+  EXPECT_TRUE(got.empty()) << "nothing runs until the queue is drained";
   platform::PumpMessages();
-  ASSERT_EQ(order.size(), 2000u);
-  for (int i = 1; i <= 2000; ++i) EXPECT_EQ(order[i - 1], (i % 3) ? i : -i);
+  EXPECT_EQ(handledOn, std::this_thread::get_id());
+  ASSERT_EQ(got.size(), 2000u);
+  for (int i = 1; i <= 2000; ++i) EXPECT_EQ(got[i - 1], std::make_pair(uintptr_t{7}, intptr_t{(i % 3) ? i : -i}));
 }
 
 TEST(MessageWindow, PayloadIsTakenByTheReceiverOrFreedWithTheMessage) {
