@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QCoreApplication>
+#include <QProcess>
+#include <chrono>
 #include <cstdio>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/File.h"
@@ -17,6 +21,7 @@ TEST(File, SharedOpensCoexistAndSeeEachOthersWrites) {
   const QString path = tmp.file("a.anl");
   File writer, reader;
   ASSERT_TRUE(writer.open(path, File::Mode::CreateWriteShared));
+  EXPECT_EQ(::fcntl(writer.descriptor(), F_GETFL) & O_NONBLOCK, 0) << "the open's non-blocking flag is gone";
   ASSERT_TRUE(reader.open(path, File::Mode::ReadShared));
   ASSERT_TRUE(writer.write("abcdef", 6));
   EXPECT_EQ(reader.length(), 6u);
@@ -141,4 +146,28 @@ TEST(File, DenyWriteOpenKeepsWritersOutAndFailsWhileOneWrites) {
   EXPECT_TRUE(second.open(path, File::Mode::ReadDenyWrite));
   EXPECT_FALSE(writer.open(path, File::Mode::CreateWriteShared, &err));
   EXPECT_EQ(err.cause, platform::FILE_CAUSE_SHARING_VIOLATION);
+}
+
+// A name chosen in File Open or configured for recording may be a FIFO: the open must
+// neither hang the UI waiting for a peer nor treat it as a file.
+TEST(File, FifoIsRefusedAtOnceInEveryMode) {
+  testsupport::TempProfile tmp;
+  const QString fifo = tmp.file("PIPE.ANL");
+  ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
+  for (File::Mode mode : {File::Mode::ReadShared, File::Mode::ReadDenyWrite, File::Mode::ReadWriteExclusive,
+                          File::Mode::CreateWriteShared}) {
+    File file;
+    FileError err;
+    auto opened = std::async(std::launch::async, [&] { return file.open(fifo, mode, &err); });
+    const bool returned = opened.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    if (!returned) {  // let the stuck open finish so that the test can end
+      const int peer = ::open(fifo.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK);
+      opened.wait();
+      if (peer >= 0) ::close(peer);
+    }
+    EXPECT_TRUE(returned) << "open waited for the FIFO's other end";
+    EXPECT_FALSE(opened.get());
+    EXPECT_NE(err.cause, platform::FILE_CAUSE_NONE);
+    EXPECT_NE(err.osError, 0);
+  }
 }
