@@ -236,6 +236,7 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
   ASSERT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() == 600u; }, 10000));
   EXPECT_TRUE(testsupport::waitFor([&] { return cellsShowFile(first); }));
   EXPECT_TRUE(testsupport::waitFor([&] { return frame()->pane(1)->text() == QFileInfo(first).fileName(); }));
+  EXPECT_EQ(frame()->pane(2)->text(), "9600-6-1-N");
 
   press(Qt::Key_F6);
   EXPECT_FALSE(view()->IsRecording());
@@ -256,12 +257,21 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
   EXPECT_EQ(itemsOf(second), m_sim->items().mid(600 * 6, 600 * 6));
   EXPECT_EQ(platform::RecentFiles().Entries().mid(0, 2), QStringList({second, first}));
 
-  // The communication settings were saved: the next Start configures again.
+  // New communication settings were saved: the next Start sends them.
+  profileInt("PropertyPage1", "MasterLoad", 1);
+  profileInt("PropertyPage1", "MasterThreshold", 5);
+  profileInt("PropertyPage1", "SlaveThreshold", 31);
+  profileInt("PropertyPage1", "Baudrate", 13);
+  profileInt("PropertyPage1", "Stopbits", 1);
+  profileInt("PropertyPage1", "Paritybits", 2);
+  profileInt("PropertyPage1", "Databits", 3);
   platform::PostMessage(view()->handle(), WM_SETTINGS_CHANGED, 0, 0);
   platform::PumpMessages();
   const QString third = recordOnce(600);
   ASSERT_TRUE(waitForCommands(10));
-  EXPECT_EQ(sentCommands().mid(6), QStringList({BUS_LOAD, LINE_SETTINGS, ACQUIRE_ON, ACQUIRE_OFF}));
+  EXPECT_EQ(sentCommands().mid(6),
+            QStringList({"04 05 01 05 1F", "06 09 00 C2 01 00 02 02 08", ACQUIRE_ON, ACQUIRE_OFF}));
+  EXPECT_EQ(frame()->pane(2)->text(), "115200-8-2-O");
   EXPECT_EQ(itemsOf(third), m_sim->items().mid(2 * 600 * 6));
   EXPECT_EQ(m_box.count(), 0u);
 
@@ -443,6 +453,41 @@ TEST_P(SerialProgramEndToEnd, ADeviceThatDoesNotAcknowledgeEndsStartAndLeavesItE
   EXPECT_EQ(m_sim->count("ch=1 06 09"), 0);
   EXPECT_EQ(m_sim->count("ch=1 03 03"), 0);
   EXPECT_EQ(m_box.count(), 0u);
+
+  // The device answers again: the next Start sends the settings that did not get
+  // through, and records into a file of its own.
+  m_sim->control("ack on");
+  ASSERT_TRUE(m_sim->waitForLog("control ack on"));
+  press(Qt::Key_F5);
+  EXPECT_TRUE(view()->IsRecording());
+  const QString second = sink()->GetWritingPath();
+  EXPECT_NE(second, path);
+  EXPECT_TRUE(m_sim->waitForLog("cmd line-settings"));
+  EXPECT_TRUE(m_sim->waitForLog("cmd acquire 1"));
+  press(Qt::Key_F6);
+  EXPECT_TRUE(m_sim->waitForLog("cmd acquire 0"));
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), second);
+  EXPECT_EQ(m_box.count(), 0u);
+}
+
+// "StartupAquire" without a link (no "StartupConnect"): the start-up timer's Start
+// finds nothing to record into and leaves the program idle and quiet.
+TEST_P(SerialProgramEndToEnd, StartupAquireWithoutALinkDoesNothing) {
+  ASSERT_TRUE(startSim({}));
+  profileInt("PropertyPage2", "StartupAquire", 1);
+  ASSERT_TRUE(startProgram());
+  testsupport::waitFor([] { return false; }, CVRIMView::STARTUP_TIMER_MS + 400);
+  EXPECT_FALSE(view()->IsRecording());
+  EXPECT_FALSE(m_app->IsConnected());
+  EXPECT_TRUE(QDir(m_dataDir).entryList(QDir::Files).isEmpty());
+  EXPECT_TRUE(sentCommands().isEmpty());
+  EXPECT_EQ(m_box.count(), 0u);
+  // Connected by hand later, Start works as usual.
+  ASSERT_TRUE(connect());
+  press(Qt::Key_F5);
+  EXPECT_TRUE(view()->IsRecording());
+  ASSERT_TRUE(waitForCommands(3));
+  EXPECT_EQ(sentCommands(), QStringList({BUS_LOAD, LINE_SETTINGS, ACQUIRE_ON}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, ProgramEndToEnd, ::testing::Values(Link::Serial, Link::Lan), linkName);
