@@ -399,6 +399,36 @@ TEST_P(ProgramEndToEnd, ClosingDuringARecordingStopsDisconnectsAndLosesNothing) 
   EXPECT_TRUE(sent.startsWith(stored)) << stored.size() << " of " << sent.size();
 }
 
+// F4 during a recording: the next file takes over at once, the device is told
+// nothing, and the two files hold the recording exactly.
+TEST_P(ProgramEndToEnd, RestartByKeyContinuesInTheNextFile) {
+  const int count = 1500;
+  ASSERT_TRUE(startSim({"--count", QString::number(count), "--rate", "2500", "--scenario", "rs232", "--seed", "3"}));
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(connect());
+  press(Qt::Key_F5);
+  ASSERT_TRUE(view()->IsRecording());
+  const QString first = sink()->GetWritingPath();
+  ASSERT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() >= 300u; }, 10000));
+  press(Qt::Key_F4);
+  EXPECT_TRUE(view()->IsRecording());
+  const QString second = sink()->GetWritingPath();
+  EXPECT_NE(second, first);
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), first);
+  EXPECT_EQ(view()->GetDataOffset(), 24u);
+  ASSERT_TRUE(m_sim->waitForLog(QString("acquire-done records=%1").arg(count), 1, 20000));
+  ASSERT_TRUE(testsupport::waitFor(
+      [&] { return itemsOf(first).size() + itemsOf(second).size() >= qsizetype(count) * 6; }, 10000));
+  EXPECT_TRUE(testsupport::waitFor([&] { return cellsShowFile(second); }));
+  press(Qt::Key_F6);
+  EXPECT_EQ(itemsOf(first) + itemsOf(second), m_sim->items());
+  EXPECT_GE(itemsOf(first).size(), 300 * 6);
+  EXPECT_FALSE(itemsOf(second).isEmpty());
+  EXPECT_EQ(view()->GetItemCount(), uint32_t(itemsOf(second).size() / 6));
+  EXPECT_EQ(sentCommands(), QStringList({BUS_LOAD, LINE_SETTINGS, ACQUIRE_ON, ACQUIRE_OFF}));
+  EXPECT_EQ(m_box.count(), 0u);
+}
+
 // Disconnect during a recording ends the recording first; Stop and Restart are off
 // without a link.
 TEST_P(ProgramEndToEnd, DisconnectDuringARecordingStopsItFirst) {
