@@ -6,7 +6,7 @@
 
 using testsupport::hex;
 
-TEST(DeviceCommands, StoredDefaultsGiveTheKnownFrames) {
+TEST(DeviceCommands, DefaultsAndStoredSettingsGiveTheKnownFrames) {
   testsupport::TempProfile tmp;
   EXPECT_EQ(DeviceCommands::BusLoad(), hex("04 05 03 10 10"));
   EXPECT_EQ(DeviceCommands::LineSettings(), hex("06 09 80 25 00 00 00 00 06"));
@@ -14,10 +14,7 @@ TEST(DeviceCommands, StoredDefaultsGiveTheKnownFrames) {
   EXPECT_EQ(DeviceCommands::Acquire(false), hex("03 03 00"));
   EXPECT_EQ(DeviceCommands::Version(), hex("01 03 01"));
   EXPECT_EQ(DeviceCommands::Boot(), hex("05 03 03"));
-}
 
-TEST(DeviceCommands, LineSettingsEncodings) {
-  testsupport::TempProfile tmp;
   auto& p = platform::Profile();
   p.WriteProfileInt("PropertyPage1", "Baudrate", 13);
   p.WriteProfileInt("PropertyPage1", "Stopbits", 1);

@@ -114,10 +114,18 @@ TEST_F(Sink, EmptyAndCutOffBuffersWriteOnlyWholeRecords) {
 }
 
 TEST_F(Sink, RunningTimeGoesOnWithoutAFileAndAcrossRecordings) {
-  EXPECT_FALSE(decode(m_sink, hex("00 01 10 02 02 05")));
-  EXPECT_EQ(m_sink.GetRunningTime(), 0x15u);
+  const QByteArray records = hex("00 01 10 02 02 05");
+  const auto* data = reinterpret_cast<const uint8_t*>(records.constData());
+  EXPECT_FALSE(m_sink.ReceiveDeviceRecords(data, 6, true));
+  EXPECT_EQ(m_sink.GetRunningTime(), 0u) << "the LAN path decodes nothing without a file";
+  EXPECT_FALSE(m_sink.ReceiveDeviceRecords(data, 6, false));
+  EXPECT_EQ(m_sink.GetRunningTime(), 0x15u) << "the serial path decodes every payload";
+  EXPECT_TRUE(m_notifier.lengths().empty());
+
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  EXPECT_TRUE(decode(m_sink, hex("02 03 01")));
+  const uint8_t next[] = {0x02, 0x03, 0x01};
+  EXPECT_TRUE(m_sink.ReceiveDeviceRecords(next, 3, true));
+  EXPECT_EQ(m_notifier.lengths(), std::vector<uint64_t>{30u}) << "notified with the file length";
   EXPECT_EQ(sinktest::itemsInFile(m_sink.GetWritingPath()).at(0).time, 0x16u);
   m_sink.CloseAcquisitionFile();
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
@@ -128,19 +136,6 @@ TEST_F(Sink, RunningTimeGoesOnWithoutAFileAndAcrossRecordings) {
   ASSERT_TRUE(fresh.OpenAcquisitionFile());
   EXPECT_TRUE(decode(fresh, hex("02 05 03")));
   EXPECT_EQ(sinktest::itemsInFile(fresh.GetWritingPath()).at(0).time, 3u);
-}
-
-TEST_F(Sink, ReceivePathNotifiesWithTheFileLengthOnlyWhenItemsWereWritten) {
-  const QByteArray records = hex("00 01 02 00 02 03");
-  const auto* data = reinterpret_cast<const uint8_t*>(records.constData());
-  EXPECT_FALSE(m_sink.ReceiveDeviceRecords(data, 6, true));
-  EXPECT_EQ(m_sink.GetRunningTime(), 0u) << "the LAN path decodes nothing without a file";
-  EXPECT_FALSE(m_sink.ReceiveDeviceRecords(data, 6, false));
-  EXPECT_EQ(m_sink.GetRunningTime(), 3u) << "the serial path decodes every payload";
-  EXPECT_TRUE(m_notifier.lengths().empty());
-  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  EXPECT_TRUE(m_sink.ReceiveDeviceRecords(data, 6, true));
-  EXPECT_EQ(m_notifier.lengths(), std::vector<uint64_t>{36u});
 }
 
 // Random buffers: never a read outside the buffer (sanitizer builds), every whole

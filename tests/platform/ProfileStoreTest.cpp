@@ -60,12 +60,10 @@ TEST(ProfileStore, BinaryValuesKeepTheirLengthAndNulBytes) {
 }
 
 TEST(ProfileStore, KeyNamesAndFilesOfProfileNumbers) {
-  EXPECT_EQ(platform::RegistryKeyName(0), QStringLiteral("Quellfeld"));
-  EXPECT_EQ(platform::RegistryKeyName(7), QStringLiteral("Quellfeld_07"));
-  EXPECT_EQ(platform::RegistryKeyName(12), QStringLiteral("Quellfeld_12"));
-  EXPECT_EQ(platform::RegistryKeyName(99), QStringLiteral("Quellfeld_99"));
-  EXPECT_FALSE(platform::RegistryKeyName(100).has_value());
-  EXPECT_FALSE(platform::RegistryKeyName(0xFFFFFFFFu).has_value());
+  const std::pair<uint32_t, const char*> names[] = {
+      {0, "Quellfeld"}, {7, "Quellfeld_07"}, {99, "Quellfeld_99"}, {100, nullptr}, {0xFFFFFFFFu, nullptr}};
+  for (const auto& [number, name] : names)
+    EXPECT_EQ(platform::RegistryKeyName(number), name ? std::optional<QString>(name) : std::nullopt) << number;
 
   QTemporaryDir home;
   const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
