@@ -104,29 +104,14 @@ TEST(HdlcReceiver, TakesGoodFramesOnlyAndResynchronises) {
   for (const auto& c : cases) EXPECT_EQ(feed(c.wire), c.expected) << c.what;
 }
 
-TEST(HdlcRing, HoldsFifteenFramesInOrder) {
+// Capacity and order are exercised through the link (CHDLC full-ring test); here the
+// edges that a link cannot produce.
+TEST(HdlcRing, RefusesOversizeFramesAndKeepsAnEarlyWake) {
   HdlcRing ring;
-  EXPECT_TRUE(ring.IsEmpty());
-  for (uint8_t i = 0; i < 15; ++i) {
-    const uint8_t frame[2] = {i, static_cast<uint8_t>(i * 2)};
-    EXPECT_TRUE(ring.Put(frame, 2));
-  }
-  EXPECT_TRUE(ring.IsFull());
-  const uint8_t extra = 99;
-  EXPECT_FALSE(ring.Put(&extra, 1));
-  uint8_t out[HdlcRing::SLOT_SIZE];
+  uint8_t out[HdlcRing::SLOT_SIZE + 1] = {};
   uint32_t len = 0;
-  for (uint8_t i = 0; i < 15; ++i) {
-    ASSERT_TRUE(ring.Take(out, len));
-    EXPECT_EQ(len, 2u);
-    EXPECT_EQ(out[0], i);
-  }
-  EXPECT_FALSE(ring.Take(out, len));
   EXPECT_FALSE(ring.Put(out, HdlcRing::SLOT_SIZE + 1));
-}
-
-TEST(HdlcRing, AWakeBeforeTheWaitIsNotLost) {
-  HdlcRing ring;
+  EXPECT_FALSE(ring.Take(out, len));
   ring.Wake();
   EXPECT_FALSE(ring.Wait(60000));  // returns at once, nothing waits
 }
