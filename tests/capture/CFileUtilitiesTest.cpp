@@ -91,25 +91,6 @@ TEST(CFileUtilities, UniqueNameTakesTheFirstFreeNumberWithoutFillingGapsBackward
   QDir::setCurrent(before);
 }
 
-TEST(CFileUtilities, ExistsAndEmpty) {
-  testsupport::TempProfile tmp;
-  CFileUtilities u;
-  u.SplitPath(tmp.file("F.ANL"));
-  EXPECT_FALSE(u.FileExists());
-  EXPECT_TRUE(u.IsFileEmpty()) << "a missing file cannot be read, so it counts as empty";
-  touch(tmp.file("F.ANL"), QByteArray());
-  EXPECT_TRUE(u.FileExists());
-  EXPECT_TRUE(u.IsFileEmpty());
-  touch(tmp.file("F.ANL"), "12");
-  EXPECT_FALSE(u.IsFileEmpty());
-
-  if (::geteuid() != 0) {  // root reads every file
-    ::chmod(tmp.file("F.ANL").toLocal8Bit().constData(), 0);
-    EXPECT_TRUE(u.IsFileEmpty()) << "an unreadable file counts as empty";
-    ::chmod(tmp.file("F.ANL").toLocal8Bit().constData(), 0644);
-  }
-}
-
 // The numbering decision of a new recording runs on the UI thread: a FIFO under the
 // configured name must not hold it until a writer opens the FIFO.
 TEST(CFileUtilities, EmptinessTestOfAFifoReturnsAtOnce) {
