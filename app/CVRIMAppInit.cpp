@@ -167,6 +167,9 @@ int CVRIMApp::ExitInstance() {
     platform::SetMainFrameWindow(platform::NULL_WINDOW);
     m_shell->frame.reset();
     m_shell->view = nullptr;
+    // The closing view has stopped its recording; the disconnect below must not
+    // ask the view, which is gone, to stop again.
+    SetStopRecording({});
   }
   if (platform::Profile().GetProfileInt(LINK_SECTION, QStringLiteral("StartupConnect"), 0) && IsConnected())
     OnDisconnectDevice();
