@@ -119,7 +119,9 @@ TEST(ViewLoad, BadSizesReadNothingOutsideTheFile) {
     testsupport::writeWholeFile(path, c.bytes);
     h.load(path);
     EXPECT_EQ(h.view->GetItemCount(), c.items);
-    if (c.items) EXPECT_EQ(h.view->GetDataOffset(), c.dataOffset);
+    if (c.items) {
+      EXPECT_EQ(h.view->GetDataOffset(), c.dataOffset);
+    }
     for (uint32_t i = 0; i < 200; ++i) EXPECT_EQ(h.filled(i), i < c.items) << i;
     for (uint32_t i = 0; i < c.items; ++i) EXPECT_TRUE(h.shows(i, c.firstShown + i)) << i;
   }

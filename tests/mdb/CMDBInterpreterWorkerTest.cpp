@@ -205,7 +205,9 @@ TEST_F(WorkerTest, StopEndsTheWorkerAtOnce) {
   testsupport::writeWholeFile(bare, itemBytes(m_items));
   for (const bool headerless : {false, true}) {
     CActiveFile file;
-    if (headerless) ASSERT_TRUE(file.Open(bare));
+    if (headerless) {
+      ASSERT_TRUE(file.Open(bare));
+    }
     CMDBInterpreter decoder(m_view, file);
     EXPECT_EQ(decoder.Control(MDBCTRL_GETTHREAD), 0);
     decoder.Control(MDBCTRL_START);

@@ -124,7 +124,9 @@ inline std::string decodeAll(CMDBInterpreter& decoder, const std::vector<ItemRec
   for (uint32_t i = 0; i < items.size(); ++i) {
     QString text = QStringLiteral("untouched");
     const bool given = decoder.DecodeItem(i, text, &items[i]);
-    if (!given) EXPECT_EQ(text, "untouched");
+    if (!given) {
+      EXPECT_EQ(text, "untouched");
+    }
     out += (i ? "|" : "") + (given ? text.toStdString() : std::string("-"));
   }
   return out;
