@@ -4,10 +4,11 @@
 #include <deque>
 #include <map>
 
+#include "tools/MdbScenarios.h"
+
 namespace {
 
-// One byte time at 9600 baud with 11 bits per byte, in device ticks of 13.028 us.
-constexpr uint32_t BYTE_TICKS = 88;
+constexpr uint32_t BYTE_TICKS = MdbScenarios::BYTE_TICKS;
 
 // MDB: the VMC addresses a peripheral (mode bit on the address byte), the
 // peripheral answers with ACK or with data whose last byte (the checksum) carries

@@ -4,18 +4,13 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "common/DeviceCommand.h"
 #include "tools/Scenario.h"
 #include "tools/SimLan.h"
 #include "tools/SimLog.h"
 #include "tools/SimSerialLink.h"
 
 namespace {
-
-constexpr uint8_t CMD_VERSION = 0x01;
-constexpr uint8_t CMD_ACQUIRE = 0x03;
-constexpr uint8_t CMD_BUS_LOAD = 0x04;
-constexpr uint8_t CMD_BOOT = 0x05;
-constexpr uint8_t CMD_LINE_SETTINGS = 0x06;
 
 constexpr int PACE_MS = 10;
 
@@ -87,7 +82,7 @@ void SimDevice::OnCommand(const QByteArray& c) {
     }
     case CMD_BOOT:
       m_log.Line(QStringLiteral("cmd boot %1").arg(at(c, 2)));
-      if (at(c, 2) == 3) {
+      if (at(c, 2) == CMD_BOOT_ENTER) {
         // The firmware hands over to the boot loader: no acquisition, no framed link.
         StopAcquisition();
         m_booted = true;
