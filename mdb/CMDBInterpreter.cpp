@@ -9,6 +9,7 @@
 #include <string>
 
 #include "capture/CActiveFile.h"
+#include "capture/CVRIMSocket.h"
 #include "common/PrintState.h"
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
@@ -19,9 +20,6 @@
 
 namespace {
 
-// A new recording's file starts with a 24-byte header; a file without one (or with
-// a shorter legacy lead) is not decoded.
-constexpr uint32_t MIN_OFFSET_OF_ITEM0 = 24;
 constexpr uint32_t IDLE_SLEEP_MS = 1000;
 constexpr uint32_t POLL_SLEEP_MS = 100;
 
@@ -137,7 +135,9 @@ void CMDBInterpreter::DecoderThread() {
       uint32_t offset = 0;
       const bool open = m_shownFile.IsOpen();
       if (open) m_shownFile.ReadCommentSize(offset);
-      if (open && offset >= MIN_OFFSET_OF_ITEM0) {
+      // A file without the acquisition header (or with a shorter legacy lead) is
+      // not decoded.
+      if (open && offset >= ACQUISITION_HEADER_SIZE) {
         // Taken before the pass: a refresh that arrives while the pass runs (the
         // view scrolled meanwhile) gets a pass of its own instead of being absorbed.
         m_passRequested = false;
