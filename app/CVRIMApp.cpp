@@ -146,6 +146,27 @@ void CVRIMApp::releaseSockets() {
   m_controlSocket.reset();
 }
 
+bool CVRIMApp::openLanSocket(std::unique_ptr<CVRIMSocket>& socket, const QString& address, bool control,
+                             const char* createFailed, const char* connectFailed) {
+  // Left in place on failure: releaseSockets closes it with the other one.
+  socket.reset(new (std::nothrow) CVRIMSocket(&m_activeFile));
+  if (!socket) {
+    showError("Memory allocation, Error: %u\r\n", ENOMEM);
+    return false;
+  }
+  // The device's port is bound locally too.
+  const uint32_t port = control ? socket->GetControlPort() : socket->GetAcquisitionPort();
+  if (!socket->Create(port)) {
+    showError(createFailed, static_cast<uint32_t>(errno));
+    return false;
+  }
+  if (!socket->Connect(address, port)) {
+    showError(connectFailed, static_cast<uint32_t>(errno));
+    return false;
+  }
+  return true;
+}
+
 bool CVRIMApp::ConnectLan() {
   m_dialUpConnection.clear();
   const QString name = platform::Profile().GetProfileString(LINK_SECTION, QStringLiteral("ConnectionName"),
@@ -186,35 +207,12 @@ bool CVRIMApp::ConnectLan() {
   releaseSockets();
   const QString address = platform::Profile().GetProfileString(LINK_SECTION, QStringLiteral("DeviceIPAddress"),
                                                                DEFAULT_DEVICE_ADDRESS);
-  const uint32_t acquisitionPort = platform::Profile().GetProfileInt(LINK_SECTION, QStringLiteral("PortAquisition"), 4000);
-  m_acquisitionSocket.reset(new (std::nothrow) CVRIMSocket(&m_activeFile));
-  if (!m_acquisitionSocket) {
-    showError("Memory allocation, Error: %u\r\n", ENOMEM);
+  if (!openLanSocket(m_acquisitionSocket, address, false, "Create aquisition socket failed, Error: %u\r\n",
+                     "Connect to aquisition socket failed, Error: %u\r\n"))
     return false;
-  }
-  if (!m_acquisitionSocket->Create(acquisitionPort)) {
-    showError("Create aquisition socket failed, Error: %u\r\n", static_cast<uint32_t>(errno));
+  if (!openLanSocket(m_controlSocket, address, true, "Create control socket failed, Error: %u\r\n",
+                     "Connect to control socket failed, Error: %u\r\n"))
     return false;
-  }
-  if (!m_acquisitionSocket->Connect(address, acquisitionPort)) {
-    showError("Connect to aquisition socket failed, Error: %u\r\n", static_cast<uint32_t>(errno));
-    return false;
-  }
-
-  const uint32_t controlPort = platform::Profile().GetProfileInt(LINK_SECTION, QStringLiteral("PortControl"), 4001);
-  m_controlSocket.reset(new (std::nothrow) CVRIMSocket(&m_activeFile));
-  if (!m_controlSocket) {
-    showError("Memory allocation, Error: %u\r\n", ENOMEM);
-    return false;
-  }
-  if (!m_controlSocket->Create(controlPort)) {
-    showError("Create control socket failed, Error: %u\r\n", static_cast<uint32_t>(errno));
-    return false;
-  }
-  if (!m_controlSocket->Connect(address, controlPort)) {
-    showError("Connect to control socket failed, Error: %u\r\n", static_cast<uint32_t>(errno));
-    return false;
-  }
   m_connected = true;
   return true;
 }

@@ -93,6 +93,10 @@ private:
   void HdlcReceiveThread();
   void stopReceiveThread();
   void releaseSockets();
+  // Makes the acquisition or the control socket, bound to the device's port and
+  // connected to it; false after the failure is shown.
+  bool openLanSocket(std::unique_ptr<CVRIMSocket>& socket, const QString& address, bool control,
+                     const char* createFailed, const char* connectFailed);
 
   // Set by the serial receive thread once it runs, and by a LAN connect.
   std::atomic<bool> m_connected{false};
