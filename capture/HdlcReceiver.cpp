@@ -15,6 +15,19 @@ void HdlcReceiver::store(uint8_t byte) {
   m_frame[m_length++] = byte;
 }
 
+bool HdlcReceiver::storeUnescaped(uint8_t byte) {
+  if (byte == HdlcEncoder::ESCAPE) {
+    m_escape = true;
+    return false;
+  }
+  if (m_escape) {
+    byte ^= HdlcEncoder::ESCAPE_XOR;
+    m_escape = false;
+  }
+  store(byte);
+  return true;
+}
+
 HdlcReceiver::Result HdlcReceiver::OnRxByte(uint8_t byte) {
   switch (m_state) {
     case HUNT:
@@ -36,32 +49,14 @@ HdlcReceiver::Result HdlcReceiver::OnRxByte(uint8_t byte) {
       }
       return Result::None;
     case CONTROL:
-      if (byte == HdlcEncoder::ESCAPE) {
-        m_escape = true;
-        return Result::None;
-      }
-      if (m_escape) {
-        byte ^= HdlcEncoder::ESCAPE_XOR;
-        m_escape = false;
-      }
-      store(byte);
-      m_state = BODY;
+      if (storeUnescaped(byte)) m_state = BODY;
       return Result::None;
     default:  // BODY
       if (byte == HdlcEncoder::FLAG) {
         m_state = HUNT;
         return endOfFrame();
       }
-      if (byte == HdlcEncoder::ESCAPE) {
-        m_escape = true;
-        return Result::None;
-      }
-      if (m_escape) {
-        byte ^= HdlcEncoder::ESCAPE_XOR;
-        m_escape = false;
-      }
-      store(byte);
-      if (m_length >= MAX_FRAME) m_state = HUNT;
+      if (storeUnescaped(byte) && m_length >= MAX_FRAME) m_state = HUNT;
       return Result::None;
   }
 }

@@ -24,6 +24,8 @@ public:
 
 private:
   void store(uint8_t byte);
+  // An escape is held for the byte after it; false when nothing was stored yet.
+  bool storeUnescaped(uint8_t byte);
   Result endOfFrame();
 
   uint8_t m_frame[MAX_FRAME] = {};
