@@ -36,6 +36,25 @@ inline uint32_t recordTime(const uint8_t* q, uint32_t n, bool wide) {
   return v;
 }
 
+// Walks the whole records of a buffer: flags (time length n in bits 5-6), data byte,
+// then n + 1 time bytes, absolute or a delta to the running time. A record cut off
+// by the end of the buffer is dropped. Gives each item to onItem with its absolute
+// time and returns the running time after the last.
+template <class OnItem>
+inline uint32_t forEachRecord(const uint8_t* buffer, uint32_t length, uint32_t time, OnItem&& onItem) {
+  uint32_t p = 0;
+  while (length - p >= 3) {
+    const uint8_t flags = buffer[p];
+    const uint32_t n = (flags >> 5) & 3u;
+    if (length - p < 3 + n) break;
+    const uint32_t t = recordTime(buffer + p + 2, n, length - p >= 6);
+    time = (flags & ITEM_FLAG_DELTA) ? time + t : t;
+    onItem(flags, buffer[p + 1], time);
+    p += 3 + n;
+  }
+  return time;
+}
+
 // A stored pattern (cut to the 256-byte pattern field).
 uint32_t loadPattern(const QString& baseKey, uint32_t slot, uint8_t (&pattern)[256]) {
   const QString key = QStringLiteral("%1_%2").arg(baseKey).arg(slot, 2, 10, QLatin1Char('0'));
@@ -112,17 +131,7 @@ bool CVRIMSocket::ReceiveDeviceRecords(const uint8_t* buffer, uint32_t length, b
 }
 
 void CVRIMSocket::advanceTimeOnly(const uint8_t* buffer, uint32_t length) {
-  uint32_t time = m_runningTime;
-  uint32_t p = 0;
-  while (length - p >= 3) {
-    const uint8_t flags = buffer[p];
-    const uint32_t n = (flags >> 5) & 3u;
-    if (length - p < 3 + n) break;
-    const uint32_t t = recordTime(buffer + p + 2, n, length - p >= 6);
-    time = (flags & ITEM_FLAG_DELTA) ? time + t : t;
-    p += 3 + n;
-  }
-  m_runningTime = time;
+  m_runningTime = forEachRecord(buffer, length, m_runningTime, [](uint8_t, uint8_t, uint32_t) {});
 }
 
 void CVRIMSocket::reserveBatch(uint32_t length) {
@@ -149,39 +158,26 @@ bool CVRIMSocket::decodeLocked(const uint8_t* buffer, uint32_t length) {
   }
 
   reserveBatch(length);
-  uint32_t time = m_runningTime;
-  uint32_t p = 0;
   if (!m_triggerOn) {
     uint8_t* out = m_batch.get();
-    while (length - p >= 3) {
-      const uint8_t flags = buffer[p];
-      const uint32_t n = (flags >> 5) & 3u;
-      if (length - p < 3 + n) break;  // cut off by the end of the buffer
-      const uint32_t t = recordTime(buffer + p + 2, n, length - p >= 6);
-      time = (flags & ITEM_FLAG_DELTA) ? time + t : t;
-      out[0] = flags;
-      out[1] = buffer[p + 1];
-      std::memcpy(out + 2, &time, 4);
-      out += ITEM_SIZE;
-      p += 3 + n;
-    }
+    m_runningTime =
+        forEachRecord(buffer, length, m_runningTime, [&out](uint8_t flags, uint8_t data, uint32_t time) {
+          out[0] = flags;
+          out[1] = data;
+          std::memcpy(out + 2, &time, 4);
+          out += ITEM_SIZE;
+        });
     m_batchUsed = static_cast<size_t>(out - m_batch.get());
   } else {
-    while (length - p >= 3) {
-      const uint8_t flags = buffer[p];
-      const uint32_t n = (flags >> 5) & 3u;
-      if (length - p < 3 + n) break;
-      const uint32_t t = recordTime(buffer + p + 2, n, length - p >= 6);
-      time = (flags & ITEM_FLAG_DELTA) ? time + t : t;
-      ItemRecord item;
-      item.flags = flags;
-      item.data = buffer[p + 1];
-      item.time = time;
-      if (CheckTrigger(item)) appendItem(item);
-      p += 3 + n;
-    }
+    m_runningTime =
+        forEachRecord(buffer, length, m_runningTime, [this](uint8_t flags, uint8_t data, uint32_t time) {
+          ItemRecord item;
+          item.flags = flags;
+          item.data = data;
+          item.time = time;
+          if (CheckTrigger(item)) appendItem(item);
+        });
   }
-  m_runningTime = time;
 
   if (m_batchUsed == 0) return false;
   if (m_writer->writeAt(m_writerLength, m_batch.get(), m_batchUsed) != static_cast<int64_t>(m_batchUsed)) {
