@@ -37,6 +37,44 @@ File::~File() { close(); }
 
 namespace {
 
+// A transfer may move fewer bytes than asked, and a signal may interrupt it; both
+// go on where they stopped. transfer(done) moves the bytes from done on.
+
+// Reads stop at the end of the file; a failure after some bytes gives those bytes.
+template <class Transfer>
+int64_t readAll(size_t count, Transfer transfer) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = transfer(done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return done ? static_cast<int64_t>(done) : -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+// A write that fails part-way has failed.
+template <class Transfer>
+bool writeAll(size_t count, Transfer transfer) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = transfer(done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+namespace {
+
 // Lock bytes: presence of any handle, of a writer, of a handle that denies writers.
 constexpr off_t kLockBase = static_cast<off_t>(0x7FFFFFFF00000000LL);
 constexpr off_t kPresence = kLockBase;
@@ -140,64 +178,31 @@ void File::close() {
 
 int64_t File::readAt(uint64_t offset, void* buffer, size_t count) const {
   if (m_fd < 0) return -1;
-  size_t done = 0;
   auto* out = static_cast<char*>(buffer);
-  while (done < count) {
-    const ssize_t n = ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return done ? static_cast<int64_t>(done) : -1;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return static_cast<int64_t>(done);
+  return readAll(count, [&](size_t done) {
+    return ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
+  });
 }
 
 int64_t File::writeAt(uint64_t offset, const void* data, size_t count) {
   if (m_fd < 0) return -1;
-  size_t done = 0;
   const auto* in = static_cast<const char*>(data);
-  while (done < count) {
-    const ssize_t n = ::pwrite(m_fd, in + done, count - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return static_cast<int64_t>(done);
+  const bool written = writeAll(count, [&](size_t done) {
+    return ::pwrite(m_fd, in + done, count - done, static_cast<off_t>(offset + done));
+  });
+  return written ? static_cast<int64_t>(count) : -1;
 }
 
 int64_t File::read(void* buffer, size_t count) {
   if (m_fd < 0) return -1;
-  size_t done = 0;
   auto* out = static_cast<char*>(buffer);
-  while (done < count) {
-    const ssize_t n = ::read(m_fd, out + done, count - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return done ? static_cast<int64_t>(done) : -1;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return static_cast<int64_t>(done);
+  return readAll(count, [&](size_t done) { return ::read(m_fd, out + done, count - done); });
 }
 
 bool File::write(const void* data, size_t count) {
   if (m_fd < 0) return false;
-  size_t done = 0;
   const auto* in = static_cast<const char*>(data);
-  while (done < count) {
-    const ssize_t n = ::write(m_fd, in + done, count - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  return writeAll(count, [&](size_t done) { return ::write(m_fd, in + done, count - done); });
 }
 
 bool File::seek(uint64_t offset) {
