@@ -71,10 +71,6 @@ bool writeAll(size_t count, Transfer transfer) {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 // Lock bytes: presence of any handle, of a writer, of a handle that denies writers.
 constexpr off_t kLockBase = static_cast<off_t>(0x7FFFFFFF00000000LL);
 constexpr off_t kPresence = kLockBase;
