@@ -5,6 +5,20 @@
 
 #include "tools/SimLog.h"
 
+namespace {
+
+QNetworkDatagram receiveLogged(QUdpSocket& socket, uint16_t port, SimLog& log) {
+  QNetworkDatagram d = socket.receiveDatagram();
+  log.Line(QStringLiteral("datagram-in port=%1 from=%2:%3 %4")
+               .arg(port)
+               .arg(d.senderAddress().toString())
+               .arg(d.senderPort())
+               .arg(QString::fromLatin1(d.data().toHex(' '))));
+  return d;
+}
+
+}  // namespace
+
 SimLan::SimLan(SimLog& log) : m_log(log) {}
 
 SimLan::~SimLan() = default;
@@ -30,12 +44,7 @@ bool SimLan::Open(const QHostAddress& device, uint16_t acquisitionPort, uint16_t
 
 void SimLan::onControlReadable() {
   while (m_control->hasPendingDatagrams()) {
-    const QNetworkDatagram d = m_control->receiveDatagram();
-    m_log.Line(QStringLiteral("datagram-in port=%1 from=%2:%3 %4")
-                   .arg(m_controlPort)
-                   .arg(d.senderAddress().toString())
-                   .arg(d.senderPort())
-                   .arg(QString::fromLatin1(d.data().toHex(' '))));
+    const QNetworkDatagram d = receiveLogged(*m_control, m_controlPort, m_log);
     m_host = d.senderAddress();
     if (onCommand) onCommand(d.data());
   }
@@ -43,12 +52,7 @@ void SimLan::onControlReadable() {
 
 void SimLan::onAcquisitionReadable() {
   while (m_acquisition->hasPendingDatagrams()) {
-    const QNetworkDatagram d = m_acquisition->receiveDatagram();
-    m_log.Line(QStringLiteral("datagram-in port=%1 from=%2:%3 %4")
-                   .arg(m_acquisitionPort)
-                   .arg(d.senderAddress().toString())
-                   .arg(d.senderPort())
-                   .arg(QString::fromLatin1(d.data().toHex(' '))));
+    const QNetworkDatagram d = receiveLogged(*m_acquisition, m_acquisitionPort, m_log);
     // With both ports equal the one socket also takes the commands.
     if (!m_control) {
       m_host = d.senderAddress();
