@@ -15,29 +15,13 @@ class Builder {
     return vmc(std::vector<uint8_t>(bytes), chkError);
   }
   Builder& vmc(const std::vector<uint8_t>& bytes, uint8_t chkError = 0) {
-    uint8_t sum = 0;
-    bool firstByte = true;
-    for (uint8_t b : bytes) {
-      add(firstByte ? ITEM_FLAG_MODE : 0, b, firstByte ? CYCLE : BYTE);
-      sum = uint8_t(sum + b);
-      firstByte = false;
-    }
-    add(0, uint8_t(sum + chkError), BYTE);
-    return *this;
+    return message(bytes, 0, ITEM_FLAG_MODE, CYCLE, 0, chkError);
   }
   Builder& response(std::initializer_list<uint8_t> bytes, uint8_t chkError = 0) {
     return response(std::vector<uint8_t>(bytes), chkError);
   }
   Builder& response(const std::vector<uint8_t>& bytes, uint8_t chkError = 0) {
-    uint8_t sum = 0;
-    bool firstByte = true;
-    for (uint8_t b : bytes) {
-      add(ITEM_FLAG_SLAVE, b, firstByte ? ANSWER : BYTE);
-      sum = uint8_t(sum + b);
-      firstByte = false;
-    }
-    add(ITEM_FLAG_SLAVE | ITEM_FLAG_MODE, uint8_t(sum + chkError), BYTE);
-    return *this;
+    return message(bytes, ITEM_FLAG_SLAVE, 0, ANSWER, ITEM_FLAG_MODE, chkError);
   }
   Builder& peripheralReply(uint8_t byte) { return add(ITEM_FLAG_SLAVE | ITEM_FLAG_MODE, byte, ANSWER); }
   Builder& vmcReply(uint8_t byte) { return add(0, byte, ANSWER); }
@@ -46,6 +30,20 @@ class Builder {
 
  private:
   enum Gap { CYCLE, ANSWER, BYTE };
+  // side: ITEM_FLAG_SLAVE or 0; firstMode/chkMode: the mode bit on the first byte
+  // and on the CHK.
+  Builder& message(const std::vector<uint8_t>& bytes, uint8_t side, uint8_t firstMode, Gap firstGap,
+                   uint8_t chkMode, uint8_t chkError) {
+    uint8_t sum = 0;
+    bool firstByte = true;
+    for (uint8_t b : bytes) {
+      add(static_cast<uint8_t>(side | (firstByte ? firstMode : 0)), b, firstByte ? firstGap : BYTE);
+      sum = uint8_t(sum + b);
+      firstByte = false;
+    }
+    add(static_cast<uint8_t>(side | chkMode), uint8_t(sum + chkError), BYTE);
+    return *this;
+  }
   Builder& add(uint8_t flags, uint8_t data, Gap gap) {
     const uint32_t delta = gap == CYCLE    ? MdbScenarios::CYCLE_TICKS
                            : gap == ANSWER ? MdbScenarios::ANSWER_TICKS
