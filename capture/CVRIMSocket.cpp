@@ -55,8 +55,8 @@ inline uint32_t forEachRecord(const uint8_t* buffer, uint32_t length, uint32_t t
   return time;
 }
 
-// A stored pattern (cut to the 256-byte pattern field).
-uint32_t loadPattern(const QString& baseKey, uint32_t slot, uint8_t (&pattern)[256]) {
+// A stored pattern, cut to the pattern field.
+uint32_t loadPattern(const QString& baseKey, uint32_t slot, uint8_t (&pattern)[PATTERN_MAX_BYTES]) {
   const QString key = QStringLiteral("%1_%2").arg(baseKey).arg(slot, 2, 10, QLatin1Char('0'));
   const std::optional<QByteArray> value = platform::Profile().GetProfileBinary(TRIGGER_SECTION, key);
   if (!value) return 0;
@@ -194,8 +194,8 @@ bool CVRIMSocket::decodeLocked(const uint8_t* buffer, uint32_t length) {
 
 bool CVRIMSocket::LoadTriggerSetup() {
   platform::ProfileStore& profile = platform::Profile();
-  uint8_t startPattern[256] = {};
-  uint8_t stopPattern[256] = {};
+  uint8_t startPattern[PATTERN_MAX_BYTES] = {};
+  uint8_t stopPattern[PATTERN_MAX_BYTES] = {};
   const bool enabled = profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("TriggerState"), 0) != 0;
   const uint32_t startLength = loadPattern(
       QStringLiteral("StartPattern"), profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("StartTrigger"), 0),

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "capture/PatternText.h"
 #include "common/ItemRecord.h"
 
 class CActiveFile;
@@ -121,8 +122,8 @@ private:
 
   // Trigger.
   ItemRecord m_preTrigger[PRETRIGGER_ITEMS] = {};
-  uint8_t m_startPattern[256] = {};
-  uint8_t m_stopPattern[256] = {};
+  uint8_t m_startPattern[PATTERN_MAX_BYTES] = {};
+  uint8_t m_stopPattern[PATTERN_MAX_BYTES] = {};
   bool m_triggerOn = false;
   uint32_t m_triggerState = TRIGGER_ARMED;
   uint32_t m_startLength = 0;
