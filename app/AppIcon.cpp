@@ -9,10 +9,10 @@
 
 namespace {
 
-constexpr int kSize = 32;  // drawn at twice the 16 x 15 button size, scaled down crisp
+constexpr int ICON_SIZE = 32;  // drawn at twice the 16 x 15 button size, scaled down crisp
 
 QPixmap canvas() {
-  QPixmap pm(kSize, kSize);
+  QPixmap pm(ICON_SIZE, ICON_SIZE);
   pm.fill(Qt::transparent);
   return pm;
 }

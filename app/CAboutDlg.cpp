@@ -13,7 +13,7 @@
 #include "app/AppIcon.h"
 
 namespace {
-const char* const kAboutFormat =
+const char* const ABOUT_FORMAT =
     "\n"
     "VRIM - Vending Bus Analyzer\n"
     "for the QX-7700-x acquisition interface\n"
@@ -51,6 +51,6 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 }
 
 void CAboutDlg::OnInitDialog() {
-  m_strAbout = QString::fromLatin1(kAboutFormat).arg(QLatin1String(VERSION), QLatin1String(BUILD_DATE));
+  m_strAbout = QString::fromLatin1(ABOUT_FORMAT).arg(QLatin1String(VERSION), QLatin1String(BUILD_DATE));
   m_text->setText(m_strAbout);
 }

@@ -3,11 +3,11 @@
 #include <cstdlib>
 
 void CCmdLineInfo::ParseParam(const QString& param, bool /*flag*/, bool /*last*/) {
-  static const QString kKey = QStringLiteral("Profile=");
-  if (!param.startsWith(kKey)) return;  // case-sensitive
+  static const QString PROFILE_KEY = QStringLiteral("Profile=");
+  if (!param.startsWith(PROFILE_KEY)) return;  // case-sensitive
   // atoi semantics: leading blanks and a sign, digits up to the first other
   // character, no digits gives 0; the int is kept as u32 (negatives wrap).
-  const QByteArray rest = param.mid(kKey.size()).toLocal8Bit();
+  const QByteArray rest = param.mid(PROFILE_KEY.size()).toLocal8Bit();
   m_nProfile = static_cast<uint32_t>(std::atoi(rest.constData()));
 }
 

@@ -8,8 +8,8 @@
 namespace DeviceCommands {
 
 namespace {
-constexpr std::array<uint32_t, 14> kRates = {300,   600,   1200,  2400,  3600,  4800,  7200,
-                                             9600,  14400, 19200, 28800, 38400, 57600, 115200};
+constexpr std::array<uint32_t, 14> BAUD_RATES = {300,  600,   1200,  2400,  3600,  4800,  7200,
+                                                 9600, 14400, 19200, 28800, 38400, 57600, 115200};
 
 uint8_t low(uint32_t v) { return static_cast<uint8_t>(v & 0xFF); }
 
@@ -20,8 +20,8 @@ QByteArray three(uint8_t a, uint8_t b, uint8_t c) {
 }  // namespace
 
 bool BaudRate(uint32_t index, uint32_t& rate) {
-  if (index >= kRates.size()) return false;
-  rate = kRates[index];
+  if (index >= BAUD_RATES.size()) return false;
+  rate = BAUD_RATES[index];
   return true;
 }
 

@@ -11,7 +11,7 @@ namespace cellpaint {
 namespace {
 
 // Windows-1252 for 0x80..0x9F; 0 where the code page has no character.
-const char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+const char16_t CP1252_HIGH[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                                   0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
                                   0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
@@ -22,10 +22,10 @@ struct MarkBits {
   Fill fill;
 };
 // Paint order: the last mark that is on shows.
-const MarkBits kMarks[4] = {{CELL_CURSOR, CELL_CURSOR_OFF, Fill::Cursor},
-                            {CELL_REFERENCE, CELL_REFERENCE_OFF, Fill::Reference},
-                            {CELL_SEARCH, CELL_SEARCH_OFF, Fill::Search},
-                            {CELL_RANGE, CELL_RANGE_OFF, Fill::Range}};
+const MarkBits MARKS[4] = {{CELL_CURSOR, CELL_CURSOR_OFF, Fill::Cursor},
+                           {CELL_REFERENCE, CELL_REFERENCE_OFF, Fill::Reference},
+                           {CELL_SEARCH, CELL_SEARCH_OFF, Fill::Search},
+                           {CELL_RANGE, CELL_RANGE_OFF, Fill::Range}};
 
 }  // namespace
 
@@ -50,7 +50,7 @@ bool onTransmitSide(uint32_t state, uint8_t flags) {
 
 QString byteText(uint8_t data) {
   if (data >= 0x80 && data <= 0x9F) {
-    const char16_t c = kCp1252High[data - 0x80];
+    const char16_t c = CP1252_HIGH[data - 0x80];
     return c ? QString(QChar(c)) : QString(QChar(data));
   }
   if (data > 0x9F) return QString(QChar(data));  // Latin-1 equals the code page here
@@ -64,14 +64,14 @@ Plan plan(const Input& in) {
 
   // Off bits are one-shot erase requests: the cell fills itself white once.
   bool erase = false;
-  for (const MarkBits& m : kMarks) {
+  for (const MarkBits& m : MARKS) {
     if (state & m.off) {
       state &= ~(m.on | m.off);
       erase = true;
     }
   }
   if (erase) p.fill = Fill::White;
-  for (const MarkBits& m : kMarks)
+  for (const MarkBits& m : MARKS)
     if (state & m.on) p.fill = m.fill;
   p.state = state;
 

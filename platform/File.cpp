@@ -72,10 +72,10 @@ bool writeAll(size_t count, Transfer transfer) {
 }
 
 // Lock bytes: presence of any handle, of a writer, of a handle that denies writers.
-constexpr off_t kLockBase = static_cast<off_t>(0x7FFFFFFF00000000LL);
-constexpr off_t kPresence = kLockBase;
-constexpr off_t kWriter = kLockBase + 1;
-constexpr off_t kDenyWrite = kLockBase + 2;
+constexpr off_t LOCK_BASE = static_cast<off_t>(0x7FFFFFFF00000000LL);
+constexpr off_t LOCK_PRESENCE = LOCK_BASE;
+constexpr off_t LOCK_WRITER = LOCK_BASE + 1;
+constexpr off_t LOCK_DENY_WRITE = LOCK_BASE + 2;
 
 bool lockByte(int fd, off_t at, short type) {
   struct flock fl {};
@@ -100,18 +100,19 @@ bool heldByOther(int fd, off_t at) {
 int takeLocks(int fd, File::Mode mode) {
   switch (mode) {
     case File::Mode::ReadShared:
-      return lockByte(fd, kPresence, F_RDLCK) ? 0 : EWOULDBLOCK;
+      return lockByte(fd, LOCK_PRESENCE, F_RDLCK) ? 0 : EWOULDBLOCK;
     case File::Mode::CreateWriteShared:
-      if (!lockByte(fd, kPresence, F_RDLCK) || !lockByte(fd, kWriter, F_RDLCK)) return EWOULDBLOCK;
-      return heldByOther(fd, kDenyWrite) ? EWOULDBLOCK : 0;
+      if (!lockByte(fd, LOCK_PRESENCE, F_RDLCK) || !lockByte(fd, LOCK_WRITER, F_RDLCK)) return EWOULDBLOCK;
+      return heldByOther(fd, LOCK_DENY_WRITE) ? EWOULDBLOCK : 0;
     case File::Mode::ReadDenyWrite:
-      if (!lockByte(fd, kPresence, F_RDLCK) || !lockByte(fd, kDenyWrite, F_RDLCK)) return EWOULDBLOCK;
-      return heldByOther(fd, kWriter) ? EWOULDBLOCK : 0;
+      if (!lockByte(fd, LOCK_PRESENCE, F_RDLCK) || !lockByte(fd, LOCK_DENY_WRITE, F_RDLCK))
+        return EWOULDBLOCK;
+      return heldByOther(fd, LOCK_WRITER) ? EWOULDBLOCK : 0;
     case File::Mode::ReadWriteExclusive: {
       struct flock fl {};
       fl.l_type = F_WRLCK;
       fl.l_whence = SEEK_SET;
-      fl.l_start = kLockBase;
+      fl.l_start = LOCK_BASE;
       fl.l_len = 3;
       return ::fcntl(fd, F_OFD_SETLK, &fl) == 0 ? 0 : EWOULDBLOCK;
     }

@@ -30,13 +30,13 @@ namespace platform {
 
 namespace {
 
-const QEvent::Type kMessageEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type MESSAGE_EVENT_TYPE = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 class MessageEvent final : public QEvent {
 public:
-  explicit MessageEvent(Message m) : QEvent(kMessageEventType), msg(std::move(m)) {}
-  ~MessageEvent() override { VRIM_HANDOFF_ACQUIRE(this); }  // also when dropped undelivered
-  Message msg;
+ explicit MessageEvent(Message m) : QEvent(MESSAGE_EVENT_TYPE), msg(std::move(m)) {}
+ ~MessageEvent() override { VRIM_HANDOFF_ACQUIRE(this); }  // also when dropped undelivered
+ Message msg;
 };
 
 // The registry of live receivers. Posting holds the lock while it queues the event,
@@ -61,7 +61,7 @@ public:
 
   bool event(QEvent* e) override {
     VRIM_HANDOFF_ACQUIRE(e);
-    if (e->type() != kMessageEventType) return QObject::event(e);
+    if (e->type() != MESSAGE_EVENT_TYPE) return QObject::event(e);
     m_owner->send(static_cast<MessageEvent*>(e)->msg);
     return true;
   }
