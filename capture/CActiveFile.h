@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <shared_mutex>
 
+#include "common/ItemRecord.h"
 #include "platform/File.h"
 
 // The acquisition file that the view shows: the file being recorded or one the user
@@ -41,7 +43,12 @@ public:
   // Number of whole items after a header of the given size; 0 when the header
   // claims more than the file holds.
   static uint64_t ItemCount(uint64_t fileLength, uint64_t headerSize) {
-    return fileLength > headerSize ? (fileLength - headerSize) / 6 : 0;
+    return fileLength > headerSize ? (fileLength - headerSize) / ITEM_SIZE : 0;
+  }
+  // The same count as the view keeps it, in 32 bits: ITEM_NONE stays free to mean
+  // "no item", so a larger file shows its first ITEM_NONE - 1 items.
+  static uint32_t ShownItemCount(uint64_t fileLength, uint64_t headerSize) {
+    return static_cast<uint32_t>(std::min<uint64_t>(ItemCount(fileLength, headerSize), ITEM_NONE - 1));
   }
 
 private:

@@ -30,11 +30,6 @@ constexpr uint32_t WM_VIEW_DEFERRED = WM_USER + 0x180;  // wParam: the deferred 
 constexpr uint32_t WM_VIEW_COMMAND = WM_USER + 0x181;   // wParam: a command id posted to the view
 
 constexpr uint32_t STARTUP_TIMER = 1;
-constexpr uint32_t MAX_ITEM_COUNT = ITEM_NONE - 1;
-
-uint32_t toItemCount(uint64_t count) {
-  return static_cast<uint32_t>(std::min<uint64_t>(count, MAX_ITEM_COUNT));
-}
 
 uint32_t keyToVk(int key) {
   switch (key) {
@@ -367,7 +362,7 @@ void CVRIMView::OnFileLoaded() {
     uint32_t headerSize = 0;
     m_file.ReadCommentSize(headerSize);
     m_dataOffset = headerSize;
-    m_itemCount = toItemCount(CActiveFile::ItemCount(m_file.GetLength(), m_dataOffset));
+    m_itemCount = CActiveFile::ShownItemCount(m_file.GetLength(), m_dataOffset);
     const uint32_t filled = fillCells(0, 0, std::min<uint32_t>(m_itemCount, m_cellCount));
     clearCellsFrom(filled);
   }
@@ -382,7 +377,7 @@ void CVRIMView::OnNewData() {
 
 void CVRIMView::refreshNewData() {
   if (!m_realtime || !m_file.IsOpen()) return;
-  const uint32_t count = toItemCount(CActiveFile::ItemCount(m_file.GetLength(), m_dataOffset));
+  const uint32_t count = CActiveFile::ShownItemCount(m_file.GetLength(), m_dataOffset);
   m_itemCount = count;
   const uint32_t cells = m_cellCount;
   uint32_t first = m_firstItem;
