@@ -29,13 +29,23 @@ constexpr int kPane1Width = 120;
 constexpr int kPane2Width = 80;
 constexpr int kRecentEntries = 10;
 
-// Menu entries show a long path shortened to 30 characters, keeping its end.
+// Menu entries show a long path shortened to 30 characters, keeping its end; a file
+// name that is longer on its own is shown whole, so two entries never look alike.
 QString shortenedPath(const QString& path) {
   constexpr int kMax = 30;
   if (path.size() <= kMax) return path;
   const QString name = QFileInfo(path).fileName();
-  if (name.size() + 4 >= kMax) return name.left(kMax);
+  if (name.size() + 4 >= kMax) return name;
   return path.left(kMax - name.size() - 4) + QStringLiteral(".../") + name;
+}
+
+// The menu text of recent entry `number` (1 to 10): its mnemonic digit, then the
+// path with every "&" doubled so that a folder such as "R&D" is shown as it is named.
+QString recentEntryText(int number, const QString& path) {
+  QString shown = shortenedPath(path);
+  shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+  const QString mnemonic = number == 10 ? QStringLiteral("1&0") : QStringLiteral("&%1").arg(number);
+  return mnemonic + QLatin1Char(' ') + shown;
 }
 
 }  // namespace
@@ -207,7 +217,7 @@ void CMainFrame::SetRecentFiles(const QStringList& paths) {
   m_recentAnchor->setVisible(false);
   for (int i = 0; i < paths.size() && i < kRecentEntries; ++i) {
     const QString path = paths[i];
-    auto* a = new QAction(QStringLiteral("&%1 %2").arg((i + 1) % 10).arg(shortenedPath(path)), this);
+    auto* a = new QAction(recentEntryText(i + 1, path), this);
     a->setStatusTip(QStringLiteral("Open this document"));
     connect(a, &QAction::triggered, this, [this, path] {
       if (openRecentFile) openRecentFile(path);

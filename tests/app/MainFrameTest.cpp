@@ -207,3 +207,23 @@ TEST(MainFrame, TitleAndRecentFiles) {
   first->trigger();
   EXPECT_EQ(opened, QStringList{"/data/ANALIZER(1).ANL"});
 }
+
+TEST(MainFrame, RecentEntriesShowTheirPathsAsNamed) {
+  FrameFixture f;
+  QStringList opened;
+  f.frame->openRecentFile = [&](const QString& p) { opened << p; };
+  const QString longName = QStringLiteral("MORNING_SHIFT_MACHINE_0042_COINS.ANL");
+  QStringList paths;
+  for (int i = 1; i <= 8; ++i) paths << QStringLiteral("/d/F%1.ANL").arg(i);
+  paths << QStringLiteral("/data/") + longName << QStringLiteral("/lab/R&D/LAST.ANL");
+  f.frame->SetRecentFiles(paths);
+  QList<QAction*> entries;
+  for (QAction* a : f.frame->menuBar()->actions().first()->menu()->actions())
+    if (a->isVisible() && a->statusTip() == QStringLiteral("Open this document")) entries << a;
+  ASSERT_EQ(entries.size(), 10);
+  EXPECT_EQ(entries[0]->text(), QStringLiteral("&1 /d/F1.ANL"));
+  EXPECT_EQ(entries[8]->text(), QStringLiteral("&9 ") + longName);          // whole, not cut
+  EXPECT_EQ(entries[9]->text(), QStringLiteral("1&0 /lab/R&&D/LAST.ANL"));  // "&" shown, "0" the key
+  entries[9]->trigger();
+  EXPECT_EQ(opened, QStringList{QStringLiteral("/lab/R&D/LAST.ANL")});
+}
