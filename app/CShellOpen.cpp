@@ -25,6 +25,25 @@ bool writeIfChanged(const QString& path, const QByteArray& content) {
   return out.write(content) == content.size();
 }
 
+// The program path as one argument of a desktop entry's Exec line: quoted when it
+// holds a blank or another reserved character ("/opt/My Tools/vrim-open"), with the
+// escapes that the quoting and the key's string type ask for.
+QByteArray execArgument(const QString& path) {
+  static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+  QString arg = path;
+  arg.replace(QLatin1Char('%'), QStringLiteral("%%"));
+  bool quote = false;
+  for (const QChar c : arg) quote = quote || reserved.contains(c);
+  if (!quote) return arg.toUtf8();
+  QString quoted;
+  for (const QChar c : arg) {
+    if (c == QLatin1Char('\\')) quoted += QStringLiteral("\\\\\\\\");  // escaped for quoting, then for the string
+    else if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')) quoted += QStringLiteral("\\\\") + c;
+    else quoted += c;
+  }
+  return '"' + quoted.toUtf8() + '"';
+}
+
 void refreshDatabase(const char* tool, const QString& folder) {
   const QString exe = QStandardPaths::findExecutable(QString::fromLatin1(tool));
   if (!exe.isEmpty()) QProcess::startDetached(exe, {folder});
@@ -91,7 +110,7 @@ bool CShellOpen::RegisterShellFileTypes(const QString& launcherPath) {
       "Type=Application\n"
       "Name=VRIM\n"
       "Comment=VRIM Document\n"
-      "Exec=" + launcherPath.toUtf8() + " %F\n"
+      "Exec=" + execArgument(launcherPath) + " %F\n"
       "MimeType=application/x-vrim-document;\n"
       "Categories=Development;Electronics;\n"
       "Terminal=false\n"

@@ -167,4 +167,14 @@ TEST(ShellOpen, RegistersTheDocumentTypeWithoutAnExtension) {
   EXPECT_TRUE(desktop.contains("MimeType=application/x-vrim-document;"));
   EXPECT_TRUE(mime.contains("<comment>VRIM Document</comment>"));
   EXPECT_FALSE(mime.contains("glob"));
+
+  // A program folder with a blank or a shell character still starts the launcher.
+  qputenv("XDG_DATA_HOME", tmp.dir().toLocal8Bit());
+  ASSERT_TRUE(CShellOpen::RegisterShellFileTypes("/opt/My Tools/vrim-open"));
+  const QByteArray spaced = testsupport::readWholeFile(tmp.file("applications/vrim-document.desktop"));
+  ASSERT_TRUE(CShellOpen::RegisterShellFileTypes("/opt/a$b%c/vrim-open"));
+  const QByteArray shelly = testsupport::readWholeFile(tmp.file("applications/vrim-document.desktop"));
+  qputenv("XDG_DATA_HOME", saved);
+  EXPECT_TRUE(spaced.contains("Exec=\"/opt/My Tools/vrim-open\" %F\n")) << spaced.constData();
+  EXPECT_TRUE(shelly.contains("Exec=\"/opt/a\\\\$b%%c/vrim-open\" %F\n")) << shelly.constData();
 }
