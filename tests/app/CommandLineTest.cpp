@@ -40,4 +40,8 @@ TEST(CommandLine, ProfileArgumentSelectsTheProfileAndKey) {
   // Out of range, negative included: no key is formed.
   EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=100"})).has_value());
   EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=-1"})).has_value());
+  // Beyond the int range: never wrapped onto a profile (4294967303 is 2^32 + 7).
+  EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=4294967303"})).has_value());
+  EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=-4294967289"})).has_value());
+  EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=99999999999999999999999"})).has_value());
 }
