@@ -9,17 +9,21 @@
 
 namespace {
 
+constexpr int REFRESH_WAIT_MS = 5000;
+
 QString dataHome() {
   const QByteArray xdg = qgetenv("XDG_DATA_HOME");
   if (!xdg.isEmpty()) return QString::fromLocal8Bit(xdg);
   return QDir::homePath() + QStringLiteral("/.local/share");
 }
 
-bool writeIfChanged(const QString& path, const QByteArray& content) {
+// False when the file cannot be written; `changed` tells whether it was.
+bool writeIfChanged(const QString& path, const QByteArray& content, bool& changed) {
   QDir().mkpath(QFileInfo(path).absolutePath());
   QFile in(path);
   if (in.open(QIODevice::ReadOnly) && in.readAll() == content) return true;
   in.close();
+  changed = true;
   QFile out(path);
   if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
   return out.write(content) == content.size();
@@ -44,9 +48,14 @@ QByteArray execArgument(const QString& path) {
   return '"' + quoted.toUtf8() + '"';
 }
 
+// Runs only when the registration changed (first start, program moved), so it is
+// waited for: a detached run could still be writing when its folder goes.
 void refreshDatabase(const char* tool, const QString& folder) {
   const QString exe = QStandardPaths::findExecutable(QString::fromLatin1(tool));
-  if (!exe.isEmpty()) QProcess::startDetached(exe, {folder});
+  if (exe.isEmpty()) return;
+  QProcess run;
+  run.start(exe, {folder});
+  if (run.waitForStarted(REFRESH_WAIT_MS)) run.waitForFinished(REFRESH_WAIT_MS);
 }
 
 }  // namespace
@@ -115,9 +124,10 @@ bool CShellOpen::RegisterShellFileTypes(const QString& launcherPath) {
       "Categories=Development;Electronics;\n"
       "Terminal=false\n"
       "X-VRIM-FileType=VRIM.Document\n";
-  const bool ok = writeIfChanged(home + QStringLiteral("/mime/packages/vrim-document.xml"), mime) &&
-                  writeIfChanged(home + QStringLiteral("/applications/vrim-document.desktop"), desktop);
-  if (ok) {
+  bool changed = false;
+  const bool ok = writeIfChanged(home + QStringLiteral("/mime/packages/vrim-document.xml"), mime, changed) &&
+                  writeIfChanged(home + QStringLiteral("/applications/vrim-document.desktop"), desktop, changed);
+  if (ok && changed) {
     refreshDatabase("update-mime-database", home + QStringLiteral("/mime"));
     refreshDatabase("update-desktop-database", home + QStringLiteral("/applications"));
   }
