@@ -20,6 +20,9 @@ bool CRecordingControl::CanStart() const { return !m_view.IsRecording() && m_lin
 bool CRecordingControl::CanStopOrRestart() const { return m_view.IsRecording() && m_link.IsConnected(); }
 
 void CRecordingControl::OnStartRecording() {
+  // The start-up timer starts without asking the enable rule; a recording begun by
+  // hand before its tick goes on in its own file.
+  if (m_view.IsRecording()) return;
   CVRIMSocket* sink = m_link.GetAcquisitionSocket();
   // The start-up timer can run Start without a link; there is nothing to record
   // into then, so Start ends as a failed send would.

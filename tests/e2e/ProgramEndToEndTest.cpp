@@ -429,6 +429,28 @@ TEST_P(ProgramEndToEnd, RestartByKeyContinuesInTheNextFile) {
   EXPECT_EQ(m_box.count(), 0u);
 }
 
+// F5 pressed before the start-up timer's tick: the tick finds the recording running
+// and leaves it alone, in its file, with the device told nothing more.
+TEST_P(ProgramEndToEnd, TheStartupTimerLeavesARecordingStartedByHandAlone) {
+  ASSERT_TRUE(startSim({"--rate", "2000", "--scenario", "rs232", "--seed", "4"}));  // no end
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(connect());
+  press(Qt::Key_F5);
+  ASSERT_TRUE(view()->IsRecording());
+  ASSERT_TRUE(waitForCommands(3));
+  const QString path = sink()->GetWritingPath();
+  view()->OnTimer(1);  // the one-shot start-up timer
+  platform::PumpMessages();
+  EXPECT_TRUE(view()->IsRecording());
+  EXPECT_EQ(sink()->GetWritingPath(), path);
+  EXPECT_EQ(QDir(m_dataDir).entryList(QDir::Files).size(), 1);
+  testsupport::waitFor([] { return false; }, 300);  // a stray command would have arrived
+  EXPECT_EQ(sentCommands(), QStringList({BUS_LOAD, LINE_SETTINGS, ACQUIRE_ON}));
+  press(Qt::Key_F6);
+  EXPECT_FALSE(view()->IsRecording());
+  EXPECT_EQ(m_box.count(), 0u);
+}
+
 // Disconnect during a recording ends the recording first; Stop and Restart are off
 // without a link.
 TEST_P(ProgramEndToEnd, DisconnectDuringARecordingStopsItFirst) {
