@@ -38,6 +38,11 @@ std::vector<DialUp::Connection> NmcliDialUp::ParseActive(const QByteArray& terse
   return out;
 }
 
+namespace {
+// nmcli's exit code when NetworkManager is not running.
+constexpr uint32_t NM_NOT_RUNNING = 8;
+}  // namespace
+
 bool NmcliDialUp::run(const QStringList& args, QByteArray* output, uint32_t& error) const {
   QProcess p;
   p.setProcessChannelMode(QProcess::SeparateChannels);
@@ -65,7 +70,16 @@ bool NmcliDialUp::run(const QStringList& args, QByteArray* output, uint32_t& err
 
 bool NmcliDialUp::EnumConnections(std::vector<Connection>& connections, uint32_t& error) {
   QByteArray out;
-  if (!run({"-t", "-f", "NAME,UUID", "connection", "show", "--active"}, &out, error)) return false;
+  if (!run({"-t", "-f", "NAME,UUID", "connection", "show", "--active"}, &out, error)) {
+    // Without NetworkManager (no client, or its daemon not running) no dial-up can be
+    // up: an empty list, not an error box at every connect of a plain LAN user.
+    if (error == ENOENT || error == NM_NOT_RUNNING) {
+      connections.clear();
+      error = 0;
+      return true;
+    }
+    return false;
+  }
   connections = ParseActive(out);
   return true;
 }

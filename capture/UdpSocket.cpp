@@ -8,6 +8,10 @@
 #include <QSocketNotifier>
 #include <cerrno>
 
+namespace {
+constexpr int RECEIVE_QUEUE_BYTES = 4 * 1024 * 1024;
+}  // namespace
+
 UdpSocket::UdpSocket() = default;
 
 UdpSocket::~UdpSocket() { Close(); }
@@ -16,6 +20,11 @@ bool UdpSocket::Create(uint16_t localPort) {
   Close();
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
+  // Datagrams are taken on the UI thread: a deep receive queue rides out a busy
+  // moment (a repaint, a dialog opening) instead of dropping device records. The
+  // kernel caps the value at its own limit; a refusal only keeps the default.
+  const int queueBytes = RECEIVE_QUEUE_BYTES;
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queueBytes, sizeof queueBytes);
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_ANY);

@@ -73,7 +73,12 @@ TEST(NmcliDialUp, DialsListsAndHangsUpThroughTheClient) {
   EXPECT_FALSE(dialUp.HangUp("not-up", error));
   EXPECT_EQ(error, 4u);
 
+  // Without NetworkManager nothing can be up: an empty list, no error to show; a dial
+  // still fails with errno.
   NmcliDialUp missing("/nonexistent/nmcli");
-  EXPECT_FALSE(missing.EnumConnections(active, error));
+  EXPECT_TRUE(missing.EnumConnections(active, error));
+  EXPECT_TRUE(active.empty());
+  EXPECT_EQ(error, 0u);
+  EXPECT_FALSE(missing.Dial("QX-7700-U", handle, error));
   EXPECT_EQ(error, static_cast<uint32_t>(ENOENT)) << "a client that cannot start gives errno";
 }

@@ -65,9 +65,10 @@ struct Command {
 struct ViewHost {
   testsupport::TempProfile profile;
   CActiveFile file;
-  std::unique_ptr<CVRIMView> view;
   std::vector<Command> commands;
   std::vector<intptr_t> details;
+  // Last: a view destroyed while recording still sends its Stop into commands.
+  std::unique_ptr<CVRIMView> view;
 
   explicit ViewHost(int clientWidth = 400, int clientHeight = 300, uint32_t mode = DISPLAY_HEX,
                     const std::function<void(CVRIMView&)>& presets = {}) {

@@ -286,7 +286,7 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
 // the device goes on acquiring: every item is in exactly one file, in order.
 TEST_P(ProgramEndToEnd, RestartAtTheSizeLimitLosesAndDoublesNothing) {
   const int count = 38000;  // three files: two of the limit, the rest
-  ASSERT_TRUE(startSim({"--count", QString::number(count), "--rate", "30000", "--batch", "240", "--scenario",
+  ASSERT_TRUE(startSim({"--count", QString::number(count), "--rate", "15000", "--batch", "240", "--scenario",
                         "mixed", "--seed", "9"}));
   profileInt("PropertyPage3", "FileMaxSize", 1);
   ASSERT_TRUE(startProgram());
