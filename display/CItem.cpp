@@ -13,7 +13,7 @@
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
 #include "display/CellArea.h"
-#include "display/CellCodes.h"
+#include "common/CellCodes.h"
 #include "display/CellGeometry.h"
 #include "display/CellPaint.h"
 #include "mdb/MdbViewAccess.h"

@@ -15,7 +15,7 @@
 #include "common/WindowMessages.h"
 #include "display/CItem.h"
 #include "display/CellArea.h"
-#include "display/CellCodes.h"
+#include "common/CellCodes.h"
 #include "display/CellGeometry.h"
 #include "display/ViewNavigation.h"
 #include "platform/AppWindows.h"

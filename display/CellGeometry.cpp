@@ -1,7 +1,7 @@
 #include "display/CellGeometry.h"
 
 #include "common/SystemTypes.h"
-#include "display/CellCodes.h"
+#include "common/CellCodes.h"
 
 namespace cellgeometry {
 

@@ -3,7 +3,7 @@
 #include "common/ItemRecord.h"
 #include "common/SystemTypes.h"
 #include "display/CASCII.h"
-#include "display/CellCodes.h"
+#include "common/CellCodes.h"
 #include "display/CellGeometry.h"
 
 namespace cellpaint {

@@ -13,7 +13,7 @@
 #include "common/PrintState.h"
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
-#include "display/CellCodes.h"
+#include "common/CellCodes.h"
 #include "mdb/MdbNames.h"
 #include "mdb/MdbViewAccess.h"
 #include "platform/MessageWindow.h"

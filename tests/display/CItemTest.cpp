@@ -12,7 +12,7 @@
 #include "common/WindowMessages.h"
 #include "display/CItem.h"
 #include "display/CellArea.h"
-#include "display/CellCodes.h"
+#include "common/CellCodes.h"
 #include "platform/MessageWindow.h"
 
 using namespace cellpixels;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/SystemTypes.h"
-#include "display/CellCodes.h"
+#include "common/CellCodes.h"
 #include "display/CellPaint.h"
 
 using namespace cellpaint;

@@ -7,7 +7,7 @@
 
 #include "CellPixels.h"
 #include "ViewTestSupport.h"
-#include "display/CellCodes.h"
+#include "common/CellCodes.h"
 #include "display/ViewNavigation.h"
 
 using namespace viewtest;

@@ -13,7 +13,7 @@
 #include "common/WindowMessages.h"
 #include "display/CItem.h"
 #include "display/CVRIMView.h"
-#include "display/CellCodes.h"
+#include "common/CellCodes.h"
 #include "platform/MessageWindow.h"
 #include "platform/ProfileStore.h"
 #include "support/TestSupport.h"

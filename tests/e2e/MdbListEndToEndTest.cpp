@@ -19,7 +19,7 @@
 #include "common/SystemTypes.h"
 #include "display/CItem.h"
 #include "display/CVRIMView.h"
-#include "display/CellCodes.h"
+#include "common/CellCodes.h"
 #include "platform/MessageWindow.h"
 #include "platform/ProfileStore.h"
 #include "support/RecordingMessageBox.h"

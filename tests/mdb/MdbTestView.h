@@ -12,7 +12,7 @@
 #include "common/ItemRecord.h"
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
-#include "display/CellCodes.h"
+#include "common/CellCodes.h"
 #include "mdb/CMDBInterpreter.h"
 #include "mdb/MdbViewAccess.h"
 #include "platform/MessageWindow.h"
