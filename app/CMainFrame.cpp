@@ -22,21 +22,21 @@
 #include "common/WindowMessages.h"
 #include "platform/CommandRouter.h"
 #include "platform/ProfileStore.h"
+#include "platform/RecentFileList.h"
 
 namespace {
 
-constexpr int kPane1Width = 120;
-constexpr int kPane2Width = 80;
-constexpr int kRecentEntries = 10;
+constexpr int PANE1_WIDTH = 120;
+constexpr int PANE2_WIDTH = 80;
 
 // Menu entries show a long path shortened to 30 characters, keeping its end; a file
 // name that is longer on its own is shown whole, so two entries never look alike.
 QString shortenedPath(const QString& path) {
-  constexpr int kMax = 30;
-  if (path.size() <= kMax) return path;
+  constexpr int MAX_SHOWN = 30;
+  if (path.size() <= MAX_SHOWN) return path;
   const QString name = QFileInfo(path).fileName();
-  if (name.size() + 4 >= kMax) return name;
-  return path.left(kMax - name.size() - 4) + QStringLiteral(".../") + name;
+  if (name.size() + 4 >= MAX_SHOWN) return name;
+  return path.left(MAX_SHOWN - name.size() - 4) + QStringLiteral(".../") + name;
 }
 
 // The menu text of recent entry `number` (1 to 10): its mnemonic digit, then the
@@ -175,9 +175,9 @@ void CMainFrame::buildStatusBar() {
   m_ready = new QLabel(QStringLiteral("Ready"), bar);
   bar->addWidget(m_ready, 1);
   m_pane1 = new QLabel(QStringLiteral("---"), bar);
-  m_pane1->setFixedWidth(kPane1Width);
+  m_pane1->setFixedWidth(PANE1_WIDTH);
   m_pane2 = new QLabel(QStringLiteral("---"), bar);
-  m_pane2->setFixedWidth(kPane2Width);
+  m_pane2->setFixedWidth(PANE2_WIDTH);
   bar->addPermanentWidget(m_pane1);
   bar->addPermanentWidget(m_pane2);
 }
@@ -215,7 +215,7 @@ void CMainFrame::SetRecentFiles(const QStringList& paths) {
     return;
   }
   m_recentAnchor->setVisible(false);
-  for (int i = 0; i < paths.size() && i < kRecentEntries; ++i) {
+  for (int i = 0; i < paths.size() && i < platform::RecentFileList::MAX_ENTRIES; ++i) {
     const QString path = paths[i];
     auto* a = new QAction(recentEntryText(i + 1, path), this);
     a->setStatusTip(QStringLiteral("Open this document"));

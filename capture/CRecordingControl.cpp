@@ -74,8 +74,7 @@ void CRecordingControl::OnStopRecording() {
   if (shown.IsOpen()) {
     uint32_t offset = 0;
     shown.ReadCommentSize(offset);
-    const uint64_t count = CActiveFile::ItemCount(shown.GetLength(), offset);
-    m_view.SetItemCount(static_cast<uint32_t>(std::min<uint64_t>(count, ITEM_NONE - 1)));
+    m_view.SetItemCount(CActiveFile::ShownItemCount(shown.GetLength(), offset));
   }
   m_view.SetRecording(false);
 }
