@@ -75,11 +75,18 @@ bool CShellOpen::EnableShellOpen(const QString& registryKey, std::function<void(
   m_server = new QLocalServer(this);
   m_server->setSocketOptions(QLocalServer::UserAccessOption);
   const QString name = ServerName(registryKey);
-  if (!m_server->listen(name)) {
-    // A socket left by a copy that died: take it over.
-    QLocalServer::removeServer(name);
-    if (!m_server->listen(name)) return false;
+  // A copy of the same profile that runs keeps taking the requests (listening would
+  // quietly replace its socket); only a socket left by a copy that died is taken over.
+  {
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (probe.waitForConnected(200)) {
+      probe.disconnectFromServer();
+      return false;
+    }
   }
+  QLocalServer::removeServer(name);
+  if (!m_server->listen(name)) return false;
   connect(m_server, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* s = m_server->nextPendingConnection()) {
       connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);

@@ -153,6 +153,14 @@ TEST(ShellOpen, RunningCopyTakesOpenRequestsOfItsProfileOnly) {
   EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 2; }));
   EXPECT_EQ(opened, QStringList({a, b}));
   EXPECT_FALSE(CShellOpen::SendOpenRequest("Quellfeld_43", {a}, 200));
+
+  // A second copy of the same profile leaves the requests with the first.
+  CShellOpen second;
+  QStringList openedBySecond;
+  EXPECT_FALSE(second.EnableShellOpen("Quellfeld_42", [&](const QString& p) { openedBySecond << p; }));
+  ASSERT_TRUE(CShellOpen::SendOpenRequest("Quellfeld_42", {b}));
+  EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 3; }));
+  EXPECT_TRUE(openedBySecond.isEmpty());
 }
 
 TEST(ShellOpen, RegistersTheDocumentTypeWithoutAnExtension) {
