@@ -1,5 +1,6 @@
 #include "app/CMainFrame.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDropEvent>
@@ -28,6 +29,7 @@ namespace {
 
 constexpr int PANE1_WIDTH = 120;
 constexpr int PANE2_WIDTH = 80;
+constexpr int IDLE_UPDATE_MS = 100;
 
 // Menu entries show a long path shortened to 30 characters, keeping its end; a file
 // name that is longer on its own is shown whole, so two entries never look alike.
@@ -53,6 +55,10 @@ QString recentEntryText(int number, const QString& path) {
 CMainFrame::CMainFrame(platform::CommandRouter& router, QWidget* parent)
     : QMainWindow(parent), m_router(router) {
   m_messages.on(WM_STATUS_TEXT, [this](platform::Message& m) { return OnStatusText(m); });
+  m_messages.on(WM_IDLEUPDATECMDUI, [this](platform::Message&) {
+    UpdateCommandUi();
+    return intptr_t{0};
+  });
   m_messages.on(WM_COMMAND, [this](platform::Message& m) {
     m_router.route(static_cast<uint32_t>(m.wParam));
     return intptr_t{0};
@@ -99,12 +105,16 @@ void CMainFrame::OnCreate() {
   buildToolBar();
   buildStatusBar();
   SetDocumentTitle(QString());
-  // The enable state of menus and buttons follows the rules while the program is
-  // idle, as users of such tools expect the toolbar to grey out on its own.
+  // Menus and buttons follow the enable rules whenever the event loop runs dry, as
+  // they always have: nothing wakes the program while it is idle. Under a stream of
+  // events the update runs at most every IDLE_UPDATE_MS, the last one trailing.
   m_idle = new QTimer(this);
-  m_idle->setInterval(200);
-  connect(m_idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandUi);
-  m_idle->start();
+  m_idle->setSingleShot(true);
+  m_idle->setInterval(IDLE_UPDATE_MS);
+  connect(m_idle, &QTimer::timeout, this, &CMainFrame::OnIdle);
+  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(thread()))
+    connect(d, &QAbstractEventDispatcher::aboutToBlock, this, &CMainFrame::OnIdle);
+  m_lastIdleUpdate.start();
 }
 
 void CMainFrame::buildMenus() {
@@ -227,6 +237,16 @@ void CMainFrame::SetRecentFiles(const QStringList& paths) {
   }
 }
 
+void CMainFrame::OnIdle() {
+  if (m_closed) return;
+  if (m_lastIdleUpdate.isValid() && m_lastIdleUpdate.elapsed() < IDLE_UPDATE_MS) {
+    if (!m_idle->isActive()) m_idle->start();
+    return;
+  }
+  m_lastIdleUpdate.restart();
+  UpdateCommandUi();
+}
+
 void CMainFrame::UpdateCommandUi() {
   for (auto& [id, a] : m_actions) {
     if (id == ID_FILE_MRU_FILE1) continue;
@@ -273,6 +293,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  m_closed = true;
   m_idle->stop();
   event->accept();
 }

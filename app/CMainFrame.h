@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 #include <functional>
@@ -66,6 +67,7 @@ protected:
 
 private:
   void OnCreate();
+  void OnIdle();
   void buildMenus();
   void buildToolBar();
   void buildStatusBar();
@@ -85,4 +87,6 @@ private:
   QLabel* m_pane1 = nullptr;
   QLabel* m_pane2 = nullptr;
   QTimer* m_idle = nullptr;
+  QElapsedTimer m_lastIdleUpdate;
+  bool m_closed = false;
 };

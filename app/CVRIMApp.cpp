@@ -111,6 +111,8 @@ bool CVRIMApp::ConnectSerial() {
 
 void CVRIMApp::HdlcReceiveThread() {
   m_connected = true;
+  // Nothing else wakes the idle UI: tell the frame that Connect and Start changed.
+  platform::PostMessage(platform::MainFrameWindow(), WM_IDLEUPDATECMDUI);
   uint8_t payload[256];
   uint32_t length = 0;
   // Sleeps on the ring while nothing arrives; a frame wakes it at once. Each turn

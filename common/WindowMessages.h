@@ -19,3 +19,7 @@ inline constexpr uint32_t WM_SETTINGS_CHANGED = WM_USER + 9;  // to the view: se
 inline constexpr uint32_t WM_SEARCH_MATCH = WM_USER + 10;     // to the view: length, first item
 inline constexpr uint32_t WM_SEARCH_DONE = WM_USER + 11;      // to the view: search step ended
 inline constexpr uint32_t WM_STATUS_TEXT = WM_USER + 12;      // to the main frame: pane code, text
+
+// To the main frame: bring menus and buttons up to date now (a state changed on
+// another thread, e.g. the serial link came up).
+inline constexpr uint32_t WM_IDLEUPDATECMDUI = 0x0363;

@@ -150,6 +150,11 @@ TEST(MainFrame, KeysReachTheirCommandsThroughTheEnableRules) {
   platform::PostMessage(f.frame->handle(), WM_COMMAND, ID_STOP_RECORDING);
   platform::PumpMessages();
   EXPECT_EQ(f.ran, std::vector<uint32_t>{ID_STOP_RECORDING});
+  // A state changed on another thread reaches the buttons when the frame is told.
+  f.connected = false;
+  platform::PostMessage(f.frame->handle(), WM_IDLEUPDATECMDUI);
+  platform::PumpMessages();
+  EXPECT_FALSE(f.frame->action(ID_STOP_RECORDING)->isEnabled());
   // Commands without a handler are disabled.
   EXPECT_FALSE(f.frame->action(ID_GO_TO_ITEM)->isEnabled());
 }
