@@ -36,6 +36,14 @@ protected:
     if (m_app && m_app->IsConnected()) m_app->OnDisconnectDevice();
   }
   QByteArray fileItems(const QString& path) { return testsupport::readWholeFile(path).mid(24); }
+  // The program's LAN link to the simulated device of this test process.
+  void useLan(const SimNetwork& net) {
+    setLink("LanConnect", 1);
+    setLink("DeviceIPAddress", net.deviceAddr);
+    setLink("PortAquisition", net.acquisitionPort);
+    setLink("PortControl", net.controlPort);
+    m_app->SetLinkType(LINKTYPE_LAN);
+  }
 
   testsupport::TempProfile m_profile;
   testsupport::RecordingMessageBox m_box;
@@ -93,11 +101,7 @@ TEST_F(LinkEndToEnd, LanRecordsArriveExactlyAndTheVersionReplyIsReadOnce) {
   args << "--count" << "1200" << "--rate" << "6000" << "--scenario" << "mdb";
   SimProcess sim(args);
   ASSERT_TRUE(sim.started());
-  setLink("LanConnect", 1);
-  setLink("DeviceIPAddress", net.deviceAddr);
-  setLink("PortAquisition", net.acquisitionPort);
-  setLink("PortControl", net.controlPort);
-  m_app->SetLinkType(LINKTYPE_LAN);
+  useLan(net);
   ASSERT_TRUE(m_app->OnConnectDevice());
   EXPECT_TRUE(m_app->IsConnected());
 
@@ -135,11 +139,7 @@ TEST_F(LinkEndToEnd, ASecondProgramCannotTakeTheDevicePorts) {
   const SimNetwork net = SimNetwork::forThisProcess();
   SimProcess sim(net.simArgs());
   ASSERT_TRUE(sim.started());
-  setLink("LanConnect", 1);
-  setLink("DeviceIPAddress", net.deviceAddr);
-  setLink("PortAquisition", net.acquisitionPort);
-  setLink("PortControl", net.controlPort);
-  m_app->SetLinkType(LINKTYPE_LAN);
+  useLan(net);
   ASSERT_TRUE(m_app->OnConnectDevice());
   CVRIMApp second(std::make_unique<FakeDialUp>());
   second.SetLinkType(LINKTYPE_LAN);
