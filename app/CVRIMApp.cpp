@@ -7,6 +7,7 @@
 
 #include "app/AppShell.h"
 #include "app/CAboutDlg.h"
+#include "app/CCommentEditor.h"
 #include "app/MdbItemDecoder.h"
 #include "capture/CHDLC.h"
 #include "capture/CVRIMSocket.h"
@@ -267,6 +268,15 @@ void CVRIMApp::OnFilePrintSetup() {
   dialog.exec();
 }
 
+void CVRIMApp::OnCommentEditor() {
+  {
+    CCommentEditor editor(*this);
+    editor.exec();
+  }
+  // The block may have grown: item 0 now starts at the new block size.
+  if (m_shell && m_shell->view) m_shell->view->OnFileLoaded();
+}
+
 void CVRIMApp::OnAppAbout() {
   CAboutDlg dlg;
   dlg.exec();
@@ -373,6 +383,8 @@ void CVRIMApp::registerCommands() {
   sh.viewCommands.onCommand(ID_DISPLAY_LIST, [view] { view->OnDisplayList(); }, rule(ViewCommand::DisplayList));
   sh.viewCommands.onCommand(ID_REALTIME_DISPLAY, [view] { view->OnRealtimeDisplay(); },
                             rule(ViewCommand::RealtimeDisplay));
+
+  sh.viewCommands.onCommand(ID_COMMENT_EDITOR, [this] { OnCommentEditor(); }, rule(ViewCommand::CommentEditor));
 
   sh.appCommands.onCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
   sh.appCommands.onCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });

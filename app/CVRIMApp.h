@@ -75,6 +75,8 @@ public:
   // undoes the start-up connection; returns the exit code.
   int ExitInstance();
   void OnAppAbout();
+  // Runs the comment editor on the shown file, then shows the file anew.
+  void OnCommentEditor();
   void OnFilePrintSetup();
   // "Quellfeld" / "Quellfeld_%02u" of the profile in use; empty above 99.
   QString BuildRegistryKeyName() const;

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "app/CCommentEditor.h"
+#include "app/CVRIMApp.h"
+#include "capture/FakeDialUp.h"
+#include "common/SystemTypes.h"
+#include "platform/File.h"
+#include "platform/ProfileStore.h"
+#include "support/RecordingMessageBox.h"
+#include "support/SimProcess.h"
+#include "support/TestSupport.h"
+
+using testsupport::readWholeFile;
+using testsupport::writeWholeFile;
+
+namespace {
+
+QByteArray u32(uint32_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); }
+QByteArray freshHeader() {
+  const double date = 45000.5;  // 15.03.2023 - 12:00:00
+  return QByteArray(8, 0) + u32(24) + "VRIM" + QByteArray(reinterpret_cast<const char*>(&date), 8);
+}
+QByteArray someItems() { return QByteArray::fromHex("000100000000800202000000"); }
+
+class CommentEditorTest : public ::testing::Test {
+protected:
+  void SetUp() override { m_app = std::make_unique<CVRIMApp>(std::make_unique<FakeDialUp>()); }
+  // Shows the file and opens the editor on it, as the command does.
+  std::unique_ptr<CCommentEditor> open(const QByteArray& content) {
+    writeWholeFile(m_path, content);
+    EXPECT_TRUE(m_app->GetActiveFile().Open(m_path));
+    auto editor = std::make_unique<CCommentEditor>(*m_app);
+    editor->show();
+    return editor;
+  }
+  QString text(CCommentEditor& e) { return e.edit()->toPlainText(); }
+  void closeByEsc(CCommentEditor& e) {
+    QTest::keyClick(e.edit(), Qt::Key_Escape);
+    EXPECT_FALSE(e.isVisible());
+  }
+
+  testsupport::TempProfile m_profile;
+  testsupport::RecordingMessageBox m_box;
+  std::unique_ptr<CVRIMApp> m_app;
+  QString m_path = m_profile.file("c.anl");
+};
+
+}  // namespace
+
+TEST_F(CommentEditorTest, AFreshRecordingOffersItsStartAndTheDefaultLines) {
+  platform::Profile().WriteProfileString("PropertyPage4", "Company", "Vendo Test");
+  platform::Profile().WriteProfileString("PropertyPage4", "Machine", "Snack 5");
+  platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", PROTOCOL_MDB);
+  auto e = open(freshHeader() + someItems());
+  const QStringList lines = text(*e).split('\n');
+  ASSERT_EQ(lines.size(), 7);  // six lines and the empty rest after the last break
+  EXPECT_EQ(lines[0], "Start of recording:\t15.03.2023 - 12:00:00");
+  EXPECT_TRUE(lines[1].startsWith("Commented:\t")) << lines[1].toStdString();
+  EXPECT_EQ(lines[2], "Setting:\t\tMDB: 9600-8-1-MODE");
+  EXPECT_EQ(lines[3], "Version:\t\tAnalyzer: 04.11, Interface: Not connected.");
+  EXPECT_EQ(lines[4], "Company:\t\tVendo Test");
+  EXPECT_EQ(lines[5], "Object Type:\tSnack 5");
+  EXPECT_FALSE(e->edit()->textCursor().hasSelection());
+
+  // Closing stores the text with CR LF breaks; the items move up behind the grown block.
+  closeByEsc(*e);
+  const QByteArray stored = text(*e).replace('\n', "\r\n").toLatin1();
+  const QByteArray file = readWholeFile(m_path);
+  const uint32_t block = stored.size() + 25;
+  EXPECT_EQ(file.left(24), freshHeader().replace(8, 4, u32(block)));
+  EXPECT_EQ(file.mid(24, block - 24), stored + '\0');
+  EXPECT_EQ(file.mid(block), someItems());
+  EXPECT_EQ(m_box.count(), 0u);
+}
+
+TEST_F(CommentEditorTest, AStoredTextIsShownAsItIsAndAnEmptyOneIsStoredAsALineBreak) {
+  // Bytes of the code page the files were written in: 0x80 is the euro sign.
+  const QByteArray block = QByteArray(8, 0) + u32(40) + "VRIM" + QByteArray(8, 0) + "Tour \x80 5\r\nok\r\n" + '\0';
+  auto e = open(block + QByteArray(40 - block.size(), 'z') + someItems());
+  EXPECT_EQ(text(*e), QString::fromUtf8("Tour € 5\nok\n"));
+  e->edit()->selectAll();
+  e->edit()->insertPlainText(QString::fromUtf8("Ω€"));  // no code-page place for the omega
+  closeByEsc(*e);
+  const QByteArray file = readWholeFile(m_path);
+  EXPECT_EQ(file.size(), 40 + someItems().size());  // the block keeps its size
+  EXPECT_EQ(file.mid(24, 5), QByteArray("?\x80\r\n\0", 5));
+
+  e = open(QByteArray(8, 0) + u32(12) + someItems());
+  EXPECT_EQ(text(*e).count('\n'), 3);  // no project data: three default lines
+  e->edit()->clear();
+  closeByEsc(*e);
+  // The old 12-byte block stays after the NUL, inside the grown one.
+  EXPECT_EQ(readWholeFile(m_path),
+            QByteArray(8, 0) + u32(27) + QByteArray("\r\n\0", 3) + QByteArray(8, 0) + u32(12) + someItems());
+}
+
+TEST_F(CommentEditorTest, AFileBeingRecordedIsLeftUntouched) {
+  platform::File recording;
+  ASSERT_TRUE(recording.open(m_path, platform::File::Mode::CreateWriteShared));
+  ASSERT_TRUE(recording.write(freshHeader().constData(), 24));
+  EXPECT_TRUE(m_app->GetActiveFile().Open(m_path));
+  auto e = std::make_unique<CCommentEditor>(*m_app);
+  e->show();
+  EXPECT_TRUE(text(*e).isEmpty());
+  QTest::keyClicks(e->edit(), "typed");
+  closeByEsc(*e);
+  EXPECT_EQ(readWholeFile(m_path), freshHeader());
+  ASSERT_GE(m_box.count(), 1u);
+  EXPECT_EQ(m_box.texts()[0], QString("Open file failed, Error: 11\r\nFile: %1").arg(m_path));
+  EXPECT_TRUE(m_app->GetActiveFile().IsOpen());  // read-only again
+}
+
+TEST_F(CommentEditorTest, AFullDiskLeavesTheOldFileAndSaysSo) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
+  const QString dir = m_profile.file("small");
+  ASSERT_TRUE(QDir().mkpath(dir));
+  ASSERT_EQ(::mount("tmpfs", dir.toLocal8Bit().constData(), "tmpfs", 0, "size=1m"), 0);
+  m_path = dir + "/full.anl";
+  const QByteArray content = freshHeader() + QByteArray(660000, '\x21');  // no room for a second copy
+  auto e = open(content);
+  closeByEsc(*e);
+  EXPECT_EQ(readWholeFile(m_path), content);
+  EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden).size(), 1);
+  ASSERT_EQ(m_box.count(), 1u);
+  EXPECT_TRUE(m_box.texts()[0].startsWith("Write file failed, Error: 13\r\nFile: " + m_path));
+  m_app->GetActiveFile().Close();
+  ::umount2(dir.toLocal8Bit().constData(), MNT_DETACH);
+}
+
+TEST_F(CommentEditorTest, TheVersionLineCarriesWhatTheDeviceAnswers) {
+  using testsupport::SimNetwork;
+  if (!SimNetwork::possible()) GTEST_SKIP() << "needs root for a network namespace";
+  const SimNetwork net = SimNetwork::forThisProcess();
+  testsupport::SimProcess sim(net.simArgs() << "--version" << "7.3");
+  ASSERT_TRUE(sim.started());
+  auto set = [](const char* key, const QVariant& v) {
+    v.typeId() == QMetaType::Int ? platform::Profile().WriteProfileInt("PropertyPage2", key, v.toInt())
+                                 : platform::Profile().WriteProfileString("PropertyPage2", key, v.toString());
+  };
+  set("LanConnect", 1);
+  set("DeviceIPAddress", net.deviceAddr);
+  set("PortAquisition", int(net.acquisitionPort));
+  set("PortControl", int(net.controlPort));
+  m_app->SetLinkType(LINKTYPE_LAN);
+  EXPECT_EQ(CCommentEditor::GetInterfaceVersionText(*m_app, 1), "Not connected.");
+  ASSERT_TRUE(m_app->OnConnectDevice());
+  EXPECT_EQ(CCommentEditor::GetInterfaceVersionText(*m_app, 1), "07.03");
+  EXPECT_TRUE(sim.waitForLog("cmd version 1"));
+  m_app->OnDisconnectDevice();
+}

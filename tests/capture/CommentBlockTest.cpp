@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <cstring>
+
+#include "capture/CActiveFile.h"
+#include "capture/CommentBlock.h"
+#include "support/RecordingMessageBox.h"
+#include "support/TestSupport.h"
+
+using testsupport::readWholeFile;
+using testsupport::writeWholeFile;
+
+namespace {
+
+QByteArray u32(uint32_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); }
+
+QByteArray items(int count) {
+  QByteArray out;
+  for (int i = 0; i < count; ++i) out += QByteArray(1, char(i)) + char(i * 7) + u32(i * 1000);
+  return out;
+}
+QByteArray currentBlock(uint32_t size, const QByteArray& text = {}) {
+  const double date = 45000.5;
+  QByteArray b = QByteArray(8, 0) + u32(size) + "VRIM" + QByteArray(reinterpret_cast<const char*>(&date), 8);
+  b += text;
+  b.append(QByteArray(qMax<qsizetype>(0, size - b.size()), '\x55'));  // old bytes after the text's NUL
+  return b;
+}
+QByteArray legacyBlock(uint32_t size, const QByteArray& text) {
+  QByteArray b = QByteArray(8, 0) + u32(size) + text;
+  b.append(QByteArray(qMax<qsizetype>(0, size - b.size()), '\0'));
+  return b;
+}
+
+// The write-back done the slow way, in place: every byte of the file moved up from
+// the end backwards in 512-byte chunks, then the header and the text written at 0.
+QByteArray writtenInPlace(QByteArray f, const QByteArray& text) {
+  auto writeAt = [&f](qsizetype at, const QByteArray& bytes) {
+    if (f.size() < at + bytes.size()) f.resize(at + bytes.size(), '\0');
+    std::memcpy(f.data() + at, bytes.constData(), bytes.size());
+  };
+  uint32_t block = 0;
+  if (f.size() >= 12 && f.left(8) == QByteArray(8, 0)) std::memcpy(&block, f.constData() + 8, 4);
+  const QByteArray header = block >= 24 && f.size() >= 24 ? f.left(24) : QByteArray(24, 0);
+  const bool magic = header.mid(12, 4) == "VRIM";
+  const uint32_t needed = text.size() + 25;
+  if (needed > block) {
+    const qsizetype by = needed - block;
+    for (qsizetype rest = f.size(); rest > 0;) {
+      const qsizetype start = rest >= 512 ? rest - 512 : 0;
+      writeAt(start + by, f.mid(start, rest - start));
+      rest = start;
+    }
+    block = needed;
+  }
+  writeAt(0, magic ? QByteArray(8, 0) + u32(block) + "VRIM" + header.mid(16, 8) : QByteArray(8, 0) + u32(block));
+  writeAt(magic ? 24 : 12, text + '\0');
+  return f;
+}
+
+class CommentBlockTest : public ::testing::Test {
+protected:
+  // Opens the file read-write as the editor does and reads its block.
+  CommentBlock::Found load(const QByteArray& content) {
+    writeWholeFile(m_path, content);
+    EXPECT_TRUE(m_file.Open(m_path));
+    EXPECT_TRUE(m_file.Reopen(true));
+    return m_block.Load(m_file);
+  }
+  testsupport::TempProfile m_tmp;
+  testsupport::RecordingMessageBox m_box;
+  QString m_path = m_tmp.file("c.anl");
+  CActiveFile m_file;
+  CommentBlock m_block;
+};
+
+}  // namespace
+
+TEST_F(CommentBlockTest, OpeningFindsTheTextByTheBlocksForm) {
+  const struct {
+    QByteArray content;
+    CommentBlock::Found found;
+    QByteArray text;
+  } cases[] = {
+      {items(3), CommentBlock::Found::NoBlock, ""},
+      {legacyBlock(12, "") + items(2), CommentBlock::Found::Empty, ""},
+      {legacyBlock(20, "legacy") + items(2), CommentBlock::Found::StoredText, "legacy"},
+      {currentBlock(24) + items(2), CommentBlock::Found::Fresh, ""},
+      {currentBlock(40, QByteArray("note\r\n\0x", 8)) + items(2), CommentBlock::Found::StoredText, "note\r\n"},
+      {legacyBlock(30, QByteArray("old text\0rest", 13)) + items(1), CommentBlock::Found::StoredText, "old text"},
+      // A block that claims more than the file holds: the bytes that exist.
+      {QByteArray(8, 0) + u32(100000) + "tail", CommentBlock::Found::StoredText, "tail"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(load(c.content), c.found) << c.content.toHex().constData();
+    EXPECT_EQ(m_block.Text(), c.text);
+  }
+  load(currentBlock(24));
+  EXPECT_DOUBLE_EQ(m_block.StartOfRecording(), 45000.5);
+}
+
+TEST_F(CommentBlockTest, WriteBackGivesTheBytesOfTheInPlaceMoveInEveryForm) {
+  const QByteArray longText = QByteArray(198, 'x') + "\r\n";
+  const struct {
+    QByteArray content;
+    QByteArray text;
+    uint32_t blockAfter;
+  } cases[] = {
+      {currentBlock(24) + items(300), longText, 225},                          // grows, items move up by 201
+      {currentBlock(80, "a long old comment\r\n") + items(5), "short\r\n", 80},  // keeps size and the bytes after
+      {currentBlock(40, "same\r\n") + items(5), "same\r\n", 40},
+      {legacyBlock(20, "old") + items(100), "new legacy text\r\n", 42},        // stays legacy
+      {items(200), "\r\n", 27},                                                // gains a legacy block
+      {currentBlock(24), longText, 225},                                       // no items at all
+      {QByteArray(8, 0) + u32(4000) + "xy", "\r\n", 4000},                     // block beyond the file's end
+  };
+  for (const auto& c : cases) {
+    load(c.content);
+    platform::FileError err;
+    ASSERT_TRUE(m_block.Store(m_file, c.text, err));
+    m_file.Reopen(false);
+    const QByteArray written = readWholeFile(m_path);
+    EXPECT_EQ(written, writtenInPlace(c.content, c.text)) << c.content.left(16).toHex().constData();
+    EXPECT_EQ(m_block.BlockSize(), c.blockAfter);
+  }
+  load(currentBlock(24) + items(300));
+  platform::FileError err;
+  ASSERT_TRUE(m_block.Store(m_file, longText, err));
+  m_file.Reopen(false);
+  EXPECT_EQ(readWholeFile(m_path).mid(225), items(300));
+  EXPECT_TRUE(QDir(m_tmp.dir()).entryList(QDir::Hidden | QDir::Files).filter(".c.anl").isEmpty());
+}
+
+TEST(CommentBlockText, ALineBreakEndsEveryText) {
+  EXPECT_EQ(CommentBlock::WithLineBreak(""), "\r\n");
+  EXPECT_EQ(CommentBlock::WithLineBreak("a"), "a\r\n");
+  EXPECT_EQ(CommentBlock::WithLineBreak("a\r"), "a\r");
+  EXPECT_EQ(CommentBlock::WithLineBreak("a\n"), "a\n");
+}
+
+// The child half of the kill test: writes a comment that grows the block of the file.
+TEST(CommentBlockChild, GrowsTheBlockWhenAsked) {
+  const QString path = QString::fromLocal8Bit(qgetenv("VRIM_CHILD_COMMENT"));
+  if (path.isEmpty()) return;
+  CActiveFile file;
+  ASSERT_TRUE(file.Open(path) && file.Reopen(true));
+  CommentBlock block;
+  block.Load(file);
+  platform::FileError err;
+  ASSERT_TRUE(block.Store(file, QByteArray(500, 'k') + "\r\n", err));
+}
+
+// However early or late the writing process dies, the file is the old one or the
+// new one, never a mix.
+TEST_F(CommentBlockTest, AKilledWriteBackLeavesTheOldOrTheNewFile) {
+  const QByteArray old = currentBlock(24) + items(3 << 20);  // 18 MiB of items
+  const QByteArray grown = writtenInPlace(old, QByteArray(500, 'k') + "\r\n");
+  for (int delayMs : {0, 5, 15, 30, 60, 120, 250, 2000}) {
+    writeWholeFile(m_path, old);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VRIM_CHILD_COMMENT", m_path);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=CommentBlockChild.*"});
+    ASSERT_TRUE(child.waitForStarted(10000));
+    ::usleep(delayMs * 1000);
+    child.kill();
+    child.waitForFinished(10000);
+    const QByteArray now = readWholeFile(m_path);
+    ASSERT_TRUE(now == old || now == grown) << "killed after " << delayMs << " ms";
+  }
+}
