@@ -34,8 +34,8 @@ QFont printFont(const QString& face, int height, int width, const QPaintDevice& 
 }
 
 // Draws text with its top at y, as the layout positions every text.
-void textOut(QPainter& painter, int x, int y, const QString& text) {
-  painter.drawText(x, y + QFontMetrics(painter.font(), painter.device()).ascent(), text);
+void textOut(QPainter& painter, int x, int y, const QString& text, int ascent) {
+  painter.drawText(x, y + ascent, text);
 }
 
 }  // namespace
@@ -80,6 +80,9 @@ void PrintLayout::fonts(const QPaintDevice& device) {
   f.list = printFont(QStringLiteral("Arial"), 11 * m_sx, 4 * m_sy, device);
   f.headerHeight = QFontMetrics(f.header, &device).height();
   f.listHeight = QFontMetrics(f.list, &device).height();
+  f.gridAscent = QFontMetrics(f.grid, &device).ascent();
+  f.narrowAscent = QFontMetrics(f.narrow, &device).ascent();
+  f.listAscent = QFontMetrics(f.list, &device).ascent();
 }
 
 bool PrintLayout::OnPrint(QPainter* painter, const QPaintDevice& device, uint32_t page, uint32_t maxPage) {
@@ -98,7 +101,10 @@ bool PrintLayout::OnPrint(QPainter* painter, const QPaintDevice& device, uint32_
   while (m_state.index < m_source.itemCount) {
     bool pageEnds;
     if (painter) {
-      if (!readItem(m_state.index, m_state.item)) break;  // the file is shorter than counted
+      if (!readItem(m_state.index, m_state.item)) {  // the file got shorter: the print ends here
+        m_state.index = m_source.itemCount;
+        break;
+      }
       PrintItem(*painter);
       if (decoded) m_source.decoder->PrintDecoded(*painter, m_state);
     } else if (list) {
@@ -127,7 +133,8 @@ void PrintLayout::PrintPageHeader(QPainter* painter, int& top, int left, int rig
     painter->setFont(m_fonts.header);
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy - HH:mm:ss"));
     textOut(*painter, left, top,
-            QStringLiteral("Analyzer aquisition data: %1 - Page: %2 / %3").arg(now).arg(page).arg(maxPage));
+            QStringLiteral("Analyzer aquisition data: %1 - Page: %2 / %3").arg(now).arg(page).arg(maxPage),
+            m_fonts.gridAscent);
   }
   const int h = m_fonts.headerHeight;
   top += h + h / 4;
@@ -147,14 +154,16 @@ void PrintLayout::PrintPageHeader(QPainter* painter, int& top, int left, int rig
   if (current && size == ACQUISITION_HEADER_SIZE) {
     double date;
     std::memcpy(&date, head + 16, sizeof date);
-    if (painter) textOut(*painter, left, top, QStringLiteral("Start of recording: %1").arg(OleDate::format(date)));
+    if (painter)
+      textOut(*painter, left, top, QStringLiteral("Start of recording: %1").arg(OleDate::format(date)),
+              m_fonts.gridAscent);
     top += h + h / 4;
   } else {
     m_commentPos = current ? ACQUISITION_HEADER_SIZE : 12;  // the legacy text starts at 12
     m_headerChunk.clear();
     QByteArray line;
     while (ReadHeaderCommentLine(line, size)) {
-      if (painter) textOut(*painter, left, top, QString::fromLatin1(line));
+      if (painter) textOut(*painter, left, top, QString::fromLatin1(line), m_fonts.gridAscent);
       top += h + h / 4;
     }
   }
@@ -221,11 +230,12 @@ void PrintLayout::PrintItem(QPainter& painter) {
     const int textY = y + (transmit ? 2 : 17) * sy;
     if (mode & DISPLAY_HEX) {
       painter.setFont(m_fonts.grid);
-      textOut(painter, x + 3 * sx, textY, QString::asprintf("%02X", item.data));
+      textOut(painter, x + 3 * sx, textY, QString::asprintf("%02X", item.data), m_fonts.gridAscent);
     } else {
       const bool control = item.data <= 0x20 || item.data == 0x7F;
       painter.setFont(control ? m_fonts.narrow : m_fonts.grid);
-      textOut(painter, x + (control ? 4 : 7) * sx, textY, QString::fromLatin1(ascii.GetName(item.data)));
+      textOut(painter, x + (control ? 4 : 7) * sx, textY, QString::fromLatin1(ascii.GetName(item.data)),
+              control ? m_fonts.narrowAscent : m_fonts.gridAscent);
     }
     const int markY = y + (transmit ? 14 : 29) * sy;
     if (modeMark) painter.drawLine(x + 4 * sx, markY, x + 16 * sx, markY);
@@ -235,11 +245,12 @@ void PrintLayout::PrintItem(QPainter& painter) {
   if (!(mode & DISPLAY_LIST)) return;
   painter.setFont(m_fonts.list);
   const int side = transmit ? 0 : 190;  // the receive side's columns stand right of the arrow
-  textOut(painter, x, y, QString::number(m_state.index + 1));
-  if (modeMark) textOut(painter, x + (70 + side) * sx, y, QStringLiteral("M"));
-  textOut(painter, x + (90 + side) * sx, y, QString::asprintf("0x%02X", item.data));
-  textOut(painter, x + (130 + side) * sx, y, QString::fromLatin1(ascii.GetName(item.data)));
-  textOut(painter, x + (160 + side) * sx, y, QString::asprintf("%f", itemSeconds(item)));
-  textOut(painter, x + 230 * sx, y, transmit ? QStringLiteral("->") : QStringLiteral("<-"));
+  const int a = m_fonts.listAscent;
+  textOut(painter, x, y, QString::number(m_state.index + 1), a);
+  if (modeMark) textOut(painter, x + (70 + side) * sx, y, QStringLiteral("M"), a);
+  textOut(painter, x + (90 + side) * sx, y, QString::asprintf("0x%02X", item.data), a);
+  textOut(painter, x + (130 + side) * sx, y, QString::fromLatin1(ascii.GetName(item.data)), a);
+  textOut(painter, x + (160 + side) * sx, y, QString::asprintf("%f", itemSeconds(item)), a);
+  textOut(painter, x + 230 * sx, y, transmit ? QStringLiteral("->") : QStringLiteral("<-"), a);
   m_state.y += m_fonts.listHeight;
 }

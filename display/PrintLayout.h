@@ -55,6 +55,7 @@ class PrintLayout {
     int dpiX = 0, dpiY = 0;
     QFont header, grid, narrow, list;
     int headerHeight = 0, listHeight = 0;
+    int gridAscent = 0, narrowAscent = 0, listAscent = 0;  // the header font is the grid font
   };
 
   // The title and rule of every page, page 1's lines; moves top below them.
