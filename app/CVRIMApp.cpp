@@ -386,7 +386,8 @@ void CVRIMApp::registerCommands() {
   };
   sh.viewCommands.onCommand(ID_FILE_PRINT, print([](PrintJob& j, QPrinter& p) { j.OnFilePrint(p); }),
                             rule(ViewCommand::Print));
-  sh.viewCommands.onCommand(ID_FILE_PRINT_DIRECT, print([](PrintJob& j, QPrinter& p) { j.OnFilePrintDirect(p); }),
+  sh.viewCommands.onCommand(ID_FILE_PRINT_DIRECT,
+                            print([](PrintJob& j, QPrinter& p) { j.OnFilePrintDirect(p); }),
                             rule(ViewCommand::Print));
   sh.viewCommands.onCommand(ID_FILE_PRINT_PREVIEW,
                             print([](PrintJob& j, QPrinter& p) { j.OnFilePrintPreview(p); }),

@@ -77,7 +77,8 @@ void BM_PdfPages(benchmark::State& state) {
   PrintJob job(rec.source(uint32_t(state.range(0))), nullptr, {});
   job.OnPreparePrinting(rec.printer);
   for (auto _ : state) job.PrintPages(rec.printer, 1, 20, false);
-  state.counters["pages_per_second"] = benchmark::Counter(double(state.iterations()) * 20, benchmark::Counter::kIsRate);
+  state.counters["pages_per_second"] =
+      benchmark::Counter(double(state.iterations()) * 20, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PdfPages)->Arg(DISPLAY_LIST)->Arg(DISPLAY_HEX)->Unit(benchmark::kMillisecond);
 

@@ -28,7 +28,8 @@ PrintSource PrintJob::SourceOf(CVRIMView& view, CMDBInterpreter* decoder) {
   // Without a cell (a window too small for one) the view's own mode stands in.
   const CItem* cell0 = view.cell(0);
   const uint32_t cellMode = cell0 ? cell0->state() & CELL_MODE_MASK : 0;
-  source.cellState = (cellMode ? cellMode : view.GetDisplayAttribute()) | (cell0 ? cell0->state() & CELL_SWAP : 0);
+  source.cellState =
+      (cellMode ? cellMode : view.GetDisplayAttribute()) | (cell0 ? cell0->state() & CELL_SWAP : 0);
   source.protocol = cell0 ? cell0->protocol()
                           : platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"),
                                                               QStringLiteral("Protocol"), 0);
@@ -48,7 +49,8 @@ uint32_t PrintJob::OnPreparePrinting(const QPaintDevice& device) {
   if (!last && !m_cutReported) {
     m_cutReported = true;
     platform::ShowMessageBox(
-        QStringLiteral("The file needs more than %1 pages in this display mode; only the first %1 pages are printed.")
+        QStringLiteral(
+            "The file needs more than %1 pages in this display mode; only the first %1 pages are printed.")
             .arg(MAX_PAGES),
         platform::MB_OK | platform::MB_ICONINFORMATION);
   }
@@ -69,12 +71,14 @@ bool PrintJob::PrintPages(QPrinter& printer, uint32_t from, uint32_t to, bool re
   from = std::max<uint32_t>(from, 1);
   m_layout.OnBeginPrinting();
   bool last = false;
-  for (uint32_t page = 1; page < from && !last; ++page) last = m_layout.OnPrint(nullptr, printer, page, m_pageCount);
+  for (uint32_t page = 1; page < from && !last; ++page)
+    last = m_layout.OnPrint(nullptr, printer, page, m_pageCount);
   if (last || from > to) return true;
 
   QPainter painter;
   if (!painter.begin(&printer)) {
-    const QString where = printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
+    const QString where =
+        printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
     platform::ShowMessageBox(QStringLiteral("Printing failed: %1 cannot be written.").arg(where));
     return false;
   }
@@ -134,6 +138,6 @@ void PrintJob::OnFilePrintPreview(QPrinter& printer) {
   if (preview && shown == 2) preview->setViewMode(QPrintPreviewWidget::FacingPagesView);
   dialog.exec();
   if (preview)
-    platform::Profile().WriteProfileInt(
-        section, key, preview->viewMode() == QPrintPreviewWidget::FacingPagesView ? 2 : 1);
+    platform::Profile().WriteProfileInt(section, key,
+                                        preview->viewMode() == QPrintPreviewWidget::FacingPagesView ? 2 : 1);
 }

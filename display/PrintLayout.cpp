@@ -176,7 +176,8 @@ int PrintLayout::nextHeaderByte(uint32_t size) {
   if (m_commentPos >= size) return -1;
   if (m_commentPos < m_headerChunkPos || m_commentPos >= m_headerChunkPos + uint32_t(m_headerChunk.size())) {
     m_headerChunk.resize(int(std::min(HEADER_CHUNK, size - m_commentPos)));
-    const int64_t got = m_source.file->ReadAt(m_commentPos, m_headerChunk.data(), size_t(m_headerChunk.size()));
+    const int64_t got =
+        m_source.file->ReadAt(m_commentPos, m_headerChunk.data(), size_t(m_headerChunk.size()));
     m_headerChunk.resize(got > 0 ? int(got) : 0);
     m_headerChunkPos = m_commentPos;
     if (m_headerChunk.isEmpty()) return -1;
@@ -206,9 +207,10 @@ bool PrintLayout::ReadHeaderCommentLine(QByteArray& line, uint32_t size) {
 bool PrintLayout::readItem(uint32_t index, ItemRecord& item) {
   if (index < m_blockFirst || index - m_blockFirst >= m_block.size()) {
     m_block.resize(std::min<uint32_t>(BLOCK_ITEMS, m_source.itemCount - index));
-    const int64_t got = m_source.file ? m_source.file->ReadAt(uint64_t(m_dataOffset) + uint64_t(ITEM_SIZE) * index,
-                                                              m_block.data(), m_block.size() * ITEM_SIZE)
-                                      : -1;
+    const int64_t got = m_source.file
+                            ? m_source.file->ReadAt(uint64_t(m_dataOffset) + uint64_t(ITEM_SIZE) * index,
+                                                    m_block.data(), m_block.size() * ITEM_SIZE)
+                            : -1;
     m_block.resize(got > 0 ? size_t(got / ITEM_SIZE) : 0);
     m_blockFirst = index;
     if (m_block.empty()) return false;
