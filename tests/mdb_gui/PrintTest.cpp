@@ -117,7 +117,6 @@ TEST_F(PrintTest, PagesCarryTitleHeaderAndItemsInEachForm) {
     EXPECT_TRUE(text.contains(QRegularExpression(c.expected))) << text.toStdString();
     EXPECT_FALSE(text.contains(QRegularExpression(c.absent))) << text.toStdString();
   }
-  EXPECT_EQ(m_job->PageCount(), 1u);
   EXPECT_TRUE(m_status.contains(QRegularExpression("Printed 1 page\\(s\\) to .*out\\d+.pdf")));
 }
 
