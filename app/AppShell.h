@@ -28,5 +28,5 @@ struct CVRIMApp::Shell {
   std::unique_ptr<ViewRecordingAdapter> viewAdapter;
   std::unique_ptr<CRecordingControl> recording;
   std::unique_ptr<CShellOpen> shellOpen;
-  QPrinter printer;  // chosen by Print Setup, used by printing
+  QPrinter printer{QPrinter::HighResolution};  // chosen by Print Setup, used by printing
 };

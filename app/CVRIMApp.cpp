@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QPageSetupDialog>
+#include <QStatusBar>
 #include <cerrno>
 #include <new>
 
@@ -16,6 +17,7 @@
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
 #include "display/CVRIMView.h"
+#include "display/PrintJob.h"
 #include "display/ViewCommands.h"
 #include "platform/AppWindows.h"
 #include "platform/MessageBoxService.h"
@@ -385,6 +387,22 @@ void CVRIMApp::registerCommands() {
                             rule(ViewCommand::RealtimeDisplay));
 
   sh.viewCommands.onCommand(ID_COMMENT_EDITOR, [this] { OnCommentEditor(); }, rule(ViewCommand::CommentEditor));
+  auto print = [this, view](auto run) {
+    return [this, view, run] {
+      auto* mdb = dynamic_cast<MdbItemDecoder*>(view->decoder());
+      PrintJob job(PrintJob::SourceOf(*view, mdb ? &mdb->interpreter() : nullptr), m_shell->frame.get(),
+                   [this](const QString& text) { m_shell->frame->statusBar()->showMessage(text); });
+      run(job, m_shell->printer);
+    };
+  };
+  sh.viewCommands.onCommand(ID_FILE_PRINT, print([](PrintJob& j, QPrinter& p) { j.OnFilePrint(p); }),
+                            rule(ViewCommand::Print));
+  sh.viewCommands.onCommand(ID_FILE_PRINT_DIRECT,
+                            print([](PrintJob& j, QPrinter& p) { j.OnFilePrintDirect(p); }),
+                            rule(ViewCommand::Print));
+  sh.viewCommands.onCommand(ID_FILE_PRINT_PREVIEW,
+                            print([](PrintJob& j, QPrinter& p) { j.OnFilePrintPreview(p); }),
+                            rule(ViewCommand::PrintPreview));
 
   sh.appCommands.onCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
   sh.appCommands.onCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });

@@ -50,6 +50,10 @@ bool expectsSubCommand(uint8_t addressByte) {
   }
 }
 
+bool isVmcAddressByte(const ItemRecord& item) {
+  return !(item.flags & ITEM_FLAG_SLAVE) && (item.flags & ITEM_FLAG_MODE);
+}
+
 // The cells take their text as 8-bit characters; every name is plain ASCII.
 void postText(platform::WindowHandle cell, const QString& text) {
   platform::PostMessage(cell, WM_CELL_DATA, CELLDATA_TEXT, platform::makePayload(text.toStdString()));
@@ -84,6 +88,7 @@ int CMDBInterpreter::Control(int code) {
     case MDBCTRL_START: {
       std::lock_guard lock(m_controlMutex);
       m_passRequested = true;
+      ++m_requests;
       if (m_worker.joinable()) return 0;
       m_stop = false;
       // Set before the thread exists, so that GETTHREAD never answers 0 for a worker
@@ -105,6 +110,7 @@ int CMDBInterpreter::Control(int code) {
       {
         std::lock_guard lock(m_controlMutex);
         m_passRequested = true;
+        ++m_requests;
       }
       m_wake.notify_all();
       return 0;
@@ -114,9 +120,12 @@ int CMDBInterpreter::Control(int code) {
   }
 }
 
-bool CMDBInterpreter::waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds, bool untilRequest) {
-  m_wake.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                  [this, untilRequest] { return m_stop || (untilRequest && m_passRequested); });
+bool CMDBInterpreter::waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds, Wake wake) {
+  const uint64_t seen = m_requests;
+  m_wake.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+    return m_stop || (wake == Wake::OnPendingRequest && m_passRequested) ||
+           (wake == Wake::OnNewRequest && m_requests != seen);
+  });
   return m_stop;
 }
 
@@ -127,7 +136,9 @@ void CMDBInterpreter::DecoderThread() {
     const bool open = m_shownFile.IsOpen();
     lock.lock();
     if (open) break;
-    waitFor(lock, IDLE_SLEEP_MS);
+    // The view asks for a pass when it shows a file: that ends the wait at once, so
+    // the first file's names do not wait out the idle step.
+    waitFor(lock, IDLE_SLEEP_MS, Wake::OnNewRequest);
   }
   while (!m_stop) {
     if (m_passRequested) {
@@ -146,11 +157,11 @@ void CMDBInterpreter::DecoderThread() {
         lock.lock();
       } else {
         lock.lock();
-        waitFor(lock, IDLE_SLEEP_MS);  // the request stays pending
+        waitFor(lock, IDLE_SLEEP_MS, Wake::OnNewRequest);  // the request stays pending
         continue;
       }
     }
-    waitFor(lock, POLL_SLEEP_MS, true);
+    waitFor(lock, POLL_SLEEP_MS, Wake::OnPendingRequest);
   }
 }
 
@@ -160,24 +171,38 @@ void CMDBInterpreter::MakePass(uint32_t offsetOfItem0) {
   const uint32_t total = m_view.GetItemCount();
   if (!(m_view.GetDisplayAttribute() & DISPLAY_LIST)) return;
 
-  // One read for the whole screen rather than one per item.
+  // One read for the look-back and the whole screen rather than one per item.
   const uint32_t wanted = first < total ? std::min(cells, total - first) : 0;
-  std::vector<ItemRecord> items(wanted);
+  const uint32_t lead = wanted ? std::min(first, MDB_RESYNC_ITEMS) : 0;
+  std::vector<ItemRecord> items(size_t(lead) + wanted);
   int64_t got = 0;
   if (wanted > 0)
-    got = m_shownFile.ReadAt(uint64_t(offsetOfItem0) + uint64_t(ITEM_SIZE) * first, items.data(),
-                             size_t(wanted) * ITEM_SIZE);
-  const uint32_t count = got > 0 ? uint32_t(got / ITEM_SIZE) : 0;  // items past the end get no text
+    got = m_shownFile.ReadAt(uint64_t(offsetOfItem0) + uint64_t(ITEM_SIZE) * (first - lead), items.data(),
+                             items.size() * ITEM_SIZE);
+  const uint32_t read = got > 0 ? uint32_t(got / ITEM_SIZE) : 0;
+  const uint32_t count = read > lead ? read - lead : 0;  // items past the end get no text
 
   {
     std::lock_guard lock(m_decodeMutex);
     m_offsetOfItem0 = offsetOfItem0;
     m_passFirst = first;
-    m_messageLength = MDB_MSG_NONE;
+    if (count > 0) resync(m_pass, items.data(), lead);
     for (uint32_t i = 0; i < count; ++i)
-      if (decodeLocked(first + i, m_text, items[i], true)) m_pending.push_back({i, m_text});
+      if (decodeLocked(m_pass, first + i, m_text, items[lead + i], true)) m_pending.push_back({i, m_text});
   }
   postPending();
+}
+
+void CMDBInterpreter::resync(DecodeState& s, const ItemRecord* before, uint32_t count) {
+  s = DecodeState();
+  uint32_t from = count;  // without a VMC address byte the pass starts in the initial state
+  for (uint32_t i = count; i-- > 0;)
+    if (isVmcAddressByte(before[i])) {
+      from = i;
+      break;
+    }
+  QString ignored;
+  for (uint32_t i = from; i < count; ++i) decodeLocked(s, 0, ignored, before[i], false);
 }
 
 void CMDBInterpreter::postPending() {
@@ -199,7 +224,7 @@ void CMDBInterpreter::postPending() {
 bool CMDBInterpreter::DecodeItem(uint32_t index, QString& text, const ItemRecord* item) {
   if (item) {
     std::lock_guard lock(m_decodeMutex);
-    return decodeLocked(index, text, *item, false);
+    return decodeLocked(m_pass, index, text, *item, false);
   }
   bool given = false;
   {
@@ -208,44 +233,43 @@ bool CMDBInterpreter::DecodeItem(uint32_t index, QString& text, const ItemRecord
     if (m_shownFile.ReadAt(uint64_t(m_offsetOfItem0) + uint64_t(ITEM_SIZE) * index, &record, ITEM_SIZE) !=
         int64_t(ITEM_SIZE))
       return false;
-    given = decodeLocked(index, text, record, true);
+    given = decodeLocked(m_pass, index, text, record, true);
   }
   postPending();
   return given;
 }
 
-void CMDBInterpreter::append(uint8_t data) {
-  if (m_messageLength < MDB_MSG_MAX) m_message[m_messageLength++] = data;
-}
-
-bool CMDBInterpreter::decodeLocked(uint32_t index, QString& text, const ItemRecord& item, bool postVerdict) {
+bool CMDBInterpreter::decodeLocked(DecodeState& s, uint32_t index, QString& text, const ItemRecord& item,
+                                   bool postVerdict) {
   const uint8_t data = item.data;
   const bool modeBit = item.flags & ITEM_FLAG_MODE;
+  auto append = [&s](uint8_t byte) {
+    if (s.messageLength < MDB_MSG_MAX) s.message[s.messageLength++] = byte;
+  };
 
   if (!(item.flags & ITEM_FLAG_SLAVE)) {
     if (modeBit) {  // a VMC address byte starts a new message
-      m_message[0] = data;
-      m_messageLength = 1;
-      m_vmcAddress = data;
-      m_vmcMessageOpen = true;
-      m_state = expectsSubCommand(data) ? MDBSTATE_SUBCMD : MDBSTATE_VMC;
+      s.message[0] = data;
+      s.messageLength = 1;
+      s.vmcAddress = data;
+      s.vmcMessageOpen = true;
+      s.state = expectsSubCommand(data) ? MDBSTATE_SUBCMD : MDBSTATE_VMC;
       return MdbNames::CommandName(data, text);
     }
-    switch (m_state) {
+    switch (s.state) {
       case MDBSTATE_RESPONSE:  // the VMC's reply to a response
-        m_state = MDBSTATE_VMC;
-        m_vmcMessageOpen = false;
+        s.state = MDBSTATE_VMC;
+        s.vmcMessageOpen = false;
         return MdbNames::AckName(data, text);
       case MDBSTATE_SUBCMD:
         append(data);
-        m_state = MDBSTATE_VMC;
-        m_vmcMessageOpen = true;
-        return MdbNames::SubCommandName(m_message, m_messageLength <= MDB_MSG_MAX ? m_messageLength : 0,
-                                        text);
+        s.state = MDBSTATE_VMC;
+        s.vmcMessageOpen = true;
+        return MdbNames::SubCommandName(s.message, s.messageLength <= MDB_MSG_MAX ? s.messageLength : 0, text);
       default:
         append(data);
-        m_state = MDBSTATE_VMC;
-        m_vmcMessageOpen = true;
+        s.state = MDBSTATE_VMC;
+        s.vmcMessageOpen = true;
         return false;
     }
   }
@@ -254,24 +278,22 @@ bool CMDBInterpreter::decodeLocked(uint32_t index, QString& text, const ItemReco
   // of its own, so its verdict is only known now.
   if (postVerdict) PostVmcCheck(index);
   if (modeBit) {
-    if (m_state == MDBSTATE_RESPONSE) {  // the response's CHK byte
+    if (s.state == MDBSTATE_RESPONSE) {  // the response's CHK byte
       append(data);
-      return CheckText(text);
+      return CheckText(s, text);
     }
-    m_state = MDBSTATE_REPLY;  // a one-byte reply
+    s.state = MDBSTATE_REPLY;  // a one-byte reply
     return MdbNames::AckName(data, text);
   }
-  switch (m_state) {
+  switch (s.state) {
     case MDBSTATE_VMC: {
       // Named after the VMC's last address byte. That is message[0] while the VMC
       // message is open; after a RET it is still the command that the response
-      // answers, while message[0] then holds the response's own first byte. Like the
-      // state it carries over from the decoding before, so a response at the top of
-      // the next page is named after the command at the bottom of the page before.
-      const bool named = MdbNames::ResponseName(m_vmcAddress, data, text);
-      m_message[0] = data;
-      m_messageLength = 1;
-      m_state = MDBSTATE_RESPONSE;
+      // answers, while message[0] then holds the response's own first byte.
+      const bool named = MdbNames::ResponseName(s.vmcAddress, data, text);
+      s.message[0] = data;
+      s.messageLength = 1;
+      s.state = MDBSTATE_RESPONSE;
       return named;
     }
     case MDBSTATE_RESPONSE:
@@ -282,26 +304,31 @@ bool CMDBInterpreter::decodeLocked(uint32_t index, QString& text, const ItemReco
   }
 }
 
-bool CMDBInterpreter::CheckSum() const {
-  if (m_messageLength < 2 || m_messageLength > MDB_MSG_MAX) return false;
+bool CMDBInterpreter::CheckSum(const DecodeState& s) {
+  if (s.messageLength < 2 || s.messageLength > MDB_MSG_MAX) return false;
   uint8_t sum = 0;
-  for (uint32_t i = 0; i + 1 < m_messageLength; ++i) sum = uint8_t(sum + m_message[i]);
-  return sum == m_message[m_messageLength - 1];
+  for (uint32_t i = 0; i + 1 < s.messageLength; ++i) sum = uint8_t(sum + s.message[i]);
+  return sum == s.message[s.messageLength - 1];
 }
 
-bool CMDBInterpreter::CheckText(QString& text) const {
-  if (m_messageLength > MDB_MSG_MAX) return false;
-  text = CheckSum() ? chkOkay() : chkInvalid();
+bool CMDBInterpreter::CheckText(const DecodeState& s, QString& text) {
+  if (s.messageLength > MDB_MSG_MAX) return false;
+  text = CheckSum(s) ? chkOkay() : chkInvalid();
   return true;
 }
 
 void CMDBInterpreter::PostVmcCheck(uint32_t index) {
   // Only a VMC message still open has a CHK byte right before this item; after the
   // VMC's ACK, RET or NAK that byte is the reply, which keeps its own name.
-  if (m_state != MDBSTATE_VMC || !m_vmcMessageOpen || index <= m_passFirst) return;
+  if (m_pass.state != MDBSTATE_VMC || !m_pass.vmcMessageOpen || index <= m_passFirst) return;
   QString verdict;  // empty when no message is known: clears the cell's text
-  if (m_messageLength <= MDB_MSG_MAX) verdict = CheckSum() ? chkOkay() : chkInvalid();
+  if (m_pass.messageLength <= MDB_MSG_MAX) verdict = CheckSum(m_pass) ? chkOkay() : chkInvalid();
   m_pending.push_back({index - m_passFirst - 1, std::move(verdict)});
+}
+
+void CMDBInterpreter::BeginPrintPass() {
+  std::lock_guard lock(m_decodeMutex);
+  m_printResyncDue = true;
 }
 
 void CMDBInterpreter::PrintDecoded(QPainter& painter, const PrintState& state) {
@@ -309,7 +336,20 @@ void CMDBInterpreter::PrintDecoded(QPainter& painter, const PrintState& state) {
   bool given;
   {
     std::lock_guard lock(m_decodeMutex);
-    given = decodeLocked(state.index, text, state.item, false);
+    if (m_printResyncDue || state.index != m_printNext) {
+      const uint32_t lead = std::min(state.index, MDB_RESYNC_ITEMS);
+      std::vector<ItemRecord> before(lead);
+      uint32_t offset = 0;
+      if (!m_shownFile.ReadCommentSize(offset)) offset = 0;
+      const int64_t got =
+          lead ? m_shownFile.ReadAt(uint64_t(offset) + uint64_t(ITEM_SIZE) * (state.index - lead), before.data(),
+                                    before.size() * ITEM_SIZE)
+               : 0;
+      resync(m_print, before.data(), got == int64_t(lead) * int64_t(ITEM_SIZE) ? lead : 0);
+      m_printResyncDue = false;
+    }
+    m_printNext = state.index + 1;
+    given = decodeLocked(m_print, state.index, text, state.item, false);
   }
   QPaintDevice* device = painter.device();
   if (!given || !device || !painter.isActive()) return;
@@ -337,10 +377,10 @@ void CMDBInterpreter::PrintDecoded(QPainter& painter, const PrintState& state) {
 
 uint32_t CMDBInterpreter::GetState() const {
   std::lock_guard lock(m_decodeMutex);
-  return m_state;
+  return m_pass.state;
 }
 
 uint32_t CMDBInterpreter::GetMessageLength() const {
   std::lock_guard lock(m_decodeMutex);
-  return m_messageLength;
+  return m_pass.messageLength;
 }

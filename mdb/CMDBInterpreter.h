@@ -22,6 +22,9 @@ inline constexpr int MDBCTRL_REFRESH = 4;
 
 inline constexpr uint32_t MDB_MSG_MAX = 36;   // bytes kept of one message
 inline constexpr uint32_t MDB_MSG_NONE = 37;  // message length: no message known
+// How far a pass looks back before its first item for a VMC address byte to start
+// decoding from.
+inline constexpr uint32_t MDB_RESYNC_ITEMS = 128;
 
 inline constexpr uint32_t MDBSTATE_START = 0;     // nothing decoded yet
 inline constexpr uint32_t MDBSTATE_VMC = 1;       // a VMC message runs (or the bus is between exchanges)
@@ -38,11 +41,17 @@ inline constexpr uint32_t MDBSTATE_RESPONSE = 4;  // a peripheral response runs 
 // and posts each text to the cell that shows the item (WM_CELL_DATA, CELLDATA_TEXT).
 // Printing asks the same decoder for the text of each printed line.
 //
-// Threads: the decoding state is shared by the worker's passes and by printing (UI
-// thread) and is guarded by m_decodeMutex, held for a whole pass and for each
-// print call. The worker reads the shown file only with positional reads and holds
-// no handle of its own, so the comment editor's exclusive reopen never fails
-// because of it.
+// A byte's text depends on the bytes before it, yet must not depend on how the user
+// reached the screen (page steps, line steps, jumps, a live recording that starts
+// mid-message). So every pass, and every print pass, starts from a known state: it
+// looks back up to MDB_RESYNC_ITEMS items for the nearest VMC address byte (a VMC
+// address byte sets the whole state), decodes from there without output and then
+// decodes the screen.
+//
+// Threads: passes and printing each have a decoding state of their own, both
+// guarded by m_decodeMutex (held for a whole pass and for each print call). The
+// worker reads the shown file only with positional reads and holds no handle of its
+// own, so the comment editor's exclusive reopen never fails because of it.
 class CMDBInterpreter {
  public:
   CMDBInterpreter(MdbViewAccess& view, const CActiveFile& shownFile);
@@ -65,8 +74,12 @@ class CMDBInterpreter {
 
   // Draws the decoded text of the print line that state describes, 420 screen
   // pixels right of the line's start, on the line just printed (one text height
-  // above state.y). Scales by the paint device's dots per inch / 75.
+  // above state.y). Scales by the paint device's dots per inch / 75. Printing has a
+  // decoding state of its own, set up anew at the first line of each print pass
+  // (and whenever the lines do not follow each other).
   void PrintDecoded(QPainter& painter, const PrintState& state);
+  // The next PrintDecoded starts a print pass.
+  void BeginPrintPass();
 
   // One pass over the shown items with the given offset of item 0: in list mode each
   // item on the screen is decoded and its text posted to its cell. The worker's own
@@ -83,22 +96,32 @@ class CMDBInterpreter {
     uint32_t cell;
     QString text;
   };
+  struct DecodeState {
+    uint8_t message[MDB_MSG_MAX] = {};
+    uint32_t messageLength = MDB_MSG_NONE;
+    uint32_t state = MDBSTATE_START;
+    uint8_t vmcAddress = 0;       // the VMC's last address byte (0x00 names nothing)
+    bool vmcMessageOpen = false;  // the VMC state was entered by a byte of a VMC message
+  };
 
   void DecoderThread();
   // Verdict of the current message by the MDB rule: the sum of all bytes but the
   // last, modulo 256, equals the last.
-  bool CheckSum() const;
+  static bool CheckSum(const DecodeState& s);
   // "CHK Okay" / "CHK Invalid" for the current message; nothing when none is known.
-  bool CheckText(QString& text) const;
+  static bool CheckText(const DecodeState& s, QString& text);
   // Queues the verdict of the VMC message that ended before item index for that
   // message's last cell, the cell before the item's.
   void PostVmcCheck(uint32_t index);
   void postPending();
-  // Sleeps up to the time given, or until STOP (or, with untilRequest, a pass
-  // request) wakes it; true when stopped.
-  bool waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds, bool untilRequest = false);
-  bool decodeLocked(uint32_t index, QString& text, const ItemRecord& item, bool postVerdict);
-  void append(uint8_t data);
+  // Sleeps up to the time given, or until STOP or, as wake says, a pass request
+  // (pending, or made after the sleep began) wakes it; true when stopped.
+  enum class Wake { OnPendingRequest, OnNewRequest };
+  bool waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds, Wake wake);
+  bool decodeLocked(DecodeState& s, uint32_t index, QString& text, const ItemRecord& item, bool postVerdict);
+  // Starts s from the nearest VMC address byte among the items before a pass's first
+  // (before[0 .. count)), decoding up to that first item without output.
+  void resync(DecodeState& s, const ItemRecord* before, uint32_t count);
 
   MdbViewAccess& m_view;
   const CActiveFile& m_shownFile;
@@ -107,18 +130,18 @@ class CMDBInterpreter {
   std::mutex m_controlMutex;
   std::condition_variable m_wake;
   bool m_stop = false;
+  uint64_t m_requests = 0;  // START and REFRESH calls, so far
   std::atomic<bool> m_running{false};
   std::atomic<bool> m_passRequested{false};
   std::atomic<uint64_t> m_passCount{0};
   std::thread m_worker;
 
-  // Decoding state, shared by passes and printing.
+  // Decoding states of the passes and of printing.
   mutable std::mutex m_decodeMutex;
-  uint8_t m_message[MDB_MSG_MAX] = {};
-  uint32_t m_messageLength = MDB_MSG_NONE;
-  uint32_t m_state = MDBSTATE_START;
-  uint8_t m_vmcAddress = 0;            // the VMC's last address byte (0x00 names nothing)
-  bool m_vmcMessageOpen = false;       // the VMC state was entered by a byte of a VMC message
+  DecodeState m_pass;
+  DecodeState m_print;
+  bool m_printResyncDue = true;
+  uint32_t m_printNext = 0;            // the item after the last one printed
   uint32_t m_passFirst = 0;            // first shown item of the latest pass
   uint32_t m_offsetOfItem0 = 0;        // of the shown file, read at each pass
   std::vector<PendingPost> m_pending;  // posted once the decoding lock is released

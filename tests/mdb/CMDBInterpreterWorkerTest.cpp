@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QStringList>
+#include <map>
 
 #include "capture/CActiveFile.h"
 #include "mdb/CMDBInterpreter.h"
@@ -103,29 +105,52 @@ TEST_F(WorkerTest, HexAndAsciiDecodeNothingUntilTheListIsShown) {
   EXPECT_EQ(pass(0, 60), SCREEN + nothing(39));
 }
 
-TEST_F(WorkerTest, PagesGoOnInTheStateThePageBeforeLeft) {
-  // The pass ends inside the POLL; on the next page the ACK is the first cell and
-  // no verdict goes to a cell before it.
-  EXPECT_EQ(pass(0, 2), "CHANGER: Poll|-");
-  pass(2, 1);
-  EXPECT_EQ(m_view.shown(2), "ACK - Acknowledge|-");
-  // The POLL ends one page and its CHK starts the next: the message's bytes are not
-  // known on this page, so the CHK's cell is emptied rather than judged.
-  EXPECT_EQ(pass(0, 1), "CHANGER: Poll");
-  EXPECT_EQ(pass(1, 2), "|ACK - Acknowledge");
-
-  // A cashless POLL on one page, its answer (Begin Session, funds 0x01) on the next:
-  // the response is named after the POLL, its CHK checked over this page's bytes.
-  show({vmc(0x12, true), vmc(0x12), peripheral(0x03), peripheral(0x01), peripheral(0x04, true), vmc(0x00)});
-  EXPECT_EQ(pass(0, 2), "CASHLESS #1: Poll|-");
-  EXPECT_EQ(pass(2, 4), "Begin Session|-|CHK Okay|ACK - Acknowledge");
-
-  // A sub-command at the top of a page is not kept (no message is known there), so
-  // it gets no name rather than the name of an older message's sub-command.
+TEST_F(WorkerTest, AScreenStartsAtTheNearestAddressByteBeforeIt) {
+  // A screen that starts with the POLL's CHK still judges it.
+  EXPECT_EQ(pass(1, 2), "CHK Okay|ACK - Acknowledge");
+  // A sub-command at the top of a screen is named after the command above it.
   show({vmc(0x13, true), vmc(0x02), vmc(0x15), peripheral(0x00, true), vmc(0x13, true), vmc(0x00), vmc(0x13),
         peripheral(0x00, true)});
-  EXPECT_EQ(pass(0, 5), "CASHLESS #1: Vend|Vend Success|CHK Okay|ACK - Acknowledge|CASHLESS #1: Vend");
-  EXPECT_EQ(pass(5, 3), "-||ACK - Acknowledge");
+  EXPECT_EQ(pass(5, 3), "Vend Request|CHK Okay|ACK - Acknowledge");
+  // Without an address byte before it, a screen starts in the initial state.
+  show({peripheral(0x05), vmc(0x00), peripheral(0x00, true)});
+  EXPECT_EQ(pass(1, 2), "|ACK - Acknowledge");
+}
+
+// On long traffic with some mode bits lost, every item shows the same text whether
+// its screen was reached page by page, line by line, by jumps or while recording;
+// only the last row's VMC verdict waits for the item after it.
+TEST_F(WorkerTest, EveryItemGetsTheSameTextHoweverTheScreenIsReached) {
+  uint32_t time = 0, seed = 7;
+  std::vector<ItemRecord> items = MdbScenarios::ToItems(MdbScenarios::LongRecording(4000), time);
+  for (ItemRecord& r : items)
+    if ((seed = seed * 1664525u + 1013904223u) >> 26 == 0) r.flags &= ~ITEM_FLAG_MODE;
+  show(items);
+  const uint32_t total = uint32_t(items.size()), rows = 40;
+  m_view.cellCount = rows;
+  std::map<uint32_t, std::string> texts;
+  size_t compared = 0;
+  auto screen = [&](uint32_t first, uint32_t shownItems, const char* how) {
+    m_view.clear();
+    m_view.first = first;
+    m_view.itemCount = shownItems;
+    m_decoder.MakePass(24);
+    platform::PumpMessages();
+    const QStringList cells = QString::fromStdString(m_view.shown(rows, false)).split('|');
+    for (uint32_t i = 0; i < rows && first + i < shownItems; ++i) {
+      const uint32_t item = first + i;
+      if (i == rows - 1 && item + 1 < total && (items[item + 1].flags & ITEM_FLAG_SLAVE)) continue;
+      const auto [known, fresh] = texts.emplace(item, cells[int(i)].toStdString());
+      compared += !fresh;
+      ASSERT_EQ(known->second, cells[int(i)].toStdString()) << how << " item " << item;
+    }
+  };
+  for (uint32_t first = 0; first < total; first += rows) screen(first, total, "page down");
+  for (uint32_t first = 1000; first < 1700; ++first) screen(first, total, "line step");
+  for (int jump = 0; jump < 300; ++jump) screen((seed = seed * 1664525u + 1013904223u) % total, total, "jump");
+  for (uint32_t count = 1; count < total; count += 1 + (seed = seed * 1664525u + 1013904223u) % 23)
+    screen(count > rows ? count - rows : 0, count, "live");
+  EXPECT_GT(compared, 40000u);
 }
 
 TEST_F(WorkerTest, VmcVerdictOnlyWhileAVmcMessageRuns) {
@@ -169,6 +194,20 @@ TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
   testsupport::writeWholeFile(commented, acquisitionFile(m_items, "Hello\r\n"));
   ASSERT_TRUE(m_file.Open(commented));
   EXPECT_TRUE(testsupport::waitFor([&] { return m_view.shown(21, false) == SCREEN; }));
+}
+
+// The decoder sleeps in long steps while no file is shown; the pass that the view
+// asks for when it shows the first file must not wait for the step to end.
+TEST_F(WorkerTest, ShowingTheFirstFileWakesTheDecoder) {
+  CActiveFile file;
+  CMDBInterpreter decoder(m_view, file);
+  decoder.Control(MDBCTRL_START);
+  testsupport::waitFor([] { return false; }, 100);
+  const QString path = m_profile.file(QStringLiteral("FIRST.ANL"));
+  testsupport::writeWholeFile(path, acquisitionFile(m_items));
+  ASSERT_TRUE(file.Open(path));
+  decoder.Control(MDBCTRL_REFRESH);
+  EXPECT_TRUE(testsupport::waitFor([&] { return decoder.GetPassCount() > 0; }, 700));
 }
 
 TEST_F(WorkerTest, CommentEditorCanReopenExclusivelyWhileTheDecoderRuns) {

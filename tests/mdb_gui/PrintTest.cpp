@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include "capture/CActiveFile.h"
+#include "display/PrintJob.h"
+#include "platform/ProfileStore.h"
+#include "support/RecordingMessageBox.h"
+#include "tests/mdb/MdbTestView.h"
+#include "tools/MdbScenarios.h"
+
+using namespace mdbtest;
+
+namespace {
+
+// What a poppler tool writes for the PDF file; the printing time blanked out.
+QString poppler(const QString& tool, QStringList args) {
+  QProcess p;
+  p.start(tool, args);
+  p.waitForFinished(30000);
+  return QString::fromLocal8Bit(p.readAllStandardOutput())
+      .replace(QRegularExpression("data: [0-9.]+ - [0-9:]+"), "data: T");
+}
+QString pdfText(const QString& pdf, int first = 1, int last = 65000) {
+  return poppler("pdftotext",
+                 {"-layout", "-f", QString::number(first), "-l", QString::number(last), pdf, "-"});
+}
+int pdfPages(const QString& pdf) {
+  return QRegularExpression("Pages:\\s+(\\d+)").match(poppler("pdfinfo", {pdf})).captured(1).toInt();
+}
+
+// Runs f on the modal dialog of type D once its loop runs.
+template <typename D>
+void onDialog(const std::function<void(D&)>& f) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, f] {
+    if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) f(*d), poll->deleteLater();
+  });
+  poll->start(10);
+}
+
+class PrintTest : public ::testing::Test {
+ protected:
+  // Shows a file of these items (with the comment when given) and makes a job for it.
+  void job(const std::vector<ItemRecord>& items, uint32_t mode = DISPLAY_LIST,
+           uint32_t protocol = PROTOCOL_MDB, const QByteArray& comment = {}) {
+    const QString path = m_profile.file(QStringLiteral("REC%1.ANL").arg(++m_files));
+    testsupport::writeWholeFile(path, acquisitionFile(items, comment));
+    EXPECT_TRUE(m_file.Open(path));
+    m_source = PrintSource{&m_file, uint32_t(items.size()), mode, protocol, &m_decoder};
+    m_job = std::make_unique<PrintJob>(m_source, nullptr, [this](const QString& s) { m_status = s; });
+  }
+  // Pages from .. to in a new PDF file (600 dpi, A4 unless set otherwise).
+  QString print(uint32_t from = 1, uint32_t to = 65000) {
+    m_printer.setOutputFileName(m_profile.file(QStringLiteral("out%1.pdf").arg(++m_files)));
+    m_job->OnPreparePrinting(m_printer);
+    EXPECT_TRUE(m_job->PrintPages(m_printer, from, to));
+    return m_printer.outputFileName();
+  }
+  // The state after laying out the first pages of the first `items` items, nothing drawn.
+  PrintState laidOut(uint32_t items, uint32_t pages = 1) {
+    PrintLayout layout({&m_file, items, m_source.cellState, PROTOCOL_MDB, nullptr});
+    layout.SetUp(m_printer);
+    for (uint32_t page = 1; page <= pages; ++page) layout.OnPrint(nullptr, m_printer, page, pages);
+    return layout.state();
+  }
+  void SetUp() override {
+    m_printer.setOutputFormat(QPrinter::PdfFormat);
+    m_printer.setResolution(600);
+    m_printer.setPageSize(QPageSize(QPageSize::A4));
+  }
+
+  testsupport::TempProfile m_profile;
+  testsupport::RecordingMessageBox m_box;
+  CActiveFile m_file;
+  TestView m_view{1};
+  CMDBInterpreter m_decoder{m_view, m_file};
+  PrintSource m_source;
+  std::unique_ptr<PrintJob> m_job;
+  QPrinter m_printer{QPrinter::HighResolution};
+  QString m_status;
+  int m_files = 0;
+};
+
+TEST_F(PrintTest, PagesCarryTitleHeaderAndItemsInEachForm) {
+  const std::vector<ItemRecord> poll = {vmc(0x0B, true), peripheral(0x00, true)};
+  const struct {
+    std::vector<ItemRecord> items;
+    uint32_t mode, protocol;
+    QByteArray comment;
+    const char *expected, *absent;  // patterns the text must and must not hold
+  } cases[] = {
+      // clang-format off
+      // No items: one page, title and start of the recording.
+      {{}, DISPLAY_LIST, PROTOCOL_MDB, {}, "data: T - Page: 1 / 1\\s+Start of recording: 09.12.2025 - 12:00:00", "0x"},
+      // TAB prints as a blank (too narrow to be read back), CR LF and NUL end lines.
+      {poll, DISPLAY_LIST, PROTOCOL_MDB, "X\tY\r\nZ", "\\n\\s*X ?Y\\s*\\n\\s*Z\\s*\\n", "Start of"},
+      {poll, DISPLAY_LIST, PROTOCOL_MDB, {}, "1\\s+M\\s+0x0B\\s+vt\\s+0.000000\\s+->\\s+CHANGER: Poll\\s+"
+       "2\\s+<-\\s+M\\s+0x00\\s+nul\\s+0.000000\\s+ACK - Acknowledge", "CHK"},
+      // Another protocol: no mode mark, no decoded text.
+      {poll, DISPLAY_LIST, PROTOCOL_STANDARD, {}, "2\\s+<-\\s+0x00", "\\bM\\b|CHANGER|Acknowledge"},
+      {{vmc(0x41), vmc(0x0B)}, DISPLAY_HEX, PROTOCOL_MDB, {}, "41\\s+0B", "vt"},
+      {{vmc(0x41), vmc(0x0B)}, DISPLAY_ASCII, PROTOCOL_MDB, {}, "A\\s+vt", "0B"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    job(c.items, c.mode, c.protocol, c.comment);
+    const QString text = pdfText(print());
+    EXPECT_TRUE(text.contains(QRegularExpression(c.expected))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QRegularExpression(c.absent))) << text.toStdString();
+  }
+  EXPECT_TRUE(m_status.contains(QRegularExpression("Printed 1 page\\(s\\) to .*out\\d+.pdf")));
+}
+
+TEST_F(PrintTest, FromPageThreePrintsWhatAFullPrintHasThere) {
+  uint32_t time = 0;
+  std::vector<ItemRecord> items = MdbScenarios::ToItems(MdbScenarios::LongRecording(4000), time);
+  job(items, DISPLAY_LIST, PROTOCOL_MDB, "Line 1\r\nLine 2");
+  // Five pages, the last item on the last place of page 5: no sixth page.
+  const uint32_t first = laidOut(uint32_t(items.size())).index;
+  items.resize(first + 4 * (laidOut(uint32_t(items.size()), 2).index - first));
+  job(items, DISPLAY_LIST, PROTOCOL_MDB, "Line 1\r\nLine 2");
+  const QString full = print();
+  ASSERT_EQ(m_job->PageCount(), 5u);
+  EXPECT_EQ(pdfPages(full), 5);
+  print(4, 4);  // what was printed before must not change what page 3 shows
+  const QString part = print(3, 5);
+  EXPECT_EQ(pdfPages(part), 3);
+  EXPECT_EQ(pdfText(part), pdfText(full, 3, 5));
+  EXPECT_TRUE(
+      pdfText(part).contains(QRegularExpression("(?s)Page: 3 / 5.*CHK Okay.*Page: 4 / 5.*Page: 5 / 5")));
+}
+
+TEST_F(PrintTest, GridCellsAndMarginsScaleWithTheResolution) {
+  job(std::vector<ItemRecord>(1000), DISPLAY_HEX);
+  const PrintState one = laidOut(1);
+  EXPECT_EQ(one.marginLeft, 260);  // 10 units of 600 / 23
+  EXPECT_EQ(one.x, 260 + 160);     // 20 screen pixels of 600 / 75
+  // A row holds every cell whose left edge stands within the right margin.
+  const PrintState wrapped = laidOut((m_printer.width() - 2 * 260) / 160 + 2);
+  EXPECT_EQ(wrapped.x, 260 + 160);
+  EXPECT_EQ(wrapped.y, one.y + 240);
+}
+
+TEST_F(PrintTest, LongCommentLinesAreCutAndLongPrintsStopAt65000Pages) {
+  job({}, DISPLAY_LIST, PROTOCOL_MDB, QByteArray(300, 'A') + "\r\nB");
+  m_printer.setPageSize(QPageSize(QSizeF(1000, 200), QPageSize::Millimeter));
+  EXPECT_TRUE(pdfText(print()).contains(QRegularExpression("\\bA{255}\\s*\\n\\s*B\\b")));
+
+  QImage page(600, 100, QImage::Format_RGB32);  // one list line a page
+  page.setDotsPerMeterX(2953);                  // 75 dpi
+  page.setDotsPerMeterY(2953);
+  job(std::vector<ItemRecord>(PrintJob::MAX_PAGES + 1));
+  EXPECT_EQ(m_job->OnPreparePrinting(page), PrintJob::MAX_PAGES);
+  ASSERT_EQ(m_box.texts().size(), 1u);
+  EXPECT_TRUE(m_box.texts()[0].contains("65000"));
+}
+
+TEST_F(PrintTest, DialogOffersEveryPageAndPreviewShowsThemAsLastTime) {
+  uint32_t time = 0;
+  job(MdbScenarios::ToItems(MdbScenarios::LongRecording(300), time));
+  int offered = 0;
+  onDialog<QPrintDialog>([&](QPrintDialog& d) { offered = d.minPage() * 1000 + d.maxPage(), d.reject(); });
+  EXPECT_FALSE(m_job->OnFilePrint(m_printer));
+  EXPECT_EQ(offered, 1000 + int(m_job->PageCount()));
+
+  platform::Profile().WriteProfileInt("Settings", "PreviewPages", 2);
+  int shown = 0;
+  onDialog<QPrintPreviewDialog>([&](QPrintPreviewDialog& d) {
+    auto* preview = d.findChild<QPrintPreviewWidget*>();
+    shown = preview->pageCount() * 10 + (preview->viewMode() == QPrintPreviewWidget::FacingPagesView ? 2 : 1);
+    preview->setViewMode(QPrintPreviewWidget::SinglePageView);
+    d.reject();
+  });
+  m_job->OnFilePrintPreview(m_printer);
+  EXPECT_EQ(shown, int(m_job->PageCount()) * 10 + 2);
+  EXPECT_EQ(platform::Profile().GetProfileInt("Settings", "PreviewPages", 0), 1u);
+}
+
+}  // namespace
