@@ -81,6 +81,12 @@ void CSearchPatternDlg::updateFields() {
   if (checked >= 0) m_direction = static_cast<uint32_t>(checked);
 }
 
+void CSearchPatternDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Each showing starts in the pattern, so Enter is OK whatever button had the focus.
+  m_list->setFocus();
+}
+
 void CSearchPatternDlg::accept() {
   updateFields();
   StorePatternHistory(m_list, SEARCH_PATTERN_HISTORY, [this] { updateControls(); });

@@ -33,6 +33,7 @@ class CSearchPatternDlg : public QDialog {
 
  protected:
   void accept() override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void OnInitDialog();

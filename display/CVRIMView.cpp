@@ -674,6 +674,8 @@ void CVRIMView::ScrollToItem(uint32_t item, uint32_t length) {
   m_firstItem = item < count && count - item > cells ? item : count - cells;
   const uint32_t filled = fillCells(0, m_firstItem, cells);
   clearCellsFrom(filled);
+  // The search marks were taken off: they are drawn again also when the screen stays.
+  if (m_firstItem == m_markedFirstItem) ++m_markedFirstItem;
   platform::PumpMessages();
   RefreshMarkers();
   refreshDecoder();
