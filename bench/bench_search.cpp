@@ -85,7 +85,8 @@ void BM_PlainRead(benchmark::State& state) {
   for (auto _ : state) {
     ItemBlockReader reader(file, 24);
     uint64_t bytes = 0;
-    for (std::span<const uint8_t> block = reader.Next(); !block.empty(); block = reader.Next()) bytes += block.size();
+    for (std::span<const uint8_t> block = reader.Next(); !block.empty(); block = reader.Next())
+      bytes += block.size();
     benchmark::DoNotOptimize(bytes);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * ITEMS * ITEM_SIZE));
@@ -96,11 +97,15 @@ void BM_RangeChecksum(benchmark::State& state) {
   CActiveFile& file = searchFile().file;
   constexpr uint32_t COUNT = 10'000'000;
   const int method = static_cast<int>(state.range(0));
-  for (auto _ : state) benchmark::DoNotOptimize(CChecksumDlg::Calculate(file, 1000, 1000 + COUNT - 1, method));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(CChecksumDlg::Calculate(file, 1000, 1000 + COUNT - 1, method));
   state.SetLabel(method == CChecksumDlg::METHOD_CRC ? "CRC-16/X-25" : "XOR");
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * COUNT);
 }
-BENCHMARK(BM_RangeChecksum)->Arg(CChecksumDlg::METHOD_CRC)->Arg(CChecksumDlg::METHOD_XOR)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RangeChecksum)
+    ->Arg(CChecksumDlg::METHOD_CRC)
+    ->Arg(CChecksumDlg::METHOD_XOR)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

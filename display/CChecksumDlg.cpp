@@ -22,7 +22,8 @@ constexpr std::array<uint16_t, 256> makeCrcTable() {
   std::array<uint16_t, 256> t{};
   for (unsigned i = 0; i < 256; ++i) {
     uint16_t c = static_cast<uint16_t>(i);
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? static_cast<uint16_t>((c >> 1) ^ 0x8408) : static_cast<uint16_t>(c >> 1);
+    for (int k = 0; k < 8; ++k)
+      c = (c & 1) ? static_cast<uint16_t>((c >> 1) ^ 0x8408) : static_cast<uint16_t>(c >> 1);
     t[i] = c;
   }
   return t;
@@ -88,7 +89,8 @@ uint16_t CChecksumDlg::Calculate(const CActiveFile& file, uint32_t firstItem, ui
       if (method == METHOD_XOR) {
         for (; p < end; p += ITEM_SIZE) sum ^= *p;
       } else {
-        for (; p < end; p += ITEM_SIZE) crc = static_cast<uint16_t>((crc >> 8) ^ CRC_TABLE[(crc ^ *p) & 0xFF]);
+        for (; p < end; p += ITEM_SIZE)
+          crc = static_cast<uint16_t>((crc >> 8) ^ CRC_TABLE[(crc ^ *p) & 0xFF]);
       }
     }
   }

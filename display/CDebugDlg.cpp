@@ -27,4 +27,6 @@ CDebugDlg::CDebugDlg(uint32_t firstItem, uint32_t cellCount, uint32_t itemCount,
   layout->addWidget(buttons);
 }
 
-QString CDebugDlg::fieldText(int index) const { return index >= 0 && index < 4 ? m_edits[index]->text() : QString(); }
+QString CDebugDlg::fieldText(int index) const {
+  return index >= 0 && index < 4 ? m_edits[index]->text() : QString();
+}

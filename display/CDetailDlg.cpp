@@ -25,9 +25,10 @@ constexpr int32_t SHOW_NORMAL = 1;
 constexpr int32_t SHOW_MAXIMISED = 3;
 const QString NONE_TEXT = QStringLiteral("---");
 
-const char* const FIELD_LABELS[9] = {"Byte number:",       "Distance to reference:", "Character ASCII code:",
-                                     "Absolute time from begin:", "Time to previous:", "Time to reference:",
-                                     "Transmission error:", "Recording time:",    "Recording date:"};
+const char* const FIELD_LABELS[9] = {
+    "Byte number:",      "Distance to reference:", "Character ASCII code:", "Absolute time from begin:",
+    "Time to previous:", "Time to reference:",     "Transmission error:",   "Recording time:",
+    "Recording date:"};
 
 }  // namespace
 

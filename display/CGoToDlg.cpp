@@ -49,7 +49,8 @@ std::optional<uint32_t> CGoToDlg::editNumber() const {
 void CGoToDlg::accept() {
   const std::optional<uint32_t> number = editNumber();
   if (!number) {
-    platform::ShowMessageBox(QStringLiteral("Enter a positive integer."), platform::MB_OK | platform::MB_ICONWARNING);
+    platform::ShowMessageBox(QStringLiteral("Enter a positive integer."),
+                             platform::MB_OK | platform::MB_ICONWARNING);
     m_edit->setFocus();
     m_edit->selectAll();
     return;

@@ -33,7 +33,8 @@ const char* const DIRECTION_TEXTS[3] = {
 
 }  // namespace
 
-CSearchPatternDlg::CSearchPatternDlg(const CActiveFile& file, QWidget* parent) : QDialog(parent), m_file(file) {
+CSearchPatternDlg::CSearchPatternDlg(const CActiveFile& file, QWidget* parent)
+    : QDialog(parent), m_file(file) {
   setWindowTitle(QStringLiteral("Search Byte Pattern..."));
   setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
   auto* frame = new QGroupBox(this);

@@ -10,7 +10,8 @@ ItemBlockReader::ItemBlockReader(const CActiveFile& file, uint64_t offset, uint6
 
 std::span<const uint8_t> ItemBlockReader::Next() {
   if (m_offset >= m_end) return {};
-  const uint64_t want = std::min<uint64_t>(BLOCK_ITEMS * ITEM_SIZE, (m_end - m_offset) / ITEM_SIZE * ITEM_SIZE);
+  const uint64_t want =
+      std::min<uint64_t>(BLOCK_ITEMS * ITEM_SIZE, (m_end - m_offset) / ITEM_SIZE * ITEM_SIZE);
   if (want == 0) return {};
   if (m_buffer.size() < want) m_buffer.resize(BLOCK_ITEMS * ITEM_SIZE);
   const int64_t got = m_file.ReadAt(m_offset, m_buffer.data(), static_cast<size_t>(want));

@@ -32,7 +32,8 @@ size_t nextCandidate(const uint8_t* items, size_t i, size_t n, uint8_t byte, uin
   for (;; i += 8) {
     if (i + 8 <= n) {
       const uint8_t* p = items + i * ITEM_SIZE;
-      const Bytes16 hits = ((load16(p) == wanted) & DATA_LANES[0]) | ((load16(p + 16) == wanted) & DATA_LANES[1]) |
+      const Bytes16 hits = ((load16(p) == wanted) & DATA_LANES[0]) |
+                           ((load16(p + 16) == wanted) & DATA_LANES[1]) |
                            ((load16(p + 32) == wanted) & DATA_LANES[2]);
       uint64_t halves[2];
       std::memcpy(halves, &hits, sizeof halves);

@@ -33,8 +33,16 @@ struct It {
 
 QByteArray itemBytes(const std::vector<It>& items) {
   QByteArray b;
-  for (const It& i : items) b += QByteArray(1, char(i.flags)) + char(i.data) + QByteArray((const char*)&i.time, 4);
+  for (const It& i : items)
+    b += QByteArray(1, char(i.flags)) + char(i.data) + QByteArray((const char*)&i.time, 4);
   return b;
+}
+
+std::unique_ptr<CActiveFile> fileOf(const testsupport::TempProfile& p, const QByteArray& bytes) {
+  testsupport::writeWholeFile(p.file("t.ANL"), bytes);
+  auto f = std::make_unique<CActiveFile>();
+  f->Open(p.file("t.ANL"));
+  return f;
 }
 
 // Every match of a whole pass, as first items.
@@ -55,17 +63,9 @@ QPushButton* button(QWidget* d, const char* text) {
   return nullptr;
 }
 
-// Runs act on the next modal dialog, which act must end.
+// Runs act on the modal dialog that the next event loop shows; act must end it.
 void onModal(std::function<void(QDialog*)> act) {
-  auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, [poll, act] {
-    if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-      poll->deleteLater();
-      poll->stop();
-      act(d);
-    }
-  });
-  poll->start(5);
+  QTimer::singleShot(0, [act] { act(qobject_cast<QDialog*>(QApplication::activeModalWidget())); });
 }
 
 // The view host with the view's own detail handling.
@@ -83,6 +83,11 @@ struct Host : ViewHost {
     EXPECT_EQ(view->GetSearchMarkFirst(), first);
     EXPECT_EQ(view->GetSearchMarkLength(), length);
     for (uint32_t k = 0; k < length; ++k) EXPECT_TRUE(has(first - shownFirst + k, CELL_SEARCH)) << k;
+  }
+  void step(uint32_t first, uint32_t length, uint32_t shownFirst) {  // F3
+    view->OnContinueSearch();
+    platform::PumpMessages();
+    searchMarkIs(first, length, shownFirst);
   }
 };
 
@@ -104,13 +109,9 @@ TEST(PatternSearch, StepsFollowTheMatchingRules) {
       {{S, M, S}, "55", 7, {0, 2}},
       {{{0, 0}, {0, 0}, {0, 0xAB}}, "AB", 0, {2}},
   };
-  for (const auto& c : cases) {
-    const QString path = p.file("s.ANL");
-    testsupport::writeWholeFile(path, header() + itemBytes(c.items));
-    CActiveFile f;
-    f.Open(path);
-    EXPECT_EQ(searchAll(f, hex(c.pattern), c.direction), c.found) << c.pattern;
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(searchAll(*fileOf(p, header() + itemBytes(c.items)), hex(c.pattern), c.direction), c.found)
+        << c.pattern;
 }
 
 // Across block boundaries the block reads find what a reading item by item finds.
@@ -119,9 +120,7 @@ TEST(PatternSearch, BlockReadsFindWhatItemByItemFinds) {
   std::mt19937 random(5);
   std::vector<It> items(ItemBlockReader::BLOCK_ITEMS * 2 + 999);
   for (It& i : items) i = {uint8_t(random() & 0x80), uint8_t(random() % 3)};
-  testsupport::writeWholeFile(p.file("r.ANL"), header() + itemBytes(items));
-  CActiveFile f;
-  f.Open(p.file("r.ANL"));
+  const auto f = fileOf(p, header() + itemBytes(items));
   for (uint32_t direction : {0u, 1u, 2u})
     for (const char* pattern : {"00 01 02", "02 02", "01 00 00 02 01"}) {
       const QByteArray pat = hex(pattern);
@@ -131,71 +130,61 @@ TEST(PatternSearch, BlockReadsFindWhatItemByItemFinds) {
         m = kept && items[i].data == uint8_t(pat[m]) ? m + 1 : 0;
         if (m == uint32_t(pat.size())) expected.push_back(i + 1 - m), m = 0;
       }
-      EXPECT_EQ(searchAll(f, pat, direction), expected) << pattern << " direction " << direction;
+      EXPECT_EQ(searchAll(*f, pat, direction), expected) << pattern << " direction " << direction;
     }
 }
 
 TEST(PatternSearch, DialogKeysStepsAndEndMessage) {
   Host h;
   h.load(writeFile(h.profile, "a.ANL", 520));  // data i & 0xFF: 05 06 07 at items 5, 261, 517
-  h.view->OnContinueSearch();                  // F3 before any Ctrl+F: nothing
+  h.view->OnContinueSearch();                  // F3 before any Ctrl+F, and a stray result: nothing
   h.post(WM_SEARCH_DONE);
   EXPECT_EQ(h.view->searchDialog(), nullptr);
+  auto& profile = platform::Profile();
+  profile.WriteProfileBinary("SearchPattern", "BytePattern_00", "\x06\x07", 2);
+  profile.WriteProfileBinary("SearchPattern", "BytePattern_01", "\x05", 1);
+  profile.WriteProfileInt("SearchPattern", "SelectedPattern", 1);
 
+  // F3 in a new dialog restarts from the stored choice, not from the controls.
   h.view->OnSearchPattern();
   CSearchPatternDlg* dlg = h.view->searchDialog();
   ASSERT_TRUE(dlg && dlg->isVisible());
+  EXPECT_EQ(dlg->patternList()->currentText(), QStringLiteral("05"));
+  dlg->patternList()->setCurrentIndex(0);
+  const auto radios = dlg->findChildren<QRadioButton*>();
+  QTest::mouseClick(radios[2], Qt::LeftButton);
+  h.step(5, 1, 5);
+  EXPECT_FALSE(dlg->isVisible());
+
+  h.view->OnSearchPattern();
+  dlg->patternList()->lineEdit()->clear();
   QTest::keyClicks(dlg->patternList()->lineEdit(), "05,06:07");
-  QTest::mouseClick(dlg->findChildren<QRadioButton*>()[1], Qt::LeftButton);
   QTest::mouseClick(button(dlg, "Cancel"), Qt::LeftButton);
   EXPECT_FALSE(dlg->isVisible());
   h.view->OnSearchPattern();  // the same dialog with the text typed
   EXPECT_EQ(h.view->searchDialog(), dlg);
   EXPECT_EQ(dlg->patternList()->currentText(), QStringLiteral("05,06:07"));
-  QTest::mouseClick(dlg->findChildren<QRadioButton*>()[0], Qt::LeftButton);
+  QTest::mouseClick(radios[0], Qt::LeftButton);
   QTest::keyClick(dlg->patternList()->lineEdit(), Qt::Key_Return);
   platform::PumpMessages();
   EXPECT_FALSE(dlg->isVisible());
-  EXPECT_EQ(platform::Profile().GetProfileBinary("SearchPattern", "BytePattern_00"), hex("05 06 07"));
+  EXPECT_EQ(profile.GetProfileBinary("SearchPattern", "BytePattern_00"), hex("05 06 07"));
   h.searchMarkIs(5, 3, 5);
   EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: 5 / 520 - Analyzer"));
 
   // Another file loaded restarts the search: the same content shows item 5 again.
   h.load(writeFile(h.profile, "b.ANL", 520));
-  h.view->OnContinueSearch();
-  platform::PumpMessages();
-  h.searchMarkIs(5, 3, 5);
-  h.view->OnContinueSearch();
-  platform::PumpMessages();
-  h.searchMarkIs(261, 3, 261);
-  h.view->OnContinueSearch();  // ends on the last item: the last screenful
-  platform::PumpMessages();
-  h.searchMarkIs(517, 3, 320);
+  h.step(5, 3, 5);
+  h.step(261, 3, 261);
+  h.step(517, 3, 320);  // ends on the last item: the last screenful
   EXPECT_EQ(h.boxes.count(), 0u);
   h.view->OnContinueSearch();
   platform::PumpMessages();
   ASSERT_EQ(h.boxes.count(), 1u);
-  EXPECT_EQ(h.boxes.shown()[0].text, QStringLiteral("End of aquisition file reached,\nFound total: 3 occurrences."));
+  EXPECT_EQ(h.boxes.shown()[0].text,
+            QStringLiteral("End of aquisition file reached,\nFound total: 3 occurrences."));
   EXPECT_EQ(h.boxes.shown()[0].type, platform::MB_OK | platform::MB_ICONINFORMATION);
   EXPECT_EQ(h.view->searchDialog(), nullptr);
-}
-
-TEST(PatternSearch, ContinueWithoutOkRestartsFromTheStoredChoice) {
-  Host h;
-  auto& profile = platform::Profile();
-  profile.WriteProfileBinary("SearchPattern", "BytePattern_00", "\x06\x07", 2);
-  profile.WriteProfileBinary("SearchPattern", "BytePattern_01", "\x05", 1);
-  profile.WriteProfileInt("SearchPattern", "SelectedPattern", 1);
-  h.load(writeFile(h.profile, "a.ANL", 520));
-  h.view->OnSearchPattern();
-  CSearchPatternDlg* dlg = h.view->searchDialog();
-  EXPECT_EQ(dlg->patternList()->currentText(), QStringLiteral("05"));
-  dlg->patternList()->setCurrentIndex(0);
-  QTest::mouseClick(dlg->findChildren<QRadioButton*>()[2], Qt::LeftButton);
-  h.view->OnContinueSearch();
-  platform::PumpMessages();
-  EXPECT_FALSE(dlg->isVisible());
-  h.searchMarkIs(5, 1, 5);
 }
 
 TEST(ByteDetail, FieldsOfTheItems) {
@@ -208,17 +197,18 @@ TEST(ByteDetail, FieldsOfTheItems) {
   items[0] = {0x1C, 0x41, 0};
   items[1] = {0x80, 0x00, 100000};
   items[2] = {0x01, 0x7F, 4294967295u};
-  testsupport::writeWholeFile(p.file("d.ANL"), head + itemBytes(items));
-  CActiveFile f;
-  f.Open(p.file("d.ANL"));
-  CDetailDlg dlg(f, nullptr);
+  const auto f = fileOf(p, head + itemBytes(items));
+  CDetailDlg dlg(*f, nullptr);
   const uint32_t NONE = ITEM_NONE;
   // Item, reference, then fields 1022, 1028, 1023, 1024, 1025, 1026, 1027, 1029, 1030.
   const std::vector<std::pair<std::pair<uint32_t, uint32_t>, QStringList>> cases = {
       {{0, NONE}, {"1", "---", "A - (65)", "0.000000", "---", "---", " F O P", "12:00:00", "15.03.2023"}},
-      {{1, 0}, {"2", "-1", "nul - (0)", "1.302800", "1.302800", "-1.302800", "---", "12:00:01", "15.03.2023"}},
-      {{2, NONE}, {"3", "---", "del - (127)", "55954.833919", "55953.531119", "---", "---", "03:32:35", "16.03.2023"}},
-      {{10, 3}, {"11", "-7", " sp - (32)", "0.000000", "0.000000", "0.000000", "---", "12:00:00", "15.03.2023"}},
+      {{1, 0},
+       {"2", "-1", "nul - (0)", "1.302800", "1.302800", "-1.302800", "---", "12:00:01", "15.03.2023"}},
+      {{2, NONE},
+       {"3", "---", "del - (127)", "55954.833919", "55953.531119", "---", "---", "03:32:35", "16.03.2023"}},
+      {{10, 3},
+       {"11", "-7", " sp - (32)", "0.000000", "0.000000", "0.000000", "---", "12:00:00", "15.03.2023"}},
       {{10, 11}, {"11", "---", " sp - (32)", "0.000000", "0.000000", "---", "---", "12:00:00", "15.03.2023"}},
       {{11, 3}, QStringList(9, "---")},
       {{NONE, NONE}, QStringList(9, "---")},
@@ -252,12 +242,10 @@ TEST(ByteDetail, OpenedByClicksAndKeysEndedByLoadingPlacementKept) {
   h.post(WM_FILE_LOADED);
   EXPECT_EQ(h.view->detailDialog(), nullptr);
   const auto stored = platform::Profile().GetProfileBinary("DetailDialog", "Placement");
-  ASSERT_TRUE(stored && stored->size() == 44);
+  ASSERT_TRUE(stored && stored->size() == 44 &&
+              stored->startsWith(QByteArray("\x2C\0\0\0\0\0\0\0\1\0\0\0", 12)));
   QRect normal;
-  bool maximised = true;
-  EXPECT_TRUE(CDetailDlg::ParsePlacement(CDetailDlg::PlacementRecord({10, 20, 300, 200}, false), normal, maximised));
-  EXPECT_EQ(normal, QRect(10, 20, 300, 200));
-  EXPECT_FALSE(maximised);
+  bool maximised;
   EXPECT_FALSE(CDetailDlg::ParsePlacement(stored->left(43), normal, maximised));
 }
 
@@ -265,18 +253,17 @@ TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
   testsupport::TempProfile p;
   std::vector<It> items;
   for (char c : std::string("123456789")) items.push_back({0x80, uint8_t(c), 7});
-  QByteArray comment = header(100) + QByteArray(76, 'c');
-  testsupport::writeWholeFile(p.file("c.ANL"), comment + itemBytes(items));
-  CActiveFile f;
-  f.Open(p.file("c.ANL"));
+  const auto f = fileOf(p, header(100) + QByteArray(76, 'c') + itemBytes(items));  // with a comment
   const struct {
     uint32_t first, last;
     int method;
     const char* text;
-  } cases[] = {{0, 8, 1, "Calculated checksum: 0x6E90"}, {0, 8, 0, "Calculated checksum: 0x31"},
-               {8, 0, 1, "Calculated checksum: 0x0000"}, {3, 3, 0, "Calculated checksum: 0x34"}};
+  } cases[] = {{0, 8, 1, "Calculated checksum: 0x6E90"},
+               {0, 8, 0, "Calculated checksum: 0x31"},
+               {8, 0, 1, "Calculated checksum: 0x0000"},
+               {3, 3, 0, "Calculated checksum: 0x34"}};
   for (const auto& c : cases) {
-    CChecksumDlg dlg(f);
+    CChecksumDlg dlg(*f);
     dlg.SetRange(c.first, c.last);
     dlg.show();
     EXPECT_EQ(dlg.rangeText(), QString("Calculation on bytes #%1 to #%2").arg(c.first).arg(c.last));
@@ -291,13 +278,12 @@ TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
 TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
   Host h;
   h.load(writeFile(h.profile, "a.ANL", 520));
-  const uint32_t NO_MOVE = ITEM_NONE;
   const struct {
     const char* typed;
     const char* press;
-    uint32_t marked, shownFirst;
-  } cases[] = {{"0", "OK", 0, 0},            {"7", "Cancel", NO_MOVE, 0},        {"1", "OK", 0, 0},
-               {"520", "OK", 519, 320},      {"521", "OK", NO_MOVE, 320}, {"x1", "OK", NO_MOVE, 320}};
+    uint32_t marked, shownFirst, saved;
+  } cases[] = {{"0", "OK", 0, 0, 0},         {"7", "Cancel", 0, 0, 7},     {"1", "OK", 0, 0, 1},
+               {"520", "OK", 519, 320, 520}, {"521", "OK", 519, 320, 521}, {"x1", "OK", 519, 320, 521}};
   for (const auto& c : cases) {
     h.boxes.clear();
     onModal([&](QDialog* d) {
@@ -307,17 +293,12 @@ TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
       QTest::mouseClick(button(d, c.press), Qt::LeftButton);
       if (d->isVisible()) QTest::mouseClick(button(d, "Cancel"), Qt::LeftButton);
     });
-    const uint32_t markedBefore = h.view->GetSearchMarkFirst();
     h.view->OnGoToItem();
     platform::PumpMessages();
-    EXPECT_EQ(h.view->GetSearchMarkFirst(), c.marked == NO_MOVE ? markedBefore : c.marked) << c.typed;
-    EXPECT_EQ(h.view->GetFirstItem(), c.shownFirst) << c.typed;
-    EXPECT_TRUE(h.has(h.view->GetSearchMarkFirst() - c.shownFirst, CELL_SEARCH)) << c.typed;
-    const bool number = c.typed[0] != 'x';
-    EXPECT_EQ(h.boxes.texts(), number ? std::vector<QString>{} : std::vector<QString>{"Enter a positive integer."});
-    if (number) {
-      EXPECT_EQ(platform::Profile().GetProfileInt("GoToDlg", "ItemNumber", 0), QString(c.typed).toUInt());
-    }
+    h.searchMarkIs(c.marked, 1, c.shownFirst);
+    EXPECT_EQ(platform::Profile().GetProfileInt("GoToDlg", "ItemNumber", 0), c.saved);
+    EXPECT_EQ(h.boxes.texts(),
+              c.typed[0] == 'x' ? std::vector<QString>{"Enter a positive integer."} : std::vector<QString>{});
   }
   h.view->OnDisplayList();
   QStringList shown;

@@ -33,9 +33,8 @@ TEST(SearchEndToEnd, CtrlFAndF3FindEveryOccurrenceOfTheRecording) {
   if (!SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
   constexpr int PROFILE = 20, COM = 80, RECORDS = 180;
   QTemporaryDir tmp;
-  const QString key = *platform::RegistryKeyName(PROFILE);
-  QFile::remove(platform::ProfileStore::pathForKey(key));
-  platform::SetProfile(key);
+  QFile::remove(platform::ProfileStore::pathForKey(*platform::RegistryKeyName(PROFILE)));
+  platform::SetProfile(*platform::RegistryKeyName(PROFILE));
   QDir().mkpath(tmp.path() + "/data");
   platform::ProfileStore& p = platform::Profile();
   p.WriteProfileString("PropertyPage3", "FilePath", tmp.path() + "/data/");
@@ -85,8 +84,8 @@ TEST(SearchEndToEnd, CtrlFAndF3FindEveryOccurrenceOfTheRecording) {
   for (size_t k = 0; k < expected.size(); ++k) {
     if (k > 0) press(Qt::Key_F3);
     ASSERT_TRUE(testsupport::waitFor([&] { return view->GetSearchMarkFirst() == expected[k]; }, 3000)) << k;
-    const CItem* first = view->cell(expected[k] - view->GetFirstItem());
-    EXPECT_TRUE(first && (first->state() & CELL_SEARCH) && first->data() == 0x0B);
+    const CItem* cell = view->cell(expected[k] - view->GetFirstItem());
+    EXPECT_TRUE(cell && (cell->state() & CELL_SEARCH) && cell->data() == 0x0B);
   }
   EXPECT_EQ(boxes.count(), 0u);
   press(Qt::Key_F3);
