@@ -105,9 +105,7 @@ TEST(PatternSearch, StepsFollowTheMatchingRules) {
       {{{0, 1}, {0, 1}, {0, 2}}, "01 02", 0, {}},  // the breaking item is not tried again
       {{{0, 1}, {0, 1}, {0, 1}, {0, 1}}, "01 01", 0, {0, 2}},
       {{M, S, T}, "10 20", 1, {}},  // the skipped peripheral item ends the partial match
-      {{M, S, T}, "55", 2, {1}},
-      {{S, M, S}, "55", 7, {0, 2}},
-      {{{0, 0}, {0, 0}, {0, 0xAB}}, "AB", 0, {2}},
+      {{S, M, S}, "55", 7, {0, 2}},  // another direction filters nothing
   };
   for (const auto& c : cases)
     EXPECT_EQ(searchAll(*fileOf(p, header() + itemBytes(c.items)), hex(c.pattern), c.direction), c.found)

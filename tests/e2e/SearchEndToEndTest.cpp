@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -17,7 +16,6 @@
 #include "capture/FakeDialUp.h"
 #include "common/CellCodes.h"
 #include "common/CommandIds.h"
-#include "common/SystemTypes.h"
 #include "display/CItem.h"
 #include "display/CSearchPatternDlg.h"
 #include "display/CVRIMView.h"
@@ -35,10 +33,8 @@ TEST(SearchEndToEnd, CtrlFAndF3FindEveryOccurrenceOfTheRecording) {
   QTemporaryDir tmp;
   QFile::remove(platform::ProfileStore::pathForKey(*platform::RegistryKeyName(PROFILE)));
   platform::SetProfile(*platform::RegistryKeyName(PROFILE));
-  QDir().mkpath(tmp.path() + "/data");
   platform::ProfileStore& p = platform::Profile();
-  p.WriteProfileString("PropertyPage3", "FilePath", tmp.path() + "/data/");
-  p.WriteProfileInt("PropertyPage1", "Protocol", int(PROTOCOL_MDB));
+  p.WriteProfileString("PropertyPage3", "FilePath", tmp.path() + "/");
   p.WriteProfileInt("PropertyPage2", "HDLCConnect", 1);
   p.WriteProfileString("PropertyPage2", "SerialPort", QString("COM%1:").arg(COM));
   SimProcess sim({"--com", QString::number(COM), "--scenario", "mdb", "--seed", "7", "--count",
