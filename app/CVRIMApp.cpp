@@ -385,6 +385,14 @@ void CVRIMApp::registerCommands() {
   sh.viewCommands.onCommand(ID_DISPLAY_LIST, [view] { view->OnDisplayList(); }, rule(ViewCommand::DisplayList));
   sh.viewCommands.onCommand(ID_REALTIME_DISPLAY, [view] { view->OnRealtimeDisplay(); },
                             rule(ViewCommand::RealtimeDisplay));
+  sh.viewCommands.onCommand(ID_SEARCH_PATTERN, [view] { view->OnSearchPattern(); }, rule(ViewCommand::SearchPattern));
+  sh.viewCommands.onCommand(ID_CONTINUE_SEARCH, [view] { view->OnContinueSearch(); },
+                            rule(ViewCommand::ContinueSearch));
+  sh.viewCommands.onCommand(ID_GO_TO_ITEM, [view] { view->OnGoToItem(); }, rule(ViewCommand::GoToItem));
+  sh.viewCommands.onCommand(ID_CALCULATE_CHECKSUM, [view] { view->OnCalculateChecksum(); },
+                            rule(ViewCommand::RangeChecksum));
+  sh.viewCommands.onCommand(ID_DEBUG_INFORMATION, [view] { view->OnDebugInformation(); },
+                            rule(ViewCommand::DebugInformation));
 
   sh.viewCommands.onCommand(ID_COMMENT_EDITOR, [this] { OnCommentEditor(); }, rule(ViewCommand::CommentEditor));
   auto print = [this, view](auto run) {

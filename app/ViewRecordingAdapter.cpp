@@ -15,8 +15,7 @@ void ViewRecordingAdapter::SetFirstItem(uint32_t first) { m_view.SetFirstItem(fi
 void ViewRecordingAdapter::SetItemCount(uint32_t count) { m_view.SetItemCount(count); }
 void ViewRecordingAdapter::SetFilledCells(uint32_t filled) { m_view.SetFilledCells(filled); }
 void ViewRecordingAdapter::SendProtocolToCells() { m_view.SendProtocolToCells(); }
-// The byte detail dialog does not exist yet; there is nothing to end.
-void ViewRecordingAdapter::CloseDetailDialog() {}
+void ViewRecordingAdapter::CloseDetailDialog() { m_view.ForgetShownFile(); }
 void ViewRecordingAdapter::ClearMarkers() { m_view.ClearMarkers(); }
 void ViewRecordingAdapter::ClearSearchMarks() { m_view.ClearSearchMarks(); }
 void ViewRecordingAdapter::ClearCells() { m_view.ClearCells(); }

@@ -13,7 +13,12 @@
 #include "common/StatusCodes.h"
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
+#include "display/CChecksumDlg.h"
+#include "display/CDebugDlg.h"
+#include "display/CDetailDlg.h"
+#include "display/CGoToDlg.h"
 #include "display/CItem.h"
+#include "display/CSearchPatternDlg.h"
 #include "display/CellArea.h"
 #include "common/CellCodes.h"
 #include "display/CellGeometry.h"
@@ -158,6 +163,14 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
   });
   m_window.on(WM_SEARCH_MATCH, [this](platform::Message& m) {
     OnSearchMatch(static_cast<uint32_t>(m.wParam), static_cast<uint32_t>(m.lParam));
+    return 0;
+  });
+  m_window.on(WM_SHOW_DETAIL, [this](platform::Message& m) {
+    OnShowDetail(static_cast<uint32_t>(m.lParam));
+    return 0;
+  });
+  m_window.on(WM_SEARCH_DONE, [this](platform::Message&) {
+    OnSearchResult();
     return 0;
   });
   m_window.on(WM_VIEW_DEFERRED, [this](platform::Message& m) {
@@ -350,7 +363,7 @@ void CVRIMView::Redisplay() {
 }
 
 void CVRIMView::OnFileLoaded() {
-  // (The byte detail dialog, once it exists, is ended here.)
+  ForgetShownFile();
   ClearMarkers();
   m_firstItem = 0;
   if (!m_file.IsOpen()) {
@@ -487,7 +500,7 @@ void CVRIMView::moveFirstItem(uint32_t first) {
 }
 
 void CVRIMView::showDetailFor(uint32_t cell) {
-  // (The byte detail dialog, once it exists, takes the reference here.)
+  if (m_detailDlg && m_reference != ITEM_NONE) m_detailDlg->SetReference(m_reference);
   postToSelf(WM_SHOW_DETAIL, 0, static_cast<intptr_t>(cell));
 }
 
@@ -611,7 +624,7 @@ void CVRIMView::OnCellNotice(uint32_t code, uint32_t cell) {
       if (cell == m_reference - m_firstItem) return;
       markItem(m_reference, MARK_REFERENCE_OFF);
       m_reference = item;
-      // (The byte detail dialog, once it exists, takes the new reference here.)
+      if (m_detailDlg) m_detailDlg->SetReference(m_reference);
       break;
     case NOTICE_RANGE_FIRST:
       unmarkRange();
@@ -661,6 +674,8 @@ void CVRIMView::ScrollToItem(uint32_t item, uint32_t length) {
   m_firstItem = item < count && count - item > cells ? item : count - cells;
   const uint32_t filled = fillCells(0, m_firstItem, cells);
   clearCellsFrom(filled);
+  // The search marks were taken off: they are drawn again also when the screen stays.
+  if (m_firstItem == m_markedFirstItem) ++m_markedFirstItem;
   platform::PumpMessages();
   RefreshMarkers();
   refreshDecoder();
@@ -722,4 +737,71 @@ void CVRIMView::applyTitle() {
   if (title == m_title) return;
   m_title = title;
   emit titleChanged(title);
+}
+
+// ---------------------------------------------------------------- analysis dialogs
+
+void CVRIMView::ForgetShownFile() {
+  delete m_detailDlg;
+  m_detailDlg = nullptr;
+  if (m_searchDlg) m_searchDlg->RestartNextStep();
+}
+
+void CVRIMView::OnShowDetail(uint32_t cell) {
+  if (!m_detailDlg) m_detailDlg = new CDetailDlg(m_file, this);
+  m_detailDlg->showNormal();
+  m_detailDlg->SetReference(m_reference);
+  m_detailDlg->ShowByte(m_firstItem + cell);
+  activateWindow();
+  setFocus();
+}
+
+void CVRIMView::OnSearchPattern() {
+  if (!m_searchDlg) m_searchDlg = new CSearchPatternDlg(m_file, this);
+  m_searchDlg->showNormal();
+  m_searchDlg->raise();
+  m_searchDlg->activateWindow();
+}
+
+void CVRIMView::OnContinueSearch() {
+  if (!m_searchDlg) return;
+  m_searchDlg->hide();
+  m_searchDlg->FindNext();
+}
+
+void CVRIMView::OnSearchResult() {
+  if (!m_searchDlg) return;
+  const SearchState& state = m_searchDlg->GetSearchState();
+  if (state.found) {
+    ClearSearchMarks();
+    platform::PumpMessages();
+    uint32_t dataStart = 0;
+    m_file.ReadCommentSize(dataStart);
+    ScrollToItem(state.MatchFirstItem(dataStart), state.patternLength);
+    postToSelf(WM_VIEW_STATUS, STATUS_HALTED, 0);
+    return;
+  }
+  m_searchDlg->ShowEndMessage();
+  delete m_searchDlg;
+  m_searchDlg = nullptr;
+}
+
+void CVRIMView::OnGoToItem() {
+  CGoToDlg dlg(this);
+  dlg.SetMax(m_itemCount);
+  if (dlg.exec() != QDialog::Accepted) return;
+  ClearSearchMarks();
+  ScrollToItem(dlg.GetItemIndex(), 1);
+  postToSelf(WM_VIEW_STATUS, STATUS_HALTED, 0);
+}
+
+void CVRIMView::OnCalculateChecksum() {
+  CChecksumDlg dlg(m_file, this);
+  dlg.SetRange(m_rangeFirst, m_rangeLast);
+  dlg.exec();
+}
+
+void CVRIMView::OnDebugInformation() {
+  CDebugDlg dlg(m_firstItem, m_cellCount, m_itemCount, m_displayAttribute, this);
+  dlg.exec();
 }

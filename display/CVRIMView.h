@@ -14,7 +14,9 @@
 #include "platform/MessageWindow.h"
 
 class CActiveFile;
+class CDetailDlg;
 class CItem;
+class CSearchPatternDlg;
 class QScrollBar;
 class QTimer;
 
@@ -29,8 +31,8 @@ class QTimer;
 //
 // Messages reach it through its message window (handle()): WM_DATA_WRITTEN,
 // WM_VIEW_STATUS, WM_FILE_LOADED, WM_SWAP_RXTX, WM_SETTINGS_CHANGED, WM_CELL_MARK
-// notices and WM_SEARCH_MATCH. Handlers for WM_SHOW_DETAIL and WM_SEARCH_DONE are
-// registered by the dialogs that own them through messageWindow().
+// notices, WM_SEARCH_MATCH, WM_SHOW_DETAIL and WM_SEARCH_DONE; the last two go to the
+// detail and search dialogs, which the view creates on first use and deletes.
 class CVRIMView : public QWidget, public MdbViewAccess {
   Q_OBJECT
 
@@ -113,6 +115,18 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   void OnDisplayAscii();
   void OnDisplayList();
   void OnRealtimeDisplay();
+  void OnSearchPattern();
+  void OnContinueSearch();
+  void OnGoToItem();
+  void OnCalculateChecksum();
+  void OnDebugInformation();
+  void OnShowDetail(uint32_t cell);
+  void OnSearchResult();
+  // The shown file or its header may change: the detail dialog ends and the next
+  // search step restarts.
+  void ForgetShownFile();
+  CDetailDlg* detailDialog() const { return m_detailDlg; }
+  CSearchPatternDlg* searchDialog() const { return m_searchDlg; }
   // The one-shot start-up timer (timer 1) fired.
   void OnTimer(uint32_t timerId);
   // Input to the enable rules of the view's commands.
@@ -222,6 +236,8 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   std::vector<platform::WindowHandle> m_cellHandles;  // read by the decoder thread
 
   std::unique_ptr<ItemDecoder> m_decoder;
+  CDetailDlg* m_detailDlg = nullptr;  // owned as a child, made on first use
+  CSearchPatternDlg* m_searchDlg = nullptr;
   uint32_t m_pendingJobs = 0;
   uint32_t m_pendingStatusCode = 0;
   bool m_restartPosted = false;
