@@ -271,6 +271,8 @@ void CVRIMApp::OnFilePrintSetup() {
 }
 
 void CVRIMApp::OnCommentEditor() {
+  // The detail dialog and a search in progress belong to the file as it was.
+  if (m_shell && m_shell->view) m_shell->view->ForgetShownFile();
   {
     CCommentEditor editor(*this);
     editor.exec();

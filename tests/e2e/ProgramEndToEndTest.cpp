@@ -533,7 +533,7 @@ TEST_P(SerialProgramEndToEnd, StartupAquireWithoutALinkDoesNothing) {
   EXPECT_FALSE(m_app->IsConnected());
   EXPECT_TRUE(QDir(m_dataDir).entryList(QDir::Files).isEmpty());
   EXPECT_TRUE(sentCommands().isEmpty());
-  EXPECT_EQ(m_box.count(), 0u);
+  EXPECT_EQ(m_box.count(), 0u) << (m_box.count() ? m_box.texts()[0].toStdString() : "");
   // Connected by hand later, Start works as usual.
   ASSERT_TRUE(connect());
   press(Qt::Key_F5);
