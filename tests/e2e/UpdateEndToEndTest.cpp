@@ -2,15 +2,21 @@
 // with the device reached over the serial link or over the LAN.
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 
+#include "app/CMainFrame.h"
 #include "app/CVRIMApp.h"
 #include "capture/DeviceCommands.h"
 #include "capture/FakeDialUp.h"
+#include "common/CommandIds.h"
 #include "common/SystemTypes.h"
 #include "platform/ProfileStore.h"
 #include "support/PtyDevice.h"
@@ -125,7 +131,12 @@ TEST_F(UpdateEndToEnd, ADeviceAlreadyInItsBootLoaderSkipsStepsTwoAndThree) {
   useSerial(63);
   firmware(3, m_profile.file("fw.HEX"));
   auto dlg = open(63, m_profile.file("fw.HEX"));
+  // The waits serve the queue: Cancel pressed meanwhile closes the dialog, and the
+  // update still runs to its end.
+  QTimer::singleShot(100, [&] { QTest::mouseClick(dlg->cancelButton(), Qt::LeftButton); });
   start(*dlg);
+  EXPECT_EQ(dlg->result(), QDialog::Rejected);
+  EXPECT_TRUE(dlg->isHidden());
   EXPECT_EQ(dlg->stepLine(2)->text(), QString("Step 2: Disconnecting current communication link..."));
   EXPECT_EQ(dlg->stepLine(3)->text(), QString("Step 3: Check if device is in boot mode..."));
   EXPECT_EQ(dlg->stepLine(4)->text(), QString("Step 4: Downloading record: 2"));
@@ -178,4 +189,20 @@ TEST_F(UpdateEndToEnd, SetBootMarkSendsTheBootCommandOverTheSerialLink) {
   EXPECT_TRUE(sim.waitForLog("cmd boot 3"));
   EXPECT_EQ(dlg->cancelButton()->text(), QString("QUIT"));
   EXPECT_FALSE(dlg->startButton()->isEnabled());
+}
+
+TEST_F(UpdateEndToEnd, TheMenuCommandRunsTheDialogModallyAndItsChoicesAreKept) {
+  ASSERT_TRUE(m_app->InitInstance({"Profile=98"}));
+  CMainFrame* frame = m_app->GetMainWnd();
+  frame->UpdateCommandUi();
+  ASSERT_TRUE(frame->action(ID_UPDATE_FIRMWARE)->isEnabled());
+  QTimer::singleShot(0, [] {
+    auto* dlg = qobject_cast<CUpdate*>(QApplication::activeModalWidget());
+    ASSERT_NE(dlg, nullptr);
+    QTest::keyClicks(dlg->pathEdit(), "/fw/new.HEX");
+    QTest::mouseClick(dlg->cancelButton(), Qt::LeftButton);
+  });
+  frame->action(ID_UPDATE_FIRMWARE)->trigger();
+  EXPECT_EQ(platform::Profile().GetProfileString("UpdateDialog", "FirmwareFile", ""), QString("/fw/new.HEX"));
+  m_app->ExitInstance();
 }
