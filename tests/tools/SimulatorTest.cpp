@@ -140,11 +140,10 @@ TEST_F(Simulator, BootLoaderMisbehavesOnRequest) {
     ASSERT_TRUE(sim.started());
     CComm boot;
     ASSERT_NE(boot.Open(39, nullptr, nullptr, false), CComm::INVALID_HANDLE);
-    EXPECT_EQ(BootDialogue::Probe(boot, false), c.prompt) << c.fault;
-    EXPECT_EQ(BootDialogue::Probe(boot, true), c.usbBoot) << c.fault;
-    boot.Purge();
     QString checksum;
     EXPECT_EQ(BootDialogue::RequestChecksum(boot, checksum), c.checksum) << c.fault;
+    EXPECT_EQ(BootDialogue::Probe(boot, false), c.prompt) << c.fault;
+    EXPECT_EQ(BootDialogue::Probe(boot, true), c.usbBoot) << c.fault;
     boot.Close();
     m_sim.reset();
   }
