@@ -64,8 +64,10 @@ CUpdate::CUpdate(UpdateLink& link, QWidget* parent) : QDialog(parent), m_link(li
   const QFontMetrics fm(font());
   const double ux = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0 / 4;
   const double uy = fm.height() / 8.0;
+  // A caption in a font wider than the template's keeps its whole text.
   auto place = [ux, uy](QWidget* w, int x, int y, int width, int height) {
     w->setGeometry(qRound(x * ux), qRound(y * uy), qRound(width * ux), qRound(height * uy));
+    if (auto* label = qobject_cast<QLabel*>(w)) w->resize(qMax(w->width(), label->sizeHint().width()), w->height());
   };
   setFixedSize(qRound(300 * ux), qRound(250 * uy));
 
