@@ -30,8 +30,6 @@ using testsupport::SimProcess;
 
 namespace {
 
-const QString SERIAL_PORT = QStringLiteral("SerialPort");
-
 class UpdateEndToEnd : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -45,18 +43,18 @@ protected:
     if (m_app && m_app->IsConnected()) m_app->OnDisconnectDevice();
   }
   void useSerial(uint32_t com) {
-    platform::Profile().WriteProfileString("PropertyPage2", SERIAL_PORT, QString("COM%1:").arg(com));
+    platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", QString("COM%1:").arg(com));
   }
-  // A firmware file of `lines` HEX records, the last one the end record.
-  QByteArray firmware(int lines, const QString& path) {
+  // The firmware file: `lines` HEX records, the last one the end record.
+  QByteArray firmware(int lines) {
     QByteArray bytes;
     for (int i = 0; i + 1 < lines; ++i) bytes += QString::asprintf(":10%04X00%032X%02X\r\n", i * 16, i, i).toLatin1();
     bytes += ":00000001FF\r\n";
-    testsupport::writeWholeFile(path, bytes);
+    testsupport::writeWholeFile(m_profile.file("fw.HEX"), bytes);
     return bytes;
   }
-  std::unique_ptr<CUpdate> open(uint32_t bootCom, const QString& file) {
-    platform::Profile().WriteProfileString("UpdateDialog", "FirmwareFile", file);
+  std::unique_ptr<CUpdate> open(uint32_t bootCom, const char* file = "fw.HEX") {
+    platform::Profile().WriteProfileString("UpdateDialog", "FirmwareFile", m_profile.file(file));
     auto dlg = std::make_unique<CUpdate>(*m_app);
     dlg->portList()->setCurrentIndex(dlg->portList()->findText(QString("COM%1").arg(bootCom)));
     dlg->show();
@@ -72,7 +70,6 @@ protected:
     EXPECT_EQ(received, file);
     const auto crc = QRegularExpression("boot-checksum (0x\\w+)").match(sim.log());
     EXPECT_EQ(dlg.stepLine(5)->text(), "Step 5: The new checksum: " + crc.captured(1));
-    EXPECT_TRUE(dlg.stepLine(6)->isVisible());
     EXPECT_EQ(dlg.startButton()->text(), QString("Finish"));
     EXPECT_TRUE(sim.waitForLog("firmware ready"));
     EXPECT_TRUE(m_app->OnConnectDevice());
@@ -90,8 +87,8 @@ TEST_F(UpdateEndToEnd, SerialUpdateWithTheRealWaitsEndsWithTheFirmwareAnsweringA
   SimProcess sim({"--com", "61"});
   ASSERT_TRUE(sim.started());
   useSerial(61);
-  const QByteArray file = firmware(100, m_profile.file("fw.HEX"));
-  auto dlg = open(61, m_profile.file("fw.HEX"));
+  const QByteArray file = firmware(100);
+  auto dlg = open(61);
   start(*dlg);
   EXPECT_TRUE(sim.waitForLog("cmd boot 3"));
   expectUpdated(*dlg, sim, file);
@@ -111,13 +108,10 @@ TEST_F(UpdateEndToEnd, LanUpdateEndsWithTheDeviceAnsweringAgain) {
     platform::Profile().WriteProfileString("PropertyPage2", key, value);
   m_app->SetLinkType(LINKTYPE_LAN);
   ASSERT_TRUE(m_app->OnConnectDevice());
-  const QByteArray file = firmware(100, m_profile.file("fw.HEX"));
-  std::unique_ptr<CUpdate> dlg;
-  {
-    // The boot loader's port is listed when the dialog opens, as a USB port would be.
-    testsupport::PtyDevice standIn(62);
-    dlg = open(62, m_profile.file("fw.HEX"));
-  }
+  const QByteArray file = firmware(100);
+  auto standIn = std::make_unique<testsupport::PtyDevice>(62);  // the boot loader's port is listed, as a USB port
+  auto dlg = open(62);
+  standIn.reset();
   start(*dlg);
   expectUpdated(*dlg, sim, file);
   ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Version()));
@@ -125,80 +119,71 @@ TEST_F(UpdateEndToEnd, LanUpdateEndsWithTheDeviceAnsweringAgain) {
   EXPECT_TRUE(testsupport::waitFor([&] { return m_app->ReadControlReply(reply); }));
 }
 
-TEST_F(UpdateEndToEnd, ADeviceAlreadyInItsBootLoaderSkipsStepsTwoAndThree) {
-  SimProcess sim({"--com", "63", "--boot", "--restart-delay", "100"});
-  ASSERT_TRUE(sim.started());
-  useSerial(63);
-  firmware(3, m_profile.file("fw.HEX"));
-  auto dlg = open(63, m_profile.file("fw.HEX"));
-  // The waits serve the queue: Cancel pressed meanwhile closes the dialog, and the
-  // update still runs to its end.
-  QTimer::singleShot(100, [&] { QTest::mouseClick(dlg->cancelButton(), Qt::LeftButton); });
-  start(*dlg);
-  EXPECT_EQ(dlg->result(), QDialog::Rejected);
-  EXPECT_TRUE(dlg->isHidden());
-  EXPECT_EQ(dlg->stepLine(2)->text(), QString("Step 2: Disconnecting current communication link..."));
-  EXPECT_EQ(dlg->stepLine(3)->text(), QString("Step 3: Check if device is in boot mode..."));
-  EXPECT_EQ(dlg->stepLine(4)->text(), QString("Step 4: Downloading record: 2"));
-  EXPECT_TRUE(sim.waitForLog("firmware ready"));
-  EXPECT_EQ(sim.count("cmd boot"), 0);
-}
-
-TEST_F(UpdateEndToEnd, EachFailureShowsItsLineAndStopsTheStepsItMust) {
+// Every run is cancelled while it waits: the waits serve the queue, the dialog
+// closes and the steps still run to their end.
+TEST_F(UpdateEndToEnd, EachFailureShowsItsLineAndABootLoaderAlreadyRunningSkipsStepsTwoAndThree) {
   const struct {
     QStringList sim;
     uint32_t link, boot;
-    bool fileMissing;
-    int lastStep;
+    const char* file;
+    int step, lastStep;
     QString line, box;
   } rows[] = {
-      {{}, 65, 64, false, 1, "Enter boot mode failed, Error 2", "Failed to open serial port COM65:\r\nError: 2"},
-      {{"--com", "66", "--boot-com", "67", "--restart-delay", "100"}, 66, 66, false, 3,
+      {{}, 65, 0, "fw.HEX", 1, 1, QString("Enter boot mode failed, Error %1").arg(ENODEV), ""},  // no port selected
+      {{}, 65, 64, "fw.HEX", 1, 1, "Enter boot mode failed, Error 2", "Failed to open serial port COM65:\r\nError: 2"},
+      {{"--com", "66", "--boot-com", "67", "--restart-delay", "100"}, 66, 66, "fw.HEX", 3, 3,
        "Open comm port failed, Error 2", "Failed to open serial port COM66:\r\nError: 2"},
-      {{"--com", "68", "--boot-no-prompt", "--restart-delay", "100"}, 68, 68, false, 3,
+      {{"--com", "68", "--boot-no-prompt", "--restart-delay", "100"}, 68, 68, "fw.HEX", 3, 3,
        QString("Failed to enter boot mode, Error %1").arg(ETIMEDOUT), ""},
-      {{"--com", "69", "--boot"}, 69, 69, true, 4, "Open firmware file failed, Error 2", ""},
-      {{"--com", "70", "--boot", "--boot-no-checksum"}, 70, 70, false, 6, "Step 5: Requesting checksum failed...", ""},
+      {{"--com", "69", "--boot"}, 69, 69, "none.HEX", 4, 4, "Open firmware file failed, Error 2", ""},
+      {{"--com", "70", "--boot", "--boot-no-checksum"}, 70, 70, "fw.HEX", 5, 6, "Step 5: Requesting checksum failed...",
+       ""},
+      {{"--com", "63", "--boot", "--restart-delay", "100"}, 63, 63, "fw.HEX", 4, 6, "Step 4: Downloading record: 2", ""},
   };
+  firmware(3);
   for (const auto& r : rows) {
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<testsupport::PtyDevice> silentPort;
-    if (r.sim.isEmpty()) silentPort = std::make_unique<testsupport::PtyDevice>(r.boot);
-    else sim = std::make_unique<SimProcess>(r.sim);
+    if (!r.sim.isEmpty()) sim = std::make_unique<SimProcess>(r.sim);
+    else if (r.boot) silentPort = std::make_unique<testsupport::PtyDevice>(r.boot);
     useSerial(r.link);
-    firmware(3, m_profile.file("fw.HEX"));
-    auto dlg = open(r.boot, m_profile.file(r.fileMissing ? "none.HEX" : "fw.HEX"));
+    auto dlg = open(r.boot, r.file);
     m_box.clear();
+    QTimer::singleShot(50, [&] { QTest::mouseClick(dlg->cancelButton(), Qt::LeftButton); });
     start(*dlg);
-    const int failed = r.lastStep == 6 ? 5 : r.lastStep;
-    EXPECT_EQ(dlg->stepLine(failed)->text(), r.line);
-    for (int i = 1; i <= 6; ++i) EXPECT_EQ(dlg->stepLine(i)->isVisible(), i <= r.lastStep) << r.line.toStdString() << i;
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
+    EXPECT_EQ(dlg->stepLine(r.step)->text(), r.line);
+    for (int i = 1; i <= 6; ++i) {
+      EXPECT_EQ(!dlg->stepLine(i)->isHidden(), i <= r.lastStep) << r.line.toStdString() << i;
+      EXPECT_TRUE(i >= r.step || dlg->stepLine(i)->text().startsWith(QString("Step %1: ").arg(i)));
+    }
     EXPECT_EQ(m_box.count() ? m_box.texts()[0] : QString(), r.box);
+    EXPECT_TRUE(r.boot != 0 || !m_app->IsConnected());  // without a port the device is left alone
+    EXPECT_TRUE(!sim || sim->count("cmd boot") == (r.sim.contains("--boot") ? 0 : 1));
     if (m_app->IsConnected()) m_app->OnDisconnectDevice();
   }
 }
 
-TEST_F(UpdateEndToEnd, SetBootMarkSendsTheBootCommandOverTheSerialLink) {
+TEST_F(UpdateEndToEnd, TheMenuCommandRunsTheDialogWhoseBootMarkGoesOverTheSerialLink) {
   SimProcess sim({"--com", "71"});
   ASSERT_TRUE(sim.started());
-  useSerial(71);
-  ASSERT_TRUE(m_app->OnConnectDevice());
-  ASSERT_TRUE(testsupport::waitFor([&] { return m_app->IsConnected(); }));
-  auto dlg = open(71, QString());
-  QTest::mouseClick(dlg->bootMarkButton(), Qt::LeftButton);
-  EXPECT_TRUE(sim.waitForLog("cmd boot 3"));
-  EXPECT_EQ(dlg->cancelButton()->text(), QString("QUIT"));
-  EXPECT_FALSE(dlg->startButton()->isEnabled());
-}
-
-TEST_F(UpdateEndToEnd, TheMenuCommandRunsTheDialogModallyAndItsChoicesAreKept) {
   ASSERT_TRUE(m_app->InitInstance({"Profile=98"}));
+  useSerial(71);
+  m_app->SetLinkType(LINKTYPE_HDLC);
   CMainFrame* frame = m_app->GetMainWnd();
   frame->UpdateCommandUi();
   ASSERT_TRUE(frame->action(ID_UPDATE_FIRMWARE)->isEnabled());
-  QTimer::singleShot(0, [] {
+  QTimer::singleShot(0, [&] {
     auto* dlg = qobject_cast<CUpdate*>(QApplication::activeModalWidget());
     ASSERT_NE(dlg, nullptr);
+    QTest::mouseClick(dlg->bootMarkButton(), Qt::LeftButton);
+    EXPECT_EQ(dlg->stepLine(1)->text(), QString("Set boot mark failed, Error %1").arg(ENOTCONN));
+    EXPECT_TRUE(dlg->stepLine(1)->isHidden());
+    ASSERT_TRUE(m_app->OnConnectDevice() && testsupport::waitFor([&] { return m_app->IsConnected(); }));
+    QTest::mouseClick(dlg->bootMarkButton(), Qt::LeftButton);
+    EXPECT_TRUE(sim.waitForLog("cmd boot 3"));
+    EXPECT_EQ(dlg->cancelButton()->text(), QString("QUIT"));
+    EXPECT_FALSE(dlg->startButton()->isEnabled());
     QTest::keyClicks(dlg->pathEdit(), "/fw/new.HEX");
     QTest::mouseClick(dlg->cancelButton(), Qt::LeftButton);
   });

@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "capture/CComm.h"
-#include "capture/ComPortPath.h"
 #include "capture/CHDLC.h"
 #include "support/RecordingMessageBox.h"
 #include "support/SimProcess.h"
@@ -93,8 +92,8 @@ TEST_F(Simulator, ReportsTheScenarioAfterCmdAcquireAndStopsWhenTold) {
   EXPECT_TRUE(sim.waitForLog("cmd acquire 0"));
 }
 
-TEST_F(Simulator, LogsTheConfigurationCommandsAndGoesThroughItsBootLoader) {
-  SimProcess& sim = start({"--com", "42", "--boot-com", "40", "--restart-delay", "100"});
+TEST_F(Simulator, LogsTheConfigurationCommandsAndLeavesForTheBootLoader) {
+  SimProcess& sim = start({"--com", "42"});
   ASSERT_TRUE(sim.started());
   ASSERT_TRUE(m_link.Open(42, 38400));
   ASSERT_TRUE(send(m_link, "04 05 03 10 10"));
@@ -102,49 +101,35 @@ TEST_F(Simulator, LogsTheConfigurationCommandsAndGoesThroughItsBootLoader) {
   EXPECT_TRUE(sim.waitForLog("cmd bus-load load=3 master=16 slave=16"));
   EXPECT_TRUE(sim.waitForLog("cmd line-settings baud=9600 stop=0 parity=0 data=6"));
   ASSERT_TRUE(send(m_link, "05 03 03"));
-  ASSERT_TRUE(sim.waitForLog("boot-loader ready COM40"));
+  EXPECT_TRUE(sim.waitForLog("link-down"));
   // The firmware is gone with its port: nothing acknowledges frames any more.
-  EXPECT_FALSE(QFile::exists(ComPortPath::LinkPath(42)));
   EXPECT_FALSE(send(m_link, "03 03 01"));
-  m_link.Close();
-
-  CComm boot;
-  ASSERT_NE(boot.Open(40, nullptr, nullptr, false), CComm::INVALID_HANDLE);
-  EXPECT_TRUE(BootDialogue::Probe(boot, true));
-  QByteArray file("123456789\n");
-  QBuffer buffer(&file);
-  buffer.open(QIODevice::ReadOnly);
-  EXPECT_EQ(BootDialogue::SendFirmware(boot, buffer, [](uint32_t) {}), 1u);
-  QString checksum;
-  EXPECT_TRUE(BootDialogue::RequestChecksum(boot, checksum));
-  EXPECT_EQ(checksum, QString("E0117757"));  // CRC-32 of the line
-  EXPECT_TRUE(sim.waitForLog("boot-line 31 32 33 34 35 36 37 38 39 0a"));
-  BootDialogue::Restart(boot);
-  boot.Close();
-  ASSERT_TRUE(sim.waitForLog("firmware ready"));
-  ASSERT_TRUE(m_link.Open(42, 38400));
-  EXPECT_TRUE(send(m_link, "03 03 00"));
-  EXPECT_TRUE(sim.waitForLog("cmd acquire 0"));
 }
 
-TEST_F(Simulator, BootLoaderMisbehavesOnRequest) {
+TEST_F(Simulator, BootLoaderAnswersWithTheChecksumOfTheLinesAndMisbehavesOnRequest) {
   const struct {
     const char* fault;
-    bool prompt, usbBoot, checksum;
-  } cases[] = {{"--boot-no-prompt", false, false, true},
-               {"--boot-no-usbboot", true, false, true},
+    bool checksum, prompt, usbBoot;
+  } cases[] = {{"--boot", true, true, true},
+               {"--boot-no-prompt", true, false, false},
+               {"--boot-no-usbboot", true, true, false},
                {"--boot-slow", false, false, false},
-               {"--boot-no-checksum", true, true, false}};
+               {"--boot-no-checksum", false, true, true}};
   for (const auto& c : cases) {
     SimProcess& sim = start({"--com", "39", "--boot", c.fault});
     ASSERT_TRUE(sim.started());
     CComm boot;
     ASSERT_NE(boot.Open(39, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+    QByteArray file("123456789\n");
+    QBuffer buffer(&file);
+    buffer.open(QIODevice::ReadOnly);
+    BootDialogue::SendFirmware(boot, buffer, [](uint32_t) {});
     QString checksum;
     EXPECT_EQ(BootDialogue::RequestChecksum(boot, checksum), c.checksum) << c.fault;
+    EXPECT_EQ(checksum, c.checksum ? QString("E0117757") : QString());  // CRC-32 of the line
     EXPECT_EQ(BootDialogue::Probe(boot, false), c.prompt) << c.fault;
     EXPECT_EQ(BootDialogue::Probe(boot, true), c.usbBoot) << c.fault;
-    boot.Close();
+    EXPECT_TRUE(sim.waitForLog("boot-line 31 32 33 34 35 36 37 38 39 0a"));
     m_sim.reset();
   }
 }

@@ -30,10 +30,7 @@ protected:
 }  // namespace
 
 TEST_F(BootPort, APromptCountsOnlyWhenItsTerminatorComesWithinSixteenCharacters) {
-  const struct {
-    const char* reply;
-    bool needUsbBoot, recognised;
-  } cases[] = {{"\r\nUSBBOOT>", true, true},    {"\r\nBOOT>", true, false},          {"\r\nBOOT>", false, true},
+  const struct { const char* reply; bool needUsbBoot, recognised; } cases[] = {{"\r\nUSBBOOT>", true, true},    {"\r\nBOOT>", true, false},          {"\r\nBOOT>", false, true},
                {"\r\nUSBBOOT", true, false},    {"0123456789ABCDEF>", false, false}, {"0123456789ABCDE>", false, true}};
   for (const auto& c : cases) {
     answer(c.reply);
@@ -43,10 +40,7 @@ TEST_F(BootPort, APromptCountsOnlyWhenItsTerminatorComesWithinSixteenCharacters)
 }
 
 TEST_F(BootPort, TheChecksumIsWhatFollowsTheFirst0xAtMostEightCharacters) {
-  const struct {
-    const char* reply;
-    const char* text;
-  } cases[] = {{"\r\nCRC-32 0x1234ABCD>", "1234ABCD"}, {"0x1F>", "1F"}, {"ab0x123456789A0x5>", "12345678"},
+  const struct { const char* reply; const char* text; } cases[] = {{"\r\nCRC-32 0x1234ABCD>", "1234ABCD"}, {"0x1F>", "1F"}, {"ab0x123456789A0x5>", "12345678"},
                {"X98765>", "98765"}};
   QString text;
   for (const auto& c : cases) {
@@ -62,10 +56,7 @@ TEST_F(BootPort, TheChecksumIsWhatFollowsTheFirst0xAtMostEightCharacters) {
 
 TEST_F(BootPort, TheFileGoesLineByLineUntilALineCannotBeSentWhole) {
   const QByteArray longest = QByteArray(254, 'x') + '\n';
-  const struct {
-    QByteArray file, sent;
-    uint32_t lines;
-  } cases[] = {{":A\n:B\r\n", ":A\n:B\r\n", 2},
+  const struct { QByteArray file, sent; uint32_t lines; } cases[] = {{":A\n:B\r\n", ":A\n:B\r\n", 2},
                {":A\n:B", ":A\n", 1},
                {":A\n" + QByteArray(300, 'x') + "\n:C\n", ":A\n", 1},
                {longest + ":B\n", longest + ":B\n", 2},
