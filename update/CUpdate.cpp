@@ -333,7 +333,6 @@ void CUpdate::OnBrowseFirmware() {
                      QStringLiteral("Firmware Intel Hex File (*.HEX)"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   m_firmwarePath = dialog.selectedFiles().first();
   m_pathEdit->setText(m_firmwarePath);
