@@ -23,6 +23,7 @@
 #include "platform/MessageBoxService.h"
 #include "platform/ProfileStore.h"
 #include "platform/RecentFileList.h"
+#include "update/CUpdate.h"
 
 namespace {
 
@@ -348,6 +349,10 @@ bool CVRIMApp::InitInstance(const QStringList& arguments) {
     if (m_shell && m_shell->frame) m_shell->frame->SetRecentFiles(platform::RecentFiles().Entries());
   });
   frame->SetRecentFiles(platform::RecentFiles().Entries());
+  frame->runUpdateFirmware = [this] {
+    CUpdate dialog(*this, m_shell->frame.get());
+    dialog.exec();
+  };
 
   // The view's first update: the decoder starts, the start-up recording is armed.
   view->OnInitialUpdate();

@@ -11,6 +11,7 @@
 
 #include "capture/CActiveFile.h"
 #include "capture/DeviceLink.h"
+#include "update/UpdateLink.h"
 
 class CCmdLineInfo;
 class CHDLC;
@@ -27,7 +28,7 @@ class CommandRouter;
 // QX-7700 (serial: the framed link, the data sink and the receive thread; LAN: the
 // acquisition and control sockets and an optional dial-up) and the shown file.
 // This is its link part; start-up and the frame build on it.
-class CVRIMApp : public DeviceLink {
+class CVRIMApp : public DeviceLink, public UpdateLink {
 public:
   // dialUp: the dial-up service (null: NetworkManager's).
   explicit CVRIMApp(std::unique_ptr<DialUp> dialUp = nullptr);
@@ -41,7 +42,7 @@ public:
   // Reads "PropertyPage2" "HDLCConnect" once, at start-up.
   void LoadLinkType();
   void SetLinkType(uint32_t linkType) { m_linkType = linkType; }
-  uint32_t GetLinkType() const { return m_linkType; }
+  uint32_t GetLinkType() const override { return m_linkType; }
 
   bool IsConnected() const override { return m_connected.load(); }
   CVRIMSocket* GetAcquisitionSocket() override { return m_acquisitionSocket.get(); }
@@ -53,8 +54,8 @@ public:
   bool ReadControlReply(uint8_t* destination);
 
   // "&Connect to Device" and "&Disconnect Device", and their enable rules.
-  bool OnConnectDevice();
-  bool OnDisconnectDevice();
+  bool OnConnectDevice() override;
+  bool OnDisconnectDevice() override;
   bool OnUpdateConnectDevice() const { return !IsConnected(); }
   bool OnUpdateDisconnectDevice() const { return IsConnected(); }
 

@@ -1,9 +1,11 @@
 #include "fuzz/FuzzTargets.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstring>
 
 #include "capture/CActiveFile.h"
@@ -12,6 +14,7 @@
 #include "capture/HdlcReceiver.h"
 #include "capture/PatternText.h"
 #include "platform/ProfileStore.h"
+#include "update/BootDialogue.h"
 
 namespace fuzz {
 
@@ -105,6 +108,20 @@ int AcquisitionFileInput(const uint8_t* data, size_t size) {
     uint8_t item[6];
     const uint64_t last = header + 6 * (count - 1);
     if (file.ReadAt(last, item, sizeof item) != 6) __builtin_trap();
+  }
+  return 0;
+}
+
+int BootLoaderInput(const uint8_t* data, size_t size) {
+  char reply[BootDialogue::CHECKSUM_CAPACITY] = {};
+  std::memcpy(reply, data, std::min(size, sizeof reply - 1));
+  BootDialogue::ChecksumText(reply);
+  QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+  QBuffer file(&bytes);
+  file.open(QIODevice::ReadOnly);
+  char line[BootDialogue::MAX_LINE + 1];
+  while (BootDialogue::NextLine(file, line)) {
+    if (std::strlen(line) > BootDialogue::MAX_LINE) __builtin_trap();
   }
   return 0;
 }

@@ -16,5 +16,7 @@ int DeviceRecordsInput(const uint8_t* data, size_t size);
 int PatternTextInput(const uint8_t* data, size_t size);
 // An acquisition file of any content, read as the shown file.
 int AcquisitionFileInput(const uint8_t* data, size_t size);
+// A boot loader's checksum reply, and a firmware file cut into the lines sent.
+int BootLoaderInput(const uint8_t* data, size_t size);
 
 }  // namespace fuzz

@@ -13,6 +13,8 @@
 namespace {
 
 constexpr int PACE_MS = 10;
+// The acknowledgement of CMD_BOOT leaves before the serial link goes away.
+constexpr int LINK_DROP_MS = 100;
 
 uint8_t at(const QByteArray& b, int i) { return i < b.size() ? static_cast<uint8_t>(b[i]) : 0; }
 
@@ -41,7 +43,49 @@ bool SimDevice::Init(QString& error) {
   }
   if (m_serial) m_serial->onCommand = [this](const QByteArray& c) { OnCommand(c); };
   if (m_lan) m_lan->onCommand = [this](const QByteArray& c) { OnCommand(c); };
+  m_bootLoader = std::make_unique<SimBootLoader>(m_log, m_options.bootFaults);
+  m_bootLoader->onExit = [this] { leaveBootLoader(); };
+  if (m_options.startInBoot) {
+    m_booted = true;
+    openBootLoader();
+  }
   return true;
+}
+
+void SimDevice::enterBootLoader() {
+  // The firmware hands over to the boot loader: no acquisition, no framed link, no
+  // answers on the LAN.
+  StopAcquisition();
+  m_booted = true;
+  m_log.Line(QStringLiteral("boot-loader"));
+  QTimer::singleShot(LINK_DROP_MS, [this] {
+    if (m_serial) m_serial->Close();
+    m_log.Line(QStringLiteral("link-down"));
+    QTimer::singleShot(static_cast<int>(m_options.restartDelayMs), [this] { openBootLoader(); });
+  });
+}
+
+void SimDevice::openBootLoader() {
+  QString error;
+  if (!m_bootLoader->Open(m_options.bootCom, error)) {
+    m_log.Line(QStringLiteral("boot-loader failed %1").arg(error));
+    return;
+  }
+  m_log.Line(QStringLiteral("boot-loader ready COM%1").arg(m_options.bootCom));
+}
+
+void SimDevice::leaveBootLoader() {
+  m_bootLoader->Close();
+  m_log.Line(QStringLiteral("boot-loader closed"));
+  QTimer::singleShot(static_cast<int>(m_options.restartDelayMs), [this] {
+    QString error;
+    if (m_serial && !m_serial->Open(m_options.serialCom, error)) {
+      m_log.Line(QStringLiteral("firmware failed %1").arg(error));
+      return;
+    }
+    m_booted = false;
+    m_log.Line(QStringLiteral("firmware ready"));
+  });
 }
 
 void SimDevice::OnCommand(const QByteArray& c) {
@@ -49,6 +93,7 @@ void SimDevice::OnCommand(const QByteArray& c) {
     m_log.Line(QStringLiteral("cmd malformed %1").arg(QString::fromLatin1(c.toHex(' '))));
     return;
   }
+  if (m_booted) return;  // the firmware that would obey is not running
   switch (at(c, 0)) {
     case CMD_VERSION: {
       m_log.Line(QStringLiteral("cmd version %1").arg(at(c, 2)));
@@ -82,13 +127,7 @@ void SimDevice::OnCommand(const QByteArray& c) {
     }
     case CMD_BOOT:
       m_log.Line(QStringLiteral("cmd boot %1").arg(at(c, 2)));
-      if (at(c, 2) == CMD_BOOT_ENTER) {
-        // The firmware hands over to the boot loader: no acquisition, no framed link.
-        StopAcquisition();
-        m_booted = true;
-        if (m_serial) m_serial->SetBootMode(true);
-        m_log.Line(QStringLiteral("boot-loader"));
-      }
+      if (at(c, 2) == CMD_BOOT_ENTER) enterBootLoader();
       return;
     default:
       m_log.Line(QStringLiteral("cmd unknown %1").arg(QString::fromLatin1(c.toHex(' '))));

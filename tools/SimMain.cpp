@@ -42,7 +42,10 @@ int main(int argc, char** argv) {
       "Simulates the QX-7700 acquisition interface for vrim.\n\n"
       "Serial (default): makes a pseudo-terminal, publishes it as the link\n"
       "$XDG_CONFIG_HOME/Quellfeld/ports/COM<n> and speaks the framed link on it.\n"
-      "LAN (--lan): UDP on the acquisition and control ports of --device-addr.\n\n"
+      "LAN (--lan): UDP on the acquisition and control ports of --device-addr.\n"
+      "Boot loader (after CMD_BOOT, or --boot): a text dialogue at 9600 baud on COM<--boot-com>;\n"
+      "CR gets a prompt with USBBOOT ending in '>', each line '.', C the CRC-32 of the lines\n"
+      "received (...0xXXXXXXXX>), E an E and the firmware again.\n\n"
       "Control lines on standard input (with --control): ack on|off, silent on|off, garbage N,\n"
       "empty acq|ctrl, oversize acq|ctrl, acquire on|off, quit.\n\n"
       "Scenarios:\n") + Scenario::Describe());
@@ -70,6 +73,14 @@ int main(int argc, char** argv) {
       {"control", "Take control lines on standard input; its end quits the simulator."},
       {"log", "Append the log of what was received and done to this file (default: standard error).", "file"},
       {"items-out", "Write the 6-byte items the program must store for the records sent.", "file"},
+      {"boot-com", "Publish the boot loader's port as COM<n> (default: the --com number).", "n"},
+      {"restart-delay", "From CMD_BOOT to the boot loader's port, and from its E back to the firmware (default 2000).",
+       "ms", "2000"},
+      {"boot", "Start in the boot loader."},
+      {"boot-no-prompt", "Boot loader: no answer to CR."},
+      {"boot-no-usbboot", "Boot loader: a prompt without USBBOOT."},
+      {"boot-slow", "Boot loader: every answer 200 ms late."},
+      {"boot-no-checksum", "Boot loader: no answer to C."},
   });
   p.process(app);
 
@@ -81,6 +92,12 @@ int main(int argc, char** argv) {
   o.batchBytes = std::max(6u, p.value("batch").toUInt());
   o.startTime = p.value("start-time").toUInt();
   o.itemsPath = p.value("items-out");
+  o.serialCom = p.value("com").toUInt();
+  o.bootCom = p.isSet("boot-com") ? p.value("boot-com").toUInt() : o.serialCom;
+  o.restartDelayMs = p.value("restart-delay").toUInt();
+  o.startInBoot = p.isSet("boot");
+  o.bootFaults = {p.isSet("boot-no-prompt"), p.isSet("boot-no-usbboot"), p.isSet("boot-slow"),
+                  p.isSet("boot-no-checksum")};
   const QStringList version = p.value("version").split('.');
   o.versionMajor = static_cast<uint8_t>(version.value(0).toUInt());
   o.versionMinor = static_cast<uint8_t>(version.value(1).toUInt());
@@ -119,7 +136,8 @@ int main(int argc, char** argv) {
     ready = QStringLiteral("ready lan %1 %2 %3").arg(deviceAddr, p.value("acq-port"), p.value("ctrl-port"));
   } else {
     serial = std::make_unique<SimSerialLink>(log);
-    if (!serial->Open(p.value("com").toUInt(), error)) return fail(error);
+    // A device that starts in its boot loader has no framed link yet.
+    if (!o.startInBoot && !serial->Open(o.serialCom, error)) return fail(error);
     serial->SetAcknowledge(!p.isSet("no-ack"));
     serial->SetSilent(p.isSet("silent"));
     serial->SetGarbage(p.value("garbage").toUInt());

@@ -1,17 +1,5 @@
 #include "tools/SimSerialLink.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <QDir>
-#include <QFile>
-#include <QSocketNotifier>
-#include <cerrno>
-#include <cstring>
-
-#include "capture/ComPortPath.h"
 #include "capture/HdlcEncoder.h"
 #include "tools/SimLog.h"
 
@@ -20,43 +8,23 @@ SimSerialLink::SimSerialLink(SimLog& log) : m_log(log) {
   QObject::connect(&m_retransmit, &QTimer::timeout, [this] { onRetransmitTimer(); });
 }
 
-SimSerialLink::~SimSerialLink() {
-  m_readNotifier.reset();
-  m_writeNotifier.reset();
-  if (!m_linkPath.isEmpty()) QFile::remove(m_linkPath);
-  if (m_keepSlave >= 0) ::close(m_keepSlave);
-  if (m_master >= 0) ::close(m_master);
-}
+SimSerialLink::~SimSerialLink() = default;
 
 bool SimSerialLink::Open(uint32_t comNumber, QString& error) {
-  m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-  if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
-    error = QStringLiteral("cannot make a pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-    return false;
-  }
-  m_slavePath = QString::fromLocal8Bit(::ptsname(m_master));
-  // Holding a slave handle keeps the master from seeing a hang-up whenever the
-  // program closes the port; it is never read.
-  m_keepSlave = ::open(QFile::encodeName(m_slavePath).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  termios tio{};
-  if (m_keepSlave >= 0 && ::tcgetattr(m_keepSlave, &tio) == 0) {
-    ::cfmakeraw(&tio);
-    ::tcsetattr(m_keepSlave, TCSANOW, &tio);
-  }
-  QDir().mkpath(ComPortPath::PortsFolder());
-  m_linkPath = ComPortPath::LinkPath(comNumber);
-  QFile::remove(m_linkPath);
-  if (!QFile::link(m_slavePath, m_linkPath)) {
-    error = QStringLiteral("cannot make the link %1").arg(m_linkPath);
-    m_linkPath.clear();
-    return false;
-  }
-  m_readNotifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
-  QObject::connect(m_readNotifier.get(), &QSocketNotifier::activated, [this] { onReadable(); });
-  m_writeNotifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Write);
-  m_writeNotifier->setEnabled(false);
-  QObject::connect(m_writeNotifier.get(), &QSocketNotifier::activated, [this] { onWritable(); });
-  return true;
+  Close();
+  m_pty.onData = [this](const QByteArray& bytes) { onBytes(bytes); };
+  return m_pty.Open(comNumber, error);
+}
+
+void SimSerialLink::Close() {
+  m_pty.Close();
+  m_retransmit.stop();
+  m_inFlight = false;
+  m_queue.clear();
+  m_attempts = 0;
+  m_ns = 0;
+  m_receiver.Reset();
+  m_lastFrame.clear();
 }
 
 QByteArray SimSerialLink::encode(const uint8_t* head, uint32_t headLength, const QByteArray& payload) const {
@@ -67,31 +35,14 @@ QByteArray SimSerialLink::encode(const uint8_t* head, uint32_t headLength, const
   return QByteArray(reinterpret_cast<const char*>(out), n);
 }
 
-void SimSerialLink::writeRaw(const QByteArray& bytes) {
-  m_out.append(bytes);
-  onWritable();
-}
-
-void SimSerialLink::onWritable() {
-  while (!m_out.isEmpty()) {
-    const ssize_t n = ::write(m_master, m_out.constData(), static_cast<size_t>(m_out.size()));
-    if (n <= 0) break;
-    m_out.remove(0, n);
-  }
-  m_writeNotifier->setEnabled(!m_out.isEmpty());
-}
-
-void SimSerialLink::onReadable() {
-  uint8_t buf[512];
-  const ssize_t n = ::read(m_master, buf, sizeof buf);
-  if (n <= 0) return;
-  for (ssize_t i = 0; i < n; ++i) {
-    const HdlcReceiver::Result r = m_receiver.OnRxByte(buf[i]);
+void SimSerialLink::onBytes(const QByteArray& bytes) {
+  for (const char byte : bytes) {
+    const HdlcReceiver::Result r = m_receiver.OnRxByte(static_cast<uint8_t>(byte));
     if (r == HdlcReceiver::Result::None) continue;
     const uint8_t control = m_receiver.Control();
     if (r == HdlcReceiver::Result::Ack) {
       m_log.Line(QStringLiteral("ack-in nr=%1").arg(control >> 5));
-      if (m_inFlight && !m_bootMode) {
+      if (m_inFlight) {
         m_retransmit.stop();
         m_inFlight = false;
         m_queue.pop_front();
@@ -114,10 +65,9 @@ void SimSerialLink::onReadable() {
                    .arg(ns)
                    .arg(channel)
                    .arg(QString::fromLatin1(payload.toHex(' ')), repeat ? QStringLiteral(" repeat") : QString()));
-    if (m_bootMode) continue;
     if (m_acknowledge && !m_silent) {
       const uint8_t head[2] = {HdlcEncoder::ADDRESS, HdlcEncoder::AckControl(ns)};
-      writeRaw(encode(head, 2, {}));
+      m_pty.Write(encode(head, 2, {}));
       m_log.Line(QStringLiteral("ack-out nr=%1").arg(ns));
     }
     if (channel == 1 && onCommand && !repeat) onCommand(payload);
@@ -131,7 +81,7 @@ void SimSerialLink::QueueFrame(const QByteArray& payload) {
 }
 
 void SimSerialLink::sendHead() {
-  if (m_inFlight || m_queue.empty() || m_silent || m_bootMode) return;
+  if (m_inFlight || m_queue.empty() || m_silent || !m_pty.IsOpen()) return;
   QByteArray bytes;
   for (uint32_t i = 0; i < m_garbage; ++i) {
     m_garbageState = m_garbageState * 1103515245u + 12345u;
@@ -141,7 +91,7 @@ void SimSerialLink::sendHead() {
   }
   const uint8_t head[3] = {HdlcEncoder::ADDRESS, HdlcEncoder::DataControl(m_ns), 1};
   bytes.append(encode(head, 3, m_queue.front()));
-  writeRaw(bytes);
+  m_pty.Write(bytes);
   m_inFlight = true;
   ++m_attempts;
   m_log.Line(QStringLiteral("frame-out ns=%1 len=%2 attempt=%3").arg(m_ns).arg(m_queue.front().size()).arg(m_attempts));
@@ -163,13 +113,4 @@ void SimSerialLink::onRetransmitTimer() {
 void SimSerialLink::SetSilent(bool on) {
   m_silent = on;
   if (!on) sendHead();
-}
-
-void SimSerialLink::SetBootMode(bool on) {
-  m_bootMode = on;
-  if (on) {
-    m_retransmit.stop();
-    m_inFlight = false;
-    m_queue.clear();
-  }
 }

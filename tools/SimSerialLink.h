@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "capture/HdlcReceiver.h"
+#include "tools/SimPty.h"
 
-class QSocketNotifier;
 class SimLog;
 
 // The device's end of the framed serial link, on a pseudo-terminal published as
@@ -29,8 +29,11 @@ public:
   SimSerialLink& operator=(const SimSerialLink&) = delete;
 
   bool Open(uint32_t comNumber, QString& error);
-  QString SlavePath() const { return m_slavePath; }
-  QString LinkPath() const { return m_linkPath; }
+  // The link goes away with the firmware: the port disappears and what was queued
+  // is lost; Open brings it back from the start of the sequence.
+  void Close();
+  QString SlavePath() const { return m_pty.SlavePath(); }
+  QString LinkPath() const { return m_pty.LinkPath(); }
 
   // Called with the payload of every channel-1 data frame received.
   std::function<void(const QByteArray&)> onCommand;
@@ -42,25 +45,15 @@ public:
   void SetAcknowledge(bool on) { m_acknowledge = on; }
   void SetSilent(bool on);
   void SetGarbage(uint32_t bytesBetweenFrames) { m_garbage = bytesBetweenFrames; }
-  // After CMD_BOOT the firmware is gone: frames are neither answered nor sent.
-  void SetBootMode(bool on);
 
 private:
-  void onReadable();
-  void onWritable();
+  void onBytes(const QByteArray& bytes);
   void sendHead();
   void onRetransmitTimer();
-  void writeRaw(const QByteArray& bytes);
   QByteArray encode(const uint8_t* head, uint32_t headLength, const QByteArray& payload) const;
 
   SimLog& m_log;
-  int m_master = -1;
-  int m_keepSlave = -1;
-  QString m_slavePath;
-  QString m_linkPath;
-  std::unique_ptr<QSocketNotifier> m_readNotifier;
-  std::unique_ptr<QSocketNotifier> m_writeNotifier;
-  QByteArray m_out;  // bytes the terminal did not take yet
+  SimPty m_pty;
 
   HdlcReceiver m_receiver;
   QByteArray m_lastFrame;  // content of the last data frame, FCS included
@@ -73,7 +66,6 @@ private:
 
   bool m_acknowledge = true;
   bool m_silent = false;
-  bool m_bootMode = false;
   uint32_t m_garbage = 0;
   uint32_t m_garbageState = 12345;
 };

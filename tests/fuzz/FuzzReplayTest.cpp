@@ -33,6 +33,7 @@ TEST(FuzzReplay, ParsersOfOutsideBytesSurviveRandomInput) {
   replay(fuzz::DeviceRecordsInput, 1500, 300);
   replay(fuzz::PatternTextInput, 3000, 900);
   replay(fuzz::AcquisitionFileInput, 500, 80);
+  replay(fuzz::BootLoaderInput, 2000, 900);
   // Headers that claim more than the file holds, or an absurd size.
   const uint8_t huge[] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6};
   fuzz::AcquisitionFileInput(huge, sizeof huge);

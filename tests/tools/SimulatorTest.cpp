@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <functional>
 #include <memory>
 
+#include "capture/CComm.h"
 #include "capture/CHDLC.h"
 #include "support/RecordingMessageBox.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
+#include "update/BootDialogue.h"
 
 using testsupport::hex;
 using testsupport::SimNetwork;
@@ -98,9 +101,37 @@ TEST_F(Simulator, LogsTheConfigurationCommandsAndLeavesForTheBootLoader) {
   EXPECT_TRUE(sim.waitForLog("cmd bus-load load=3 master=16 slave=16"));
   EXPECT_TRUE(sim.waitForLog("cmd line-settings baud=9600 stop=0 parity=0 data=6"));
   ASSERT_TRUE(send(m_link, "05 03 03"));
-  EXPECT_TRUE(sim.waitForLog("boot-loader"));
-  // The firmware is gone: nothing acknowledges frames any more.
+  EXPECT_TRUE(sim.waitForLog("link-down"));
+  // The firmware is gone with its port: nothing acknowledges frames any more.
   EXPECT_FALSE(send(m_link, "03 03 01"));
+}
+
+TEST_F(Simulator, BootLoaderAnswersWithTheChecksumOfTheLinesAndMisbehavesOnRequest) {
+  const struct {
+    const char* fault;
+    bool checksum, prompt, usbBoot;
+  } cases[] = {{"--boot", true, true, true},
+               {"--boot-no-prompt", true, false, false},
+               {"--boot-no-usbboot", true, true, false},
+               {"--boot-slow", false, false, false},
+               {"--boot-no-checksum", false, true, true}};
+  for (const auto& c : cases) {
+    SimProcess& sim = start({"--com", "39", "--boot", c.fault});
+    ASSERT_TRUE(sim.started());
+    CComm boot;
+    ASSERT_NE(boot.Open(39, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+    QByteArray file("123456789\n");
+    QBuffer buffer(&file);
+    buffer.open(QIODevice::ReadOnly);
+    BootDialogue::SendFirmware(boot, buffer, [](uint32_t) {});
+    QString checksum;
+    EXPECT_EQ(BootDialogue::RequestChecksum(boot, checksum), c.checksum) << c.fault;
+    EXPECT_EQ(checksum, c.checksum ? QString("E0117757") : QString());  // CRC-32 of the line
+    EXPECT_EQ(BootDialogue::Probe(boot, false), c.prompt) << c.fault;
+    EXPECT_EQ(BootDialogue::Probe(boot, true), c.usbBoot) << c.fault;
+    EXPECT_TRUE(sim.waitForLog("boot-line 31 32 33 34 35 36 37 38 39 0a"));
+    m_sim.reset();
+  }
 }
 
 TEST_F(Simulator, WithoutAcknowledgementsSendFrameFailsAfterThreeAttempts) {

@@ -1,0 +1,64 @@
+// The update dialog's own behaviour on real widgets; its runs against the device,
+// Set Boot Mark and the menu command are in the end-to-end tests.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "capture/CComm.h"
+#include "platform/ProfileStore.h"
+#include "support/PtyDevice.h"
+#include "support/TestSupport.h"
+#include "update/CUpdate.h"
+#include "update/UpdateLink.h"
+
+namespace {
+
+// No device: these cases never reach the link.
+struct NoLink final : UpdateLink {
+  bool IsConnected() const override { return false; }
+  bool OnConnectDevice() override { return false; }
+  bool OnDisconnectDevice() override { return true; }
+  uint32_t GetLinkType() const override { return 0; }
+  bool SendDeviceCommand(const QByteArray&) override { return false; }
+};
+
+}  // namespace
+
+TEST(UpdateDialog, ListsFreeAndBusyPortsBrowsesForHexFilesAndKeepsPathAndListPlace) {
+  testsupport::TempProfile profile;
+  NoLink link;
+  testsupport::PtyDevice free(81), busy(82);
+  CComm holder;
+  ASSERT_NE(holder.Open(82, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+  platform::Profile().WriteProfileInt("UpdateDialog", "FirmwarePort", 999);
+  const QString chosen = profile.file("fw.HEX");
+  int place = -1;
+  {
+    CUpdate dlg(link);
+    EXPECT_EQ(dlg.windowTitle(), QString("Update QX-7700-U firmware..."));
+    EXPECT_EQ(dlg.portList()->currentIndex(), -1);
+    EXPECT_GE(dlg.portList()->findText("COM81"), 0);
+    place = dlg.portList()->findText("COM82");
+    ASSERT_GE(place, 0);
+    dlg.portList()->setCurrentIndex(place);
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->windowTitle(), QString("Select firmware upodate file..."));
+      EXPECT_EQ(box->nameFilters(), QStringList("Firmware Intel Hex File (*.HEX)"));
+      box->selectFile(chosen);
+      QMetaObject::invokeMethod(box, "accept");
+    });
+    QTest::mouseClick(dlg.browseButton(), Qt::LeftButton);
+    EXPECT_EQ(dlg.pathEdit()->text(), chosen);
+  }
+  CUpdate again(link);
+  EXPECT_EQ(again.portList()->currentIndex(), place);
+  EXPECT_EQ(again.pathEdit()->text(), chosen);
+}
