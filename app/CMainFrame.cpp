@@ -303,11 +303,13 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-  for (const QUrl& url : event->mimeData()->urls()) {
-    if (url.isLocalFile() && openDocument) {
-      openDocument(url.toLocalFile());
-      break;  // one document at a time: the first file
-    }
-  }
+  // The paths are taken out before anything opens: an open may show a box, and the
+  // drop is done with by then.
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
   event->acceptProposedAction();
+  // Each in turn: all reach the recent list, the last one stays shown.
+  for (const QString& path : paths)
+    if (openDocument) openDocument(path);
 }

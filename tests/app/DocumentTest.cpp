@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QLabel>
@@ -161,6 +162,32 @@ TEST(ShellOpen, RunningCopyTakesOpenRequestsOfItsProfileOnly) {
   ASSERT_TRUE(CShellOpen::SendOpenRequest("Quellfeld_42", {b}));
   EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 3; }));
   EXPECT_TRUE(openedBySecond.isEmpty());
+}
+
+TEST(ShellOpen, TheSocketIsPrivateAndKeyedOnTheSettingsFolder) {
+  testsupport::TempProfile tmp;
+  const QByteArray config = qgetenv("XDG_CONFIG_HOME"), runtime = qgetenv("XDG_RUNTIME_DIR"), user = qgetenv("USER");
+  qunsetenv("USER");
+  qunsetenv("XDG_RUNTIME_DIR");
+  const QString fallback = CShellOpen::ServerName("Quellfeld");
+  struct stat st {};
+  EXPECT_EQ(::stat(QFile::encodeName(QFileInfo(fallback).absolutePath()).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 077, 0u) << fallback.toStdString();
+  qputenv("XDG_RUNTIME_DIR", tmp.dir().toLocal8Bit());  // made private by QTemporaryDir
+  const QString inRuntime = CShellOpen::ServerName("Quellfeld");
+  qputenv("XDG_CONFIG_HOME", tmp.file("other").toLocal8Bit());
+  const QString otherSettings = CShellOpen::ServerName("Quellfeld");
+  QDir(tmp.dir()).mkdir("open");
+  qputenv("XDG_RUNTIME_DIR", tmp.file("open").toLocal8Bit());  // others may enter
+  const QString refused = CShellOpen::ServerName("Quellfeld");
+  qputenv("XDG_CONFIG_HOME", config);
+  qputenv("XDG_RUNTIME_DIR", runtime);
+  qputenv("USER", user);
+  EXPECT_EQ(QFileInfo(inRuntime).absolutePath(), tmp.dir());
+  EXPECT_EQ(QFileInfo(inRuntime).fileName(), QFileInfo(fallback).fileName());
+  EXPECT_NE(otherSettings, inRuntime);
+  EXPECT_NE(CShellOpen::ServerName("Quellfeld_01"), fallback);
+  EXPECT_TRUE(refused.isEmpty());
 }
 
 TEST(ShellOpen, RegistersTheDocumentTypeWithoutAnExtension) {

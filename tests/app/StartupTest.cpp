@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QMimeData>
 #include <QTest>
 
 #include "app/CMainFrame.h"
@@ -59,20 +60,23 @@ TEST(Startup, ProfileArgumentChoosesTheStoreAndTheWindowComesUp) {
                             "/applications/vrim-document.desktop"));
 }
 
-TEST(Startup, AProfileNumberOutOfRangeEndsTheStartWithAMessage) {
-  Started s({"-Profile=100"});
-  EXPECT_FALSE(s.ok);
-  ASSERT_EQ(s.boxes.count(), 1u);
-  EXPECT_EQ(s.boxes.texts()[0], QStringLiteral("Profile=100 is not a profile number: use 0 to 99."));
-  EXPECT_EQ(s.app.GetMainWnd(), nullptr);
+TEST(Startup, AProfileNumberOutOfRangeEndsTheStartQuotingWhatWasTyped) {
+  for (const char* typed : {"100", "-1", "4294967296", " 7000x"}) {
+    Started s({QStringLiteral("-Profile=") + typed});
+    EXPECT_FALSE(s.ok);
+    ASSERT_EQ(s.boxes.count(), 1u);
+    EXPECT_EQ(s.boxes.texts()[0], QStringLiteral("Profile=%1 is not a profile number: use 0 to 99.").arg(typed));
+    EXPECT_EQ(s.app.GetMainWnd(), nullptr);
+  }
 }
 
-TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpen) {
+TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpenEachInTurn) {
   testsupport::TempProfile tmp;
-  const QString path = tmp.file("LOG.ANL");
+  const QString other = tmp.file("FIRST.ANL"), path = tmp.file("LOG.ANL");
   QByteArray bytes(24 + 6 * 5, '\0');
   bytes[8] = 24;
   bytes.replace(12, 4, "VRIM");
+  testsupport::writeWholeFile(other, bytes);
   testsupport::writeWholeFile(path, bytes);
   {
     Started s({"Profile=9"});
@@ -80,9 +84,14 @@ TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpen) {
     CMainFrame* frame = s.app.GetMainWnd();
     frame->activateWindow();
     QApplication::setActiveWindow(frame);
-    frame->openDocument(path);  // what a drop does
-    EXPECT_TRUE(s.app.GetActiveFile().IsOpen());
-    EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(other), QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame, &enter);  // a drop reaches only a window that took the drag
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame, &drop);
+    EXPECT_EQ(s.app.GetActiveFile().GetPath(), path);
+    EXPECT_EQ(platform::RecentFiles().Entries().mid(0, 2), QStringList({path, other}));
     EXPECT_TRUE(testsupport::waitFor([&] { return frame->windowTitle().startsWith("Loaded: 0 / 5"); }));
     frame->UpdateCommandUi();
     QTest::keyClick(frame, Qt::Key_F10);

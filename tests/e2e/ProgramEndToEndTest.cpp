@@ -10,9 +10,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "app/CMainFrame.h"
 #include "app/CVRIMApp.h"
@@ -26,6 +29,7 @@
 #include "display/CVRIMView.h"
 #include "common/CellCodes.h"
 #include "platform/MessageWindow.h"
+#include "platform/gui/QtMessageBoxService.h"
 #include "platform/ProfileStore.h"
 #include "platform/RecentFileList.h"
 #include "support/RecordingMessageBox.h"
@@ -540,6 +544,50 @@ TEST_P(SerialProgramEndToEnd, StartupAquireWithoutALinkDoesNothing) {
   EXPECT_TRUE(view()->IsRecording());
   ASSERT_TRUE(waitForCommands(3));
   EXPECT_EQ(sentCommands(), QStringList({BUS_LOAD, LINE_SETTINGS, ACQUIRE_ON}));
+}
+
+// The desktop asks to open the file being recorded: the refusal's real box runs
+// while the request's connection goes away, and OK leaves the program running and
+// the recording whole.
+TEST_P(SerialProgramEndToEnd, ARefusedOpenRequestDuringARecordingLeavesItIntact) {
+  ASSERT_TRUE(startSim({"--rate", "2000", "--scenario", "rs232", "--seed", "7"}));  // no end
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(connect());
+  press(Qt::Key_F5);
+  ASSERT_TRUE(view()->IsRecording());
+  const QString path = sink()->GetWritingPath();
+  platform::QtMessageBoxService realBoxes;
+  platform::SetMessageBoxService(&realBoxes);
+  QProcess launcher;
+  launcher.start(QCoreApplication::applicationDirPath() + "/vrim-open",
+                 {QString("Profile=%1").arg(m_profileNumber), path});
+  QString shown;
+  QElapsedTimer gone;
+  QTimer answer;  // runs inside the box's own loop
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!gone.isValid() && launcher.state() == QProcess::NotRunning) gone.start();
+    if (box && gone.isValid() && gone.elapsed() > 300) {
+      shown = box->text();
+      box->accept();
+    }
+  });
+  answer.start(20);
+  const bool answered = testsupport::waitFor([&] { return !shown.isEmpty(); }, 15000);
+  platform::SetMessageBoxService(&m_box);
+  ASSERT_TRUE(answered);
+  EXPECT_EQ(shown, "Failed to open document.");
+  EXPECT_TRUE(view()->IsRecording());
+  EXPECT_EQ(sink()->GetWritingPath(), path);
+  const uint32_t before = view()->GetItemCount();
+  EXPECT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() > before + 100; }, 10000));
+  QApplication::setActiveWindow(frame());  // the box has gone
+  press(Qt::Key_F6);
+  ASSERT_TRUE(waitForCommands(4));
+  EXPECT_EQ(sentCommands().value(3), ACQUIRE_OFF);
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+  EXPECT_TRUE(m_sim->items().startsWith(itemsOf(path)));
+  EXPECT_EQ(m_box.count(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, ProgramEndToEnd, ::testing::Values(Link::Serial, Link::Lan), linkName);
