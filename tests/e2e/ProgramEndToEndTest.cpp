@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
@@ -18,6 +20,7 @@
 #include <QTimer>
 
 #include "app/CMainFrame.h"
+#include "app/CShellOpen.h"
 #include "app/CVRIMApp.h"
 #include "capture/CVRIMSocket.h"
 #include "capture/FakeDialUp.h"
@@ -127,11 +130,8 @@ class ProgramEndToEnd : public ::testing::TestWithParam<Link> {
     platform::PostMessage(frame()->handle(), WM_COMMAND, command, 0);
     platform::PumpMessages();
   }
-  // A key on the main window, with the menu state as the idle update leaves it.
-  void press(Qt::Key key) {
-    frame()->UpdateCommandUi();
-    QTest::keyClick(frame(), key);
-  }
+  // A key on the main window, whatever the menus show at the moment.
+  void press(Qt::Key key) { QTest::keyClick(frame(), key); }
   bool enabled(uint32_t command) {
     frame()->UpdateCommandUi();
     return frame()->action(command)->isEnabled();
@@ -587,6 +587,78 @@ TEST_P(SerialProgramEndToEnd, ARefusedOpenRequestDuringARecordingLeavesItIntact)
   EXPECT_EQ(sentCommands().value(3), ACQUIRE_OFF);
   EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
   EXPECT_TRUE(m_sim->items().startsWith(itemsOf(path)));
+  EXPECT_EQ(m_box.count(), 0u);
+}
+
+// Every path that changes what the enable rules depend on, followed at once by a
+// real key, 20 times: a key pressed before the path does nothing (its command is
+// not allowed yet, or no longer), the same key right after it is never lost.
+TEST_P(SerialProgramEndToEnd, AKeyRightAfterARuleChangeIsNeitherLostNorLetThrough) {
+  ASSERT_TRUE(startSim({"--rate", "500", "--scenario", "rs232", "--seed", "8"}));  // no end
+  ASSERT_TRUE(startProgram());
+  const QString shown = m_tmp.filePath("SHOWN.ANL");
+  QByteArray bytes(24 + 6 * 5, '\0');
+  bytes[8] = 24;
+  bytes.replace(12, 4, "VRIM");
+  testsupport::writeWholeFile(shown, bytes);
+  platform::RecentFiles().Add(shown);
+  const auto closeShown = [&] {
+    view()->OnDisplayHex();
+    m_app->GetActiveFile().Close();
+    platform::PostMessage(view()->handle(), WM_FILE_LOADED, 0, 0);
+  };
+  const auto link = [&](bool up, bool recording) {
+    if (m_app->IsConnected() != up) post(up ? ID_CONNECT_DEVICE : ID_DISCONNECT_DEVICE);
+    ASSERT_TRUE(testsupport::waitFor([&] { return m_app->IsConnected() == up; }));
+    if (up && view()->IsRecording() != recording) post(recording ? ID_START_RECORDING : ID_STOP_RECORDING);
+    ASSERT_EQ(view()->IsRecording(), recording);
+  };
+  const auto drop = [&] {
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(shown)});
+    QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent dropped(QPointF(9, 9), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame(), &enter);
+    QApplication::sendEvent(frame(), &dropped);
+  };
+  struct Path {
+    const char* name;
+    std::function<void()> before, path;
+    Qt::Key key;
+    bool allowedAfter;
+  };
+  const Path paths[] = {
+      {"recent entry", closeShown, [&] { frame()->menuBar()->actions().first()->menu()->actions().value(6)->trigger(); },
+       Qt::Key_F9, true},
+      {"dropped file", closeShown, drop, Qt::Key_F9, true},
+      {"open request", closeShown,
+       [&] {
+         CShellOpen::SendOpenRequest(m_app->BuildRegistryKeyName(), {shown});
+         ASSERT_TRUE(testsupport::waitFor([&] { return m_app->GetActiveFile().IsOpen(); }));
+       },
+       Qt::Key_F9, true},
+      {"link up", [&] { link(false, false); }, [&] { link(true, false); }, Qt::Key_F5, true},
+      {"recording start", [&] { link(true, false); }, [&] { post(ID_START_RECORDING); }, Qt::Key_F6, true},
+      {"recording stop", [&] { link(true, true); }, [&] { post(ID_STOP_RECORDING); }, Qt::Key_F5, true},
+      {"link down", [&] { link(true, true); }, [&] { link(false, false); }, Qt::Key_F5, false},
+  };
+  const auto state = [&] {
+    return QString("%1 %2 %3").arg(view()->GetDisplayAttribute()).arg(view()->IsRecording()).arg(sink() ? sink()->GetWritingPath() : "");
+  };
+  for (const Path& p : paths) {
+    for (int i = 0; i < 20; ++i) {
+      p.before();
+      platform::PumpMessages();
+      frame()->UpdateCommandUi();
+      const QString before = state();
+      press(p.key);
+      ASSERT_EQ(state(), before) << p.name << " " << i << ": let through";
+      p.path();
+      const QString after = state();
+      press(p.key);
+      ASSERT_EQ(state() != after, p.allowedAfter) << p.name << " " << i << (p.allowedAfter ? ": lost" : ": let through");
+    }
+  }
   EXPECT_EQ(m_box.count(), 0u);
 }
 
