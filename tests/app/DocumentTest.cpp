@@ -131,11 +131,13 @@ TEST(Document, CloseConfirmationStopsFirstThenDisconnects) {
   EXPECT_TRUE(order.empty());
 }
 
-TEST(AboutBox, ShowsVersionAndBuildDate) {
+TEST(AboutBox, ShowsProductInterfaceVersionAndMaker) {
   CAboutDlg dlg;
   EXPECT_EQ(dlg.windowTitle(), QStringLiteral("About VRIM"));
   EXPECT_TRUE(dlg.aboutText().startsWith('\n'));
-  EXPECT_TRUE(dlg.aboutText().contains("\nVersion 04.11 build 30.05.2016\n"));
+  for (const char* line : {"\nVRIM - Vending Bus Analyzer\n", "\nfor the QX-7700-x acquisition interface\n",
+                           "\nVersion 04.11 build 30.05.2016\n", "\nMade by the VRIM project\n"})
+    EXPECT_TRUE(dlg.aboutText().contains(line)) << line;
   bool shownInLabel = false;
   for (QLabel* l : dlg.findChildren<QLabel*>())
     if (l->text() == dlg.aboutText()) shownInLabel = true;
