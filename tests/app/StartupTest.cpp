@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMimeData>
 #include <QTest>
@@ -16,6 +17,7 @@
 #include "platform/AppWindows.h"
 #include "platform/ProfileStore.h"
 #include "platform/RecentFileList.h"
+#include "support/PtyDevice.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
 
@@ -125,4 +127,24 @@ TEST(Startup, ARecentFileThatIsGoneLeavesTheListWithAMessage) {
   EXPECT_FALSE(platform::RecentFiles().Entries().contains(gone));
   EXPECT_EQ(s.boxes.count(), 1u);
   EXPECT_FALSE(s.app.GetActiveFile().IsOpen());  // the view keeps what it showed
+}
+
+// With the serial link up and no file shown, the receive thread and the decoder
+// sleep up to a second between looks; the close wakes them instead of waiting.
+TEST(Startup, TheProgramEndsWellWithinASecondOfTheWindowClosing) {
+  testsupport::TempProfile tmp;
+  testsupport::PtyDevice dev(56);
+  platform::ProfileStore p(platform::ProfileStore::pathForKey("Quellfeld_56"));
+  p.WriteProfileInt("PropertyPage2", "HDLCConnect", 1);
+  p.WriteProfileString("PropertyPage2", "SerialPort", "COM56:");
+  p.WriteProfileInt("PropertyPage2", "StartupConnect", 1);
+  auto s = std::make_unique<Started>(QStringList{"Profile=56"});
+  ASSERT_TRUE(s->ok);
+  ASSERT_TRUE(testsupport::waitFor([&] { return s->app.IsConnected(); }));
+  testsupport::waitFor([] { return false; }, 100);  // both threads asleep
+  QElapsedTimer t;
+  t.start();
+  EXPECT_TRUE(s->app.GetMainWnd()->close());
+  s.reset();  // exit and the application object's end
+  EXPECT_LT(t.elapsed(), 500);
 }
