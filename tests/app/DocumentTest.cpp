@@ -169,27 +169,21 @@ TEST(ShellOpen, RunningCopyTakesOpenRequestsOfItsProfileOnly) {
 TEST(ShellOpen, TheSocketIsPrivateAndKeyedOnTheSettingsFolder) {
   testsupport::TempProfile tmp;
   const QByteArray config = qgetenv("XDG_CONFIG_HOME"), runtime = qgetenv("XDG_RUNTIME_DIR"), user = qgetenv("USER");
+  const auto nameWith = [](const char* var, const QString& value) {
+    qputenv(var, value.toLocal8Bit());
+    return CShellOpen::ServerName("Quellfeld");
+  };
   qunsetenv("USER");
-  qunsetenv("XDG_RUNTIME_DIR");
-  const QString fallback = CShellOpen::ServerName("Quellfeld");
+  const QString fallback = nameWith("XDG_RUNTIME_DIR", "");
   struct stat st {};
   EXPECT_EQ(::stat(QFile::encodeName(QFileInfo(fallback).absolutePath()).constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 077, 0u) << fallback.toStdString();
-  qputenv("XDG_RUNTIME_DIR", tmp.dir().toLocal8Bit());  // made private by QTemporaryDir
-  const QString inRuntime = CShellOpen::ServerName("Quellfeld");
-  qputenv("XDG_CONFIG_HOME", tmp.file("other").toLocal8Bit());
-  const QString otherSettings = CShellOpen::ServerName("Quellfeld");
-  QDir(tmp.dir()).mkdir("open");
-  qputenv("XDG_RUNTIME_DIR", tmp.file("open").toLocal8Bit());  // others may enter
-  const QString refused = CShellOpen::ServerName("Quellfeld");
-  qputenv("XDG_CONFIG_HOME", config);
-  qputenv("XDG_RUNTIME_DIR", runtime);
-  qputenv("USER", user);
-  EXPECT_EQ(QFileInfo(inRuntime).absolutePath(), tmp.dir());
-  EXPECT_EQ(QFileInfo(inRuntime).fileName(), QFileInfo(fallback).fileName());
-  EXPECT_NE(otherSettings, inRuntime);
-  EXPECT_NE(CShellOpen::ServerName("Quellfeld_01"), fallback);
-  EXPECT_TRUE(refused.isEmpty());
+  EXPECT_EQ(nameWith("XDG_RUNTIME_DIR", tmp.dir()), tmp.dir() + "/" + QFileInfo(fallback).fileName());
+  EXPECT_NE(nameWith("XDG_CONFIG_HOME", tmp.dir()), tmp.dir() + "/" + QFileInfo(fallback).fileName());
+  EXPECT_NE(CShellOpen::ServerName("Quellfeld_01"), CShellOpen::ServerName("Quellfeld"));
+  QDir(tmp.dir()).mkdir("open");  // others may enter it: refused
+  EXPECT_EQ(nameWith("XDG_RUNTIME_DIR", tmp.file("open")), QString());
+  qputenv("XDG_CONFIG_HOME", config), qputenv("XDG_RUNTIME_DIR", runtime), qputenv("USER", user);
 }
 
 TEST(ShellOpen, RegistersTheDocumentTypeWithoutAnExtension) {

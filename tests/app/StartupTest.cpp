@@ -132,15 +132,12 @@ TEST(Startup, ARecentFileThatIsGoneLeavesTheListWithAMessage) {
 // With the serial link up and no file shown, the receive thread and the decoder
 // sleep up to a second between looks; the close wakes them instead of waiting.
 TEST(Startup, TheProgramEndsWellWithinASecondOfTheWindowClosing) {
-  testsupport::TempProfile tmp;
   testsupport::PtyDevice dev(56);
   platform::ProfileStore p(platform::ProfileStore::pathForKey("Quellfeld_56"));
-  p.WriteProfileInt("PropertyPage2", "HDLCConnect", 1);
   p.WriteProfileString("PropertyPage2", "SerialPort", "COM56:");
-  p.WriteProfileInt("PropertyPage2", "StartupConnect", 1);
+  for (const char* key : {"HDLCConnect", "StartupConnect"}) p.WriteProfileInt("PropertyPage2", key, 1);
   auto s = std::make_unique<Started>(QStringList{"Profile=56"});
-  ASSERT_TRUE(s->ok);
-  ASSERT_TRUE(testsupport::waitFor([&] { return s->app.IsConnected(); }));
+  ASSERT_TRUE(s->ok && testsupport::waitFor([&] { return s->app.IsConnected(); }));
   testsupport::waitFor([] { return false; }, 100);  // both threads asleep
   QElapsedTimer t;
   t.start();
