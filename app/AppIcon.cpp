@@ -30,6 +30,8 @@ QIcon textIcon(const QString& text, const QColor& colour) {
   return QIcon(pm);
 }
 
+// Drawn in colour: the platform's disabled look takes the colour away, so an
+// enabled button is told from a disabled one at a glance.
 QIcon shapeIcon(uint32_t id) {
   QPixmap pm = canvas();
   QPainter p(&pm);
@@ -42,11 +44,12 @@ QIcon shapeIcon(uint32_t id) {
       p.drawRect(4, 7, 10, 4);
       break;
     case ID_FILE_PRINT:
-      p.setBrush(Qt::white);
+      p.setPen(QPen(QColor(0, 50, 120), 2));
+      p.setBrush(QColor(255, 240, 150));
       p.drawRect(9, 3, 14, 10);
-      p.setBrush(QColor(160, 160, 160));
+      p.setBrush(QColor(60, 110, 190));
       p.drawRect(3, 13, 26, 11);
-      p.setBrush(Qt::white);
+      p.setBrush(QColor(255, 240, 150));
       p.drawRect(9, 20, 14, 9);
       break;
     case ID_CONNECT_DEVICE:
@@ -65,7 +68,8 @@ QIcon shapeIcon(uint32_t id) {
       p.drawEllipse(QPoint(16, 16), 11, 11);
       break;
     case ID_STOP_RECORDING:
-      p.setBrush(QColor(40, 40, 40));
+      p.setPen(QPen(QColor(0, 40, 110), 2));
+      p.setBrush(QColor(30, 80, 190));
       p.drawRect(6, 6, 20, 20);
       break;
     case ID_RESTART_RECORDING: {
@@ -76,7 +80,7 @@ QIcon shapeIcon(uint32_t id) {
       tri.lineTo(30, 16);
       tri.lineTo(19, 24);
       tri.closeSubpath();
-      p.setBrush(QColor(40, 40, 40));
+      p.setBrush(QColor(30, 80, 190));
       p.drawPath(tri);
       break;
     }
@@ -85,10 +89,12 @@ QIcon shapeIcon(uint32_t id) {
       p.drawArc(QRect(6, 6, 20, 20), 30 * 16, 300 * 16);
       break;
     case ID_DISPLAY_LIST:
+      p.setPen(QPen(QColor(0, 0, 160), 3));
       for (int y = 7; y <= 25; y += 6) p.drawLine(5, y, 27, y);
       break;
     case ID_SEARCH_PATTERN:
-      p.setPen(QPen(Qt::black, 3));
+      p.setPen(QPen(QColor(120, 60, 0), 3));
+      p.setBrush(QColor(150, 210, 255));
       p.drawEllipse(QPoint(13, 13), 8, 8);
       p.drawLine(19, 19, 28, 28);
       break;
@@ -112,12 +118,14 @@ QIcon shapeIcon(uint32_t id) {
       break;
     }
     case ID_COMMENT_EDITOR:
-      p.setBrush(Qt::white);
+      p.setPen(QPen(QColor(0, 0, 160), 2));
+      p.setBrush(QColor(255, 240, 150));
       p.drawRect(6, 3, 20, 26);
       for (int y = 10; y <= 24; y += 5) p.drawLine(10, y, 22, y);
       break;
     case ID_SETTINGS:
-      p.setBrush(QColor(150, 150, 150));
+      p.setPen(QPen(QColor(0, 70, 90), 2));
+      p.setBrush(QColor(0, 150, 170));
       p.drawEllipse(QPoint(16, 16), 11, 11);
       p.setBrush(Qt::white);
       p.drawEllipse(QPoint(16, 16), 4, 4);
@@ -169,7 +177,7 @@ QIcon DrawnToolbarIcon(uint32_t commandId) {
     default: break;
   }
   QIcon icon = shapeIcon(commandId);
-  return icon.isNull() ? textIcon(QStringLiteral("?"), Qt::black) : icon;
+  return icon.isNull() ? textIcon(QStringLiteral("?"), QColor(0, 0, 160)) : icon;
 }
 
 QIcon ToolbarIcon(uint32_t commandId) {

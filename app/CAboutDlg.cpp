@@ -13,14 +13,19 @@
 #include "app/AppIcon.h"
 
 namespace {
+// Product, interface, version, maker.
 const char* const ABOUT_FORMAT =
     "\n"
     "VRIM - Vending Bus Analyzer\n"
+    "MDB / Executive / BDV / RS-232\n"
+    "\n"
     "for the QX-7700-x acquisition interface\n"
+    "(serial link or LAN)\n"
     "\n"
     "Version %1 build %2\n"
     "\n"
-    "MDB / Executive / BDV / RS-232";
+    "Made by the VRIM project\n"
+    "for vending machine service technicians";
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {

@@ -11,7 +11,8 @@ void CCmdLineInfo::ParseParam(const QString& param, bool /*flag*/, bool /*last*/
   // character, no digits gives 0; the int is kept as u32 (negatives wrap). A number
   // beyond the int range saturates instead of wrapping, so a long typo can never
   // land on a valid profile.
-  const QByteArray rest = param.mid(PROFILE_KEY.size()).toLocal8Bit();
+  m_profileText = param.mid(PROFILE_KEY.size());
+  const QByteArray rest = m_profileText.toLocal8Bit();
   const long long value = std::strtoll(rest.constData(), nullptr, 10);
   const long long bounded = std::clamp<long long>(value, INT_MIN, INT_MAX);
   m_nProfile = static_cast<uint32_t>(static_cast<int>(bounded));

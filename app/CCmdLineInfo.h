@@ -13,4 +13,6 @@ public:
   void ParseCommandLine(const QStringList& arguments);
 
   uint32_t m_nProfile = 0;
+  // The number as typed after the last "Profile=", for messages about it.
+  QString m_profileText;
 };

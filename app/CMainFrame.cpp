@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -131,19 +132,18 @@ void CMainFrame::buildMenus() {
       menu->addSeparator();
       continue;
     }
-    auto* a = new QAction(QString::fromLatin1(e.caption), this);
+    auto* a = new QAction(QString::fromLatin1(e.caption), this);  // the key text after the tab shows in the menu
     if (e.prompt) a->setStatusTip(QString::fromLatin1(e.prompt));
-    if (!e.key.isEmpty()) {
-      a->setShortcut(e.key);
-      a->setShortcutContext(Qt::WindowShortcut);
-    }
     const uint32_t id = e.id;
-    connect(a, &QAction::triggered, this, [this, id] {
-      m_router.route(id);
-      UpdateCommandUi();
-    });
+    connect(a, &QAction::triggered, this, [this, id] { RunCommand(id); });
+    // Keys stay live whatever the entry shows: a disabled action would swallow a key
+    // pressed before the menus caught up with a change, and the rule is tested when
+    // the command runs anyway. They work while the menu bar is hidden too.
+    if (!e.key.isEmpty()) {
+      auto* key = new QShortcut(e.key, this, nullptr, nullptr, Qt::WindowShortcut);
+      connect(key, &QShortcut::activated, this, [this, id] { RunCommand(id); });
+    }
     menu->addAction(a);
-    addAction(a);  // keys work while the menu bar is hidden too
     m_actions[id] = a;
     if (id == ID_FILE_MRU_FILE1) {
       m_recentAnchor = a;
@@ -192,6 +192,11 @@ void CMainFrame::buildStatusBar() {
   bar->addPermanentWidget(m_pane2);
 }
 
+void CMainFrame::RunCommand(uint32_t id) {
+  m_router.route(id);
+  UpdateCommandUi();
+}
+
 QLabel* CMainFrame::pane(int index) const {
   switch (index) {
     case 1: return m_pane1;
@@ -231,6 +236,7 @@ void CMainFrame::SetRecentFiles(const QStringList& paths) {
     a->setStatusTip(QStringLiteral("Open this document"));
     connect(a, &QAction::triggered, this, [this, path] {
       if (openRecentFile) openRecentFile(path);
+      UpdateCommandUi();
     });
     m_fileMenu->insertAction(m_recentAnchor, a);
     m_recentActions.push_back(a);
@@ -303,11 +309,14 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-  for (const QUrl& url : event->mimeData()->urls()) {
-    if (url.isLocalFile() && openDocument) {
-      openDocument(url.toLocalFile());
-      break;  // one document at a time: the first file
-    }
-  }
+  // The paths are taken out before anything opens: an open may show a box, and the
+  // drop is done with by then.
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
   event->acceptProposedAction();
+  // Each in turn: all reach the recent list, the last one stays shown.
+  for (const QString& path : paths)
+    if (openDocument) openDocument(path);
+  UpdateCommandUi();
 }

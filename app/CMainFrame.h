@@ -49,6 +49,8 @@ public:
 
   // Brings every action's enabled and checked state up to date with the rules.
   void UpdateCommandUi();
+  // A menu entry, key or button: the command through its rule, then the menus.
+  void RunCommand(uint32_t id);
 
   // Hooks of the document: the close test and the opening of dropped files.
   std::function<bool()> canCloseFrame;

@@ -1,11 +1,18 @@
 #include "app/CShellOpen.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+
+#include "platform/ProfileStore.h"
 
 namespace {
 
@@ -58,6 +65,22 @@ void refreshDatabase(const char* tool, const QString& folder) {
   if (run.waitForStarted(REFRESH_WAIT_MS)) run.waitForFinished(REFRESH_WAIT_MS);
 }
 
+// $XDG_RUNTIME_DIR, else a folder of our own in the temporary folder. A folder that
+// another user could enter or has made for us is refused: its socket could be
+// taken or listened to by someone else.
+QString privateRuntimeFolder() {
+  QString folder = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+  if (folder.isEmpty()) {
+    folder = QDir::tempPath() + QStringLiteral("/vrim-%1").arg(::getuid());
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+  }
+  struct stat st {};
+  if (::lstat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+      (st.st_mode & 077) != 0)
+    return {};
+  return folder;
+}
+
 }  // namespace
 
 CShellOpen::CShellOpen(QObject* parent) : QObject(parent) {}
@@ -65,8 +88,11 @@ CShellOpen::CShellOpen(QObject* parent) : QObject(parent) {}
 CShellOpen::~CShellOpen() = default;
 
 QString CShellOpen::ServerName(const QString& registryKey) {
-  // Per user and per profile: copies of other profiles keep their own requests.
-  return QStringLiteral("vrim-%1-%2").arg(QString::fromLocal8Bit(qgetenv("USER")), registryKey);
+  const QString folder = privateRuntimeFolder();
+  if (folder.isEmpty()) return {};
+  const QString settings = QFileInfo(platform::ProfileStore::pathForKey(registryKey)).absolutePath();
+  const QByteArray key = QCryptographicHash::hash(QDir::cleanPath(settings).toUtf8(), QCryptographicHash::Sha256);
+  return folder + QStringLiteral("/vrim-") + QString::fromLatin1(key.toHex().left(24)) + QStringLiteral(".sock");
 }
 
 bool CShellOpen::EnableShellOpen(const QString& registryKey, std::function<void(const QString&)> open) {
@@ -75,6 +101,7 @@ bool CShellOpen::EnableShellOpen(const QString& registryKey, std::function<void(
   m_server = new QLocalServer(this);
   m_server->setSocketOptions(QLocalServer::UserAccessOption);
   const QString name = ServerName(registryKey);
+  if (name.isEmpty()) return false;
   // A copy of the same profile that runs keeps taking the requests (listening would
   // quietly replace its socket); only a socket left by a copy that died is taken over.
   {
@@ -89,21 +116,46 @@ bool CShellOpen::EnableShellOpen(const QString& registryKey, std::function<void(
   if (!m_server->listen(name)) return false;
   connect(m_server, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* s = m_server->nextPendingConnection()) {
-      connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-      connect(s, &QLocalSocket::readyRead, this, [this, s] {
-        while (s->canReadLine()) {
-          const QString path = QString::fromUtf8(s->readLine()).trimmed();
-          if (!path.isEmpty() && m_open) m_open(path);
-        }
+      // Opening may show a box whose event loop ends the connection and frees the
+      // socket, and the socket's own code is still on the stack while it signals:
+      // the paths are taken out first and opened once that code has returned.
+      auto take = [this, s](bool whole) {
+        QStringList paths;
+        while (s->canReadLine()) paths << QString::fromUtf8(s->readLine()).trimmed();
+        if (whole) paths << QString::fromUtf8(s->readAll()).trimmed();
+        paths.removeAll(QString());
+        if (paths.isEmpty()) return;
+        m_pending << paths;
+        QMetaObject::invokeMethod(this, &CShellOpen::openPending, Qt::QueuedConnection);
+      };
+      connect(s, &QLocalSocket::readyRead, this, [take] { take(false); });
+      connect(s, &QLocalSocket::disconnected, this, [s, take] {
+        take(true);
+        s->deleteLater();
       });
     }
   });
   return true;
 }
 
+void CShellOpen::openPending() {
+  // Requests that arrive while a box of an earlier one is up wait for the loop below.
+  if (m_opening) return;
+  m_opening = true;
+  const QPointer<CShellOpen> self(this);
+  const auto open = m_open;
+  while (self && !m_pending.isEmpty()) {
+    const QString path = m_pending.takeFirst();
+    if (open) open(path);
+  }
+  if (self) m_opening = false;
+}
+
 bool CShellOpen::SendOpenRequest(const QString& registryKey, const QStringList& paths, int timeoutMs) {
+  const QString name = ServerName(registryKey);
+  if (name.isEmpty()) return false;
   QLocalSocket s;
-  s.connectToServer(ServerName(registryKey));
+  s.connectToServer(name);
   if (!s.waitForConnected(timeoutMs)) return false;
   for (const QString& p : paths) s.write(QFileInfo(p).absoluteFilePath().toUtf8() + '\n');
   s.flush();

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QLocalServer;
@@ -18,10 +19,13 @@ public:
   explicit CShellOpen(QObject* parent = nullptr);
   ~CShellOpen() override;
 
-  // The socket name of the copy that runs with this profile key.
+  // The socket of the copy that runs with this profile key: in the user's private
+  // runtime folder, named after the profile's settings folder, so only this user's
+  // copies of this profile meet there. Empty when no private folder can be had.
   static QString ServerName(const QString& registryKey);
 
-  // Starts taking open requests; each path received is handed to open().
+  // Starts taking open requests; each path received is handed to open(), one at a
+  // time, after the request has been read whole.
   bool EnableShellOpen(const QString& registryKey, std::function<void(const QString&)> open);
 
   // Writes the desktop entry and the MIME type under $XDG_DATA_HOME (~/.local/share)
@@ -32,6 +36,10 @@ public:
   static bool SendOpenRequest(const QString& registryKey, const QStringList& paths, int timeoutMs = 2000);
 
 private:
+  void openPending();
+
   QLocalServer* m_server = nullptr;
   std::function<void(const QString&)> m_open;
+  QStringList m_pending;
+  bool m_opening = false;
 };

@@ -296,7 +296,7 @@ bool CVRIMApp::InitInstance(const QStringList& arguments) {
   if (!key) {
     // Another number would mix this copy's settings into a profile not asked for.
     platform::ShowMessageBox(
-        QStringLiteral("Profile=%1 is not a profile number: use 0 to 99.").arg(sh.cmdInfo.m_nProfile),
+        QStringLiteral("Profile=%1 is not a profile number: use 0 to 99.").arg(sh.cmdInfo.m_profileText),
         platform::MB_OK | platform::MB_ICONERROR);
     m_shell.reset();
     return false;

@@ -32,18 +32,18 @@ uint32_t ProfileStore::GetProfileInt(const QString& section, const QString& key,
   return static_cast<uint32_t>(n);
 }
 
-bool ProfileStore::write(const QString& section, const QString& key, const QVariant& value) {
+bool ProfileStore::write(const QString& section, const std::vector<std::pair<QString, QVariant>>& values) {
   QDir().mkpath(QFileInfo(m_path).absolutePath());
   QSettings s(m_path, QSettings::IniFormat);
   s.beginGroup(section);
-  s.setValue(key, value);
+  for (const auto& [key, value] : values) s.setValue(key, value);
   s.endGroup();
   s.sync();
   return s.status() == QSettings::NoError;
 }
 
 bool ProfileStore::WriteProfileInt(const QString& section, const QString& key, int32_t value) {
-  return write(section, key, QVariant(static_cast<int>(value)));
+  return write(section, {{key, QVariant(static_cast<int>(value))}});
 }
 
 QString ProfileStore::GetProfileString(const QString& section, const QString& key,
@@ -55,7 +55,14 @@ QString ProfileStore::GetProfileString(const QString& section, const QString& ke
 }
 
 bool ProfileStore::WriteProfileString(const QString& section, const QString& key, const QString& value) {
-  return write(section, key, QVariant(value));
+  return write(section, {{key, QVariant(value)}});
+}
+
+bool ProfileStore::WriteProfileStrings(const QString& section,
+                                       const std::vector<std::pair<QString, QString>>& values) {
+  std::vector<std::pair<QString, QVariant>> variants;
+  for (const auto& [key, value] : values) variants.emplace_back(key, QVariant(value));
+  return write(section, variants);
 }
 
 std::optional<QByteArray> ProfileStore::GetProfileBinary(const QString& section, const QString& key) const {
@@ -69,7 +76,7 @@ std::optional<QByteArray> ProfileStore::GetProfileBinary(const QString& section,
 bool ProfileStore::WriteProfileBinary(const QString& section, const QString& key, const void* data,
                                       uint32_t length) {
   const QByteArray bytes(static_cast<const char*>(data), static_cast<qsizetype>(length));
-  return write(section, key, QVariant(bytes));
+  return write(section, {{key, QVariant(bytes)}});
 }
 
 std::optional<QString> RegistryKeyName(uint32_t profile) {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -27,12 +29,14 @@ public:
   QString GetProfileString(const QString& section, const QString& key,
                            const QString& defaultValue = QString()) const;
   bool WriteProfileString(const QString& section, const QString& key, const QString& value);
+  // Several keys of one section in one save.
+  bool WriteProfileStrings(const QString& section, const std::vector<std::pair<QString, QString>>& values);
   // The stored bytes (a copy), or nothing when the value is absent.
   std::optional<QByteArray> GetProfileBinary(const QString& section, const QString& key) const;
   bool WriteProfileBinary(const QString& section, const QString& key, const void* data, uint32_t length);
 
 private:
-  bool write(const QString& section, const QString& key, const QVariant& value);
+  bool write(const QString& section, const std::vector<std::pair<QString, QVariant>>& values);
   QString m_path;
 };
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QLabel>
@@ -130,11 +131,13 @@ TEST(Document, CloseConfirmationStopsFirstThenDisconnects) {
   EXPECT_TRUE(order.empty());
 }
 
-TEST(AboutBox, ShowsVersionAndBuildDate) {
+TEST(AboutBox, ShowsProductInterfaceVersionAndMaker) {
   CAboutDlg dlg;
   EXPECT_EQ(dlg.windowTitle(), QStringLiteral("About VRIM"));
   EXPECT_TRUE(dlg.aboutText().startsWith('\n'));
-  EXPECT_TRUE(dlg.aboutText().contains("\nVersion 04.11 build 30.05.2016\n"));
+  for (const char* line : {"\nVRIM - Vending Bus Analyzer\n", "\nfor the QX-7700-x acquisition interface\n",
+                           "\nVersion 04.11 build 30.05.2016\n", "\nMade by the VRIM project\n"})
+    EXPECT_TRUE(dlg.aboutText().contains(line)) << line;
   bool shownInLabel = false;
   for (QLabel* l : dlg.findChildren<QLabel*>())
     if (l->text() == dlg.aboutText()) shownInLabel = true;
@@ -161,6 +164,26 @@ TEST(ShellOpen, RunningCopyTakesOpenRequestsOfItsProfileOnly) {
   ASSERT_TRUE(CShellOpen::SendOpenRequest("Quellfeld_42", {b}));
   EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 3; }));
   EXPECT_TRUE(openedBySecond.isEmpty());
+}
+
+TEST(ShellOpen, TheSocketIsPrivateAndKeyedOnTheSettingsFolder) {
+  testsupport::TempProfile tmp;
+  const QByteArray config = qgetenv("XDG_CONFIG_HOME"), runtime = qgetenv("XDG_RUNTIME_DIR"), user = qgetenv("USER");
+  const auto nameWith = [](const char* var, const QString& value) {
+    qputenv(var, value.toLocal8Bit());
+    return CShellOpen::ServerName("Quellfeld");
+  };
+  qunsetenv("USER");
+  const QString fallback = nameWith("XDG_RUNTIME_DIR", "");
+  struct stat st {};
+  EXPECT_EQ(::stat(QFile::encodeName(QFileInfo(fallback).absolutePath()).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 077, 0u) << fallback.toStdString();
+  EXPECT_EQ(nameWith("XDG_RUNTIME_DIR", tmp.dir()), tmp.dir() + "/" + QFileInfo(fallback).fileName());
+  EXPECT_NE(nameWith("XDG_CONFIG_HOME", tmp.dir()), tmp.dir() + "/" + QFileInfo(fallback).fileName());
+  EXPECT_NE(CShellOpen::ServerName("Quellfeld_01"), CShellOpen::ServerName("Quellfeld"));
+  QDir(tmp.dir()).mkdir("open");  // others may enter it: refused
+  EXPECT_EQ(nameWith("XDG_RUNTIME_DIR", tmp.file("open")), QString());
+  qputenv("XDG_CONFIG_HOME", config), qputenv("XDG_RUNTIME_DIR", runtime), qputenv("USER", user);
 }
 
 TEST(ShellOpen, RegistersTheDocumentTypeWithoutAnExtension) {

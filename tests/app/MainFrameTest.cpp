@@ -90,8 +90,15 @@ TEST(MainFrame, MenusCarryEveryCaptionInOrder) {
   EXPECT_EQ(f.frame->action(ID_APP_ABOUT)->text(), QStringLiteral("&About VRIM..."));
 }
 
-TEST(MainFrame, ToolbarHasItsButtonsInOrderAndNoneIsEmpty) {
+TEST(MainFrame, ToolbarHasItsButtonsInOrderInColourWhenEnabledGreyWhenNot) {
   FrameFixture f;
+  const auto colour = [](QWidget* button) {
+    const QImage img = button->grab().toImage();
+    double sum = 0;
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x) sum += img.pixelColor(x, y).hsvSaturationF();
+    return sum / (img.width() * img.height());
+  };
   QStringList order;
   for (QAction* a : f.frame->toolBar()->actions()) {
     if (a->isSeparator()) {
@@ -99,10 +106,13 @@ TEST(MainFrame, ToolbarHasItsButtonsInOrderAndNoneIsEmpty) {
       continue;
     }
     order << a->text().section('\t', 0, 0).remove('&');
-    EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString();
-    // The drawn fallback really paints something.
-    const QImage img = DrawnToolbarIcon(ID_START_RECORDING).pixmap(16, 15).toImage();
-    EXPECT_GT(img.pixelColor(8, 7).alpha(), 0);
+    QWidget* button = f.frame->toolBar()->widgetForAction(a);
+    a->setEnabled(true);
+    const double enabled = colour(button);
+    a->setEnabled(false);
+    const double disabled = colour(button);
+    EXPECT_GT(enabled, 0.02) << order.last().toStdString();
+    EXPECT_LT(disabled, enabled / 4) << order.last().toStdString();
   }
   EXPECT_EQ(order.join(','),
             QStringLiteral("Open...,Print...,|,Connect to Device,Disconnect Device,|,Start Recording,"
@@ -119,25 +129,16 @@ TEST(MainFrame, KeysReachTheirCommandsThroughTheEnableRules) {
   f.frame->UpdateCommandUi();
   EXPECT_TRUE(f.frame->action(ID_START_RECORDING)->isEnabled());
   EXPECT_FALSE(f.frame->action(ID_STOP_RECORDING)->isEnabled());
-  QTest::keyClick(f.frame.get(), Qt::Key_F5);
-  ASSERT_EQ(f.ran, std::vector<uint32_t>{ID_START_RECORDING});
-  f.recording = true;
-  f.frame->UpdateCommandUi();
-  for (auto [key, id] : std::vector<std::pair<Qt::Key, uint32_t>>{{Qt::Key_F4, ID_RESTART_RECORDING},
-                                                                  {Qt::Key_F6, ID_STOP_RECORDING},
-                                                                  {Qt::Key_F7, ID_REFRESH},
-                                                                  {Qt::Key_F8, ID_DISPLAY_HEX},
-                                                                  {Qt::Key_F9, ID_DISPLAY_ASCII},
-                                                                  {Qt::Key_F10, ID_DISPLAY_LIST},
-                                                                  {Qt::Key_F3, ID_CONTINUE_SEARCH}}) {
+  f.recording = true;  // the menus have not caught up: the key still works
+  const std::vector<std::tuple<Qt::Key, Qt::KeyboardModifier, uint32_t>> keys = {
+      {Qt::Key_F4, Qt::NoModifier, ID_RESTART_RECORDING},   {Qt::Key_F6, Qt::NoModifier, ID_STOP_RECORDING},
+      {Qt::Key_F7, Qt::NoModifier, ID_REFRESH},             {Qt::Key_F8, Qt::NoModifier, ID_DISPLAY_HEX},
+      {Qt::Key_F9, Qt::NoModifier, ID_DISPLAY_ASCII},       {Qt::Key_F10, Qt::NoModifier, ID_DISPLAY_LIST},
+      {Qt::Key_F3, Qt::NoModifier, ID_CONTINUE_SEARCH},     {Qt::Key_E, Qt::ControlModifier, ID_COMMENT_EDITOR},
+      {Qt::Key_F, Qt::ControlModifier, ID_SEARCH_PATTERN},  {Qt::Key_D, Qt::ControlModifier, ID_DEBUG_INFORMATION}};
+  for (auto [key, modifier, id] : keys) {
     f.ran.clear();
-    QTest::keyClick(f.frame.get(), key);
-    EXPECT_EQ(f.ran, std::vector<uint32_t>{id}) << id;
-  }
-  for (auto [key, id] : std::vector<std::pair<Qt::Key, uint32_t>>{
-           {Qt::Key_E, ID_COMMENT_EDITOR}, {Qt::Key_F, ID_SEARCH_PATTERN}, {Qt::Key_D, ID_DEBUG_INFORMATION}}) {
-    f.ran.clear();
-    QTest::keyClick(f.frame.get(), key, Qt::ControlModifier);
+    QTest::keyClick(f.frame.get(), key, modifier);
     EXPECT_EQ(f.ran, std::vector<uint32_t>{id}) << id;
   }
   // A command the program posts to itself is tested against the same rule.
@@ -189,44 +190,25 @@ TEST(MainFrame, StatusPanesShowFileNameLineSettingsAndPrompts) {
   EXPECT_EQ(f.frame->promptText(), QStringLiteral("Refresh current display."));
 }
 
-TEST(MainFrame, TitleAndRecentFiles) {
+TEST(MainFrame, TitleAndRecentEntriesShowTheirPathsAsNamed) {
   FrameFixture f;
   EXPECT_EQ(f.frame->windowTitle(), QStringLiteral("VRIM"));
   f.frame->SetDocumentTitle("Ready - Analyzer");
   EXPECT_EQ(f.frame->windowTitle(), QStringLiteral("Ready - Analyzer - VRIM"));
   QStringList opened;
   f.frame->openRecentFile = [&](const QString& p) { opened << p; };
-  f.frame->SetRecentFiles({"/data/ANALIZER(1).ANL", "/a/very/long/folder/name/that/goes/on/LOG.ANL"});
-  QStringList entries;
-  QAction* first = nullptr;
-  for (QAction* a : f.frame->menuBar()->actions().first()->menu()->actions()) {
-    if (a->text().startsWith('&') && a->text().at(1).isDigit()) {
-      entries << a->text();
-      if (!first) first = a;
-    }
-  }
-  ASSERT_EQ(entries.size(), 2);
-  EXPECT_EQ(entries[0], QStringLiteral("&1 /data/ANALIZER(1).ANL"));
-  EXPECT_LE(entries[1].size(), 3 + 30);
-  EXPECT_TRUE(entries[1].endsWith("LOG.ANL"));
-  first->trigger();
-  EXPECT_EQ(opened, QStringList{"/data/ANALIZER(1).ANL"});
-}
-
-TEST(MainFrame, RecentEntriesShowTheirPathsAsNamed) {
-  FrameFixture f;
-  QStringList opened;
-  f.frame->openRecentFile = [&](const QString& p) { opened << p; };
   const QString longName = QStringLiteral("MORNING_SHIFT_MACHINE_0042_COINS.ANL");
-  QStringList paths;
-  for (int i = 1; i <= 8; ++i) paths << QStringLiteral("/d/F%1.ANL").arg(i);
+  QStringList paths = {"/data/ANALIZER(1).ANL", "/a/very/long/folder/name/that/goes/on/LOG.ANL"};
+  for (int i = 3; i <= 8; ++i) paths << QStringLiteral("/d/F%1.ANL").arg(i);
   paths << QStringLiteral("/data/") + longName << QStringLiteral("/lab/R&D/LAST.ANL");
   f.frame->SetRecentFiles(paths);
   QList<QAction*> entries;
   for (QAction* a : f.frame->menuBar()->actions().first()->menu()->actions())
     if (a->isVisible() && a->statusTip() == QStringLiteral("Open this document")) entries << a;
   ASSERT_EQ(entries.size(), 10);
-  EXPECT_EQ(entries[0]->text(), QStringLiteral("&1 /d/F1.ANL"));
+  EXPECT_EQ(entries[0]->text(), QStringLiteral("&1 /data/ANALIZER(1).ANL"));
+  EXPECT_LE(entries[1]->text().size(), 3 + 30);
+  EXPECT_TRUE(entries[1]->text().endsWith("LOG.ANL"));
   EXPECT_EQ(entries[8]->text(), QStringLiteral("&9 ") + longName);          // whole, not cut
   EXPECT_EQ(entries[9]->text(), QStringLiteral("1&0 /lab/R&&D/LAST.ANL"));  // "&" shown, "0" the key
   entries[9]->trigger();

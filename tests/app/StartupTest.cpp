@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QMimeData>
 #include <QTest>
 
 #include "app/CMainFrame.h"
@@ -15,6 +17,7 @@
 #include "platform/AppWindows.h"
 #include "platform/ProfileStore.h"
 #include "platform/RecentFileList.h"
+#include "support/PtyDevice.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
 
@@ -59,20 +62,23 @@ TEST(Startup, ProfileArgumentChoosesTheStoreAndTheWindowComesUp) {
                             "/applications/vrim-document.desktop"));
 }
 
-TEST(Startup, AProfileNumberOutOfRangeEndsTheStartWithAMessage) {
-  Started s({"-Profile=100"});
-  EXPECT_FALSE(s.ok);
-  ASSERT_EQ(s.boxes.count(), 1u);
-  EXPECT_EQ(s.boxes.texts()[0], QStringLiteral("Profile=100 is not a profile number: use 0 to 99."));
-  EXPECT_EQ(s.app.GetMainWnd(), nullptr);
+TEST(Startup, AProfileNumberOutOfRangeEndsTheStartQuotingWhatWasTyped) {
+  for (const char* typed : {"100", "-1", "4294967296", " 7000x"}) {
+    Started s({QStringLiteral("-Profile=") + typed});
+    EXPECT_FALSE(s.ok);
+    ASSERT_EQ(s.boxes.count(), 1u);
+    EXPECT_EQ(s.boxes.texts()[0], QStringLiteral("Profile=%1 is not a profile number: use 0 to 99.").arg(typed));
+    EXPECT_EQ(s.app.GetMainWnd(), nullptr);
+  }
 }
 
-TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpen) {
+TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpenEachInTurn) {
   testsupport::TempProfile tmp;
-  const QString path = tmp.file("LOG.ANL");
+  const QString other = tmp.file("FIRST.ANL"), path = tmp.file("LOG.ANL");
   QByteArray bytes(24 + 6 * 5, '\0');
   bytes[8] = 24;
   bytes.replace(12, 4, "VRIM");
+  testsupport::writeWholeFile(other, bytes);
   testsupport::writeWholeFile(path, bytes);
   {
     Started s({"Profile=9"});
@@ -80,9 +86,14 @@ TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpen) {
     CMainFrame* frame = s.app.GetMainWnd();
     frame->activateWindow();
     QApplication::setActiveWindow(frame);
-    frame->openDocument(path);  // what a drop does
-    EXPECT_TRUE(s.app.GetActiveFile().IsOpen());
-    EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(other), QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame, &enter);  // a drop reaches only a window that took the drag
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame, &drop);
+    EXPECT_EQ(s.app.GetActiveFile().GetPath(), path);
+    EXPECT_EQ(platform::RecentFiles().Entries().mid(0, 2), QStringList({path, other}));
     EXPECT_TRUE(testsupport::waitFor([&] { return frame->windowTitle().startsWith("Loaded: 0 / 5"); }));
     frame->UpdateCommandUi();
     QTest::keyClick(frame, Qt::Key_F10);
@@ -116,4 +127,21 @@ TEST(Startup, ARecentFileThatIsGoneLeavesTheListWithAMessage) {
   EXPECT_FALSE(platform::RecentFiles().Entries().contains(gone));
   EXPECT_EQ(s.boxes.count(), 1u);
   EXPECT_FALSE(s.app.GetActiveFile().IsOpen());  // the view keeps what it showed
+}
+
+// With the serial link up and no file shown, the receive thread and the decoder
+// sleep up to a second between looks; the close wakes them instead of waiting.
+TEST(Startup, TheProgramEndsWellWithinASecondOfTheWindowClosing) {
+  testsupport::PtyDevice dev(56);
+  platform::ProfileStore p(platform::ProfileStore::pathForKey("Quellfeld_56"));
+  p.WriteProfileString("PropertyPage2", "SerialPort", "COM56:");
+  for (const char* key : {"HDLCConnect", "StartupConnect"}) p.WriteProfileInt("PropertyPage2", key, 1);
+  auto s = std::make_unique<Started>(QStringList{"Profile=56"});
+  ASSERT_TRUE(s->ok && testsupport::waitFor([&] { return s->app.IsConnected(); }));
+  testsupport::waitFor([] { return false; }, 100);  // both threads asleep
+  QElapsedTimer t;
+  t.start();
+  EXPECT_TRUE(s->app.GetMainWnd()->close());
+  s.reset();  // exit and the application object's end
+  EXPECT_LT(t.elapsed(), 500);
 }

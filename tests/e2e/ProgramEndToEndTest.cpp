@@ -10,11 +10,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QMessageBox>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "app/CMainFrame.h"
+#include "app/CShellOpen.h"
 #include "app/CVRIMApp.h"
 #include "capture/CVRIMSocket.h"
 #include "capture/FakeDialUp.h"
@@ -26,6 +32,7 @@
 #include "display/CVRIMView.h"
 #include "common/CellCodes.h"
 #include "platform/MessageWindow.h"
+#include "platform/gui/QtMessageBoxService.h"
 #include "platform/ProfileStore.h"
 #include "platform/RecentFileList.h"
 #include "support/RecordingMessageBox.h"
@@ -123,11 +130,8 @@ class ProgramEndToEnd : public ::testing::TestWithParam<Link> {
     platform::PostMessage(frame()->handle(), WM_COMMAND, command, 0);
     platform::PumpMessages();
   }
-  // A key on the main window, with the menu state as the idle update leaves it.
-  void press(Qt::Key key) {
-    frame()->UpdateCommandUi();
-    QTest::keyClick(frame(), key);
-  }
+  // A key on the main window, whatever the menus show at the moment.
+  void press(Qt::Key key) { QTest::keyClick(frame(), key); }
   bool enabled(uint32_t command) {
     frame()->UpdateCommandUi();
     return frame()->action(command)->isEnabled();
@@ -540,6 +544,104 @@ TEST_P(SerialProgramEndToEnd, StartupAquireWithoutALinkDoesNothing) {
   EXPECT_TRUE(view()->IsRecording());
   ASSERT_TRUE(waitForCommands(3));
   EXPECT_EQ(sentCommands(), QStringList({BUS_LOAD, LINE_SETTINGS, ACQUIRE_ON}));
+}
+
+// The desktop asks to open the file being recorded: the refusal's real box runs
+// while the request's connection ends; OK leaves the program and the recording whole.
+TEST_P(SerialProgramEndToEnd, ARefusedOpenRequestDuringARecordingLeavesItIntact) {
+  ASSERT_TRUE(startSim({"--rate", "2000", "--scenario", "rs232", "--seed", "7"}));  // no end
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(connect());
+  press(Qt::Key_F5);
+  const QString path = sink()->GetWritingPath();
+  platform::QtMessageBoxService realBoxes;
+  platform::SetMessageBoxService(&realBoxes);
+  QProcess launcher;
+  launcher.start(QCoreApplication::applicationDirPath() + "/vrim-open", {QString("Profile=%1").arg(m_profileNumber), path});
+  QString shown;
+  int ticks = 0;
+  QTimer answer;  // runs in the box's own loop: OK well after the launcher has gone
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box && launcher.state() == QProcess::NotRunning && ++ticks > 10) (shown = box->text(), box->accept());
+  });
+  answer.start(30);
+  const bool answered = testsupport::waitFor([&] { return !shown.isEmpty(); }, 15000);
+  platform::SetMessageBoxService(&m_box);
+  ASSERT_TRUE(answered);
+  EXPECT_EQ(shown, "Failed to open document.");
+  const uint32_t before = view()->GetItemCount();
+  EXPECT_TRUE(testsupport::waitFor([&] { return view()->IsRecording() && view()->GetItemCount() > before + 100; }));
+  QApplication::setActiveWindow(frame());  // the box has gone
+  press(Qt::Key_F6);
+  ASSERT_TRUE(waitForCommands(4));
+  EXPECT_EQ(sentCommands().value(3), ACQUIRE_OFF);
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+  EXPECT_TRUE(m_sim->items().startsWith(itemsOf(path)));
+}
+
+// Each path that changes what the enable rules depend on, then at once a real key,
+// 20 times: before the path the key does nothing, right after it it is never lost
+// (after the link went down it still does nothing).
+TEST_P(SerialProgramEndToEnd, AKeyRightAfterARuleChangeIsNeitherLostNorLetThrough) {
+  ASSERT_TRUE(startSim({"--rate", "500", "--scenario", "rs232", "--seed", "8"}));  // no end
+  ASSERT_TRUE(startProgram());
+  const QString shown = m_tmp.filePath("SHOWN.ANL");
+  testsupport::writeWholeFile(shown, QByteArray(60, '\0'));
+  platform::RecentFiles().Add(shown);
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(shown)});
+  const auto closeShown = [&] {
+    view()->OnDisplayHex();
+    m_app->GetActiveFile().Close();
+    platform::PostMessage(view()->handle(), WM_FILE_LOADED, 0, 0);
+    platform::PumpMessages();
+  };
+  const auto link = [&](bool up, bool recording) {
+    if (m_app->IsConnected() != up) post(up ? ID_CONNECT_DEVICE : ID_DISCONNECT_DEVICE);
+    ASSERT_TRUE(testsupport::waitFor([&] { return m_app->IsConnected() == up; }));
+    if (up && view()->IsRecording() != recording) post(recording ? ID_START_RECORDING : ID_STOP_RECORDING);
+  };
+  const auto drop = [&] {
+    QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent dropped(QPointF(9, 9), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame(), &enter);
+    QApplication::sendEvent(frame(), &dropped);
+  };
+  const auto request = [&] {
+    CShellOpen::SendOpenRequest(m_app->BuildRegistryKeyName(), {shown});
+    testsupport::waitFor([&] { return m_app->GetActiveFile().IsOpen(); });
+  };
+  const auto recent = [&] { frame()->menuBar()->actions().first()->menu()->actions().value(6)->trigger(); };
+  const struct {
+    const char* name;
+    std::function<void()> before, path;
+    Qt::Key key;
+    bool allowedAfter;
+  } paths[] = {
+      {"recent entry", closeShown, recent, Qt::Key_F9, true},
+      {"dropped file", closeShown, drop, Qt::Key_F9, true},
+      {"open request", closeShown, request, Qt::Key_F9, true},
+      {"link up", [&] { link(false, false); }, [&] { link(true, false); }, Qt::Key_F5, true},
+      {"recording start", [&] { link(true, false); }, [&] { post(ID_START_RECORDING); }, Qt::Key_F6, true},
+      {"recording stop", [&] { link(true, true); }, [&] { post(ID_STOP_RECORDING); }, Qt::Key_F5, true},
+      {"link down", [&] { link(true, true); }, [&] { link(false, false); }, Qt::Key_F5, false},
+  };
+  const auto state = [&] {
+    return QString("%1 %2 %3").arg(view()->GetDisplayAttribute()).arg(view()->IsRecording()).arg(sink() ? sink()->GetWritingPath() : "");
+  };
+  for (const auto& p : paths)
+    for (int i = 0; i < 20; ++i) {
+      p.before();
+      frame()->UpdateCommandUi();  // the menus show the rules before the path
+      const QString before = state();
+      press(p.key);
+      ASSERT_EQ(state(), before) << p.name << " " << i << ": let through";
+      p.path();
+      const QString after = state();
+      press(p.key);
+      ASSERT_EQ(state() != after, p.allowedAfter) << p.name << " " << i;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, ProgramEndToEnd, ::testing::Values(Link::Serial, Link::Lan), linkName);

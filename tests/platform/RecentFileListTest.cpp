@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <QFileInfo>
 
 #include "platform/ProfileStore.h"
 #include "platform/RecentFileList.h"
@@ -42,4 +46,18 @@ TEST(RecentFileList, GapsInTheStoreAreSkipped) {
   EXPECT_EQ(list.Entries(), (QStringList{"/b.ANL", "/d.ANL"}));
   list.Add("/d.ANL");
   EXPECT_EQ(list.Entries(), (QStringList{"/d.ANL", "/b.ANL"}));
+}
+
+TEST(RecentFileList, AnOpenSavesTheSettingsFileOnce) {
+  testsupport::TempProfile tmp;
+  platform::RecentFileList list;
+  for (int i = 1; i <= 10; ++i) list.Add(tmp.file(QStringLiteral("F%1.ANL").arg(i)));
+  const int fd = inotify_init1(IN_NONBLOCK);  // a save replaces the file
+  inotify_add_watch(fd, QFile::encodeName(QFileInfo(platform::Profile().path()).absolutePath()).constData(), IN_MOVED_TO);
+  list.Add(tmp.file("F3.ANL"));
+  alignas(inotify_event) char buf[8192];
+  const ssize_t n = read(fd, buf, sizeof buf);
+  close(fd);
+  EXPECT_EQ(n, ssize_t(sizeof(inotify_event) + reinterpret_cast<inotify_event*>(buf)->len));  // one event
+  EXPECT_STREQ(reinterpret_cast<inotify_event*>(buf)->name, "VRIM.ini");
 }
