@@ -7,6 +7,8 @@
 
 #include "app/AppShell.h"
 #include "app/CAboutDlg.h"
+#include "app/CMyPropertySheet.h"
+#include "app/CTriggerSetupDlg.h"
 #include "app/MdbItemDecoder.h"
 #include "capture/CHDLC.h"
 #include "capture/CVRIMSocket.h"
@@ -326,6 +328,7 @@ bool CVRIMApp::InitInstance(const QStringList& arguments) {
   sh.doc->addToRecentFileList = [](const QString& path) { platform::RecentFiles().Add(path); };
   frame->canCloseFrame = [this] { return m_shell->doc->CanCloseFrame(); };
   frame->openDocument = [this](const QString& path) { m_shell->doc->OnOpenDocument(path); };
+  frame->runSettings = [] { CMyPropertySheet().DoModal(); };
   // An entry that can no longer be opened leaves the list, as it always has.
   frame->openRecentFile = [this](const QString& path) {
     if (!m_shell->doc->OnOpenDocument(path)) platform::RecentFiles().Remove(path);
@@ -373,6 +376,7 @@ void CVRIMApp::registerCommands() {
   sh.viewCommands.onCommand(ID_DISPLAY_LIST, [view] { view->OnDisplayList(); }, rule(ViewCommand::DisplayList));
   sh.viewCommands.onCommand(ID_REALTIME_DISPLAY, [view] { view->OnRealtimeDisplay(); },
                             rule(ViewCommand::RealtimeDisplay));
+  sh.viewCommands.onCommand(ID_TRIGGER_SETUP, [] { CTriggerSetupDlg().DoModal(); }, rule(ViewCommand::TriggerSetup));
 
   sh.appCommands.onCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
   sh.appCommands.onCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
