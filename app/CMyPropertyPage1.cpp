@@ -63,7 +63,7 @@ CMyPropertyPage1::CMyPropertyPage1(QWidget* parent)
   m_masterThreshold = makeList(this, "masterthreshold", thresholds);
   m_slaveThreshold = makeList(this, "slavethreshold", thresholds);
   m_note = new QLabel(this);
-  m_note->setObjectName(QStringLiteral("note"));
+  m_note->setObjectName(QStringLiteral("mdbnote"));
   m_note->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   m_note->setAlignment(Qt::AlignCenter);
 

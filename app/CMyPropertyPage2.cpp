@@ -70,8 +70,9 @@ void CMyPropertyPage2::fillPortList(const QString& storedPort) {
   for (uint32_t n = 1; n <= LAST_PROBED_PORT; ++n) {
     if (!CComm::PortExists(n)) continue;
     const QString text = QStringLiteral("COM%1:").arg(n);
+    // Text order with the colon before every digit: COM1:, COM10:, COM2:.
     int at = 0;
-    while (at < m_portList->count() && m_portList->itemText(at) < text) ++at;
+    while (at < m_portList->count() && m_portList->itemText(at).chopped(1) < text.chopped(1)) ++at;
     m_portList->insertItem(at, text);
     if (text.startsWith(storedPort)) selected = text;
   }

@@ -37,7 +37,7 @@ CMyPropertyPage4::CMyPropertyPage4(QWidget* parent) : SettingsPage(QStringLitera
                            {"E-Mail:", "MailAddress"}});
   group("Project data:", {{"Project:", "Project"}, {"Machine Type:", "Machine"}, {"Version:", "Version"}});
   auto* note = new QLabel(QString::fromLatin1(NOTE), this);
-  note->setObjectName(QStringLiteral("note"));
+  note->setObjectName(QStringLiteral("projectnote"));
   note->setWordWrap(true);
   outer->addStretch(1);
   outer->addWidget(note);
