@@ -59,6 +59,7 @@ protected:
   void type(const char* edit, const QString& text) {
     auto* e = control<QLineEdit>(edit);
     QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(e, Qt::Key_Backspace);
     QTest::keyClicks(e, text);
   }
   bool applyEnabled() { return m_sheet->buttons()->button(QDialogButtonBox::Apply)->isEnabled(); }
