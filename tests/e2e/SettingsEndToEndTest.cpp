@@ -1,0 +1,196 @@
+// Settings made through the settings sheet and the trigger setup dialog reach the
+// simulated QX-7700 and the recording: the program runs in-process on the serial
+// link, the dialogs open from their commands and are driven with keys and clicks.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <algorithm>
+
+#include "app/CMainFrame.h"
+#include "app/CVRIMApp.h"
+#include "capture/CVRIMSocket.h"
+#include "capture/FakeDialUp.h"
+#include "common/CommandIds.h"
+#include "common/WindowMessages.h"
+#include "display/CVRIMView.h"
+#include "platform/ProfileStore.h"
+#include "support/ModalDriver.h"
+#include "support/RecordingMessageBox.h"
+#include "support/SimProcess.h"
+#include "support/TestSupport.h"
+
+using testsupport::hex;
+using testsupport::SimProcess;
+
+namespace {
+
+constexpr int PROFILE = 70;
+constexpr int COM = 130;
+
+// The items the trigger keeps of a recording's items: from each start pattern
+// (with up to `leading` items before it since the trigger was armed) to the end of
+// the next stop pattern, or to the start pattern's end without one, then `trailing`
+// items.
+QByteArray triggerWindows(const QByteArray& items, const QByteArray& start, const QByteArray& stop, int leading,
+                          int trailing) {
+  QByteArray data;
+  for (qsizetype at = 1; at < items.size(); at += 6) data += items[at];
+  QByteArray out;
+  for (qsizetype armed = 0, s; (s = data.indexOf(start, armed)) >= 0;) {
+    qsizetype end = s + start.size();
+    if (!stop.isEmpty()) end = data.indexOf(stop, end) < 0 ? data.size() : data.indexOf(stop, end) + stop.size();
+    end = std::min(end + trailing, data.size());
+    const qsizetype from = std::max(armed, s - leading);
+    out += items.mid(from * 6, (end - from) * 6);
+    armed = end;
+  }
+  return out;
+}
+
+class SettingsEndToEnd : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
+    const QString key = *platform::RegistryKeyName(PROFILE);
+    QFile::remove(platform::ProfileStore::pathForKey(key));
+    platform::SetProfile(key);
+    platform::ProfileStore& p = platform::Profile();
+    p.WriteProfileString("PropertyPage3", "FilePath", m_tmp.path() + "/");
+    p.WriteProfileInt("PropertyPage2", "HDLCConnect", 1);
+    p.WriteProfileString("PropertyPage2", "SerialPort", QString("COM%1:").arg(COM));
+  }
+  void TearDown() override {
+    if (m_app) m_app->ExitInstance();
+    m_app.reset();
+    m_sim.reset();
+    platform::SetProfilePath(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quellfeld/VRIM.ini");
+  }
+
+  void start(QStringList simArgs) {
+    m_sim = std::make_unique<SimProcess>(simArgs << "--com" << QString::number(COM));
+    ASSERT_TRUE(m_sim->started());
+    m_app = std::make_unique<CVRIMApp>(std::make_unique<FakeDialUp>());
+    ASSERT_TRUE(m_app->InitInstance({QString("Profile=%1").arg(PROFILE)}));
+    post(ID_CONNECT_DEVICE);
+    ASSERT_TRUE(testsupport::waitFor([&] { return m_app->IsConnected(); }));
+  }
+  CMainFrame* frame() const { return m_app->GetMainWnd(); }
+  // A command as the menu sends it, through the enable rules; a dialog it opens is
+  // driven by `drive` from inside its modal run.
+  void post(uint32_t command, std::function<void(QWidget*)> drive = {}) {
+    if (drive) testsupport::onNextModal(std::move(drive));
+    platform::PostMessage(frame()->handle(), WM_COMMAND, command, 0);
+    platform::PumpMessages();
+  }
+  // A key on the main window, active again after a dialog.
+  void press(Qt::Key key) {
+    QApplication::setActiveWindow(frame());
+    frame()->UpdateCommandUi();
+    QTest::keyClick(frame(), key);
+  }
+  // Records one acquisition of the simulator; the file and the items sent.
+  std::pair<QString, QByteArray> record(int records, const std::function<QByteArray(const QByteArray&)>& kept) {
+    const qsizetype before = m_sim->items().size();
+    press(Qt::Key_F5);
+    const QString path = m_app->GetAcquisitionSocket()->GetWritingPath();
+    EXPECT_TRUE(m_sim->waitForLog("acquire-done", m_sim->count("acquire-done") + 1, 20000));
+    const QByteArray sent = m_sim->items().mid(before);
+    EXPECT_EQ(sent.size(), records * 6);
+    EXPECT_TRUE(testsupport::waitFor([&] { return testsupport::readWholeFile(path).mid(24) == kept(sent); }, 10000));
+    press(Qt::Key_F6);
+    return {path, sent};
+  }
+  // The device commands that reached the simulator, a resent frame once.
+  QStringList sentCommands() const {
+    static const QRegularExpression re("frame-in ns=(\\d+) ch=1 ([0-9a-f ]+)$");
+    QStringList out;
+    QString last;
+    for (const QString& line : m_sim->log().split('\n')) {
+      const QRegularExpressionMatch m = re.match(line.trimmed());
+      if (!m.hasMatch() || m.captured(0) == last) continue;
+      last = m.captured(0);
+      out << m.captured(2).toUpper();
+    }
+    return out;
+  }
+  static void setBox(QWidget* dialog, const char* name, bool checked) {
+    auto* box = dialog->findChild<QCheckBox*>(name);
+    if (box->isChecked() != checked) QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+  }
+  static void type(QWidget* edit, const QString& text) {
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+  }
+  static void ok(QWidget* dialog) {
+    QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+  }
+
+  QTemporaryDir m_tmp;
+  testsupport::RecordingMessageBox m_box;
+  std::unique_ptr<SimProcess> m_sim;
+  std::unique_ptr<CVRIMApp> m_app;
+};
+
+}  // namespace
+
+// New baud rate, data bits and parity chosen on the communication page go out with
+// the next Start; the bus load frame and the rest of the line settings stay as they were.
+TEST_F(SettingsEndToEnd, LineSettingsFromTheSheetReachTheDeviceAtTheNextStart) {
+  start({"--count", "200", "--rate", "4000", "--scenario", "rs232", "--seed", "2"});
+  const auto all = [](const QByteArray& items) { return items; };
+  record(200, all);
+  ASSERT_EQ(sentCommands(), QStringList({"04 05 03 10 10", "06 09 80 25 00 00 00 00 06", "03 03 01", "03 03 00"}));
+
+  post(ID_SETTINGS, [](QWidget* sheet) {
+    const auto keys = [&](const char* list, Qt::Key key, int times) {
+      auto* combo = sheet->findChild<QComboBox*>(list);
+      for (int i = 0; i < times; ++i) QTest::keyClick(combo, key);
+    };
+    keys("baudrate", Qt::Key_End, 1);
+    keys("databits", Qt::Key_Down, 2);
+    keys("parity", Qt::Key_Down, 2);
+    ok(sheet);
+  });
+  EXPECT_EQ(platform::Profile().GetProfileInt("PropertyPage1", "Baudrate", 0), 13u);
+  record(200, all);
+  EXPECT_EQ(sentCommands().mid(4), QStringList({"04 05 03 10 10", "06 09 00 C2 01 00 00 02 08", "03 03 01", "03 03 00"}));
+  EXPECT_EQ(frame()->pane(2)->text(), "115200-8-1-O");
+  EXPECT_EQ(m_box.count(), 0u);
+}
+
+// Start pattern, 5 leading, stop pattern and 5 trailing set in the dialog: the file
+// holds exactly the trigger's windows; with the stop box clear the windows run past
+// the stop pattern to the start pattern's trailing items.
+TEST_F(SettingsEndToEnd, TriggerFromTheDialogRecordsItsWindows) {
+  start({"--count", "1500", "--rate", "6000", "--scenario", "rs232", "--seed", "5"});
+  const QByteArray startPattern = "CREDIT", stopPattern = "OK\r\n";
+  for (const bool stopBox : {true, false}) {
+    post(ID_TRIGGER_SETUP, [&](QWidget* dialog) {
+      setBox(dialog, "triggerstate", true);
+      type(dialog->findChild<QComboBox*>("startpattern")->lineEdit(), startPattern.toHex(' '));
+      type(dialog->findChild<QLineEdit*>("leading"), "5");
+      setBox(dialog, "stoprecording", stopBox);
+      type(dialog->findChild<QComboBox*>("stoppattern")->lineEdit(), stopPattern.toHex(' '));
+      type(dialog->findChild<QLineEdit*>("trailing"), "5");
+      ok(dialog);
+    });
+    const QByteArray stop = stopBox ? stopPattern : QByteArray();
+    const auto [path, sent] =
+        record(1500, [&](const QByteArray& items) { return triggerWindows(items, startPattern, stop, 5, 5); });
+    const QByteArray kept = testsupport::readWholeFile(path).mid(24);
+    EXPECT_EQ(kept, triggerWindows(sent, startPattern, stop, 5, 5)) << "stop box " << stopBox;
+    EXPECT_GT(kept.size(), 6 * 20) << "stop box " << stopBox;
+    EXPECT_NE(triggerWindows(sent, startPattern, stopPattern, 5, 5), triggerWindows(sent, startPattern, {}, 5, 5));
+  }
+  EXPECT_EQ(m_box.count(), 0u);
+}
