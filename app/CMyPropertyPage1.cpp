@@ -28,7 +28,8 @@ QComboBox* makeList(QWidget* parent, const char* name, const QStringList& entrie
 // Posted only while a main window with an active view exists.
 void postToView(uint32_t id, intptr_t lParam) {
   if (platform::MainFrameWindow() == platform::NULL_WINDOW) return;
-  if (const platform::WindowHandle view = platform::ActiveViewWindow()) platform::PostMessage(view, id, 0, lParam);
+  if (const platform::WindowHandle view = platform::ActiveViewWindow())
+    platform::PostMessage(view, id, 0, lParam);
 }
 
 }  // namespace
@@ -46,11 +47,11 @@ CMyPropertyPage1::CMyPropertyPage1(QWidget* parent)
   for (unsigned v = THRESHOLD_STEP_CV; v < THRESHOLD_END_CV; v += THRESHOLD_STEP_CV)
     thresholds << QString::asprintf("%u.%02u Volt", v / 100, v % 100);
   m_protocol = makeList(this, "protocol",
-                        {"Standard RS-232 Serial Protocol", "MDB - Multi Drop Bus Protocol", "Executive 'A'-Protocol",
-                         "BDV Protocol (BDV001)"});
+                        {"Standard RS-232 Serial Protocol", "MDB - Multi Drop Bus Protocol",
+                         "Executive 'A'-Protocol", "BDV Protocol (BDV001)"});
   m_baudRate = makeList(this, "baudrate",
-                        {"300", "600", "1200", "2400", "3600", "4800", "7200", "9600", "14400", "19200", "28800",
-                         "38400", "57600", "115200"});
+                        {"300", "600", "1200", "2400", "3600", "4800", "7200", "9600", "14400", "19200",
+                         "28800", "38400", "57600", "115200"});
   m_dataBits = makeList(this, "databits", {"5-Bits", "6-Bits", "7-Bits", "8-Bits", "9-Bits"});
   m_stopBits = makeList(this, "stopbits", {"1", "2"});
   m_parity = makeList(this, "parity", {"None", "Even", "Odd", "Mark", "Space"});
@@ -58,8 +59,8 @@ CMyPropertyPage1::CMyPropertyPage1(QWidget* parent)
   m_realtime->setObjectName(QStringLiteral("realtime"));
   m_swap = new QCheckBox(QStringLiteral("Swap RXD && TXD line display."), this);
   m_swap->setObjectName(QStringLiteral("swap"));
-  m_masterLoad =
-      makeList(this, "masterload", {"No load (0.0mA)", "10 kOhm (0.4mA)", "820 Ohm (5.3mA)", "390 Ohm (10.8mA)"});
+  m_masterLoad = makeList(this, "masterload",
+                          {"No load (0.0mA)", "10 kOhm (0.4mA)", "820 Ohm (5.3mA)", "390 Ohm (10.8mA)"});
   m_masterThreshold = makeList(this, "masterthreshold", thresholds);
   m_slaveThreshold = makeList(this, "slavethreshold", thresholds);
   m_note = new QLabel(this);
@@ -69,25 +70,21 @@ CMyPropertyPage1::CMyPropertyPage1(QWidget* parent)
 
   auto* grid = new QGridLayout(this);
   int row = 0;
-  const auto addRow = [&](const char* label, QWidget* field) {
-    grid->addWidget(new QLabel(QString::fromLatin1(label), this), row, 0);
-    grid->addWidget(field, row++, 1);
-  };
-  addRow("Analizer Data Protocol:", m_protocol);
-  addRow("Baudrate:", m_baudRate);
-  addRow("Data bits:", m_dataBits);
-  addRow("Stop bits:", m_stopBits);
-  addRow("Parity bits:", m_parity);
+  addRow(grid, row, "Analizer Data Protocol:", m_protocol);
+  addRow(grid, row, "Baudrate:", m_baudRate);
+  addRow(grid, row, "Data bits:", m_dataBits);
+  addRow(grid, row, "Stop bits:", m_stopBits);
+  addRow(grid, row, "Parity bits:", m_parity);
   grid->addWidget(m_realtime, row++, 0, 1, 2);
   grid->addWidget(m_swap, row++, 0, 1, 2);
-  addRow("MDB Master Receiver Load (Default: 10 kOhm): ", m_masterLoad);
-  addRow("MDB Master Receiver Threshold (Default: 2.55V): ", m_masterThreshold);
-  addRow("MDB Slave Receiver Threshold (Default 2.55V): ", m_slaveThreshold);
+  addRow(grid, row, "MDB Master Receiver Load (Default: 10 kOhm): ", m_masterLoad);
+  addRow(grid, row, "MDB Master Receiver Threshold (Default: 2.55V): ", m_masterThreshold);
+  addRow(grid, row, "MDB Slave Receiver Threshold (Default 2.55V): ", m_slaveThreshold);
   grid->addWidget(m_note, row++, 0, 1, 2);
   grid->setRowStretch(row, 1);
 
-  for (QComboBox* list : {m_protocol, m_baudRate, m_dataBits, m_stopBits, m_parity, m_masterLoad, m_masterThreshold,
-                          m_slaveThreshold})
+  for (QComboBox* list : {m_protocol, m_baudRate, m_dataBits, m_stopBits, m_parity, m_masterLoad,
+                          m_masterThreshold, m_slaveThreshold})
     connect(list, &QComboBox::activated, this, &CMyPropertyPage1::UpdateLineControls);
   connect(m_realtime, &QCheckBox::clicked, this, &CMyPropertyPage1::UpdateLineControls);
   connect(m_swap, &QCheckBox::clicked, this, &CMyPropertyPage1::OnSwapRxTx);

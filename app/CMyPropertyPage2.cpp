@@ -20,46 +20,34 @@ const QString DEFAULT_DEVICE_ADDRESS = QStringLiteral("192.168.0.100");
 
 }  // namespace
 
-CMyPropertyPage2::CMyPropertyPage2(QWidget* parent) : SettingsPage(QStringLiteral("Connection settings..."), parent) {
-  const auto edit = [this](const char* name) {
-    auto* e = new QLineEdit(this);
-    e->setObjectName(QString::fromLatin1(name));
-    watch(e);
-    return e;
-  };
+CMyPropertyPage2::CMyPropertyPage2(QWidget* parent)
+    : SettingsPage(QStringLiteral("Connection settings..."), parent) {
   // The boxes carry their text on the left.
   const auto box = [this](const char* name, const char* text) {
-    auto* b = new QCheckBox(QString::fromLatin1(text), this);
-    b->setObjectName(QString::fromLatin1(name));
+    auto* b = watched(new QCheckBox(QString::fromLatin1(text), this), name);
     b->setLayoutDirection(Qt::RightToLeft);
-    watch(b);
     return b;
   };
-  m_nameEdit = edit("connectionname");
-  m_addressEdit = edit("deviceaddress");
-  m_acquisitionEdit = edit("acquisitionport");
-  m_controlEdit = edit("controlport");
+  m_nameEdit = watched(new QLineEdit(this), "connectionname");
+  m_addressEdit = watched(new QLineEdit(this), "deviceaddress");
+  m_acquisitionEdit = watched(new QLineEdit(this), "acquisitionport");
+  m_controlEdit = watched(new QLineEdit(this), "controlport");
   m_lanBox = box("lan", "Connect to a LAN network:");
   m_hdlcBox = box("hdlc", "Connect via HDLC over Serial (Virtual) Port:");
-  m_portList = new QComboBox(this);
-  m_portList->setObjectName(QStringLiteral("serialport"));
-  watch(m_portList);
+  m_portList = watched(new QComboBox(this), "serialport");
   m_startupConnectBox = box("startupconnect", "Automatically Connect at Startup:");
   m_startupAquireBox = box("startupaquire", "Automatically Start Aquisition at Startup:");
 
   auto* grid = new QGridLayout(this);
   int row = 0;
-  const auto addRow = [&](const char* label, QWidget* field) {
-    grid->addWidget(new QLabel(QString::fromLatin1(label), this), row, 0);
-    grid->addWidget(field, row++, 1);
-  };
-  addRow("Connection Name:", m_nameEdit);
-  addRow("Remote Device IP Address:", m_addressEdit);
-  addRow("Remote Device Aquisition Port Number:", m_acquisitionEdit);
-  addRow("Remote Device Control Port Number:", m_controlEdit);
+  addRow(grid, row, "Connection Name:", m_nameEdit);
+  addRow(grid, row, "Remote Device IP Address:", m_addressEdit);
+  addRow(grid, row, "Remote Device Aquisition Port Number:", m_acquisitionEdit);
+  addRow(grid, row, "Remote Device Control Port Number:", m_controlEdit);
   for (QCheckBox* b : {m_lanBox, m_hdlcBox}) grid->addWidget(b, row++, 0, 1, 2, Qt::AlignLeft);
-  addRow("Serial Port Number:", m_portList);
-  for (QCheckBox* b : {m_startupConnectBox, m_startupAquireBox}) grid->addWidget(b, row++, 0, 1, 2, Qt::AlignLeft);
+  addRow(grid, row, "Serial Port Number:", m_portList);
+  for (QCheckBox* b : {m_startupConnectBox, m_startupAquireBox})
+    grid->addWidget(b, row++, 0, 1, 2, Qt::AlignLeft);
   grid->setRowStretch(row, 1);
 }
 

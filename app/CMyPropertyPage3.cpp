@@ -23,13 +23,9 @@ constexpr int MARGIN_DEFAULT_MM = 10;
 
 }  // namespace
 
-CMyPropertyPage3::CMyPropertyPage3(QWidget* parent) : SettingsPage(QStringLiteral("Application Settings..."), parent) {
-  const auto edit = [this](const char* name) {
-    auto* e = new QLineEdit(this);
-    e->setObjectName(QString::fromLatin1(name));
-    watch(e);
-    return e;
-  };
+CMyPropertyPage3::CMyPropertyPage3(QWidget* parent)
+    : SettingsPage(QStringLiteral("Application Settings..."), parent) {
+  const auto edit = [this](const char* name) { return watched(new QLineEdit(this), name); };
   m_profileText = new QLabel(this);
   m_profileText->setObjectName(QStringLiteral("profile"));
   m_profileText->setAlignment(Qt::AlignCenter);
@@ -39,12 +35,9 @@ CMyPropertyPage3::CMyPropertyPage3(QWidget* parent) : SettingsPage(QStringLitera
   auto* browse = new QPushButton(QStringLiteral("Browse"), this);
   browse->setObjectName(QStringLiteral("browse"));
   m_nameEdit = edit("filename");
-  m_multipleBox = new QCheckBox(QStringLiteral("A new file for each aquisition."), this);
-  m_multipleBox->setObjectName(QStringLiteral("filemultiple"));
-  watch(m_multipleBox);
-  m_fragmentation = new QComboBox(this);
-  m_fragmentation->setObjectName(QStringLiteral("filemaxsize"));
-  watch(m_fragmentation);
+  m_multipleBox =
+      watched(new QCheckBox(QStringLiteral("A new file for each aquisition."), this), "filemultiple");
+  m_fragmentation = watched(new QComboBox(this), "filemaxsize");
   auto* fileGrid = new QGridLayout(file);
   fileGrid->addWidget(new QLabel(QStringLiteral("Path to aquisition file location:"), this), 0, 0, 1, 2);
   fileGrid->addWidget(m_pathEdit, 1, 0);
@@ -52,7 +45,8 @@ CMyPropertyPage3::CMyPropertyPage3(QWidget* parent) : SettingsPage(QStringLitera
   fileGrid->addWidget(new QLabel(QStringLiteral("Prefered file name: (Extension *.ANL)"), this), 2, 0, 1, 2);
   fileGrid->addWidget(m_nameEdit, 3, 0, 1, 2);
   fileGrid->addWidget(m_multipleBox, 4, 0, 1, 2);
-  fileGrid->addWidget(new QLabel(QStringLiteral("Create a new file when current file size reached:"), this), 5, 0);
+  fileGrid->addWidget(new QLabel(QStringLiteral("Create a new file when current file size reached:"), this),
+                      5, 0);
   fileGrid->addWidget(m_fragmentation, 5, 1);
 
   auto* window = new QGroupBox(QStringLiteral("Initial Window size at startup"), this);
@@ -112,7 +106,8 @@ void CMyPropertyPage3::OnInitDialog() {
   m_filePath = p.GetProfileString(SECTION, QStringLiteral("FilePath"), QString());
   m_fileName = p.GetProfileString(SECTION, QStringLiteral("FileName"), QStringLiteral("ANALIZER.ANL"));
   m_multiple = p.GetProfileInt(SECTION, QStringLiteral("FileMultiple"), 1) != 0;
-  m_fragmentation->addItems({"No Fragmentation", "100 kBytes", "500 kBytes", "1 MBytes", "5 MBytes", "10 MBytes"});
+  m_fragmentation->addItems(
+      {"No Fragmentation", "100 kBytes", "500 kBytes", "1 MBytes", "5 MBytes", "10 MBytes"});
   selectStored(m_fragmentation, p.GetProfileInt(SECTION, QStringLiteral("FileMaxSize"), 0));
   m_screenSize = static_cast<int32_t>(p.GetProfileInt(SECTION, QStringLiteral("ScreenSize"), 0));
   m_left = p.GetProfileInt(SECTION, QStringLiteral("MarginLeft"), MARGIN_DEFAULT_MM);
@@ -135,8 +130,9 @@ void CMyPropertyPage3::OnBrowseFilePath() {
   // Starts where the edits point now, and takes only the chosen file's folder: the
   // name edit keeps what it holds.
   const QString start = QDir(m_pathEdit->text()).filePath(m_nameEdit->text());
-  const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Select location of aquisition file..."),
-                                                      start, QStringLiteral("Analizer (*.ANL)"));
+  const QString chosen =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Select location of aquisition file..."), start,
+                                   QStringLiteral("Analizer (*.ANL)"));
   if (chosen.isEmpty()) return;
   m_pathEdit->setText(QFileInfo(chosen).absolutePath() + QLatin1Char('/'));
   SetModified(true);

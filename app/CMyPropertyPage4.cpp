@@ -14,18 +14,18 @@ const QString SECTION = QStringLiteral("PropertyPage4");
 
 const char* const CMyPropertyPage4::NOTE =
     "Note:\r\nThe information above will be added to the current analyzer aquisition file.\nYou may also add "
-    "additional comments with the comment editor.\nAquisition parameter, date and time, are added automatically "
+    "additional comments with the comment editor.\nAquisition parameter, date and time, are added "
+    "automatically "
     "too.";
 
-CMyPropertyPage4::CMyPropertyPage4(QWidget* parent) : SettingsPage(QStringLiteral("Project Settings..."), parent) {
+CMyPropertyPage4::CMyPropertyPage4(QWidget* parent)
+    : SettingsPage(QStringLiteral("Project Settings..."), parent) {
   auto* outer = new QVBoxLayout(this);
   const auto group = [&](const char* title, std::initializer_list<std::pair<const char*, const char*>> rows) {
     auto* box = new QGroupBox(QString::fromLatin1(title), this);
     auto* form = new QFormLayout(box);
     for (const auto& [label, key] : rows) {
-      auto* edit = new QLineEdit(box);
-      edit->setObjectName(QString::fromLatin1(key));
-      watch(edit);
+      auto* edit = watched(new QLineEdit(box), key);
       form->addRow(QString::fromLatin1(label), edit);
       m_fields.push_back({key, edit});
     }

@@ -21,7 +21,8 @@ CMyPropertySheet::CMyPropertySheet(QWidget* parent) : QDialog(parent) {
     m_tabs->addTab(page, page->title());
     connect(page, &SettingsPage::modifiedChanged, this, &CMyPropertySheet::updateApply);
   }
-  m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
+  m_buttons =
+      new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_tabs);
   layout->addWidget(m_buttons);
@@ -32,7 +33,8 @@ CMyPropertySheet::CMyPropertySheet(QWidget* parent) : QDialog(parent) {
   connect(m_buttons->button(QDialogButtonBox::Ok), &QPushButton::clicked, this, [this] {
     if (applyAll()) accept();
   });
-  connect(m_buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this, &CMyPropertySheet::applyAll);
+  connect(m_buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this,
+          &CMyPropertySheet::applyAll);
   connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 

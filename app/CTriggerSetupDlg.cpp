@@ -41,7 +41,8 @@ CTriggerSetupDlg::CTriggerSetupDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Trigger setup..."));
   setModal(true);
   auto* frame = new QGroupBox(this);
-  m_triggerStateBox = new QCheckBox(QStringLiteral("Enable / Disable recording trigger settings below."), frame);
+  m_triggerStateBox =
+      new QCheckBox(QStringLiteral("Enable / Disable recording trigger settings below."), frame);
   m_triggerStateBox->setObjectName(QStringLiteral("triggerstate"));
   m_startList = patternList(frame, "startpattern");
   m_leadingEdit = countEdit(frame, "leading");

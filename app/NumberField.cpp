@@ -13,7 +13,8 @@ bool takeUnsigned(QLineEdit* edit, uint32_t& field) {
     field = static_cast<uint32_t>(value);
     return true;
   }
-  platform::ShowMessageBox(QStringLiteral("Enter a positive integer."), platform::MB_OK | platform::MB_ICONWARNING);
+  platform::ShowMessageBox(QStringLiteral("Enter a positive integer."),
+                           platform::MB_OK | platform::MB_ICONWARNING);
   edit->setFocus();
   edit->selectAll();
   return false;

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace {
@@ -34,9 +36,17 @@ void SettingsPage::OnDestroy() {
 
 void SettingsPage::watch(QWidget* control) {
   const auto modified = [this] { SetModified(true); };
-  if (auto* edit = qobject_cast<QLineEdit*>(control)) connect(edit, &QLineEdit::textEdited, this, modified);
-  else if (auto* list = qobject_cast<QComboBox*>(control)) connect(list, &QComboBox::activated, this, modified);
-  else if (auto* button = qobject_cast<QAbstractButton*>(control)) connect(button, &QAbstractButton::clicked, this, modified);
+  if (auto* edit = qobject_cast<QLineEdit*>(control))
+    connect(edit, &QLineEdit::textEdited, this, modified);
+  else if (auto* list = qobject_cast<QComboBox*>(control))
+    connect(list, &QComboBox::activated, this, modified);
+  else if (auto* button = qobject_cast<QAbstractButton*>(control))
+    connect(button, &QAbstractButton::clicked, this, modified);
+}
+
+void SettingsPage::addRow(QGridLayout* grid, int& row, const char* label, QWidget* field) {
+  grid->addWidget(new QLabel(QString::fromLatin1(label), this), row, 0);
+  grid->addWidget(field, row++, 1);
 }
 
 void SettingsPage::selectStored(QComboBox* list, uint32_t stored) {

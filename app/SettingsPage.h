@@ -4,6 +4,7 @@
 #include <cstdint>
 
 class QComboBox;
+class QGridLayout;
 
 // A page of the settings sheet. It reads its profile section when it is first
 // shown; every change the user makes marks it modified; leaving it takes its
@@ -39,6 +40,15 @@ protected:
   virtual void OnInitDialog() = 0;
   // Every change the user makes to the control marks the page modified.
   void watch(QWidget* control);
+  // A control named (tests find it by the name) and watched.
+  template <class T>
+  T* watched(T* control, const char* name) {
+    control->setObjectName(QString::fromLatin1(name));
+    watch(control);
+    return control;
+  }
+  // Appends a label and its control as the next row of the grid.
+  void addRow(QGridLayout* grid, int& row, const char* label, QWidget* field);
   // Lists hold their stored index; one outside the list shows no selection and is
   // stored again as it was read.
   static void selectStored(QComboBox* list, uint32_t stored);

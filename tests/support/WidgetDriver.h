@@ -1,12 +1,34 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 
+// Keys and clicks on real widgets, as the user gives them.
 namespace testsupport {
+
+template <class T>
+T* child(const QWidget* parent, const char* name) {
+  return parent->findChild<T*>(QString::fromLatin1(name));
+}
+inline void click(QAbstractButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
+}
+inline void press(const QWidget* dialog, QDialogButtonBox::StandardButton which) {
+  click(dialog->findChild<QDialogButtonBox*>()->button(which));
+}
+// Replaces what the edit holds by typing.
+inline void type(QWidget* edit, const QString& text) {
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClicks(edit, text);
+}
 
 // Runs act on the next modal window other than `except` once it is up, from inside
 // the event loop that runs it, so a test can drive a dialog that a command runs
