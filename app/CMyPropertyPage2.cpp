@@ -44,10 +44,10 @@ CMyPropertyPage2::CMyPropertyPage2(QWidget* parent)
   addRow(grid, row, "Remote Device IP Address:", m_addressEdit);
   addRow(grid, row, "Remote Device Aquisition Port Number:", m_acquisitionEdit);
   addRow(grid, row, "Remote Device Control Port Number:", m_controlEdit);
-  for (QCheckBox* b : {m_lanBox, m_hdlcBox}) grid->addWidget(b, row++, 0, 1, 2, Qt::AlignLeft);
+  for (QCheckBox* b : {m_lanBox, m_hdlcBox}) grid->addWidget(b, row++, 0, 1, 2, Qt::AlignAbsolute | Qt::AlignLeft);
   addRow(grid, row, "Serial Port Number:", m_portList);
   for (QCheckBox* b : {m_startupConnectBox, m_startupAquireBox})
-    grid->addWidget(b, row++, 0, 1, 2, Qt::AlignLeft);
+    grid->addWidget(b, row++, 0, 1, 2, Qt::AlignAbsolute | Qt::AlignLeft);
   grid->setRowStretch(row, 1);
 }
 

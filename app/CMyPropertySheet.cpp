@@ -15,6 +15,7 @@ CMyPropertySheet::CMyPropertySheet(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Analyzer Properties..."));
   setModal(true);
   m_tabs = new QTabWidget(this);
+  m_tabs->setUsesScrollButtons(false);  // all four tabs in sight
   m_pages = {new CMyPropertyPage1(m_tabs), new CMyPropertyPage2(m_tabs), new CMyPropertyPage3(m_tabs),
              new CMyPropertyPage4(m_tabs)};
   for (SettingsPage* page : m_pages) {
