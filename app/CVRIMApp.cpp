@@ -376,7 +376,8 @@ void CVRIMApp::registerCommands() {
   sh.viewCommands.onCommand(ID_DISPLAY_LIST, [view] { view->OnDisplayList(); }, rule(ViewCommand::DisplayList));
   sh.viewCommands.onCommand(ID_REALTIME_DISPLAY, [view] { view->OnRealtimeDisplay(); },
                             rule(ViewCommand::RealtimeDisplay));
-  sh.viewCommands.onCommand(ID_TRIGGER_SETUP, [] { CTriggerSetupDlg().DoModal(); }, rule(ViewCommand::TriggerSetup));
+  sh.viewCommands.onCommand(ID_TRIGGER_SETUP, [] { CTriggerSetupDlg().DoModal(); },
+                            rule(ViewCommand::TriggerSetup));
 
   sh.appCommands.onCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
   sh.appCommands.onCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });

@@ -112,10 +112,6 @@ protected:
       if (line.contains("cmd ")) out << line.mid(line.indexOf("cmd ") + 4).trimmed();
     return out;
   }
-  static void setBox(QWidget* dialog, const char* name, bool checked) {
-    auto* box = child<QCheckBox>(dialog, name);
-    if (box->isChecked() != checked) click(box);
-  }
 
   QTemporaryDir m_tmp;
   RecordingMessageBox m_box;
@@ -156,8 +152,8 @@ TEST_F(SettingsEndToEnd, TriggerFromTheDialogRecordsItsWindows) {
   const QByteArray startPattern = "CREDIT", stopPattern = "OK\r\n";
   for (const bool stopBox : {true, false}) {
     post(ID_TRIGGER_SETUP, [&](QWidget* dialog) {
-      setBox(dialog, "triggerstate", true);
-      setBox(dialog, "stoprecording", stopBox);
+      for (auto [name, on] : {std::pair{"triggerstate", true}, {"stoprecording", stopBox}})
+        if (child<QCheckBox>(dialog, name)->isChecked() != on) click(child<QCheckBox>(dialog, name));
       type(child<QComboBox>(dialog, "startpattern")->lineEdit(), startPattern.toHex(' '));
       type(child<QComboBox>(dialog, "stoppattern")->lineEdit(), stopPattern.toHex(' '));
       type(child<QLineEdit>(dialog, "leading"), "5");
