@@ -52,6 +52,7 @@ std::vector<std::unique_ptr<PtyDevice>> publishOnly(std::initializer_list<uint32
 
 class SettingsSheet : public ::testing::Test {
 protected:
+  ~SettingsSheet() override { QDir(ComPortPath::PortsFolder()).removeRecursively(); }
   void open(int page = 0) {
     m_sheet = std::make_unique<CMyPropertySheet>();
     m_sheet->show();
