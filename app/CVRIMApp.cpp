@@ -9,6 +9,8 @@
 #include "app/AppShell.h"
 #include "app/CAboutDlg.h"
 #include "app/CCommentEditor.h"
+#include "app/CMyPropertySheet.h"
+#include "app/CTriggerSetupDlg.h"
 #include "app/MdbItemDecoder.h"
 #include "capture/CHDLC.h"
 #include "capture/CVRIMSocket.h"
@@ -341,6 +343,7 @@ bool CVRIMApp::InitInstance(const QStringList& arguments) {
   sh.doc->addToRecentFileList = [](const QString& path) { platform::RecentFiles().Add(path); };
   frame->canCloseFrame = [this] { return m_shell->doc->CanCloseFrame(); };
   frame->openDocument = [this](const QString& path) { m_shell->doc->OnOpenDocument(path); };
+  frame->runSettings = [] { CMyPropertySheet().DoModal(); };
   // An entry that can no longer be opened leaves the list, as it always has.
   frame->openRecentFile = [this](const QString& path) {
     if (!m_shell->doc->OnOpenDocument(path)) platform::RecentFiles().Remove(path);
@@ -418,6 +421,8 @@ void CVRIMApp::registerCommands() {
   sh.viewCommands.onCommand(ID_FILE_PRINT_PREVIEW,
                             print([](PrintJob& j, QPrinter& p) { j.OnFilePrintPreview(p); }),
                             rule(ViewCommand::PrintPreview));
+  sh.viewCommands.onCommand(ID_TRIGGER_SETUP, [] { CTriggerSetupDlg().DoModal(); },
+                            rule(ViewCommand::TriggerSetup));
 
   sh.appCommands.onCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
   sh.appCommands.onCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });

@@ -201,9 +201,12 @@ bool CVRIMSocket::LoadTriggerSetup() {
       QStringLiteral("StartPattern"), profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("StartTrigger"), 0),
       startPattern);
   const uint32_t leading = profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("LeadingBytes"), 0);
-  const uint32_t stopLength = loadPattern(
-      QStringLiteral("StopPattern"), profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("StopTrigger"), 0),
-      stopPattern);
+  // The stop pattern ends a window only while the user's stop box is checked.
+  const bool stopOn = profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("StopRecording"), 0) != 0;
+  const uint32_t stopLength =
+      stopOn ? loadPattern(QStringLiteral("StopPattern"),
+                           profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("StopTrigger"), 0), stopPattern)
+             : 0;
   const uint32_t trailing = profile.GetProfileInt(TRIGGER_SECTION, QStringLiteral("TrailingBytes"), 0);
 
   std::lock_guard lock(m_sinkMutex);

@@ -204,6 +204,19 @@ TEST_F(Sink, TriggerWindows) {
   }
 }
 
+// The stop pattern ends a window only while the stop box is checked; without it
+// the window is the start pattern and the trailing items.
+TEST_F(Sink, StopPatternOnlyWithTheStopBoxChecked) {
+  for (const auto& [stopBox, expected] : {std::pair{1, "10 20 30 41"}, std::pair{0, "10 20 30"}}) {
+    sinktest::armTrigger(hex("10 20"), hex("30"), 0, 1, 1, 0, stopBox);
+    CVRIMSocket sink(nullptr, &m_notifier);
+    ASSERT_TRUE(sink.LoadTriggerSetup());
+    ASSERT_TRUE(sink.OpenAcquisitionFile());
+    decode(sink, sinktest::recordsFor(hex("10 20 30 41 42")));
+    EXPECT_EQ(written(sink).toHex(' '), hex(expected).toHex(' ')) << "stop box " << stopBox;
+  }
+}
+
 TEST_F(Sink, TriggerPatternsSpreadOverBuffersWriteEveryItemOnce) {
   startTriggered(hex("10 20 30"), hex("40 50"), 1, 2);
   // The second window's stop pattern is first broken (40 40 50) and then seen whole.

@@ -45,9 +45,10 @@ inline QString configureRecording(const testsupport::TempProfile& profile, const
 
 // Start pattern in slot startSlot, stop pattern (may be empty: none) in slot 0.
 inline void armTrigger(const QByteArray& start, const QByteArray& stop, int leading, int trailing, int state = 1,
-                       int startSlot = 0) {
+                       int startSlot = 0, int stopBox = 1) {
   platform::ProfileStore& p = platform::Profile();
   p.WriteProfileInt("TriggerSetup", "TriggerState", state);
+  p.WriteProfileInt("TriggerSetup", "StopRecording", stopBox);
   p.WriteProfileInt("TriggerSetup", "StartTrigger", startSlot);
   p.WriteProfileBinary("TriggerSetup", QStringLiteral("StartPattern_%1").arg(startSlot, 2, 10, QLatin1Char('0')),
                        start.constData(), static_cast<uint32_t>(start.size()));

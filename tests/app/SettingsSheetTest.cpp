@@ -1,0 +1,221 @@
+// The settings sheet driven with keys and clicks; what it stored is read back.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include "app/CMyPropertyPage4.h"
+#include "app/CMyPropertySheet.h"
+#include "common/WindowMessages.h"
+#include "platform/AppWindows.h"
+#include "platform/ProfileStore.h"
+#include "support/PtyDevice.h"
+#include "support/RecordingMessageBox.h"
+#include "support/TestSupport.h"
+#include "support/WidgetDriver.h"
+
+using namespace testsupport;
+using Button = QDialogButtonBox::StandardButton;
+
+namespace {
+
+uint32_t intOf(const char* section, const char* key) {
+  return platform::Profile().GetProfileInt(section, key, -9);
+}
+QString textOf(const char* section, const char* key) {
+  return platform::Profile().GetProfileString(section, key, "-");
+}
+QStringList entries(const QComboBox* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i) out << list->itemText(i);
+  return out;
+}
+// COM1 to COM96 lead nowhere except the given ports, which are pseudo-terminals.
+std::vector<std::unique_ptr<PtyDevice>> publishOnly(std::initializer_list<uint32_t> ports) {
+  QDir().mkpath(ComPortPath::PortsFolder());
+  for (uint32_t n = 1; n <= 96; ++n) {
+    QFile::remove(ComPortPath::LinkPath(n));
+    QFile::link("/nonexistent", ComPortPath::LinkPath(n));
+  }
+  std::vector<std::unique_ptr<PtyDevice>> devices;
+  for (uint32_t n : ports) devices.push_back(std::make_unique<PtyDevice>(n));
+  return devices;
+}
+
+class SettingsSheet : public ::testing::Test {
+protected:
+  ~SettingsSheet() override { QDir(ComPortPath::PortsFolder()).removeRecursively(); }
+  void open(int page = 0) {
+    m_sheet = std::make_unique<CMyPropertySheet>();
+    m_sheet->show();
+    showPage(page);
+  }
+  void showPage(int index) {
+    QTabBar* bar = m_sheet->tabs()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+  }
+  template <class T>
+  T* at(const char* name) {
+    return child<T>(m_sheet.get(), name);
+  }
+  bool applyEnabled() { return m_sheet->buttons()->button(Button::Apply)->isEnabled(); }
+
+  TempProfile m_profile;
+  RecordingMessageBox m_box;
+  std::unique_ptr<CMyPropertySheet> m_sheet;
+};
+
+}  // namespace
+
+TEST_F(SettingsSheet, CommunicationPageDefaultsThresholdsAndTheMdbRule) {
+  open();
+  EXPECT_EQ(m_sheet->windowTitle() + m_sheet->tabs()->tabText(3),
+            "Analyzer Properties...Project Settings...");
+  for (const char* name : {"masterthreshold", "slavethreshold"}) {
+    const auto* list = at<QComboBox>(name);
+    ASSERT_EQ(list->count(), 32);
+    EXPECT_EQ(list->itemText(0) + list->itemText(31) + list->currentText(), "0.15 Volt4.80 Volt2.55 Volt");
+  }
+  EXPECT_EQ(at<QComboBox>("masterload")->currentText(), "390 Ohm (10.8mA)");
+  EXPECT_FALSE(applyEnabled());
+
+  // MDB disables the four line lists, which keep their selections.
+  QTest::keyClick(at<QComboBox>("protocol"), Qt::Key_Down);
+  for (const char* name : {"baudrate", "databits", "stopbits", "parity"})
+    EXPECT_FALSE(at<QComboBox>(name)->isEnabled());
+  EXPECT_TRUE(applyEnabled());
+  press(m_sheet.get(), Button::Ok);
+  EXPECT_FALSE(m_sheet->isVisible());
+  EXPECT_EQ(intOf("PropertyPage1", "Protocol"), 1u);
+  EXPECT_EQ(intOf("PropertyPage1", "Baudrate"), 7u);
+}
+
+// A stored index outside its list selects nothing and is stored again as read.
+// Cancel stores every page shown, and only those.
+TEST_F(SettingsSheet, IndexOutsideAListIsKeptAndCancelStoresTheShownPages) {
+  platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", 7);
+  platform::Profile().WriteProfileInt("PropertyPage3", "FileMaxSize", 9);
+  platform::Profile().WriteProfileInt("PropertyPage3", "ScreenSize", 7);
+  open();
+  EXPECT_EQ(at<QComboBox>("protocol")->currentIndex(), -1);
+  EXPECT_TRUE(at<QComboBox>("baudrate")->isEnabled());
+  showPage(2);
+  EXPECT_EQ(at<QComboBox>("filemaxsize")->currentIndex(), -1);
+  for (auto* radio : m_sheet->findChildren<QRadioButton*>()) EXPECT_FALSE(radio->isChecked());
+  showPage(3);
+  EXPECT_EQ(at<QLabel>("projectnote")->text(), CMyPropertyPage4::NOTE);
+  type(at<QLineEdit>("Company"), "ACME");
+  EXPECT_TRUE(applyEnabled());
+  press(m_sheet.get(), Button::Cancel);
+  EXPECT_EQ(intOf("PropertyPage1", "Protocol"), 7u);
+  EXPECT_EQ(intOf("PropertyPage3", "FileMaxSize"), 9u);
+  EXPECT_EQ(intOf("PropertyPage3", "ScreenSize"), 7u);
+  EXPECT_EQ(textOf("PropertyPage4", "Company") + textOf("PropertyPage4", "Version"), "ACME");
+  EXPECT_EQ(intOf("PropertyPage2", "PortAquisition"), uint32_t(-9));
+}
+
+// The swap box swaps the view's display at once; Cancel still stores it, and the
+// save tells the view that the device settings changed.
+TEST_F(SettingsSheet, SwapReachesTheViewAtOnceAndEverySaveTellsIt) {
+  platform::MessageWindow view;
+  std::vector<std::pair<uint32_t, intptr_t>> got;
+  for (uint32_t id : {WM_SWAP_RXTX, WM_SETTINGS_CHANGED})
+    view.on(id, [&](platform::Message& m) { return got.emplace_back(m.id, m.lParam), intptr_t{0}; });
+  platform::SetMainFrameWindow(view.handle());
+  platform::SetActiveViewWindow(view.handle());
+  open();
+  click(at<QCheckBox>("swap"));
+  platform::PumpMessages();
+  EXPECT_EQ(got, (std::vector<std::pair<uint32_t, intptr_t>>{{WM_SWAP_RXTX, 1}}));
+  press(m_sheet.get(), Button::Cancel);
+  platform::PumpMessages();
+  EXPECT_EQ(intOf("PropertyPage1", "SwitchRxTx"), 1u);
+  EXPECT_EQ(got, (std::vector<std::pair<uint32_t, intptr_t>>{{WM_SWAP_RXTX, 1}, {WM_SETTINGS_CHANGED, 0}}));
+  platform::SetActiveViewWindow(platform::NULL_WINDOW);
+  platform::SetMainFrameWindow(platform::NULL_WINDOW);
+}
+
+TEST_F(SettingsSheet, PortListInTextOrderWithoutPortsInUse) {
+  const auto ports = publishOnly({1, 3, 10});
+  platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", "COM10:");
+  open(1);
+  EXPECT_EQ(entries(at<QComboBox>("serialport")), QStringList({"COM1:", "COM10:", "COM3:"}));
+  EXPECT_EQ(at<QComboBox>("serialport")->currentText(), "COM10:");
+  EXPECT_EQ(at<QLineEdit>("connectionname")->text() + at<QLineEdit>("acquisitionport")->text() +
+                at<QLineEdit>("controlport")->text(),
+            "QX-7700-U40004001");
+  // Recording at start-up stores the start-up connect too.
+  click(at<QCheckBox>("startupaquire"));
+  press(m_sheet.get(), Button::Ok);
+  EXPECT_EQ(intOf("PropertyPage2", "StartupConnect"), 1u);
+  EXPECT_EQ(intOf("PropertyPage2", "StartupAquire"), 1u);
+
+  // COM10 held by another program is not listed; the first entry is stored.
+  const int held = ::open(ports[2]->slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  open(1);
+  EXPECT_EQ(entries(at<QComboBox>("serialport")), QStringList({"COM1:", "COM3:"}));
+  press(m_sheet.get(), Button::Cancel);
+  EXPECT_EQ(textOf("PropertyPage2", "SerialPort"), "COM1:");
+  ::close(held);
+
+  // No port at all: the stored port stays.
+  const auto none = publishOnly({});
+  platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", "COM7:");
+  open(1);
+  EXPECT_EQ(at<QComboBox>("serialport")->count(), 0);
+  press(m_sheet.get(), Button::Ok);
+  EXPECT_EQ(textOf("PropertyPage2", "SerialPort"), "COM7:");
+}
+
+// A refused port number keeps the user on the page and OK does not close; Cancel
+// stores the fields before it as edited and it and the fields after it as read.
+TEST_F(SettingsSheet, BadPortNumberKeepsTheUserOnThePage) {
+  open(1);
+  type(at<QLineEdit>("connectionname"), "Lab");
+  type(at<QLineEdit>("acquisitionport"), "12x");
+  click(at<QCheckBox>("lan"));
+  showPage(2);
+  EXPECT_EQ(m_sheet->tabs()->currentIndex(), 1);
+  EXPECT_EQ(m_sheet->focusWidget(), at<QLineEdit>("acquisitionport"));
+  press(m_sheet.get(), Button::Ok);
+  EXPECT_TRUE(m_sheet->isVisible());
+  EXPECT_EQ(m_box.texts(), std::vector<QString>(2, "Enter a positive integer."));
+  press(m_sheet.get(), Button::Cancel);
+  EXPECT_EQ(m_box.count(), 3u);
+  EXPECT_EQ(textOf("PropertyPage2", "ConnectionName"), "Lab");
+  EXPECT_EQ(intOf("PropertyPage2", "PortAquisition"), 4000u);
+  EXPECT_EQ(intOf("PropertyPage2", "LanConnect"), 0u);
+}
+
+TEST_F(SettingsSheet, BrowseTakesTheFolderAndKeepsTheName) {
+  const QString folder = m_profile.dir() + "/Data/Run/";
+  QDir().mkpath(folder);
+  writeWholeFile(folder + "x.ANL", "");
+  platform::Profile().WriteProfileString("PropertyPage3", "FileName", "KEEP.ANL");
+  open(2);
+  EXPECT_EQ(at<QLabel>("profile")->text(), "This instance uses profile: Quellfeld");
+  EXPECT_TRUE(m_sheet->findChildren<QRadioButton*>().value(0)->isChecked());
+  QString title;
+  onNextModal(
+      [&](QWidget* dialog) {
+        title = dialog->windowTitle();
+        qobject_cast<QFileDialog*>(dialog)->selectFile(folder + "x.ANL");
+        static_cast<QDialog*>(dialog)->accept();
+      },
+      m_sheet.get());
+  click(at<QPushButton>("browse"));
+  EXPECT_EQ(title, "Select location of aquisition file...");
+  EXPECT_EQ(at<QLineEdit>("filename")->text(), "KEEP.ANL");
+  press(m_sheet.get(), Button::Ok);
+  EXPECT_EQ(textOf("PropertyPage3", "FilePath"), folder);
+  EXPECT_EQ(textOf("PropertyPage3", "FileName"), "KEEP.ANL");
+}

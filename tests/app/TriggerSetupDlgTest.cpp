@@ -1,0 +1,91 @@
+// The trigger setup dialog driven with keys and clicks; what it stored is read back.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "app/CTriggerSetupDlg.h"
+#include "platform/ProfileStore.h"
+#include "support/RecordingMessageBox.h"
+#include "support/TestSupport.h"
+#include "support/WidgetDriver.h"
+
+using namespace testsupport;
+
+namespace {
+
+uint32_t intOf(const char* key) { return platform::Profile().GetProfileInt("TriggerSetup", key, -9); }
+QByteArray startPattern(int i) {
+  return platform::Profile()
+      .GetProfileBinary("TriggerSetup", QString::asprintf("StartPattern_%02d", i))
+      .value_or("-");
+}
+
+class TriggerSetupDlgTest : public ::testing::Test {
+protected:
+  // Opens the dialog and types into its edits (pattern boxes by their list's name).
+  void openAndType(std::initializer_list<std::pair<const char*, const char*>> typed) {
+    m_dlg = std::make_unique<CTriggerSetupDlg>();
+    m_dlg->show();
+    for (const auto& [name, text] : typed) {
+      auto* list = child<QComboBox>(m_dlg.get(), name);
+      type(list ? list->lineEdit() : child<QLineEdit>(m_dlg.get(), name), text);
+    }
+  }
+
+  TempProfile m_profile;
+  RecordingMessageBox m_box;
+  std::unique_ptr<CTriggerSetupDlg> m_dlg;
+};
+
+}  // namespace
+
+TEST_F(TriggerSetupDlgTest, CountsAreClampedTo100WhenStored) {
+  for (const auto& [typed, stored] : {std::pair{"150", 100u}, {"100", 100u}, {"0", 0u}, {"7", 7u}}) {
+    openAndType({{"leading", typed}, {"trailing", typed}});
+    press(m_dlg.get(), QDialogButtonBox::Ok);
+    EXPECT_EQ(m_dlg->result(), QDialog::Accepted) << typed;
+    EXPECT_EQ(intOf("LeadingBytes"), stored) << typed;
+    EXPECT_EQ(intOf("TrailingBytes"), stored) << typed;
+  }
+  EXPECT_EQ(m_box.count(), 0u);
+}
+
+TEST_F(TriggerSetupDlgTest, NewStartPatternGoesToTheTopAndCancelStoresNothing) {
+  platform::Profile().WriteProfileBinary("TriggerSetup", "StartPattern_00", "\x30", 1);
+  openAndType({{"startpattern", "10 20"}});
+  EXPECT_EQ(m_dlg->windowTitle(), "Trigger setup...");
+  click(child<QCheckBox>(m_dlg.get(), "triggerstate"));
+  click(child<QCheckBox>(m_dlg.get(), "stoprecording"));
+  press(m_dlg.get(), QDialogButtonBox::Ok);
+  EXPECT_EQ(startPattern(0) + startPattern(1), hex("10 20 30"));
+  EXPECT_EQ(intOf("StartTrigger"), 0u);
+  EXPECT_EQ(intOf("TriggerState"), 1u);
+  EXPECT_EQ(intOf("StopRecording"), 1u);
+
+  openAndType({{"startpattern", "44"}, {"leading", "9"}});
+  EXPECT_EQ(child<QComboBox>(m_dlg.get(), "startpattern")->count(), 2);
+  click(child<QCheckBox>(m_dlg.get(), "stoprecording"));
+  press(m_dlg.get(), QDialogButtonBox::Cancel);
+  EXPECT_EQ(startPattern(0), hex("10 20"));
+  EXPECT_EQ(intOf("StopRecording"), 1u);
+  EXPECT_EQ(intOf("LeadingBytes"), 0u);
+}
+
+// A refused count is told once and the dialog closes when a pattern is stored (the
+// stored pattern puts the fields back); with no pattern it is told again and the
+// dialog stays open, with everything else already stored.
+TEST_F(TriggerSetupDlgTest, RefusedCountIsStoredAsItWasRead) {
+  platform::Profile().WriteProfileInt("TriggerSetup", "LeadingBytes", 3);
+  for (const auto& [pattern, closes] : {std::pair{"10 20", true}, std::pair{"", false}}) {
+    m_box.clear();
+    openAndType({{"startpattern", pattern}, {"leading", "-1"}, {"trailing", "5"}});
+    press(m_dlg.get(), QDialogButtonBox::Ok);
+    EXPECT_EQ(m_dlg->isVisible(), !closes) << pattern;
+    EXPECT_EQ(m_box.texts(), std::vector<QString>(closes ? 1 : 2, "Enter a positive integer.")) << pattern;
+    EXPECT_EQ(intOf("LeadingBytes"), 3u) << pattern;
+    EXPECT_EQ(intOf("TrailingBytes"), 0u) << pattern;
+    EXPECT_EQ(child<QLineEdit>(m_dlg.get(), "leading")->text(), closes ? "3" : "-1") << pattern;
+  }
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+// Keys and clicks on real widgets, as the user gives them.
+namespace testsupport {
+
+template <class T>
+T* child(const QWidget* parent, const char* name) {
+  return parent->findChild<T*>(QString::fromLatin1(name));
+}
+inline void click(QAbstractButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
+}
+inline void press(const QWidget* dialog, QDialogButtonBox::StandardButton which) {
+  click(dialog->findChild<QDialogButtonBox*>()->button(which));
+}
+// Replaces what the edit holds by typing.
+inline void type(QWidget* edit, const QString& text) {
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClicks(edit, text);
+}
+
+// Runs act on the next modal window other than `except` once it is up, from inside
+// the event loop that runs it, so a test can drive a dialog that a command runs
+// modally. Gives up after timeoutMs.
+inline void onNextModal(std::function<void(QWidget*)> act, QWidget* except = nullptr, int timeoutMs = 10000) {
+  auto* timer = new QTimer;
+  QElapsedTimer age;
+  age.start();
+  QObject::connect(timer, &QTimer::timeout, [timer, act, except, age, timeoutMs] {
+    QWidget* modal = QApplication::activeModalWidget();
+    const bool found = modal && modal != except && modal->isVisible();
+    if (!found && age.elapsed() < timeoutMs) return;
+    timer->stop();
+    timer->deleteLater();
+    if (found) act(modal);
+  });
+  timer->start(5);
+}
+
+}  // namespace testsupport
