@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "platform/ProfileStore.h"
+
 namespace {
 const char* const STORED_VALUE = "storedValue";
 }
@@ -25,13 +27,16 @@ void SettingsPage::Activate() {
 }
 
 bool SettingsPage::OnApply() {
+  const platform::ProfileStore::Batch batch(platform::Profile());
   SaveSettings();
   SetModified(false);
   return true;
 }
 
 void SettingsPage::OnDestroy() {
-  if (m_created) SaveSettings();
+  if (!m_created) return;
+  const platform::ProfileStore::Batch batch(platform::Profile());
+  SaveSettings();
 }
 
 void SettingsPage::watch(QWidget* control) {

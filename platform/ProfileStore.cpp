@@ -9,6 +9,24 @@ namespace platform {
 
 ProfileStore::ProfileStore(QString iniPath) : m_path(std::move(iniPath)) {}
 
+ProfileStore::~ProfileStore() = default;
+
+ProfileStore::Batch::Batch(ProfileStore& store) : m_store(store) {
+  std::lock_guard lock(m_store.m_batchMutex);
+  if (m_store.m_batchDepth++ == 0) {
+    QDir().mkpath(QFileInfo(m_store.m_path).absolutePath());
+    m_store.m_batch = std::make_unique<QSettings>(m_store.m_path, QSettings::IniFormat);
+  }
+}
+
+ProfileStore::Batch::~Batch() {
+  std::lock_guard lock(m_store.m_batchMutex);
+  if (--m_store.m_batchDepth == 0) {
+    m_store.m_batch->sync();
+    m_store.m_batch.reset();
+  }
+}
+
 QString ProfileStore::configHome() {
   const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
   if (!xdg.isEmpty()) return QString::fromLocal8Bit(xdg);
@@ -33,6 +51,15 @@ uint32_t ProfileStore::GetProfileInt(const QString& section, const QString& key,
 }
 
 bool ProfileStore::write(const QString& section, const std::vector<std::pair<QString, QVariant>>& values) {
+  {
+    std::lock_guard lock(m_batchMutex);
+    if (m_batch) {
+      m_batch->beginGroup(section);
+      for (const auto& [key, value] : values) m_batch->setValue(key, value);
+      m_batch->endGroup();
+      return true;
+    }
+  }
   QDir().mkpath(QFileInfo(m_path).absolutePath());
   QSettings s(m_path, QSettings::IniFormat);
   s.beginGroup(section);

@@ -3,9 +3,13 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
+
+class QSettings;
 
 namespace platform {
 
@@ -15,6 +19,7 @@ namespace platform {
 class ProfileStore {
 public:
   explicit ProfileStore(QString iniPath);
+  ~ProfileStore();
 
   // $XDG_CONFIG_HOME/<key>/VRIM.ini, with ~/.config when XDG_CONFIG_HOME is unset.
   static QString pathForKey(const QString& registryKey);
@@ -35,9 +40,26 @@ public:
   std::optional<QByteArray> GetProfileBinary(const QString& section, const QString& key) const;
   bool WriteProfileBinary(const QString& section, const QString& key, const void* data, uint32_t length);
 
+  // Writes made while a Batch lives reach the disk in one save when the outermost
+  // Batch ends, so a dialog that stores a whole section waits for the disk once,
+  // not once per key. Reads in between see the file as it was before the batch.
+  class Batch {
+  public:
+    explicit Batch(ProfileStore& store);
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+  private:
+    ProfileStore& m_store;
+  };
+
 private:
   bool write(const QString& section, const std::vector<std::pair<QString, QVariant>>& values);
   QString m_path;
+  std::mutex m_batchMutex;
+  int m_batchDepth = 0;
+  std::unique_ptr<QSettings> m_batch;
 };
 
 // "Quellfeld" for profile 0, "Quellfeld_%02u" for 1 to 99; nothing above 99.

@@ -109,3 +109,19 @@ TEST(ProfileStore, AValueWrittenByAnotherProcessIsSeenAtTheNextRead) {
     EXPECT_EQ(p.GetProfileInt("PropertyPage3", "FileMaxSize", 0), static_cast<uint32_t>(value));
   }
 }
+
+TEST(ProfileStore, ABatchReachesTheDiskWhenItEnds) {
+  testsupport::TempProfile tmp;
+  ProfileStore& p = platform::Profile();
+  {
+    const ProfileStore::Batch outer(p);
+    {
+      const ProfileStore::Batch inner(p);
+      p.WriteProfileInt("PropertyPage1", "Baudrate", 3);
+    }
+    p.WriteProfileString("PropertyPage2", "SerialPort", "COM4:");
+    EXPECT_EQ(p.GetProfileInt("PropertyPage1", "Baudrate", 7), 7u);  // not before the outer batch ends
+  }
+  EXPECT_EQ(p.GetProfileInt("PropertyPage1", "Baudrate", 7), 3u);
+  EXPECT_EQ(p.GetProfileString("PropertyPage2", "SerialPort"), QStringLiteral("COM4:"));
+}
