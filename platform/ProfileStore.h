@@ -42,7 +42,8 @@ public:
 
   // Writes made while a Batch lives reach the disk in one save when the outermost
   // Batch ends, so a dialog that stores a whole section waits for the disk once,
-  // not once per key. Reads in between see the file as it was before the batch.
+  // not once per key. This process reads the new values at once; other processes
+  // see them when the batch ends.
   class Batch {
   public:
     explicit Batch(ProfileStore& store);

@@ -120,7 +120,7 @@ TEST(ProfileStore, ABatchReachesTheDiskWhenItEnds) {
       p.WriteProfileInt("PropertyPage1", "Baudrate", 3);
     }
     p.WriteProfileString("PropertyPage2", "SerialPort", "COM4:");
-    EXPECT_EQ(p.GetProfileInt("PropertyPage1", "Baudrate", 7), 7u);  // not before the outer batch ends
+    EXPECT_EQ(p.GetProfileInt("PropertyPage1", "Baudrate", 7), 3u);  // this process sees it at once
   }
   EXPECT_EQ(p.GetProfileInt("PropertyPage1", "Baudrate", 7), 3u);
   EXPECT_EQ(p.GetProfileString("PropertyPage2", "SerialPort"), QStringLiteral("COM4:"));
