@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QUdpSocket>
+#include <condition_variable>
 #include <cerrno>
 #include <cstring>
 
@@ -90,13 +91,15 @@ TEST_F(LanSocketTest, RecordsFromTheAcquisitionPortAreDecodedOnlyWhileWriting) {
   EXPECT_EQ(m_notifier.lengths()[0], 24u + 18u);
   EXPECT_EQ(acq->GetRunningTime(), 1015u);
 
-  // Dropped: a datagram from any other port, and one larger than the receive buffer.
+  // Dropped: a datagram from any other port, one larger than the receive buffer, an
+  // empty one.
   QUdpSocket stranger;
   ASSERT_TRUE(stranger.bind(QHostAddress::LocalHost, 0));
   stranger.writeDatagram(hex("20 66 E8 03"), QHostAddress::LocalHost, m_port);
   QByteArray big;
   while (big.size() < 2000) big += hex("00 EE 00");
   send(m_deviceAcq, big);
+  send(m_deviceAcq, QByteArray());
   send(m_deviceAcq, hex("00 77 09"));
   ASSERT_TRUE(testsupport::waitFor([&] { return m_notifier.lengths().size() == 2; }));
   EXPECT_EQ(m_notifier.lengths()[1], 24u + 24u);
@@ -121,15 +124,80 @@ TEST_F(LanSocketTest, WithEqualPortsOneDatagramIsDecodedAndStored) {
   EXPECT_EQ(reply[1], 0x41);
 }
 
-TEST_F(LanSocketTest, AnEmptyDatagramClosesTheSocketThatGotIt) {
-  auto ctrl = connectTo(m_deviceCtrl);
+// Connecting filters what arrives from then on; what a stranger queued before, and
+// an empty datagram from the device, are dropped without closing anything.
+TEST_F(LanSocketTest, OnlyTheDevicesDatagramsWithContentAreTaken) {
+  QUdpSocket probe;
+  ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+  m_port = probe.localPort();
+  probe.close();
+  CVRIMSocket ctrl(nullptr, &m_notifier);
+  ASSERT_TRUE(ctrl.Create(m_port));
+  QUdpSocket stranger;
+  ASSERT_TRUE(stranger.bind(QHostAddress::LocalHost, 0));
+  stranger.writeDatagram(hex("01 05 01 09 09"), QHostAddress::LocalHost, m_port);
+  settle(100);
+  ASSERT_TRUE(ctrl.Connect("127.0.0.1", m_deviceCtrl.localPort()));
   send(m_deviceCtrl, QByteArray());
-  ASSERT_TRUE(testsupport::waitFor([&] { return !ctrl->IsSocketOpen(); }));
   send(m_deviceCtrl, hex("01 05 01 04 0B"));
-  settle(200);
   uint8_t reply[256];
-  EXPECT_FALSE(ctrl->ReadControlReply(reply));
-  EXPECT_EQ(ctrl->Send("x", 1), -1);
+  ASSERT_TRUE(testsupport::waitFor([&] { return ctrl.ReadControlReply(reply); }));
+  EXPECT_EQ(reply[3], 4);
+  settle(100);
+  EXPECT_FALSE(ctrl.ReadControlReply(reply));
+  EXPECT_TRUE(ctrl.IsSocketOpen());
+  EXPECT_EQ(ctrl.Send("x", 1), 1);
+}
+
+namespace {
+// Holds the receive thread in its first notice, so that what comes after waits in
+// the socket's queue.
+class HeldNotifier final : public DataWrittenNotifier {
+public:
+  void DataWritten(uint64_t) override {
+    std::unique_lock lock(m_mutex);
+    ++m_calls;
+    m_cv.notify_all();
+    m_cv.wait(lock, [&] { return !m_held; });
+  }
+  bool waitForFirst() {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::seconds(5), [&] { return m_calls > 0; });
+  }
+  void release() {
+    std::lock_guard lock(m_mutex);
+    m_held = false;
+    m_cv.notify_all();
+  }
+
+private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  bool m_held = true;
+  int m_calls = 0;
+};
+}  // namespace
+
+TEST_F(LanSocketTest, AStopRightAfterABurstWritesTheWholeBurst) {
+  auto acq = connectTo(m_deviceAcq);
+  HeldNotifier held;
+  acq->SetNotifier(&held);
+  ASSERT_TRUE(acq->OpenAcquisitionFile());
+  const QString path = acq->GetWritingPath();
+  QByteArray sent;
+  for (int d = 0; d < 100; ++d) {
+    QByteArray data;
+    for (int i = 0; i < 40; ++i) data.append(static_cast<char>((d * 40 + i) % 251));
+    send(m_deviceAcq, sinktest::recordsFor(data));
+    sent += data;
+    if (d == 0) {
+      ASSERT_TRUE(held.waitForFirst());
+    }
+  }
+  acq->CloseAcquisitionFile();
+  held.release();
+  EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(path)), sent);
+  acq->Close();
 }
 
 TEST_F(LanSocketTest, APortHeldElsewhereCannotBeBound) {
