@@ -4,6 +4,7 @@
 #include <QUdpSocket>
 #include <sys/resource.h>
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <cerrno>
 
@@ -15,6 +16,7 @@
 #include "capture/SinkTestSupport.h"
 #include "common/SystemTypes.h"
 #include "platform/ProfileStore.h"
+#include "platform/RecentFileList.h"
 #include "support/PtyDevice.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
@@ -68,9 +70,16 @@ TEST_F(AppLinkTest, TheLinkTypeIsReadFromTheProfile) {
   EXPECT_EQ(CVRIMApp::Instance(), m_app.get());
 }
 
+// Also after an earlier link: a failed connect leaves no link, no sink and no
+// connected flag.
 TEST_F(AppLinkTest, AMissingSerialPortLeavesNothingConnected) {
   makeApp();
   m_app->SetLinkType(LINKTYPE_HDLC);
+  setLink("SerialPort", QString("COM20:"));
+  PtyDevice dev(20);
+  ASSERT_TRUE(dev.ok());
+  ASSERT_TRUE(m_app->OnConnectDevice());
+  ASSERT_TRUE(testsupport::waitFor([&] { return m_app->IsConnected(); }));
   QDir().mkpath(ComPortPath::PortsFolder());
   QFile::link("/nonexistent/com7", ComPortPath::LinkPath(7));
   setLink("SerialPort", QString("COM7:"));
@@ -146,7 +155,9 @@ TEST_F(AppLinkTest, AnIdleSerialLinkUsesNoCpu) {
   EXPECT_TRUE(m_app->DisconnectSerial());
 }
 
-TEST_F(AppLinkTest, AnUnpluggedDeviceKeepsWhatArrivedAndDisconnects) {
+// The port reports its device gone: the recording stops as Stop would (the stop
+// command fails at once), the link goes, Connect is enabled, one message says so.
+TEST_F(AppLinkTest, AnUnpluggedDeviceStopsTheRecordingAndDisconnects) {
   sinktest::configureRecording(m_profile);
   makeApp();
   m_app->SetLinkType(LINKTYPE_HDLC);
@@ -158,17 +169,26 @@ TEST_F(AppLinkTest, AnUnpluggedDeviceKeepsWhatArrivedAndDisconnects) {
   CVRIMSocket* sink = m_app->GetAcquisitionSocket();
   ASSERT_TRUE(sink->OpenAcquisitionFile());
   const QString path = sink->GetWritingPath();
+  bool stopSent = true;
+  m_app->SetStopRecording([&] {
+    stopSent = m_app->SendDeviceCommand(hex("03 03 00"));
+    m_app->GetAcquisitionSocket()->CloseAcquisitionFile();
+  });
   dev->write(deviceFrame(0, hex("00 41 01 00 42 02")));
   ASSERT_TRUE(testsupport::waitFor([&] { return sink->GetFileLength() == 24 + 12; }));
+  QElapsedTimer t;
+  t.start();
   dev->Unplug();
-  const int64_t before = cpuMicroseconds();
-  QThread::msleep(500);
-  EXPECT_LT(cpuMicroseconds() - before, 100000);  // the hung-up port is not read in a loop
-  // A command to the vanished device fails like an unanswered one.
-  EXPECT_FALSE(m_app->SendDeviceCommand(hex("03 03 00")));
-  sink->CloseAcquisitionFile();
-  EXPECT_TRUE(m_app->DisconnectSerial());
+  ASSERT_TRUE(testsupport::waitFor([&] { return !m_app->IsConnected() && m_box.count() > 0; }));
+  EXPECT_LT(t.elapsed(), 700) << "no wait for an acknowledgement from the vanished device";
+  EXPECT_FALSE(stopSent);
+  EXPECT_EQ(m_app->GetHdlc(), nullptr);
+  EXPECT_TRUE(m_app->OnUpdateConnectDevice());
   EXPECT_EQ(sinktest::itemsInFile(path).size(), 2u);
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+  testsupport::waitFor([] { return false; }, 200);
+  ASSERT_EQ(m_box.count(), 1u);
+  EXPECT_EQ(m_box.texts()[0], QString("Lost serial port COM18:\r\nError: %1\r\nThe device has been disconnected.").arg(EIO));
 }
 
 TEST_F(AppLinkTest, ARunningDialUpWhoseNameBeginsTheConfiguredOneIsAdoptedAndLeftUp) {
@@ -241,6 +261,15 @@ TEST_F(AppLinkTest, AHeldAcquisitionPortFailsTheConnect) {
   EXPECT_EQ(m_box.texts()[0], QString("Create aquisition socket failed, Error: %1\r\n").arg(EADDRINUSE));
   EXPECT_FALSE(m_app->IsConnected());
   EXPECT_FALSE(m_app->OnUpdateDisconnectDevice());
+  // A held control port too: no sink is left, so a Start creates no file.
+  m_box.clear();
+  setLink("PortAquisition", 0);
+  setLink("PortControl", holder.localPort());
+  EXPECT_FALSE(m_app->ConnectLan());
+  ASSERT_EQ(m_box.count(), 1u);
+  EXPECT_EQ(m_box.texts()[0], QString("Create control socket failed, Error: %1\r\n").arg(EADDRINUSE));
+  EXPECT_EQ(m_app->GetAcquisitionSocket(), nullptr);
+  EXPECT_EQ(m_app->GetControlSocket(), nullptr);
 
   // A repeated connect first lets go of what the failed one left.
   m_box.clear();

@@ -142,6 +142,26 @@ TEST(CHDLC, AFullRingWithholdsTheAcknowledgementUntilThereIsRoom) {
   }
 }
 
+// The device repeats a frame whose acknowledgement it missed: acknowledged again,
+// stored once. After a new Open the first frame is taken whatever its N(S).
+TEST(CHDLC, ARepeatedFrameIsAcknowledgedAgainAndStoredOnce) {
+  Link l(23);
+  ASSERT_TRUE(l.opened);
+  const QByteArray first = frameFromDevice(3, hex("00 41 01"));
+  l.dev.write(first + first + frameFromDevice(4, hex("00 42 02")));
+  EXPECT_EQ(l.dev.read(18), ackFromDevice(3) + ackFromDevice(3) + ackFromDevice(4));
+  l.link.Close();
+  ASSERT_TRUE(l.link.Open(23, 38400));
+  l.dev.write(frameFromDevice(4, hex("00 43 03")));
+  EXPECT_EQ(l.dev.read(6), ackFromDevice(4));
+  for (const char* payload : {"00 41 01", "00 42 02", "00 43 03"}) {
+    QByteArray got;
+    EXPECT_TRUE(testsupport::waitFor([&] { return !(got = l.receive()).isNull(); }, 2000));
+    EXPECT_EQ(got, hex(payload));
+  }
+  EXPECT_TRUE(l.receive().isNull());
+}
+
 TEST(CHDLC, SendFrameWaitsForTheAcknowledgementAndWrapsTheSequence) {
   Link l(25);
   ASSERT_TRUE(l.opened);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QProcess>
 
 #include "app/CVRIMApp.h"
 #include "capture/CHDLC.h"
@@ -53,8 +54,9 @@ protected:
 }  // namespace
 
 TEST_F(LinkEndToEnd, SerialRecordsArriveInTheFileExactlyAndInOrder) {
+  // The largest batch a frame carries.
   SimProcess sim({"--com", "51", "--count", "1500", "--rate", "6000", "--scenario", "mixed", "--seed", "3",
-                  "--garbage", "4"});
+                  "--garbage", "4", "--batch", "250"});
   ASSERT_TRUE(sim.started());
   setLink("SerialPort", QString("COM51:"));
   m_app->SetLinkType(LINKTYPE_HDLC);
@@ -78,6 +80,17 @@ TEST_F(LinkEndToEnd, SerialRecordsArriveInTheFileExactlyAndInOrder) {
   EXPECT_EQ(sim.count("cmd acquire 1"), 1);
   EXPECT_EQ(sim.count("cmd bus-load"), 1);
   EXPECT_TRUE(m_app->OnDisconnectDevice());
+}
+
+// A batch that no frame or datagram carries would make the program drop everything.
+TEST_F(LinkEndToEnd, TheSimulatorRefusesABatchAboveWhatOneFrameOrDatagramCarries) {
+  for (const QStringList& args : {QStringList{"--com", "53", "--batch", "251"}, QStringList{"--lan", "--batch", "1025"}}) {
+    QProcess p;
+    p.start(SimProcess::program(), args);
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(p.readAllStandardError().contains("carries")) << args.join(' ').toStdString();
+  }
 }
 
 TEST_F(LinkEndToEnd, ADeviceThatDoesNotAcknowledgeFailsTheCommandAfterAbout750Ms) {
