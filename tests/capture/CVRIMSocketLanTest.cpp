@@ -27,18 +27,20 @@ protected:
     sinktest::configureRecording(m_profile);
   }
 
-  // A sink socket connected to the device port; m_port is the port it was bound to,
-  // as the device sees it when the socket sends.
-  std::unique_ptr<CVRIMSocket> connectTo(QUdpSocket& device) {
+  // A sink socket on a free port (m_port) connected to the device port. Connecting
+  // filters what arrives from then on: what another host sent from the device's port
+  // number before, the socket must drop itself.
+  std::unique_ptr<CVRIMSocket> connectTo(QUdpSocket& device, const QByteArray& strangerFirst = {}) {
+    QUdpSocket probe;
+    EXPECT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+    m_port = probe.localPort();
+    probe.close();
     auto s = std::make_unique<CVRIMSocket>(nullptr, &m_notifier);
-    EXPECT_TRUE(s->Create(0));
+    EXPECT_TRUE(s->Create(m_port));
+    QUdpSocket stranger;
+    if (!strangerFirst.isNull() && stranger.bind(QHostAddress("127.0.0.2"), device.localPort()))
+      stranger.writeDatagram(strangerFirst, QHostAddress::LocalHost, m_port);
     EXPECT_TRUE(s->Connect("127.0.0.1", device.localPort()));
-    s->Send("\x01\x03\x01", 3);
-    EXPECT_TRUE(testsupport::waitFor([&] { return device.hasPendingDatagrams(); }));
-    char buf[16];
-    m_port = 0;
-    device.readDatagram(buf, sizeof buf, nullptr, &m_port);
-    EXPECT_NE(m_port, 0);
     return s;
   }
   void send(QUdpSocket& from, const QByteArray& bytes) { from.writeDatagram(bytes, QHostAddress::LocalHost, m_port); }
@@ -54,8 +56,12 @@ protected:
 
 }  // namespace
 
+// Stored and read once; an empty datagram and a stranger's are dropped, and leave the
+// socket working.
 TEST_F(LanSocketTest, TheLatestControlReplyIsStoredAndReadOnce) {
-  auto ctrl = connectTo(m_deviceCtrl);
+  auto ctrl = connectTo(m_deviceCtrl, hex("01 05 01 09 09"));
+  send(m_deviceCtrl, QByteArray());
+  settle(100);
   uint8_t reply[257];
   EXPECT_FALSE(ctrl->ReadControlReply(reply));
 
@@ -77,6 +83,7 @@ TEST_F(LanSocketTest, TheLatestControlReplyIsStoredAndReadOnce) {
   ASSERT_TRUE(testsupport::waitFor([&] { return ctrl->ReadControlReply(reply); }));
   EXPECT_EQ(reply[255], 'x');
   EXPECT_EQ(reply[256], 0xEE);
+  EXPECT_EQ(ctrl->Send("x", 1), 1);
 }
 
 TEST_F(LanSocketTest, RecordsFromTheAcquisitionPortAreDecodedOnlyWhileWriting) {
@@ -124,57 +131,19 @@ TEST_F(LanSocketTest, WithEqualPortsOneDatagramIsDecodedAndStored) {
   EXPECT_EQ(reply[1], 0x41);
 }
 
-// Connecting filters what arrives from then on; what a stranger queued before, and
-// an empty datagram from the device, are dropped without closing anything.
-TEST_F(LanSocketTest, OnlyTheDevicesDatagramsWithContentAreTaken) {
-  QUdpSocket probe;
-  ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
-  m_port = probe.localPort();
-  probe.close();
-  CVRIMSocket ctrl(nullptr, &m_notifier);
-  ASSERT_TRUE(ctrl.Create(m_port));
-  QUdpSocket stranger;
-  ASSERT_TRUE(stranger.bind(QHostAddress::LocalHost, 0));
-  stranger.writeDatagram(hex("01 05 01 09 09"), QHostAddress::LocalHost, m_port);
-  settle(100);
-  ASSERT_TRUE(ctrl.Connect("127.0.0.1", m_deviceCtrl.localPort()));
-  send(m_deviceCtrl, QByteArray());
-  send(m_deviceCtrl, hex("01 05 01 04 0B"));
-  uint8_t reply[256];
-  ASSERT_TRUE(testsupport::waitFor([&] { return ctrl.ReadControlReply(reply); }));
-  EXPECT_EQ(reply[3], 4);
-  settle(100);
-  EXPECT_FALSE(ctrl.ReadControlReply(reply));
-  EXPECT_TRUE(ctrl.IsSocketOpen());
-  EXPECT_EQ(ctrl.Send("x", 1), 1);
-}
-
 namespace {
-// Holds the receive thread in its first notice, so that what comes after waits in
-// the socket's queue.
-class HeldNotifier final : public DataWrittenNotifier {
-public:
+// Holds the receive thread in its first notice: what comes after waits in the queue.
+struct HeldNotifier final : DataWrittenNotifier {
   void DataWritten(uint64_t) override {
-    std::unique_lock lock(m_mutex);
-    ++m_calls;
-    m_cv.notify_all();
-    m_cv.wait(lock, [&] { return !m_held; });
+    std::unique_lock lock(mutex);
+    ++calls;
+    cv.notify_all();
+    cv.wait(lock, [&] { return !held; });
   }
-  bool waitForFirst() {
-    std::unique_lock lock(m_mutex);
-    return m_cv.wait_for(lock, std::chrono::seconds(5), [&] { return m_calls > 0; });
-  }
-  void release() {
-    std::lock_guard lock(m_mutex);
-    m_held = false;
-    m_cv.notify_all();
-  }
-
-private:
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
-  bool m_held = true;
-  int m_calls = 0;
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool held = true;
+  int calls = 0;
 };
 }  // namespace
 
@@ -190,12 +159,15 @@ TEST_F(LanSocketTest, AStopRightAfterABurstWritesTheWholeBurst) {
     for (int i = 0; i < 40; ++i) data.append(static_cast<char>((d * 40 + i) % 251));
     send(m_deviceAcq, sinktest::recordsFor(data));
     sent += data;
-    if (d == 0) {
-      ASSERT_TRUE(held.waitForFirst());
-    }
+    std::unique_lock lock(held.mutex);
+    ASSERT_TRUE(held.cv.wait_for(lock, std::chrono::seconds(5), [&] { return held.calls > 0; }));
   }
   acq->CloseAcquisitionFile();
-  held.release();
+  {
+    std::lock_guard lock(held.mutex);
+    held.held = false;
+  }
+  held.cv.notify_all();
   EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(path)), sent);
   acq->Close();
 }

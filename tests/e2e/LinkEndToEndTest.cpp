@@ -84,13 +84,8 @@ TEST_F(LinkEndToEnd, SerialRecordsArriveInTheFileExactlyAndInOrder) {
 
 // A batch that no frame or datagram carries would make the program drop everything.
 TEST_F(LinkEndToEnd, TheSimulatorRefusesABatchAboveWhatOneFrameOrDatagramCarries) {
-  for (const QStringList& args : {QStringList{"--com", "53", "--batch", "251"}, QStringList{"--lan", "--batch", "1025"}}) {
-    QProcess p;
-    p.start(SimProcess::program(), args);
-    ASSERT_TRUE(p.waitForFinished(5000));
-    EXPECT_EQ(p.exitCode(), 2);
-    EXPECT_TRUE(p.readAllStandardError().contains("carries")) << args.join(' ').toStdString();
-  }
+  EXPECT_EQ(QProcess::execute(SimProcess::program(), {"--com", "53", "--batch", "251"}), 2);
+  EXPECT_EQ(QProcess::execute(SimProcess::program(), {"--lan", "--batch", "1025"}), 2);
 }
 
 TEST_F(LinkEndToEnd, ADeviceThatDoesNotAcknowledgeFailsTheCommandAfterAbout750Ms) {
