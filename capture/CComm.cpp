@@ -103,7 +103,8 @@ void CComm::ApplyLineSettings(termios& tio, uint32_t baudRate, uint32_t dataBits
                                         IXANY | INPCK | IGNPAR);
   tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  // No separate input rate: a custom one from an earlier open would outlive the new rate.
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CIBAUD);
   tio.c_cflag |= CREAD | CLOCAL;
   switch (dataBits) {
     case 5: tio.c_cflag |= CS5; break;
