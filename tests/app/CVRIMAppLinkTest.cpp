@@ -15,7 +15,6 @@
 #include "capture/SinkTestSupport.h"
 #include "common/SystemTypes.h"
 #include "platform/ProfileStore.h"
-#include "platform/RecentFileList.h"
 #include "support/PtyDevice.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
@@ -149,32 +148,6 @@ TEST_F(AppLinkTest, AnIdleSerialLinkUsesNoCpu) {
   QThread::msleep(1000);
   EXPECT_LT(cpuMicroseconds() - before, 100000);  // a spinning thread would use the whole second
   EXPECT_TRUE(m_app->DisconnectSerial());
-}
-
-// The port reports its device gone: the recording stops as Stop would (the stop
-// command fails at once), the link goes, Connect is enabled, one message says so.
-TEST_F(AppLinkTest, AnUnpluggedDeviceStopsTheRecordingAndDisconnects) {
-  PtyDevice dev(18);
-  const QString path = connectSerialRecording(18);
-  ASSERT_FALSE(path.isEmpty());
-  CVRIMSocket* sink = m_app->GetAcquisitionSocket();
-  bool stopSent = true;
-  m_app->SetStopRecording([&] {
-    stopSent = m_app->SendDeviceCommand(hex("03 03 00"));
-    m_app->GetAcquisitionSocket()->CloseAcquisitionFile();
-  });
-  dev.write(deviceFrame(0, hex("00 41 01 00 42 02")));
-  ASSERT_TRUE(testsupport::waitFor([&] { return sink->GetFileLength() == 24 + 12; }));
-  dev.Unplug();
-  ASSERT_TRUE(testsupport::waitFor([&] { return !m_app->IsConnected() && m_box.count() > 0; }));
-  EXPECT_FALSE(stopSent);
-  EXPECT_EQ(m_app->GetHdlc(), nullptr);
-  EXPECT_TRUE(m_app->OnUpdateConnectDevice());
-  EXPECT_EQ(sinktest::itemsInFile(path).size(), 2u);
-  EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
-  testsupport::waitFor([] { return false; }, 200);
-  ASSERT_EQ(m_box.count(), 1u);
-  EXPECT_EQ(m_box.texts()[0], QString("Lost serial port COM18:\r\nError: %1\r\nThe device has been disconnected.").arg(EIO));
 }
 
 TEST_F(AppLinkTest, ARunningDialUpWhoseNameBeginsTheConfiguredOneIsAdoptedAndLeftUp) {
