@@ -23,6 +23,7 @@
 #include "display/ViewCommands.h"
 #include "platform/AppWindows.h"
 #include "platform/MessageBoxService.h"
+#include "platform/MessageWindow.h"
 #include "platform/ProfileStore.h"
 #include "platform/RecentFileList.h"
 #include "update/CUpdate.h"
@@ -35,6 +36,8 @@ constexpr uint8_t LINK_CHANNEL = 1;
 // The receive thread sleeps on the link's ring; this bound only limits how long a
 // lost wake-up could keep it.
 constexpr uint32_t RECEIVE_WAIT_MS = 1000;
+// To the application's link window: the serial port lost its device (wParam: error).
+constexpr uint32_t WM_SERIAL_PORT_LOST = WM_USER + 100;
 // A host address of the device on the local network.
 const QString DEFAULT_DEVICE_ADDRESS = QStringLiteral("192.168.0.100");
 
@@ -48,8 +51,13 @@ void showError(const char* format, uint32_t error) {
 }  // namespace
 
 CVRIMApp::CVRIMApp(std::unique_ptr<DialUp> dialUp)
-    : m_dialUp(dialUp ? std::move(dialUp) : std::make_unique<NmcliDialUp>()) {
+    : m_dialUp(dialUp ? std::move(dialUp) : std::make_unique<NmcliDialUp>()),
+      m_linkWindow(std::make_unique<platform::MessageWindow>()) {
   g_instance = this;
+  m_linkWindow->on(WM_SERIAL_PORT_LOST, [this](platform::Message& m) {
+    onSerialPortLost(static_cast<uint32_t>(m.wParam));
+    return intptr_t{0};
+  });
 }
 
 CVRIMApp::~CVRIMApp() {
@@ -94,15 +102,21 @@ bool CVRIMApp::ReadControlReply(uint8_t* destination) {
 // ---- serial ----
 
 bool CVRIMApp::ConnectSerial() {
-  // A thread left from an earlier connection ends before its objects change.
+  // A thread left from an earlier connection ends before its objects change, and
+  // until the new one runs there is no link.
   stopReceiveThread();
+  m_connected = false;
   if (!m_hdlc) m_hdlc = std::make_unique<CHDLC>();
   else if (m_hdlc->IsConnected()) m_hdlc->Close();
 
   const QString portText = platform::Profile().GetProfileString(LINK_SECTION, QStringLiteral("SerialPort"),
                                                                 QStringLiteral("COM1:"));
+  const platform::WindowHandle linkWindow = m_linkWindow->handle();
+  m_hdlc->SetPortLostHandler(
+      [linkWindow](uint32_t error) { platform::PostMessage(linkWindow, WM_SERIAL_PORT_LOST, error); });
   if (!m_hdlc->Open(SerialPortNumber(portText), LINK_BAUD_RATE)) {
     m_hdlc.reset();
+    m_acquisitionSocket.reset();
     return false;
   }
   m_acquisitionSocket.reset(new (std::nothrow) CVRIMSocket(&m_activeFile));
@@ -154,6 +168,16 @@ bool CVRIMApp::DisconnectSerial() {
   return true;
 }
 
+void CVRIMApp::onSerialPortLost(uint32_t error) {
+  // Only for the link still held: a new connect may have replaced it meanwhile.
+  if (m_linkType != LINKTYPE_HDLC || !m_hdlc || !m_hdlc->IsPortLost()) return;
+  const uint32_t port = m_hdlc->GetPortNumber();
+  DisconnectSerial();
+  platform::ShowMessageBox(QString::asprintf("Lost serial port COM%u:\r\nError: %u\r\nThe device has been disconnected.",
+                                             port, error),
+                           platform::MB_OK | platform::MB_ICONERROR);
+}
+
 // ---- LAN ----
 
 void CVRIMApp::releaseSockets() {
@@ -165,7 +189,6 @@ void CVRIMApp::releaseSockets() {
 
 bool CVRIMApp::openLanSocket(std::unique_ptr<CVRIMSocket>& socket, const QString& address, bool control,
                              const char* createFailed, const char* connectFailed) {
-  // Left in place on failure: releaseSockets closes it with the other one.
   socket.reset(new (std::nothrow) CVRIMSocket(&m_activeFile));
   if (!socket) {
     showError("Memory allocation, Error: %u\r\n", ENOMEM);
@@ -220,16 +243,19 @@ bool CVRIMApp::ConnectLan() {
     m_dialUpAdopted = false;
   }
 
-  // Sockets left by a connect that failed still hold their ports.
+  // Sockets of an earlier connect still hold their ports.
   releaseSockets();
   const QString address = platform::Profile().GetProfileString(LINK_SECTION, QStringLiteral("DeviceIPAddress"),
                                                                DEFAULT_DEVICE_ADDRESS);
   if (!openLanSocket(m_acquisitionSocket, address, false, "Create aquisition socket failed, Error: %u\r\n",
-                     "Connect to aquisition socket failed, Error: %u\r\n"))
+                     "Connect to aquisition socket failed, Error: %u\r\n") ||
+      !openLanSocket(m_controlSocket, address, true, "Create control socket failed, Error: %u\r\n",
+                     "Connect to control socket failed, Error: %u\r\n")) {
+    // Without a link there is no sink either: a Start (the start-up one included)
+    // then creates no file.
+    releaseSockets();
     return false;
-  if (!openLanSocket(m_controlSocket, address, true, "Create control socket failed, Error: %u\r\n",
-                     "Connect to control socket failed, Error: %u\r\n"))
-    return false;
+  }
   m_connected = true;
   return true;
 }

@@ -22,6 +22,7 @@ class CVRIMView;
 class DialUp;
 namespace platform {
 class CommandRouter;
+class MessageWindow;
 }
 
 // The application object: it lives for the whole run and owns the link to the
@@ -95,6 +96,9 @@ private:
   void registerCommands();
   void HdlcReceiveThread();
   void stopReceiveThread();
+  // The serial port's device went away: the recording ends as a Stop would, the link
+  // goes as a Disconnect would, and the user is told once.
+  void onSerialPortLost(uint32_t error);
   void releaseSockets();
   // Makes the acquisition or the control socket, bound to the device's port and
   // connected to it; false after the failure is shown.
@@ -114,6 +118,8 @@ private:
 
   CActiveFile m_activeFile;
   std::unique_ptr<DialUp> m_dialUp;
+  // Receives what the link threads report to the UI thread.
+  std::unique_ptr<platform::MessageWindow> m_linkWindow;
   std::function<void()> m_stopRecording;
 
   // The windows and the command layer, made by InitInstance; declared last so that

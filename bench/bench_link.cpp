@@ -1,8 +1,14 @@
-// The serial link's receive path: how fast the frame receiver (unescaping, FCS and
-// ring) takes bytes, and how quickly a byte or a frame wakes the thread that waits.
+// The link's receive paths: how fast the serial frame receiver (unescaping, FCS and
+// ring) takes bytes, how quickly a byte or a frame wakes the thread that waits, and
+// what the whole program records over the LAN from the simulator with the view live
+// in list mode.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
+#include <QApplication>
 #include <QByteArray>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
@@ -11,11 +17,22 @@
 #include <random>
 #include <thread>
 
+#include "app/CMainFrame.h"
+#include "app/CVRIMApp.h"
 #include "capture/CComm.h"
+#include "capture/CVRIMSocket.h"
+#include "capture/FakeDialUp.h"
+#include "common/CommandIds.h"
+#include "common/SystemTypes.h"
+#include "common/WindowMessages.h"
+#include "display/CVRIMView.h"
+#include "platform/MessageWindow.h"
+#include "platform/ProfileStore.h"
 #include "capture/HdlcEncoder.h"
 #include "capture/HdlcReceiver.h"
 #include "capture/HdlcRing.h"
 #include "tests/support/PtyDevice.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
 
@@ -124,6 +141,84 @@ void BM_RingWakesTheReceiveThread(benchmark::State& state) {
 }
 BENCHMARK(BM_RingWakesTheReceiveThread)->UseRealTime();
 
+double cpuSeconds() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The whole program (start-up as main() does it, the view live in list mode) records
+// range(1) seconds of range(0) records per second, range(2) record bytes per
+// datagram, from the simulator over UDP to a network namespace; Stop follows the
+// simulator's last datagram at once. Fails when anything is lost or out of order.
+void BM_LanRecordingEndToEnd(benchmark::State& state) {
+  using testsupport::SimNetwork;
+  using testsupport::SimProcess;
+  if (!SimProcess::available() || !SimNetwork::possible()) {
+    state.SkipWithError("needs build/qx7700-sim and root for a network namespace");
+    return;
+  }
+  const int64_t rate = state.range(0), seconds = state.range(1), count = rate * seconds;
+  QTemporaryDir tmp;
+  qputenv("XDG_CONFIG_HOME", tmp.path().toLocal8Bit());
+  const QString dataDir = tmp.path() + "/data/";
+  QDir().mkpath(dataDir);
+  const QString key = *platform::RegistryKeyName(7);
+  platform::SetProfile(key);
+  platform::ProfileStore& p = platform::Profile();
+  const SimNetwork net = SimNetwork::forThisProcess();
+  p.WriteProfileString("PropertyPage3", "FilePath", dataDir);
+  p.WriteProfileInt("PropertyPage2", "HDLCConnect", 0);
+  p.WriteProfileInt("PropertyPage2", "LanConnect", 1);
+  p.WriteProfileString("PropertyPage2", "DeviceIPAddress", net.deviceAddr);
+  p.WriteProfileInt("PropertyPage2", "PortAquisition", net.acquisitionPort);
+  p.WriteProfileInt("PropertyPage2", "PortControl", net.controlPort);
+  p.WriteProfileInt("PropertyPage2", "StartupConnect", 1);
+  p.WriteProfileInt("General", "DisplayAttribute", DISPLAY_LIST);
+  p.WriteProfileInt("PropertyPage1", "Realtime", 1);
+
+  for (auto _ : state) {
+    SimProcess sim(net.simArgs() << "--rate" << QString::number(rate) << "--count" << QString::number(count)
+                                 << "--batch" << QString::number(state.range(2)) << "--scenario" << "mixed");
+    CVRIMApp app(std::make_unique<FakeDialUp>());
+    if (!sim.started() || !app.InitInstance({"Profile=7"}) || !app.IsConnected()) {
+      state.SkipWithError("simulator or program did not start");
+      return;
+    }
+    app.GetMainWnd()->resize(1280, 900);
+    auto command = [&](uint32_t id) {
+      platform::PostMessage(app.GetMainWnd()->handle(), WM_COMMAND, id, 0);
+      platform::PumpMessages();
+    };
+    command(ID_START_RECORDING);
+    const QString path = app.GetAcquisitionSocket()->GetWritingPath();
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer t;
+    t.start();
+    testsupport::waitFor([&] { return sim.count("acquire-done") > 0; }, int(seconds * 1000 + 60000));
+    const double elapsed = t.elapsed() / 1000.0;
+    command(ID_STOP_RECORDING);
+    const double cpu = cpuSeconds() - cpu0;
+    const QByteArray stored = testsupport::readWholeFile(path).mid(24);
+    const QByteArray sent = sim.items();
+    state.counters["items_per_s"] = double(stored.size() / 6) / elapsed;
+    state.counters["lost"] = double((sent.size() - stored.size()) / 6);
+    state.counters["cpu_s_per_s"] = cpu / elapsed;
+    if (sent.size() != count * 6 || stored != sent) state.SkipWithError("items lost or out of order");
+    app.ExitInstance();
+  }
+}
+BENCHMARK(BM_LanRecordingEndToEnd)->Args({200000, 30, 120})->Args({800000, 10, 120})->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  QApplication qtApp(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

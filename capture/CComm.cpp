@@ -15,6 +15,7 @@
 #include <chrono>
 
 #include "capture/ComPortPath.h"
+#include "capture/SerialRate.h"
 #include "platform/MessageBoxService.h"
 
 namespace {
@@ -80,8 +81,11 @@ int CComm::OpenPort(uint32_t portNumber, bool inheritable) {
 }
 
 int CComm::Open(uint32_t portNumber, Callback callback, void* context, bool inheritable) {
+  // A running read thread must end before its object is reused.
+  Close();
   m_portNumber = portNumber;
-  const int fd = OpenPort(portNumber, inheritable);
+  int fd = OpenPort(portNumber, inheritable);
+  if (fd >= 0) fd = Attach(fd, callback, context);
   if (fd < 0) {
     const int err = errno;
     platform::ShowMessageBox(QString::asprintf("Failed to open serial port COM%u:\r\nError: %u", portNumber,
@@ -90,7 +94,7 @@ int CComm::Open(uint32_t portNumber, Callback callback, void* context, bool inhe
     errno = err;
     return INVALID_HANDLE;
   }
-  return Attach(fd, callback, context);
+  return fd;
 }
 
 void CComm::ApplyLineSettings(termios& tio, uint32_t baudRate, uint32_t dataBits, uint32_t parity,
@@ -99,7 +103,8 @@ void CComm::ApplyLineSettings(termios& tio, uint32_t baudRate, uint32_t dataBits
                                         IXANY | INPCK | IGNPAR);
   tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  // No separate input rate: a custom one from an earlier open would outlive the new rate.
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CIBAUD);
   tio.c_cflag |= CREAD | CLOCAL;
   switch (dataBits) {
     case 5: tio.c_cflag |= CS5; break;
@@ -123,7 +128,7 @@ void CComm::ApplyLineSettings(termios& tio, uint32_t baudRate, uint32_t dataBits
   if (const speed_t speed = speedFor(baudRate)) ::cfsetspeed(&tio, speed);
 }
 
-void CComm::configure() {
+bool CComm::configure() {
   termios tio{};
   if (::tcgetattr(m_handle, &tio) == 0) {
     ApplyLineSettings(tio, m_baudRate, m_dataBits, m_parity, m_stopBits);
@@ -132,12 +137,22 @@ void CComm::configure() {
   // DTR and RTS stay off and take no part in handshaking.
   int lines = TIOCM_DTR | TIOCM_RTS;
   ::ioctl(m_handle, TIOCMBIC, &lines);
+  // A rate the table lacks would otherwise leave the old one silently.
+  return speedFor(m_baudRate) != 0 || SerialRate::SetCustom(m_handle, m_baudRate);
 }
 
 int CComm::Attach(int handle, Callback callback, void* context) {
   if (handle < 0) return handle;
+  if (handle != m_handle) Close();
+  else stopReadThread();
   m_handle = handle;
-  configure();
+  m_lost = false;
+  if (!configure()) {
+    const int err = errno;
+    Close();
+    errno = err;
+    return INVALID_HANDLE;
+  }
   m_callback = callback;
   m_callbackMode = callback != nullptr;
   if (m_callbackMode) {
@@ -203,18 +218,23 @@ void CComm::ReadThread() {
     const int err = got == 0 ? EIO : errno;
     m_callback(m_callbackContext, 0, static_cast<uint32_t>(err));
     portAlive = false;
+    m_lost = true;
+    if (m_portLost) m_portLost(static_cast<uint32_t>(err));
   }
+}
+
+void CComm::stopReadThread() {
+  if (m_stopEvent < 0) return;
+  const uint64_t one = 1;
+  [[maybe_unused]] ssize_t w = ::write(m_stopEvent, &one, sizeof one);
+  if (m_readThread.joinable()) m_readThread.join();
+  ::close(m_stopEvent);
+  m_stopEvent = -1;
 }
 
 void CComm::Close() {
   if (m_handle < 0 && m_stopEvent < 0) return;  // nothing open: nothing to release
-  if (m_stopEvent >= 0) {
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t w = ::write(m_stopEvent, &one, sizeof one);
-    if (m_readThread.joinable()) m_readThread.join();
-    ::close(m_stopEvent);
-    m_stopEvent = -1;
-  }
+  stopReadThread();
   if (m_handle >= 0) {
     std::lock_guard lock(m_writeMutex);
     ::close(m_handle);

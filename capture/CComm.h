@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -40,13 +41,21 @@ public:
 
   void SetParams(uint32_t baudRate, uint32_t dataBits, uint32_t parity, uint32_t stopBits);
 
+  // Called once, on the read thread, with the error number when the port reports
+  // that its device is gone (unplugged, hung up); set before Open.
+  void SetPortLostHandler(std::function<void(uint32_t error)> handler) { m_portLost = std::move(handler); }
+  bool IsPortLost() const { return m_lost.load(); }
+
   // Opens the device of COM<n>, non-blocking, and takes an exclusive advisory lock
   // on it so that a port in use by another program (or another object) cannot be
   // opened. INVALID_HANDLE on failure, errno set.
   static int OpenPort(uint32_t portNumber, bool inheritable);
-  // Shows "Failed to open serial port COM%u:\r\nError: %u" when the port cannot be
-  // opened and returns INVALID_HANDLE.
+  // Closes a port still open first. Shows "Failed to open serial port
+  // COM%u:\r\nError: %u" when the port cannot be opened or configured and returns
+  // INVALID_HANDLE.
   int Open(uint32_t portNumber, Callback callback, void* context, bool inheritable);
+  // Configures an opened port; INVALID_HANDLE (the handle closed, errno set) when the
+  // driver refuses the line rate. A port open before is closed first.
   int Attach(int handle, Callback callback, void* context);
   void Close();
   bool IsOpen() const { return m_handle >= 0; }
@@ -69,7 +78,8 @@ public:
 
 private:
   void ReadThread();
-  void configure();
+  void stopReadThread();
+  bool configure();
   uint32_t lineErrors();
 
   std::thread m_readThread;
@@ -83,6 +93,8 @@ private:
   int m_handle = INVALID_HANDLE;
   int m_stopEvent = -1;  // eventfd that wakes the read thread to end it
   Callback m_callback = nullptr;
+  std::function<void(uint32_t)> m_portLost;
+  std::atomic<bool> m_lost{false};
   // Writes come from the owner's thread and, for link acknowledgements, from the
   // read thread; one write finishes before the next begins.
   std::mutex m_writeMutex;

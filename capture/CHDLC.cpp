@@ -16,6 +16,7 @@ bool CHDLC::Open(uint32_t portNumber, uint32_t baudRate) {
   SetParams(baudRate, 8, NOPARITY, ONESTOPBIT);
   // Set before the read thread starts: its acknowledgements carry it.
   m_address = HdlcEncoder::ADDRESS;
+  m_lastStoredSequence = -1;
   if (CComm::Open(portNumber, &CHDLC::OnRxByteCallback, this, false) == INVALID_HANDLE) return false;
   m_linkOpen = true;
   return true;
@@ -42,6 +43,8 @@ bool CHDLC::SendFrame(uint8_t channel, const uint8_t* data, uint32_t length, boo
     writeFrame(head, 2, data, length);
     return true;
   }
+  // A vanished device answers nothing: no need to wait for it.
+  if (IsPortLost()) return false;
   {
     std::lock_guard lock(m_ackMutex);
     m_ackReceived = false;
@@ -86,14 +89,19 @@ void CHDLC::OnRxByte(uint8_t byte) {
       m_ackCondition.notify_all();
       return;
     }
-    case HdlcReceiver::Result::Frame:
+    case HdlcReceiver::Result::Frame: {
       // With the ring full the frame is neither acknowledged nor kept: the device
       // sends it again, by which time the receive thread has made room. Acknowledging
       // it first would lose it for good.
       if (m_ring.IsFull()) return;
-      m_rxSequence = static_cast<uint8_t>((m_receiver.Control() >> 1) & 7);
+      const int sequence = (m_receiver.Control() >> 1) & 7;
+      m_rxSequence = static_cast<uint8_t>(sequence);
       SendFrame(0, nullptr, 0, false);
-      RingPut(m_receiver.Frame(), m_receiver.FrameLength());
+      // The same N(S) again: the device missed the acknowledgement and repeated the
+      // frame that is already stored. Acknowledged again, stored once.
+      if (sequence == m_lastStoredSequence) return;
+      if (RingPut(m_receiver.Frame(), m_receiver.FrameLength())) m_lastStoredSequence = sequence;
       return;
+    }
   }
 }

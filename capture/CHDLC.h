@@ -27,13 +27,14 @@ public:
   ~CHDLC() override;
 
   // Opens COM<n> at the given rate, 8 data bits, no parity, one stop bit, in
-  // callback mode. Sequence numbers, receiver and ring are kept as they are.
+  // callback mode. Sequence numbers, receiver and ring are kept as they are; the
+  // first data frame after it is taken whatever its N(S).
   bool Open(uint32_t portNumber, uint32_t baudRate);
   void Close();
   bool IsConnected() const { return m_linkOpen.load(); }
 
   // reliable: one data frame on the channel, TRUE once acknowledged (3 attempts of
-  // 250 ms). Not reliable: an acknowledgement control byte carrying the receive
+  // 250 ms; FALSE at once when the port is lost). Not reliable: an acknowledgement control byte carrying the receive
   // sequence, followed by data (none for a plain acknowledgement); TRUE at once.
   bool SendFrame(uint8_t channel, const uint8_t* data, uint32_t length, bool reliable);
   // Takes the oldest received frame. TRUE with its payload (followed by a 0x00 byte;
@@ -62,6 +63,9 @@ private:
   HdlcReceiver m_receiver;   // the read thread's only
   HdlcRing m_ring;
   std::atomic<bool> m_linkOpen{false};
+  // N(S) of the last data frame put into the ring, -1 for none since Open (the read
+  // thread's only). The device repeats a frame whose acknowledgement it missed.
+  int m_lastStoredSequence = -1;
   std::mutex m_ackMutex;
   std::condition_variable m_ackCondition;
   bool m_ackReceived = false;  // under m_ackMutex

@@ -78,6 +78,7 @@ CVRIMSocket::CVRIMSocket(CActiveFile* shownFile, DataWrittenNotifier* notifier)
     : m_shownFile(shownFile), m_notifier(notifier ? notifier : &DataWrittenNotifier::Default()) {}
 
 CVRIMSocket::~CVRIMSocket() {
+  Close();
   // A file still being written is closed without the flush to disk and without a
   // recent-file entry: this is the disconnect, not the end of a recording.
   std::lock_guard lock(m_sinkMutex);
@@ -365,6 +366,8 @@ bool CVRIMSocket::CloseAcquisitionFile() {
   std::unique_ptr<platform::File> old;
   {
     std::lock_guard lock(m_sinkMutex);
+    // What arrived before the Stop is written, also what still waits in the queue.
+    if (m_writer && m_receiveOnThread) receiveLocked(STOP_DRAIN_DATAGRAMS);
     old = std::move(m_writer);
     m_writerPath.clear();
     m_writerLength = 0;
@@ -384,6 +387,7 @@ uint32_t CVRIMSocket::portSetting(const char* key, int defaultPort) {
 }
 
 bool CVRIMSocket::Create(uint32_t localPort) {
+  Close();
   auto socket = std::make_unique<UdpSocket>();
   if (!socket->Create(static_cast<uint16_t>(localPort))) return false;
   socket->SetReceiveHandler([this] { OnReceive(0); });
@@ -396,7 +400,12 @@ bool CVRIMSocket::Connect(const QString& address, uint32_t port) {
     errno = ENOTSOCK;
     return false;
   }
-  return m_socket->Connect(address, static_cast<uint16_t>(port));
+  if (!m_socket->Connect(address, static_cast<uint16_t>(port))) return false;
+  if (port == m_acquisitionPort && !m_receiveOnThread) {
+    if (!m_socket->StartReceiveThread()) return false;
+    m_receiveOnThread = true;
+  }
+  return true;
 }
 
 int CVRIMSocket::Send(const void* data, int length) {
@@ -408,32 +417,54 @@ int CVRIMSocket::Send(const void* data, int length) {
 }
 
 void CVRIMSocket::Close() {
+  // Ends the receive thread before anything it uses goes.
   if (m_socket) m_socket->Close();
+  m_receiveOnThread = false;
 }
 
 bool CVRIMSocket::IsSocketOpen() const { return m_socket && m_socket->IsOpen(); }
 
 void CVRIMSocket::OnReceive(int /*errorCode*/) {
-  if (!m_socket || !m_socket->IsOpen()) return;
+  uint64_t fileLength = 0;
+  DataWrittenNotifier* notifier = nullptr;
+  {
+    std::lock_guard lock(m_sinkMutex);
+    // One notice for what was waiting together: under load the view is told once
+    // per turn instead of once per datagram.
+    if (!receiveLocked(RECEIVE_TURN_DATAGRAMS)) return;
+    fileLength = m_writerLength;
+    notifier = m_notifier;
+  }
+  notifier->DataWritten(fileLength);
+}
+
+bool CVRIMSocket::receiveLocked(uint32_t maxDatagrams) {
+  if (!m_socket || !m_socket->IsOpen()) return false;
+  bool wrote = false;
   uint8_t buffer[RECEIVE_BUFFER_SIZE];
-  uint16_t senderPort = 0;
-  const int n = m_socket->ReceiveFrom(buffer, sizeof buffer, &senderPort);
-  // A receive error, a datagram longer than the buffer included: that datagram is lost.
-  if (n < 0) return;
-  // An empty datagram closes this socket until the link is made anew.
-  if (n == 0) {
-    m_socket->Close();
-    return;
+  for (uint32_t i = 0; i < maxDatagrams; ++i) {
+    uint16_t senderPort = 0;
+    bool fromDevice = false;
+    const int n = m_socket->ReceiveFrom(buffer, sizeof buffer, &senderPort, &fromDevice);
+    if (n < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+      continue;  // a receive error, a datagram longer than the buffer included: that datagram is lost
+    }
+    // An empty datagram carries nothing; one from anyone but the device is not its.
+    if (n == 0 || !fromDevice) continue;
+    if (senderPort == m_acquisitionPort && m_writer && decodeLocked(buffer, static_cast<uint32_t>(n))) wrote = true;
+    if (senderPort == m_controlPort) {
+      // A longer reply keeps its first 256 bytes; nothing is written past the field.
+      std::lock_guard reply(m_replyMutex);
+      m_replyLength = std::min<uint32_t>(static_cast<uint32_t>(n), CONTROL_REPLY_SIZE);
+      std::memcpy(m_reply, buffer, m_replyLength);
+    }
   }
-  if (senderPort == m_acquisitionPort) ReceiveDeviceRecords(buffer, static_cast<uint32_t>(n), true);
-  if (senderPort == m_controlPort) {
-    // A longer reply keeps its first 256 bytes; nothing is written past the field.
-    m_replyLength = std::min<uint32_t>(static_cast<uint32_t>(n), CONTROL_REPLY_SIZE);
-    std::memcpy(m_reply, buffer, m_replyLength);
-  }
+  return wrote;
 }
 
 bool CVRIMSocket::ReadControlReply(uint8_t* destination) {
+  std::lock_guard reply(m_replyMutex);
   if (m_replyLength == 0) return false;
   std::memcpy(destination, m_reply, m_replyLength);
   m_replyLength = 0;

@@ -31,8 +31,8 @@ inline constexpr char HEADER_MAGIC[4] = {'V', 'R', 'I', 'M'};
 // them through the start/stop trigger and appends them to the acquisition file being
 // written. The LAN link also receives its datagrams through this object.
 //
-// Threads: one thread decodes (the UI thread on the LAN, the serial receive thread
-// on the serial link) while the UI thread starts, stops and restarts recordings. The
+// Threads: one thread decodes (the LAN's or the serial link's receive thread) while
+// the UI thread starts, stops and restarts recordings. The
 // sink lock covers one whole buffer and every change of the file being written, so a
 // buffer's items all land in one file, never in a closed one, and a file change waits
 // at most for the buffer in progress. Nothing slow (message boxes, flush to disk,
@@ -86,16 +86,25 @@ public:
   // that port. On the serial link the sink has no socket. UI thread only.
   static constexpr int RECEIVE_BUFFER_SIZE = 1024;
   static constexpr uint32_t CONTROL_REPLY_SIZE = 256;
+  // Datagrams taken in one turn of the receiver (one notice to the view), and at
+  // most at the end of a recording.
+  static constexpr uint32_t RECEIVE_TURN_DATAGRAMS = 64;
+  static constexpr uint32_t STOP_DRAIN_DATAGRAMS = 65536;
 
   // Binds a UDP socket to localPort on any address; false with errno set.
   bool Create(uint32_t localPort);
+  // Connected to the device's acquisition port, the socket takes its datagrams on a
+  // receive thread of its own, so that a busy UI loses none; the control socket's
+  // arrive on the UI thread.
   bool Connect(const QString& address, uint32_t port);
   // One datagram to the connected peer: the bytes sent, or -1.
   int Send(const void* data, int length);
   void Close();
   bool IsSocketOpen() const;
-  // A datagram waits: records from the acquisition port are decoded while a file
-  // is being written; a datagram from the control port becomes the stored reply.
+  // Datagrams wait: each one from the device (its address and port) is taken in
+  // order: records from the acquisition port are decoded while a file is being
+  // written; a datagram from the control port becomes the stored reply. Empty
+  // datagrams and those from anyone else are dropped.
   virtual void OnReceive(int errorCode);
   // FALSE when no reply is stored; otherwise copies it into destination (256
   // bytes), forgets it and returns TRUE.
@@ -107,6 +116,8 @@ private:
   struct NewFile;
 
   bool decodeLocked(const uint8_t* buffer, uint32_t length);
+  // Takes up to maxDatagrams waiting datagrams; true when items were written.
+  bool receiveLocked(uint32_t maxDatagrams);
   void advanceTimeOnly(const uint8_t* buffer, uint32_t length);
   void reserveBatch(uint32_t length);
   bool CheckTrigger(const ItemRecord& item);
@@ -150,12 +161,16 @@ private:
   CActiveFile* m_shownFile = nullptr;
   DataWrittenNotifier* m_notifier = nullptr;
 
-  // LAN socket (UI thread only). The ports are read from the profile when the
-  // object is made.
+  // LAN socket, made and closed on the UI thread; a receive thread uses it under the
+  // sink lock until Close ends the thread. The ports are read from the profile when
+  // the object is made.
   static uint32_t portSetting(const char* key, int defaultPort);
   std::unique_ptr<UdpSocket> m_socket;
   uint32_t m_acquisitionPort = portSetting("PortAquisition", 4000);
   uint32_t m_controlPort = portSetting("PortControl", 4001);
+  bool m_receiveOnThread = false;
+  // The reply is stored by the receiving thread and read by the UI thread.
+  std::mutex m_replyMutex;
   uint32_t m_replyLength = 0;
   uint8_t m_reply[CONTROL_REPLY_SIZE] = {};
 };

@@ -26,14 +26,14 @@ QStringList terseFields(const QByteArray& line) {
 
 }  // namespace
 
-std::vector<DialUp::Connection> NmcliDialUp::ParseActive(const QByteArray& terse) {
-  std::vector<Connection> out;
+std::vector<NmcliDialUp::Active> NmcliDialUp::ParseActive(const QByteArray& terse) {
+  std::vector<Active> out;
   for (const QByteArray& raw : terse.split('\n')) {
     const QByteArray line = raw.endsWith('\r') ? raw.chopped(1) : raw;
     if (line.isEmpty()) continue;
     const QStringList f = terseFields(line);
     if (f.size() < 2 || f[0].isEmpty()) continue;
-    out.push_back({f[0], f[1]});
+    out.push_back({f[0], f[1], f.value(2)});
   }
   return out;
 }
@@ -41,7 +41,18 @@ std::vector<DialUp::Connection> NmcliDialUp::ParseActive(const QByteArray& terse
 namespace {
 // nmcli's exit code when NetworkManager is not running.
 constexpr uint32_t NM_NOT_RUNNING = 8;
+// Mobile broadband (GSM, CDMA), PPPoE and VPNs; Bluetooth only as dial-up networking.
+const QStringList DIAL_UP_TYPES = {"gsm", "cdma", "pppoe", "vpn", "wireguard"};
 }  // namespace
+
+bool NmcliDialUp::isDialUp(const Active& c) const {
+  if (DIAL_UP_TYPES.contains(c.type)) return true;
+  if (c.type != QLatin1String("bluetooth")) return false;
+  QByteArray kind;
+  uint32_t error = 0;
+  return run({"-t", "-g", "bluetooth.type", "connection", "show", c.handle}, &kind, error) &&
+         kind.trimmed() == "dun";
+}
 
 bool NmcliDialUp::run(const QStringList& args, QByteArray* output, uint32_t& error) const {
   QProcess p;
@@ -70,7 +81,7 @@ bool NmcliDialUp::run(const QStringList& args, QByteArray* output, uint32_t& err
 
 bool NmcliDialUp::EnumConnections(std::vector<Connection>& connections, uint32_t& error) {
   QByteArray out;
-  if (!run({"-t", "-f", "NAME,UUID", "connection", "show", "--active"}, &out, error)) {
+  if (!run({"-t", "-f", "NAME,UUID,TYPE", "connection", "show", "--active"}, &out, error)) {
     // Without NetworkManager (no client, or its daemon not running) no dial-up can be
     // up: an empty list, not an error box at every connect of a plain LAN user.
     if (error == ENOENT || error == NM_NOT_RUNNING) {
@@ -80,7 +91,9 @@ bool NmcliDialUp::EnumConnections(std::vector<Connection>& connections, uint32_t
     }
     return false;
   }
-  connections = ParseActive(out);
+  connections.clear();
+  for (const Active& c : ParseActive(out))
+    if (isDialUp(c)) connections.push_back({c.name, c.handle});
   return true;
 }
 

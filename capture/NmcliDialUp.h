@@ -6,7 +6,9 @@
 #include "capture/DialUp.h"
 
 // Dial-up over NetworkManager's command-line client. A connection's handle is its
-// UUID. Errors are nmcli's exit status (for example 10: no such connection, 4:
+// UUID. Only connections of the dial-up kinds (mobile broadband, PPPoE, Bluetooth
+// dial-up) and VPNs count as dial-up connections; a Wi-Fi or wired network never
+// does, whatever its name. Errors are nmcli's exit status (for example 10: no such connection, 4:
 // activation failed, 8: NetworkManager not running), or errno when nmcli cannot be
 // started at all.
 class NmcliDialUp final : public DialUp {
@@ -19,12 +21,18 @@ public:
   bool Dial(const QString& name, QString& handle, uint32_t& error) override;
   bool HangUp(const QString& handle, uint32_t& error) override;
 
-  // The lines of "nmcli -t -f NAME,UUID connection show --active": fields split at
-  // colons, with "\:" and "\\" standing for a colon and a backslash in a name.
-  static std::vector<Connection> ParseActive(const QByteArray& terse);
+  struct Active {
+    QString name;
+    QString handle;
+    QString type;  // NetworkManager's connection type: "gsm", "vpn", "802-11-wireless", ...
+  };
+  // The lines of "nmcli -t -f NAME,UUID,TYPE connection show --active": fields split
+  // at colons, with "\:" and "\\" standing for a colon and a backslash in a name.
+  static std::vector<Active> ParseActive(const QByteArray& terse);
 
 private:
   bool run(const QStringList& args, QByteArray* output, uint32_t& error) const;
+  bool isDialUp(const Active& connection) const;
 
   QString m_program;
 };

@@ -1,7 +1,9 @@
 #include "capture/UdpSocket.h"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,11 +22,13 @@ bool UdpSocket::Create(uint16_t localPort) {
   Close();
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  // Datagrams are taken on the UI thread: a deep receive queue rides out a busy
-  // moment (a repaint, a dialog opening) instead of dropping device records. The
-  // kernel caps the value at its own limit; a refusal only keeps the default.
+  // A deep receive queue rides out a moment in which the receiver is held up (a
+  // file being replaced, a busy disk) instead of dropping device records. Beyond
+  // the system's limit only a privileged process gets it; a refusal only keeps the
+  // default.
   const int queueBytes = RECEIVE_QUEUE_BYTES;
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queueBytes, sizeof queueBytes);
+  if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &queueBytes, sizeof queueBytes) != 0)
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queueBytes, sizeof queueBytes);
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -55,7 +59,9 @@ bool UdpSocket::Connect(const QString& address, uint16_t port) {
     errno = EINVAL;
     return false;
   }
-  return ::connect(m_fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0;
+  if (::connect(m_fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer) != 0) return false;
+  m_peer = peer;
+  return true;
 }
 
 int UdpSocket::Send(const void* data, int length) {
@@ -67,7 +73,7 @@ int UdpSocket::Send(const void* data, int length) {
   return n < 0 ? SOCKET_ERROR : static_cast<int>(n);
 }
 
-int UdpSocket::ReceiveFrom(void* buffer, int capacity, uint16_t* senderPort) {
+int UdpSocket::ReceiveFrom(void* buffer, int capacity, uint16_t* senderPort, bool* fromPeer) {
   if (m_fd < 0) {
     errno = EBADF;
     return SOCKET_ERROR;
@@ -75,7 +81,7 @@ int UdpSocket::ReceiveFrom(void* buffer, int capacity, uint16_t* senderPort) {
   sockaddr_in from{};
   socklen_t fromLength = sizeof from;
   // MSG_TRUNC reports the datagram's real length, so a cut one is recognised.
-  const ssize_t n = ::recvfrom(m_fd, buffer, static_cast<size_t>(capacity), MSG_TRUNC,
+  const ssize_t n = ::recvfrom(m_fd, buffer, static_cast<size_t>(capacity), MSG_TRUNC | MSG_DONTWAIT,
                                reinterpret_cast<sockaddr*>(&from), &fromLength);
   if (n < 0) return SOCKET_ERROR;
   if (n > capacity) {
@@ -83,18 +89,57 @@ int UdpSocket::ReceiveFrom(void* buffer, int capacity, uint16_t* senderPort) {
     return SOCKET_ERROR;
   }
   if (senderPort) *senderPort = ntohs(from.sin_port);
+  // Connecting filters what arrives from then on, not what was queued before.
+  if (fromPeer)
+    *fromPeer = m_peer.sin_family == AF_INET && from.sin_family == AF_INET &&
+                from.sin_addr.s_addr == m_peer.sin_addr.s_addr && from.sin_port == m_peer.sin_port;
   return static_cast<int>(n);
 }
 
+bool UdpSocket::StartReceiveThread() {
+  if (m_fd < 0) {
+    errno = EBADF;
+    return false;
+  }
+  if (m_thread.joinable()) return true;
+  m_stopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (m_stopEvent < 0) return false;
+  if (m_notifier) m_notifier->setEnabled(false);
+  m_thread = std::thread([this] { receiveThread(); });
+  return true;
+}
+
+void UdpSocket::receiveThread() {
+  // Above normal priority where the system allows it, as the serial link's reader.
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), -5);
+  for (;;) {
+    pollfd fds[2] = {{m_stopEvent, POLLIN, 0}, {m_fd, POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0) continue;  // EINTR: next turn
+    if (fds[0].revents) return;
+    if (fds[1].revents && m_onReceive) m_onReceive();
+  }
+}
+
+void UdpSocket::stopReceiveThread() {
+  if (m_stopEvent < 0) return;
+  const uint64_t one = 1;
+  [[maybe_unused]] ssize_t w = ::write(m_stopEvent, &one, sizeof one);
+  if (m_thread.joinable()) m_thread.join();
+  ::close(m_stopEvent);
+  m_stopEvent = -1;
+}
+
 void UdpSocket::Close() {
+  stopReceiveThread();
   if (m_notifier) {
     m_notifier->setEnabled(false);
-    // Close may run inside this notifier's own signal (an empty datagram closes the
-    // socket that received it): it goes once the signal has returned.
+    // Close may run inside this notifier's own signal: it goes once the signal has
+    // returned.
     m_notifier.release()->deleteLater();
   }
   if (m_fd >= 0) ::close(m_fd);
   m_fd = -1;
+  m_peer = {};
 }
 
 uint16_t UdpSocket::LocalPort() const {

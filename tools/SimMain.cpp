@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "capture/CVRIMSocket.h"
+#include "capture/HdlcReceiver.h"
 #include "tools/NetNamespace.h"
 #include "tools/Scenario.h"
 #include "tools/SimDevice.h"
@@ -63,7 +65,8 @@ int main(int argc, char** argv) {
       {"seed", "Seed of the scenario (default 1).", "n", "1"},
       {"rate", "Device records per second while acquiring (default 500).", "n", "500"},
       {"count", "Records per acquisition, 0 for no end (default 0).", "n", "0"},
-      {"batch", "Record bytes per frame or datagram at most (default 120).", "bytes", "120"},
+      {"batch", "Record bytes per frame or datagram at most (default 120; up to 250 on the serial link, 1024 on the LAN).",
+       "bytes", "120"},
       {"start-time", "Device clock at start, in ticks (default 0).", "ticks", "0"},
       {"version", "Firmware version answered to CMD_VERSION (default 4.11).", "major.minor", "4.11"},
       {"acquire", "Start acquiring at once, without CMD_ACQUIRE."},
@@ -90,6 +93,13 @@ int main(int argc, char** argv) {
   o.rate = p.value("rate").toUInt();
   o.count = p.value("count").toUInt();
   o.batchBytes = std::max(6u, p.value("batch").toUInt());
+  // A frame's content ends before the receiver's limit (address, control, channel
+  // and FCS around the records); a datagram fits the program's receive buffer.
+  const uint32_t maxBatch = p.isSet("lan") ? uint32_t(CVRIMSocket::RECEIVE_BUFFER_SIZE) : HdlcReceiver::MAX_FRAME - 6;
+  if (o.batchBytes > maxBatch)
+    return fail(QStringLiteral("--batch %1 is more than one %2 carries (%3 bytes)")
+                    .arg(p.value("batch"), p.isSet("lan") ? QStringLiteral("datagram") : QStringLiteral("frame"))
+                    .arg(maxBatch));
   o.startTime = p.value("start-time").toUInt();
   o.itemsPath = p.value("items-out");
   o.serialCom = p.value("com").toUInt();

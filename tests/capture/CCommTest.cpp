@@ -13,6 +13,7 @@
 
 #include "capture/CComm.h"
 #include "capture/ComPortPath.h"
+#include "capture/SerialRate.h"
 #include "support/PtyDevice.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
@@ -88,7 +89,10 @@ TEST(CCommOpen, AMissingPortOrOneInUseShowsTheMessageWithErrno) {
   EXPECT_EQ(box.texts()[1], QString("Failed to open serial port COM11:\r\nError: %1").arg(EBUSY));
 }
 
-TEST(CCommParams, DefaultsAndMarkParityWithTwoStopBitsReachARealTerminal) {
+// Rates the table lacks run as the driver's custom rate, one it refuses fails the
+// open with the port's message; each open finds the port open and closes it first.
+TEST(CCommParams, DefaultsMarkParityTwoStopBitsAndCustomRatesReachARealTerminal) {
+  testsupport::RecordingMessageBox box;
   PtyDevice dev(12);
   ASSERT_TRUE(dev.ok());
   CComm port;
@@ -105,6 +109,18 @@ TEST(CCommParams, DefaultsAndMarkParityWithTwoStopBitsReachARealTerminal) {
   tio = slaveTermios(dev);
   EXPECT_EQ(tio.c_cflag & (PARODD | CMSPAR | CSTOPB), static_cast<tcflag_t>(PARODD | CMSPAR | CSTOPB));
   EXPECT_EQ(cfgetospeed(&tio), B115200);
+
+  Collected got;
+  for (uint32_t baud : {3600u, 7200u, 14400u, 28800u, 0u}) {
+    port.SetParams(baud, 8, CComm::NOPARITY, CComm::ONESTOPBIT);
+    EXPECT_EQ(port.Open(12, &collect, &got, false) != CComm::INVALID_HANDLE, baud != 0) << baud;
+    const int fd = ::open(dev.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    EXPECT_TRUE(baud == 0 || SerialRate::Read(fd) == baud) << baud;
+    ::close(fd);
+  }
+  EXPECT_FALSE(port.IsOpen());
+  ASSERT_EQ(box.count(), 1u);
+  EXPECT_EQ(box.texts()[0], QString("Failed to open serial port COM12:\r\nError: %1").arg(EINVAL));
 }
 
 // A pseudo-terminal accepts parity and data bits but forces 8 data bits without

@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QUdpSocket>
+#include <condition_variable>
 #include <cerrno>
 #include <cstring>
 
@@ -26,18 +27,20 @@ protected:
     sinktest::configureRecording(m_profile);
   }
 
-  // A sink socket connected to the device port; m_port is the port it was bound to,
-  // as the device sees it when the socket sends.
-  std::unique_ptr<CVRIMSocket> connectTo(QUdpSocket& device) {
+  // A sink socket on a free port (m_port) connected to the device port. Connecting
+  // filters what arrives from then on: what another host sent from the device's port
+  // number before, the socket must drop itself.
+  std::unique_ptr<CVRIMSocket> connectTo(QUdpSocket& device, const QByteArray& strangerFirst = {}) {
+    QUdpSocket probe;
+    EXPECT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+    m_port = probe.localPort();
+    probe.close();
     auto s = std::make_unique<CVRIMSocket>(nullptr, &m_notifier);
-    EXPECT_TRUE(s->Create(0));
+    EXPECT_TRUE(s->Create(m_port));
+    QUdpSocket stranger;
+    if (!strangerFirst.isNull() && stranger.bind(QHostAddress("127.0.0.2"), device.localPort()))
+      stranger.writeDatagram(strangerFirst, QHostAddress::LocalHost, m_port);
     EXPECT_TRUE(s->Connect("127.0.0.1", device.localPort()));
-    s->Send("\x01\x03\x01", 3);
-    EXPECT_TRUE(testsupport::waitFor([&] { return device.hasPendingDatagrams(); }));
-    char buf[16];
-    m_port = 0;
-    device.readDatagram(buf, sizeof buf, nullptr, &m_port);
-    EXPECT_NE(m_port, 0);
     return s;
   }
   void send(QUdpSocket& from, const QByteArray& bytes) { from.writeDatagram(bytes, QHostAddress::LocalHost, m_port); }
@@ -53,8 +56,12 @@ protected:
 
 }  // namespace
 
+// Stored and read once; an empty datagram and a stranger's are dropped, and leave the
+// socket working.
 TEST_F(LanSocketTest, TheLatestControlReplyIsStoredAndReadOnce) {
-  auto ctrl = connectTo(m_deviceCtrl);
+  auto ctrl = connectTo(m_deviceCtrl, hex("01 05 01 09 09"));
+  send(m_deviceCtrl, QByteArray());
+  settle(100);
   uint8_t reply[257];
   EXPECT_FALSE(ctrl->ReadControlReply(reply));
 
@@ -76,6 +83,7 @@ TEST_F(LanSocketTest, TheLatestControlReplyIsStoredAndReadOnce) {
   ASSERT_TRUE(testsupport::waitFor([&] { return ctrl->ReadControlReply(reply); }));
   EXPECT_EQ(reply[255], 'x');
   EXPECT_EQ(reply[256], 0xEE);
+  EXPECT_EQ(ctrl->Send("x", 1), 1);
 }
 
 TEST_F(LanSocketTest, RecordsFromTheAcquisitionPortAreDecodedOnlyWhileWriting) {
@@ -90,13 +98,15 @@ TEST_F(LanSocketTest, RecordsFromTheAcquisitionPortAreDecodedOnlyWhileWriting) {
   EXPECT_EQ(m_notifier.lengths()[0], 24u + 18u);
   EXPECT_EQ(acq->GetRunningTime(), 1015u);
 
-  // Dropped: a datagram from any other port, and one larger than the receive buffer.
+  // Dropped: a datagram from any other port, one larger than the receive buffer, an
+  // empty one.
   QUdpSocket stranger;
   ASSERT_TRUE(stranger.bind(QHostAddress::LocalHost, 0));
   stranger.writeDatagram(hex("20 66 E8 03"), QHostAddress::LocalHost, m_port);
   QByteArray big;
   while (big.size() < 2000) big += hex("00 EE 00");
   send(m_deviceAcq, big);
+  send(m_deviceAcq, QByteArray());
   send(m_deviceAcq, hex("00 77 09"));
   ASSERT_TRUE(testsupport::waitFor([&] { return m_notifier.lengths().size() == 2; }));
   EXPECT_EQ(m_notifier.lengths()[1], 24u + 24u);
@@ -121,15 +131,45 @@ TEST_F(LanSocketTest, WithEqualPortsOneDatagramIsDecodedAndStored) {
   EXPECT_EQ(reply[1], 0x41);
 }
 
-TEST_F(LanSocketTest, AnEmptyDatagramClosesTheSocketThatGotIt) {
-  auto ctrl = connectTo(m_deviceCtrl);
-  send(m_deviceCtrl, QByteArray());
-  ASSERT_TRUE(testsupport::waitFor([&] { return !ctrl->IsSocketOpen(); }));
-  send(m_deviceCtrl, hex("01 05 01 04 0B"));
-  settle(200);
-  uint8_t reply[256];
-  EXPECT_FALSE(ctrl->ReadControlReply(reply));
-  EXPECT_EQ(ctrl->Send("x", 1), -1);
+namespace {
+// Holds the receive thread in its first notice: what comes after waits in the queue.
+struct HeldNotifier final : DataWrittenNotifier {
+  void DataWritten(uint64_t) override {
+    std::unique_lock lock(mutex);
+    ++calls;
+    cv.notify_all();
+    cv.wait(lock, [&] { return !held; });
+  }
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool held = true;
+  int calls = 0;
+};
+}  // namespace
+
+TEST_F(LanSocketTest, AStopRightAfterABurstWritesTheWholeBurst) {
+  auto acq = connectTo(m_deviceAcq);
+  HeldNotifier held;
+  acq->SetNotifier(&held);
+  ASSERT_TRUE(acq->OpenAcquisitionFile());
+  const QString path = acq->GetWritingPath();
+  QByteArray sent;
+  for (int d = 0; d < 100; ++d) {
+    QByteArray data;
+    for (int i = 0; i < 40; ++i) data.append(static_cast<char>((d * 40 + i) % 251));
+    send(m_deviceAcq, sinktest::recordsFor(data));
+    sent += data;
+    std::unique_lock lock(held.mutex);
+    ASSERT_TRUE(held.cv.wait_for(lock, std::chrono::seconds(5), [&] { return held.calls > 0; }));
+  }
+  acq->CloseAcquisitionFile();
+  {
+    std::lock_guard lock(held.mutex);
+    held.held = false;
+  }
+  held.cv.notify_all();
+  EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(path)), sent);
+  acq->Close();
 }
 
 TEST_F(LanSocketTest, APortHeldElsewhereCannotBeBound) {

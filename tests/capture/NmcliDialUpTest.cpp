@@ -10,18 +10,21 @@
 namespace {
 
 // A stand-in nmcli: a shell script that logs its arguments and answers as a
-// NetworkManager with one dial-up profile "QX-7700-U" would.
+// NetworkManager with one dial-up profile "QX-7700-U" and networks of every kind
+// would.
 class FakeNmcli {
 public:
   FakeNmcli() {
     const QString script = QStringLiteral(R"(#!/bin/sh
 echo "$*" >> "%1"
 case "$*" in
-  "-t -f NAME,UUID connection show --active")
-    printf 'Wired connection 1:0b7a-11\n'
-    [ -f "%2" ] && printf 'QX-7700-U:5f3e-22\n'
-    printf 'odd\\:name:9c-33\n'
+  "-t -f NAME,UUID,TYPE connection show --active")
+    printf 'Wired connection 1:0b7a-11:802-3-ethernet\nQX-7700 Wi-Fi:1a-44:802-11-wireless\n'
+    [ -f "%2" ] && printf 'QX-7700-U:5f3e-22:gsm\n'
+    printf 'odd\\:name:9c-33:vpn\nPhone:bt-1:bluetooth\nPAN:bt-2:bluetooth\n'
     exit 0 ;;
+  "-t -g bluetooth.type connection show bt-1") echo dun; exit 0 ;;
+  "-t -g bluetooth.type connection show bt-2") echo panu; exit 0 ;;
   *"connection up id QX-7700-U") touch "%2"; exit 0 ;;
   *"connection up id"*) echo "Error: unknown connection" >&2; exit 10 ;;
   "connection down 5f3e-22") rm -f "%2"; exit 0 ;;
@@ -43,10 +46,11 @@ private:
 }  // namespace
 
 TEST(NmcliDialUp, ParsesTerseListsWithEscapes) {
-  const auto list = NmcliDialUp::ParseActive("QX-7700:ab-1\nback\\\\slash\\:x:cd-2\r\n\n:no-name\nlonely\n");
+  const auto list = NmcliDialUp::ParseActive("QX-7700:ab-1:gsm\nback\\\\slash\\:x:cd-2\r\n\n:no-name\nlonely\n");
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0].name, "QX-7700");
   EXPECT_EQ(list[0].handle, "ab-1");
+  EXPECT_EQ(list[0].type, "gsm");
   EXPECT_EQ(list[1].name, "back\\slash:x");
   EXPECT_EQ(list[1].handle, "cd-2");
 }
@@ -56,10 +60,12 @@ TEST(NmcliDialUp, DialsListsAndHangsUpThroughTheClient) {
   NmcliDialUp dialUp(nmcli.path());
   std::vector<DialUp::Connection> active;
   uint32_t error = 99;
+  // Only the dial-up kinds and VPNs: no wired or Wi-Fi network, no Bluetooth PAN.
   ASSERT_TRUE(dialUp.EnumConnections(active, error));
   EXPECT_EQ(error, 0u);
   ASSERT_EQ(active.size(), 2u);
-  EXPECT_EQ(active[1].name, "odd:name");
+  EXPECT_EQ(active[0].name, "odd:name");
+  EXPECT_EQ(active[1].name, "Phone");
 
   QString handle;
   ASSERT_TRUE(dialUp.Dial("QX-7700-U", handle, error));

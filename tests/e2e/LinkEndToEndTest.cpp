@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QProcess>
 
 #include "app/CVRIMApp.h"
 #include "capture/CHDLC.h"
@@ -53,8 +54,9 @@ protected:
 }  // namespace
 
 TEST_F(LinkEndToEnd, SerialRecordsArriveInTheFileExactlyAndInOrder) {
+  // The largest batch a frame carries.
   SimProcess sim({"--com", "51", "--count", "1500", "--rate", "6000", "--scenario", "mixed", "--seed", "3",
-                  "--garbage", "4"});
+                  "--garbage", "4", "--batch", "250"});
   ASSERT_TRUE(sim.started());
   setLink("SerialPort", QString("COM51:"));
   m_app->SetLinkType(LINKTYPE_HDLC);
@@ -78,6 +80,12 @@ TEST_F(LinkEndToEnd, SerialRecordsArriveInTheFileExactlyAndInOrder) {
   EXPECT_EQ(sim.count("cmd acquire 1"), 1);
   EXPECT_EQ(sim.count("cmd bus-load"), 1);
   EXPECT_TRUE(m_app->OnDisconnectDevice());
+}
+
+// A batch that no frame or datagram carries would make the program drop everything.
+TEST_F(LinkEndToEnd, TheSimulatorRefusesABatchAboveWhatOneFrameOrDatagramCarries) {
+  EXPECT_EQ(QProcess::execute(SimProcess::program(), {"--com", "53", "--batch", "251"}), 2);
+  EXPECT_EQ(QProcess::execute(SimProcess::program(), {"--lan", "--batch", "1025"}), 2);
 }
 
 TEST_F(LinkEndToEnd, ADeviceThatDoesNotAcknowledgeFailsTheCommandAfterAbout750Ms) {
@@ -118,18 +126,20 @@ TEST_F(LinkEndToEnd, LanRecordsArriveExactlyAndTheVersionReplyIsReadOnce) {
   const QString path = sink->GetWritingPath();
   ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Acquire(true)));
   ASSERT_TRUE(sim.waitForLog("acquire-start"));
-  // An oversize datagram in the middle of the recording is lost as a whole.
+  // An oversize datagram in the middle of the recording is lost as a whole; an empty
+  // one is ignored.
   sim.control("oversize acq");
+  sim.control("empty acq");
   ASSERT_TRUE(testsupport::waitFor([&] { return sink->GetFileLength() >= 24 + 1200 * 6; }, 30000));
   EXPECT_TRUE(sim.waitForLog("oversize-datagram acq"));
   sink->CloseAcquisitionFile();
   EXPECT_EQ(fileItems(path), sim.items());
 
-  // An empty datagram on the control port closes the control socket.
+  // An empty datagram on the control port leaves it working.
   sim.control("empty ctrl");
-  ASSERT_TRUE(testsupport::waitFor([&] { return !m_app->GetControlSocket()->IsSocketOpen(); }));
-  EXPECT_FALSE(m_app->SendDeviceCommand(DeviceCommands::Version()));
-  EXPECT_TRUE(m_app->IsConnected());
+  ASSERT_TRUE(sim.waitForLog("empty-datagram ctrl"));
+  ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Version()));
+  EXPECT_TRUE(testsupport::waitFor([&] { return m_app->ReadControlReply(reply); }));
   EXPECT_TRUE(m_app->OnDisconnectDevice());
   EXPECT_EQ(m_box.count(), 0u);
 }

@@ -644,5 +644,27 @@ TEST_P(SerialProgramEndToEnd, AKeyRightAfterARuleChangeIsNeitherLostNorLetThroug
     }
 }
 
+// The device goes away during a recording: the recording ends as Stop ends it (file
+// whole, on the recent list), the link goes so that Connect is enabled, and the user
+// is told once.
+TEST_P(SerialProgramEndToEnd, AnUnpluggedDeviceEndsTheRecordingAndTheLink) {
+  ASSERT_TRUE(startSim({"--rate", "2000", "--scenario", "rs232", "--seed", "6"}));  // no end
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(connect());
+  press(Qt::Key_F5);
+  const QString path = sink()->GetWritingPath();
+  ASSERT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() >= 300u; }, 10000));
+  m_sim->stop();  // its pseudo-terminal goes with it
+  ASSERT_TRUE(testsupport::waitFor([&] { return !m_app->IsConnected() && m_box.count() > 0; }));
+  EXPECT_FALSE(view()->IsRecording());
+  EXPECT_TRUE(enabled(ID_CONNECT_DEVICE));
+  EXPECT_FALSE(enabled(ID_START_RECORDING));
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+  EXPECT_TRUE(m_sim->items().startsWith(itemsOf(path)));
+  EXPECT_GE(itemsOf(path).size(), 300 * 6);
+  ASSERT_EQ(m_box.count(), 1u);
+  EXPECT_TRUE(m_box.texts()[0].startsWith(QString("Lost serial port COM%1:").arg(m_com)));
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, ProgramEndToEnd, ::testing::Values(Link::Serial, Link::Lan), linkName);
 INSTANTIATE_TEST_SUITE_P(Link, SerialProgramEndToEnd, ::testing::Values(Link::Serial), linkName);

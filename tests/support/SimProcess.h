@@ -16,7 +16,11 @@ namespace testsupport {
 // the items it expects the program to store in a private temporary folder.
 class SimProcess {
 public:
-  static QString program() { return QCoreApplication::applicationDirPath() + QStringLiteral("/qx7700-sim"); }
+  // Beside the test binary, or one folder up for the benchmarks in build/bench.
+  static QString program() {
+    const QString here = QCoreApplication::applicationDirPath() + QStringLiteral("/qx7700-sim");
+    return QFile::exists(here) ? here : QCoreApplication::applicationDirPath() + QStringLiteral("/../qx7700-sim");
+  }
   static bool available() { return QFile::exists(program()); }
 
   explicit SimProcess(QStringList args) {
