@@ -2,18 +2,18 @@
 
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QHash>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
+#include "common/CellCodes.h"
 #include "common/ItemRecord.h"
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
+#include "display/CASCII.h"
 #include "display/CellArea.h"
-#include "common/CellCodes.h"
 #include "display/CellGeometry.h"
 #include "display/CellPaint.h"
 #include "mdb/MdbViewAccess.h"
@@ -35,14 +35,28 @@ const std::optional<QFont>& narrowFont() {
       if (QFontMetrics(f).height() <= 15) break;
     }
     // Widths are set by stretch, which the toolkit takes relative to the face's own
-    // width class: search the stretch that gives the letters an average of 6 pixels.
+    // width class. The names start 2 pixels into the 20-pixel cell: the widest one
+    // must end before its last column, or it is cut and runs into its neighbour.
+    // Within that, the letters come as near an average of 6 pixels as they can.
+    CASCII names;
+    auto fits = [&](int stretch) {
+      f.setStretch(stretch);
+      const QFontMetricsF m(f);
+      for (int b = 0; b <= 0x7F; b = b == 0x20 ? 0x7F : b + 1) {
+        const QString name = QString::fromLatin1(names.GetName(static_cast<uint8_t>(b)));
+        if (2 + std::max(m.tightBoundingRect(name).right(), m.horizontalAdvance(name)) > CELL_WIDTH - 1)
+          return false;
+      }
+      return true;
+    };
     const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
     const qreal target = 6.0 * letters.size();
     int low = 25, high = 400;
     while (high - low > 1) {
       const int mid = (low + high) / 2;
       f.setStretch(mid);
-      (QFontMetricsF(f).horizontalAdvance(letters) > target ? high : low) = mid;
+      const bool tooWide = QFontMetricsF(f).horizontalAdvance(letters) > target || !fits(mid);
+      (tooWide ? high : low) = mid;
     }
     f.setStretch(low);
     return f;
@@ -55,7 +69,7 @@ const std::optional<QFont>& narrowFont() {
 struct RenderCache {
   QFont font;
   qreal dpr = 0;
-  QHash<quint64, QPixmap> pixmaps;
+  std::unordered_map<quint64, QImage> images;  // stable addresses: a paint holds several
 };
 
 RenderCache& renderCache() {
@@ -115,62 +129,65 @@ void renderCell(QPainter& p, const cellpaint::Plan& plan, const QFont& defaultFo
 
 }  // namespace
 
-CItem::CItem(QWidget* parent, platform::WindowHandle view, const MdbViewAccess* viewAccess,
+CItem::CItem(CellArea* area, platform::WindowHandle view, const MdbViewAccess* viewAccess,
              uint32_t controlId)
-    : QWidget(parent), m_view(view), m_viewAccess(viewAccess), m_controlId(controlId) {
-  setWindowTitle(QStringLiteral("Item"));
-  // Every paint covers the whole cell, yet the cell does not claim to be opaque:
-  // with thousands of opaque siblings the toolkit's clipping costs grow with the
-  // square of their number, far more than filling the parent's background once.
-  setAttribute(Qt::WA_NoSystemBackground);
-  setGeometry(QRect());
-
+    : m_area(area), m_view(view), m_viewAccess(viewAccess), m_controlId(controlId) {
   m_window.on(WM_CELL_INIT, [this](platform::Message& m) { return OnCellInit(m.wParam, m.lParam); });
   m_window.on(WM_CELL_LAYOUT, [this](platform::Message&) { return OnCellLayout(); });
   m_window.on(WM_CELL_DATA, [this](platform::Message& m) { return OnCellData(m); });
   m_window.on(WM_CELL_MARK, [this](platform::Message& m) { return OnCellMark(m.wParam); });
 }
 
-CItem::~CItem() = default;
-
-void CItem::repaintCell() {
-  // The parent collects the dirty cells: a screen of cells marked one by one would
-  // make the toolkit compare every dirty widget with all its siblings.
-  if (auto* area = dynamic_cast<CellArea*>(parentWidget()))
-    area->cellChanged(geometry());
-  else
-    update();
+CItem::~CItem() {
+  // What lay under the cell shows again.
+  if (m_area) m_area->cellMoved(m_geometry, QRect());
 }
 
-void CItem::ClearRenderCache() { renderCache().pixmaps.clear(); }
+const QFont* CItem::NarrowFont() { return narrowFont() ? &*narrowFont() : nullptr; }
+
+void CItem::ClearRenderCache() { renderCache().images.clear(); }
+
+void CItem::repaintCell() {
+  if (m_area) m_area->cellChanged(m_geometry);
+}
+
+void CItem::setGeometry(const QRect& place) {
+  if (place == m_geometry) return;
+  const QRect old = m_geometry;
+  m_geometry = place;
+  if (m_area) m_area->cellMoved(old, place);
+}
 
 intptr_t CItem::OnCellInit(uintptr_t wParam, intptr_t lParam) {
   m_index = static_cast<uint32_t>(lParam);
   m_protocol = static_cast<uint8_t>(wParam & 0xFF);
   m_state |= static_cast<uint32_t>((wParam >> 8) & 0xFF) << 24;
-  if (parentWidget()) setGeometry(cellgeometry::gridPlace(m_index, parentWidget()->width()));
-  raise();
+  // Cells are painted in the order of their indexes, so the one placed last lies on top.
+  setGeometry(cellgeometry::gridPlace(m_index, m_area ? m_area->width() : 0));
   return 0;
 }
 
 intptr_t CItem::OnCellLayout() {
-  const int width = parentWidget() ? parentWidget()->width() : 0;
+  const int width = m_area ? m_area->width() : 0;
   setGeometry((m_state & DISPLAY_LIST) ? cellgeometry::listPlace(m_index, width)
                                        : cellgeometry::gridPlace(m_index, width));
   return 0;
 }
 
+void CItem::SetItem(const ItemRecord& r) {
+  m_flags = r.flags;
+  m_data = r.data;
+  m_time = r.time;
+  m_state |= CELL_ITEM;
+  if (!(m_state & CELL_MODE_MASK)) m_state |= DISPLAY_HEX;
+  m_text.clear();
+  repaintCell();
+}
+
 intptr_t CItem::OnCellData(platform::Message& msg) {
   switch (msg.wParam) {
     case CELLDATA_ITEM:
-      if (const ItemRecord* r = msg.payloadAs<ItemRecord>()) {
-        m_flags = r->flags;
-        m_data = r->data;
-        m_time = r->time;
-        m_state |= CELL_ITEM;
-        if (!(m_state & CELL_MODE_MASK)) m_state |= DISPLAY_HEX;
-        m_text.clear();
-      }
+      if (const ItemRecord* r = msg.payloadAs<ItemRecord>()) SetItem(*r);
       break;
     case CELLDATA_CLEAR:
       m_state &= ~CELL_ITEM;
@@ -246,13 +263,11 @@ void CItem::markOn(uint32_t on, uint32_t off) {
 
 void CItem::postNotice(uint32_t code) { platform::PostMessage(m_view, WM_CELL_MARK, code, m_index); }
 
-void CItem::mousePressEvent(QMouseEvent* event) {
-  QWidget::mousePressEvent(event);
-  if (event->button() == Qt::LeftButton)
+void CItem::MousePress(Qt::MouseButton button, const QPoint& point) {
+  if (button == Qt::LeftButton)
     OnLButtonDown();
-  else if (event->button() == Qt::RightButton)
-    OnRButtonDown(event->position().toPoint());
-  event->accept();
+  else if (button == Qt::RightButton)
+    OnRButtonDown(point);
 }
 
 void CItem::OnLButtonDown() {
@@ -269,13 +284,14 @@ void CItem::OnRButtonDown(const QPoint& point) {
   auto add = [this](const char* caption, uint32_t id, void (CItem::*command)()) {
     QAction* a = m_menu->addAction(QString::fromLatin1(caption));
     a->setData(id);
-    QObject::connect(a, &QAction::triggered, this, [this, command] { (this->*command)(); });
+    // The menu belongs to the cell: its commands end with it.
+    QObject::connect(a, &QAction::triggered, m_menu.get(), [this, command] { (this->*command)(); });
   };
   add("Set Reference", ID_CELL_SET_REFERENCE, &CItem::OnSetReference);
   add("Select First Item", ID_CELL_SELECT_FIRST, &CItem::OnSelectFirstItem);
   add("Select Last Item", ID_CELL_SELECT_LAST, &CItem::OnSelectLastItem);
   add("Clear Selected Items", ID_CELL_CLEAR_SELECTION, &CItem::OnClearSelectedItems);
-  m_menu->popup(mapToGlobal(point));
+  m_menu->popup(m_area ? m_area->mapToGlobal(m_geometry.topLeft() + point) : point);
 }
 
 void CItem::OnSetReference() {
@@ -301,7 +317,36 @@ void CItem::OnClearSelectedItems() {
   repaintCell();
 }
 
-void CItem::paintEvent(QPaintEvent*) {
+const QImage* CItem::GridImage(const QFont& defaultFont, qreal dpr) {
+  if (cellgeometry::displayModeOf(m_state) == DISPLAY_LIST || m_geometry.size() != QSize(CELL_WIDTH, CELL_HEIGHT))
+    return nullptr;
+  // A grid cell's look decides all of its pixels: a screen of cells costs one
+  // image copy each instead of text layout.
+  const cellpaint::Input in = paintInput();
+  const cellpaint::Plan look = cellpaint::look(in);
+  m_state = look.state;
+  RenderCache& cache = renderCache();
+  if (cache.dpr != dpr || cache.font != defaultFont) {
+    cache.images.clear();
+    cache.dpr = dpr;
+    cache.font = defaultFont;
+  }
+  const quint64 key = gridKey(look, m_data);
+  auto it = cache.images.find(key);
+  if (it == cache.images.end()) {
+    // Opaque pixels with their alpha byte set, so that they may be copied as they
+    // are into an image with or without alpha.
+    QImage img(QSize(CELL_WIDTH, CELL_HEIGHT) * dpr, QImage::Format_RGB32);
+    img.setDevicePixelRatio(dpr);
+    QPainter pp(&img);
+    renderCell(pp, cellpaint::plan(in), defaultFont, m_geometry.size());
+    pp.end();
+    it = cache.images.emplace(key, std::move(img)).first;
+  }
+  return &it->second;
+}
+
+cellpaint::Input CItem::paintInput() const {
   cellpaint::Input in;
   in.state = m_state;
   in.data = m_data;
@@ -310,36 +355,26 @@ void CItem::paintEvent(QPaintEvent*) {
   in.time = m_time;
   in.index = m_index;
   in.narrowFont = narrowFont().has_value();
-  const bool list = cellgeometry::displayModeOf(m_state) == DISPLAY_LIST;
-  if (list && (m_state & CELL_ITEM)) {
+  return in;
+}
+
+void CItem::Paint(QPainter& p, const QFont& defaultFont) {
+  const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+  if (const QImage* img = GridImage(defaultFont, dpr)) {
+    p.drawImage(m_geometry.topLeft(), *img);
+    return;
+  }
+  cellpaint::Input in = paintInput();
+  if (cellgeometry::displayModeOf(m_state) == DISPLAY_LIST && (m_state & CELL_ITEM)) {
     in.firstItem = m_viewAccess ? m_viewAccess->GetFirstItem() : 0;
     in.text = m_text;
   }
   const cellpaint::Plan plan = cellpaint::plan(in);
   m_state = plan.state;
-
-  QPainter p(this);
-  const bool gridSized = width() == CELL_WIDTH && height() == CELL_HEIGHT;
-  if (list || !gridSized) {
-    renderCell(p, plan, font(), size());
-    return;
-  }
-  RenderCache& cache = renderCache();
-  const qreal dpr = devicePixelRatioF();
-  if (cache.dpr != dpr || cache.font != font()) {
-    cache.pixmaps.clear();
-    cache.dpr = dpr;
-    cache.font = font();
-  }
-  const quint64 key = gridKey(plan, m_data);
-  auto it = cache.pixmaps.constFind(key);
-  if (it == cache.pixmaps.constEnd()) {
-    QPixmap pm(QSize(CELL_WIDTH, CELL_HEIGHT) * dpr);
-    pm.setDevicePixelRatio(dpr);
-    QPainter pp(&pm);
-    renderCell(pp, plan, font(), size());
-    pp.end();
-    it = cache.pixmaps.insert(key, pm);
-  }
-  p.drawPixmap(0, 0, *it);
+  // Nothing of a cell reaches beyond its place.
+  p.save();
+  p.setClipRect(m_geometry, Qt::IntersectClip);
+  p.translate(m_geometry.topLeft());
+  renderCell(p, plan, defaultFont, m_geometry.size());
+  p.restore();
 }

@@ -28,6 +28,7 @@ namespace {
 // Private messages of the view to itself.
 constexpr uint32_t WM_VIEW_DEFERRED = WM_USER + 0x180;  // wParam: the deferred job
 constexpr uint32_t WM_VIEW_COMMAND = WM_USER + 0x181;   // wParam: a command id posted to the view
+constexpr uint32_t WM_VIEW_CELLS = WM_USER + 0x182;     // payload: a CellBatch
 
 constexpr uint32_t STARTUP_TIMER = 1;
 
@@ -73,6 +74,7 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
 
   // The view's own background shows wherever no cell covers it.
   m_client = new CellArea(this);
+  m_client->setCells(&m_cells);
 
   // The bar stands for the position in the file; the view moves its content itself.
   m_scrollBar = new QScrollBar(Qt::Vertical, this);
@@ -164,6 +166,10 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
     runDeferred(static_cast<uint32_t>(m.wParam));
     return 0;
   });
+  m_window.on(WM_VIEW_CELLS, [this](platform::Message& m) {
+    if (auto* batch = m.payloadAs<CellBatch>()) deliverToCells(*batch);
+    return 0;
+  });
   m_window.on(WM_VIEW_COMMAND, [this](platform::Message& m) {
     const auto id = static_cast<uint32_t>(m.wParam);
     if (m_commandSink) m_commandSink(id, CommandRoute::Posted);
@@ -189,7 +195,7 @@ int CVRIMView::ClientWidth() const { return m_client->width(); }
 int CVRIMView::ClientHeight() const { return m_client->height(); }
 int CVRIMView::WidthForClient(int clientWidth) const { return clientWidth + m_scrollBar->sizeHint().width(); }
 
-CItem* CVRIMView::cell(uint32_t index) const { return index < m_cells.size() ? m_cells[index] : nullptr; }
+CItem* CVRIMView::cell(uint32_t index) const { return index < m_cells.size() ? m_cells[index].get() : nullptr; }
 
 platform::WindowHandle CVRIMView::GetCell(uint32_t index) const {
   std::lock_guard lock(m_cellHandlesMutex);
@@ -216,7 +222,39 @@ void CVRIMView::postToCell(uint32_t cell, uint32_t id, uintptr_t wParam, intptr_
 }
 
 void CVRIMView::postToAllCells(uint32_t id, uintptr_t wParam, intptr_t lParam) {
-  for (CItem* c : m_cells) platform::PostMessage(c->handle(), id, wParam, lParam);
+  postToCells(0, static_cast<uint32_t>(m_cells.size()), id, wParam, lParam);
+}
+
+struct CVRIMView::CellBatch {
+  uint32_t id;
+  uintptr_t wParam;
+  intptr_t lParam;
+  uint32_t first;
+  uint32_t count;
+  uint64_t serialLimit;  // cells made from this serial on came after the post
+  std::vector<ItemRecord> items;
+};
+
+void CVRIMView::postToCells(uint32_t first, uint32_t count, uint32_t id, uintptr_t wParam, intptr_t lParam,
+                            std::vector<ItemRecord> items) {
+  if (count == 0) return;
+  platform::PostMessage(handle(), WM_VIEW_CELLS, 0,
+                        platform::makePayload(CellBatch{id, wParam, lParam, first, count, m_nextCellSerial,
+                                                        std::move(items)}));
+}
+
+void CVRIMView::deliverToCells(CellBatch& batch) {
+  const size_t end = std::min<size_t>(static_cast<size_t>(batch.first) + batch.count, m_cells.size());
+  for (size_t i = batch.first; i < end; ++i) {
+    if (m_cellSerials[i] >= batch.serialLimit) continue;
+    CItem& c = *m_cells[i];
+    if (!batch.items.empty())
+      c.SetItem(batch.items[i - batch.first]);
+    else if (batch.id == WM_CELL_INIT)  // each cell learns its own index
+      c.messageWindow().send(batch.id, batch.wParam, static_cast<intptr_t>(i));
+    else
+      c.messageWindow().send(batch.id, batch.wParam, batch.lParam);
+  }
 }
 
 void CVRIMView::markItem(uint32_t item, uint32_t code) {
@@ -250,8 +288,8 @@ void CVRIMView::refreshDecoder() {
 void CVRIMView::ClearCells() { clearCellsFrom(0); }
 
 void CVRIMView::clearCellsFrom(uint32_t from) {
-  for (size_t i = from; i < m_cells.size(); ++i)
-    platform::PostMessage(m_cells[i]->handle(), WM_CELL_DATA, CELLDATA_CLEAR, 0);
+  if (from < m_cells.size())
+    postToCells(from, static_cast<uint32_t>(m_cells.size()) - from, WM_CELL_DATA, CELLDATA_CLEAR, 0);
   m_client->update();
 }
 
@@ -264,9 +302,9 @@ uint32_t CVRIMView::fillCells(uint32_t firstCell, uint64_t firstItem, uint32_t c
   if (got <= 0) return 0;
   // A short read (the file shrank, a partial last item) fills only whole items.
   const auto whole = static_cast<uint32_t>(got / ITEM_SIZE);
-  for (uint32_t i = 0; i < whole; ++i)
-    platform::PostMessage(m_cells[firstCell + i]->handle(), WM_CELL_DATA, CELLDATA_ITEM,
-                          platform::makePayload(itemFromBytes(buffer.data() + i * ITEM_SIZE)));
+  std::vector<ItemRecord> items(whole);
+  for (uint32_t i = 0; i < whole; ++i) items[i] = itemFromBytes(buffer.data() + i * ITEM_SIZE);
+  postToCells(firstCell, whole, WM_CELL_DATA, CELLDATA_ITEM, 0, std::move(items));
   return whole;
 }
 
@@ -286,29 +324,35 @@ void CVRIMView::LayoutCells(uint32_t width, uint32_t height, bool force) {
   if (platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("SwitchRxTx"), 0))
     init |= CELLINIT_SWAP;
 
-  while (m_cells.size() < needed) {
-    const auto index = static_cast<uint32_t>(m_cells.size());
-    auto* c = new CItem(m_client, handle(), this, CELL_CONTROL_ID_BASE + index);
-    c->show();
-    m_cells.push_back(c);
+  const auto before = static_cast<uint32_t>(m_cells.size());
+  if (before < needed) {
+    m_cells.reserve(needed);
+    std::vector<platform::WindowHandle> handles;
+    handles.reserve(needed - before);
+    for (uint32_t index = before; index < needed; ++index) {
+      m_cells.push_back(std::make_unique<CItem>(m_client, handle(), this, CELL_CONTROL_ID_BASE + index));
+      m_cellSerials.push_back(m_nextCellSerial++);
+      handles.push_back(m_cells.back()->handle());
+    }
     {
       std::lock_guard lock(m_cellHandlesMutex);
-      m_cellHandles.push_back(c->handle());
+      m_cellHandles.insert(m_cellHandles.end(), handles.begin(), handles.end());
     }
-    m_cellCount = static_cast<uint32_t>(m_cells.size());
-    platform::PostMessage(c->handle(), WM_CELL_INIT, init, index);
-    // New cells take the view's mode at once, so that a saved ASCII mode or a resize
-    // in ASCII mode never shows hex cells until the next forced layout.
-    platform::PostMessage(c->handle(), WM_CELL_DATA, CELLDATA_MODE, m_displayAttribute & CELL_MODE_MASK);
+    m_cellCount = needed;
+    // Each new cell learns its index and place, then takes the view's mode at once, so
+    // that a saved ASCII mode or a resize in ASCII mode never shows hex cells until
+    // the next forced layout.
+    postToCells(before, needed - before, WM_CELL_INIT, init, 0);
+    postToCells(before, needed - before, WM_CELL_DATA, CELLDATA_MODE, m_displayAttribute & CELL_MODE_MASK);
   }
-  while (m_cells.size() > needed) {
+  if (m_cells.size() > needed) {
     {
       std::lock_guard lock(m_cellHandlesMutex);
-      m_cellHandles.pop_back();
+      m_cellHandles.resize(needed);
     }
-    m_cellCount = static_cast<uint32_t>(m_cells.size() - 1);
-    delete m_cells.back();
-    m_cells.pop_back();
+    m_cellCount = needed;
+    m_cells.resize(needed);
+    m_cellSerials.resize(needed);
   }
   // New cells must know their index before anything else reaches them.
   platform::PumpMessages();
@@ -429,8 +473,8 @@ void CVRIMView::OnDestroy() {
     m_cellHandles.clear();
   }
   m_cellCount = 0;
-  for (CItem* c : m_cells) delete c;
   m_cells.clear();
+  m_cellSerials.clear();
 }
 
 void CVRIMView::resizeEvent(QResizeEvent* event) {
@@ -641,7 +685,8 @@ void CVRIMView::postRange(uint32_t code) {
   const uint64_t from = std::max<uint64_t>(m_rangeFirst, first);
   const uint64_t to = std::min<uint64_t>(m_rangeLast, first + m_cellCount - 1);
   if (m_cellCount == 0) return;
-  for (uint64_t k = from; k <= to; ++k) postToCell(static_cast<uint32_t>(k - first), WM_CELL_MARK, code);
+  if (from <= to)
+    postToCells(static_cast<uint32_t>(from - first), static_cast<uint32_t>(to - from + 1), WM_CELL_MARK, code, 0);
 }
 
 void CVRIMView::unmarkRange() { postRange(MARK_RANGE_OFF); }
@@ -682,13 +727,15 @@ void CVRIMView::RefreshMarkers() {
   move(m_reference, MARK_REFERENCE_OFF, MARK_REFERENCE_ON);
   if (m_searchFirst != ITEM_NONE) {
     const int64_t oldCell = static_cast<int64_t>(m_searchFirst) - marked;
+    // The cells from a mark's first cell, as many as the mark is long and exist.
+    auto span = [&](int64_t cell) {
+      return static_cast<uint32_t>(std::max<int64_t>(0, std::min<int64_t>(m_searchLength, cells - cell)));
+    };
     if (oldCell >= 0 && oldCell < cells)
-      for (int64_t c = oldCell; c < oldCell + m_searchLength && c < cells; ++c)
-        postToCell(static_cast<uint32_t>(c), WM_CELL_MARK, MARK_SEARCH_OFF);
+      postToCells(static_cast<uint32_t>(oldCell), span(oldCell), WM_CELL_MARK, MARK_SEARCH_OFF, 0);
     if (m_searchFirst >= first) {
       const int64_t newCell = static_cast<int64_t>(m_searchFirst) - first;
-      for (int64_t c = newCell; c < newCell + m_searchLength && c < cells; ++c)
-        postToCell(static_cast<uint32_t>(c), WM_CELL_MARK, MARK_SEARCH_ON);
+      if (newCell < cells) postToCells(static_cast<uint32_t>(newCell), span(newCell), WM_CELL_MARK, MARK_SEARCH_ON, 0);
     }
   }
   m_markedFirstItem = first;

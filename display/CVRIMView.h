@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+#include "common/ItemRecord.h"
+#include "display/CellArea.h"
 #include "display/ViewCommands.h"
 #include "mdb/MdbViewAccess.h"
 #include "platform/MessageWindow.h"
@@ -169,6 +171,13 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   void postToSelf(uint32_t id, uintptr_t wParam = 0, intptr_t lParam = 0);
   void postToCell(uint32_t cell, uint32_t id, uintptr_t wParam, intptr_t lParam = 0);
   void postToAllCells(uint32_t id, uintptr_t wParam, intptr_t lParam = 0);
+  // Posts one message to cells first .. first + count - 1 as a single queue entry,
+  // which reaches each of them in turn where the single messages would have; items
+  // (one per cell) make it CELLDATA_ITEM.
+  void postToCells(uint32_t first, uint32_t count, uint32_t id, uintptr_t wParam, intptr_t lParam,
+                   std::vector<ItemRecord> items = {});
+  struct CellBatch;
+  void deliverToCells(CellBatch& batch);
   void markItem(uint32_t item, uint32_t code);  // on-screen rule
   void schedule(DeferredJob job);
   void runDeferred(uint32_t jobs);
@@ -191,7 +200,7 @@ class CVRIMView : public QWidget, public MdbViewAccess {
 
   CActiveFile& m_file;
   platform::MessageWindow m_window;
-  QWidget* m_client = nullptr;
+  CellArea* m_client = nullptr;
   QScrollBar* m_scrollBar = nullptr;
   QTimer* m_startupTimer = nullptr;
   CommandSink m_commandSink;
@@ -217,7 +226,11 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   uint32_t m_rangeFirst;
   uint32_t m_rangeLast;
 
-  std::vector<CItem*> m_cells;  // owned through the client area
+  std::vector<std::unique_ptr<CItem>> m_cells;  // painted by the client area
+  // Serial number of each cell's making: a message posted to a cell that is gone
+  // must not reach a newer cell at the same index.
+  std::vector<uint64_t> m_cellSerials;
+  uint64_t m_nextCellSerial = 0;
   mutable std::mutex m_cellHandlesMutex;
   std::vector<platform::WindowHandle> m_cellHandles;  // read by the decoder thread
 

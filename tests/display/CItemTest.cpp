@@ -30,13 +30,16 @@ struct Posted {
 // cell posts.
 struct CellHost {
   CellArea area;
+  CellArea::Cells cells;
   platform::MessageWindow view;
   std::vector<Posted> posted;
   CItem* cell;
 
   explicit CellHost(int width = 400, uint32_t index = 0, uintptr_t init = 0) {
     area.resize(width, 300);
-    cell = new CItem(&area, view.handle(), nullptr, CELL_CONTROL_ID_BASE + index);
+    cells.push_back(std::make_unique<CItem>(&area, view.handle(), nullptr, CELL_CONTROL_ID_BASE + index));
+    cell = cells.back().get();
+    area.setCells(&cells);
     area.show();
     for (uint32_t id : {WM_SHOW_DETAIL, WM_CELL_MARK})
       view.on(id, [this](platform::Message& m) {
@@ -65,11 +68,12 @@ struct CellHost {
   void mark(uint32_t code) { platform::PostMessage(cell->handle(), WM_CELL_MARK, code, 0); }
   QImage grab() {
     platform::PumpMessages();
-    return cell->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return area.grab(cell->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
   }
   void click(Qt::MouseButton button, QPoint at = QPoint(5, 5)) {
-    QMouseEvent press(QEvent::MouseButtonPress, at, cell->mapToGlobal(at), button, button, Qt::NoModifier);
-    QApplication::sendEvent(cell, &press);
+    at += cell->geometry().topLeft();
+    QMouseEvent press(QEvent::MouseButtonPress, at, area.mapToGlobal(at), button, button, Qt::NoModifier);
+    QApplication::sendEvent(&area, &press);
     platform::PumpMessages();
   }
 };
