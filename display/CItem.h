@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QRect>
 #include <QString>
 #include <QtCore/qnamespace.h>
@@ -15,8 +16,14 @@ class QFont;
 class QImage;
 class QMenu;
 class QPainter;
-class QPoint;
 struct ItemRecord;
+
+// The image under a painter that may be written directly (device coordinates).
+struct DirectImage {
+  QImage* image = nullptr;
+  QPoint shift;  // device position of the area's origin
+  QRect clip;    // where the paint may write
+};
 
 // One cell of the acquisition view: a 20 x 30 place of the hex or ASCII grid or a
 // 16-pixel row of the list, showing one item with its marks. It is driven only by
@@ -66,8 +73,9 @@ class CItem {
   void OnSelectLastItem();
   void OnClearSelectedItems();
 
-  // Paints the cell at its place; the paint takes the erase requests as done.
-  void Paint(QPainter& painter, const QFont& defaultFont);
+  // Paints the cell at its place; the paint takes the erase requests as done. With a
+  // direct image the fill is written straight into it.
+  void Paint(QPainter& painter, const QFont& defaultFont, const DirectImage* direct = nullptr);
   // For a cell of the grid, the image of all its pixels at a device pixel ratio, to
   // be copied to its place: the paint as far as the cell is concerned. Null for any
   // other cell, which paints through Paint.

@@ -103,33 +103,47 @@ void CellArea::paintEvent(QPaintEvent* event) {
     const QPoint origin = block.topLeft() + shift;
     const int row0 = (clip.top() - origin.y()) / CELL_HEIGHT, row1 = (clip.bottom() - origin.y()) / CELL_HEIGHT;
     const int col0 = (clip.left() - origin.x()) / CELL_WIDTH, col1 = (clip.right() - origin.x()) / CELL_WIDTH;
-    std::vector<const QImage*> images(static_cast<size_t>(col1 - col0 + 1));
+    // Pixels of each cell of a row; its images are 20 x 30 of 32 bits, 80 bytes a line.
+    std::vector<const uchar*> images(static_cast<size_t>(col1 - col0 + 1));
+    constexpr int CELL_LINE = CELL_WIDTH * 4;
     for (int row = row0; row <= row1; ++row) {
-      bool grid = true;
-      for (int col = col0; col <= col1; ++col)
-        grid = (images[col - col0] = (*m_cells)[static_cast<size_t>(row * cols + col)]->GridImage(f, 1.0)) && grid;
-      if (!grid) {  // a list row in a grid's shape: the painter draws this row
-        for (int col = col0; col <= col1; ++col)
-          if (!images[col - col0]) (*m_cells)[static_cast<size_t>(row * cols + col)]->Paint(p, f);
+      for (int col = col0; col <= col1; ++col) {
+        CItem& c = *(*m_cells)[static_cast<size_t>(row * cols + col)];
+        const QImage* img = c.GridImage(f, 1.0);
+        images[col - col0] = img && img->bytesPerLine() == CELL_LINE ? img->constBits() : nullptr;
+        if (!images[col - col0]) c.Paint(p, f);  // a list row in a grid's shape
       }
       const int top = std::max(clip.top(), origin.y() + row * CELL_HEIGHT);
       const int bottom = std::min(clip.bottom(), origin.y() + row * CELL_HEIGHT + CELL_HEIGHT - 1);
-      for (int y = top; y <= bottom; ++y) {
+      const int x0 = origin.x() + col0 * CELL_WIDTH;
+      const int left = std::max(clip.left(), x0) - x0;  // the first column may start inside a cell
+      const int lastRight = std::min(clip.right(), origin.x() + col1 * CELL_WIDTH + CELL_WIDTH - 1);
+      const qsizetype stride = target->bytesPerLine();
+      uchar* line = target->bits() + static_cast<qsizetype>(top) * stride + static_cast<qsizetype>(x0) * 4;
+      for (int y = top; y <= bottom; ++y, line += stride) {
         const int cy = y - origin.y() - row * CELL_HEIGHT;
-        uchar* line = target->bits() + static_cast<qsizetype>(y) * target->bytesPerLine();
         for (int col = col0; col <= col1; ++col) {
-          const QImage* img = images[col - col0];
+          const uchar* img = images[col - col0];
           if (!img) continue;
-          const int x0 = origin.x() + col * CELL_WIDTH;
-          const int left = std::max(clip.left(), x0), right = std::min(clip.right(), x0 + CELL_WIDTH - 1);
-          std::memcpy(line + left * 4, img->constScanLine(cy) + (left - x0) * 4, static_cast<size_t>(right - left + 1) * 4);
+          const int from = col == col0 ? left : 0;
+          const int to = col == col1 ? lastRight - (x0 + (col1 - col0) * CELL_WIDTH) : CELL_WIDTH - 1;
+          const uchar* src = img + cy * CELL_LINE;
+          uchar* dst = line + (col - col0) * CELL_WIDTH * 4;
+          if (from == 0 && to == CELL_WIDTH - 1)
+            std::memcpy(dst, src, CELL_WIDTH * 4);  // the common whole cell: a fixed-size copy
+          else
+            std::memcpy(dst + from * 4, src + from * 4, static_cast<size_t>(to - from + 1) * 4);
         }
       }
     }
     return;
   }
+  DirectImage direct;
+  if (target) direct = {target, p.deviceTransform().map(QPoint(0, 0)), QRect()};
+  direct.clip = bounds.translated(direct.shift).intersected(target ? target->rect() : QRect());
   for (const auto& c : *m_cells)
-    if (c->geometry().intersects(bounds) && (simple || exposed.intersects(c->geometry()))) c->Paint(p, f);
+    if (c->geometry().intersects(bounds) && (simple || exposed.intersects(c->geometry())))
+      c->Paint(p, f, target ? &direct : nullptr);
 }
 
 CItem* CellArea::cellAt(const QPoint& point) const {
