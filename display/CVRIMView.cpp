@@ -133,6 +133,10 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
   m_startupTimer->setSingleShot(true);
   m_startupTimer->setInterval(STARTUP_TIMER_MS);
   connect(m_startupTimer, &QTimer::timeout, this, [this] { OnTimer(STARTUP_TIMER); });
+  m_refreshTimer = new QTimer(this);
+  m_refreshTimer->setSingleShot(true);
+  m_refreshTimer->setTimerType(Qt::PreciseTimer);
+  connect(m_refreshTimer, &QTimer::timeout, this, [this] { schedule(JOB_NEW_DATA); });
 
   m_window.on(WM_DATA_WRITTEN, [this](platform::Message&) {
     OnNewData();
@@ -353,6 +357,7 @@ void CVRIMView::LayoutCells(uint32_t width, uint32_t height, bool force) {
     m_cellCount = needed;
     m_cells.resize(needed);
     m_cellSerials.resize(needed);
+    m_filledCells = std::min(m_filledCells, needed);
   }
   // New cells must know their index before anything else reaches them.
   platform::PumpMessages();
@@ -361,6 +366,35 @@ void CVRIMView::LayoutCells(uint32_t width, uint32_t height, bool force) {
     platform::PumpMessages();
   }
   postToAllCells(WM_CELL_LAYOUT, 0);
+  // A forced layout is followed by a redisplay; after a resize the new cells show
+  // their items at once.
+  if (!force && needed > before) fillNewCells(before);
+}
+
+void CVRIMView::fillNewCells(uint32_t from) {
+  if (!m_file.IsOpen()) return;
+  // While a recording is followed, the next refresh fills on from its last cell.
+  const bool following = m_recording && m_realtime;
+  if (following && m_filledCells < from) return;
+  const uint64_t firstNew = static_cast<uint64_t>(m_firstItem) + from;
+  const uint32_t count = m_itemCount;
+  const uint32_t n = firstNew < count ? static_cast<uint32_t>(std::min<uint64_t>(m_cellCount - from, count - firstNew)) : 0;
+  const uint32_t filled = fillCells(from, firstNew, n);
+  if (following) m_filledCells = from + filled;
+  // The marks of items that come on the screen with the new cells.
+  const uint32_t first = m_firstItem;
+  const uint64_t end = static_cast<uint64_t>(first) + m_cellCount;
+  auto onNewCells = [&](uint32_t item) { return item != ITEM_NONE && item >= firstNew && item < end; };
+  if (onNewCells(m_cursor)) postToCell(m_cursor - first, WM_CELL_MARK, MARK_CURSOR_ON);
+  if (onNewCells(m_reference)) postToCell(m_reference - first, WM_CELL_MARK, MARK_REFERENCE_ON);
+  if (m_searchFirst != ITEM_NONE && m_searchLength > 0) {
+    const uint64_t from64 = std::max<uint64_t>(m_searchFirst, firstNew);
+    const uint64_t to = std::min<uint64_t>(static_cast<uint64_t>(m_searchFirst) + m_searchLength, end);
+    if (from64 < to)
+      postToCells(static_cast<uint32_t>(from64 - first), static_cast<uint32_t>(to - from64), WM_CELL_MARK,
+                  MARK_SEARCH_ON, 0);
+  }
+  refreshDecoder();
 }
 
 void CVRIMView::SetDisplayMode(uint32_t mode) {
@@ -415,12 +449,29 @@ void CVRIMView::OnFileLoaded() {
 }
 
 void CVRIMView::OnNewData() {
-  if (!m_realtime) return;
-  schedule(JOB_NEW_DATA);
+  if (!m_realtime || m_refreshTimer->isActive()) return;
+  // A recording notifies far more often than a screen is worth redrawing: at most
+  // one refresh a period, the newest items shown at the end of it at the latest.
+  const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : REFRESH_PERIOD_MS;
+  if (since >= REFRESH_PERIOD_MS)
+    schedule(JOB_NEW_DATA);
+  else
+    m_refreshTimer->start(static_cast<int>(REFRESH_PERIOD_MS - since));
+}
+
+bool CVRIMView::RefreshPending() const { return m_refreshTimer->isActive() || (m_pendingJobs & JOB_NEW_DATA); }
+
+void CVRIMView::SetRealtime(bool on) {
+  if (!on && m_realtime && m_refreshTimer->isActive()) {
+    m_refreshTimer->stop();
+    refreshNewData();
+  }
+  m_realtime = on;
 }
 
 void CVRIMView::refreshNewData() {
   if (!m_realtime || !m_file.IsOpen()) return;
+  m_sinceRefresh.restart();
   const uint32_t count = CActiveFile::ShownItemCount(m_file.GetLength(), m_dataOffset);
   m_itemCount = count;
   const uint32_t cells = m_cellCount;

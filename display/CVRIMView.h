@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <atomic>
@@ -53,6 +54,9 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   using DecoderFactory = std::function<std::unique_ptr<ItemDecoder>(CVRIMView&)>;
 
   static constexpr int STARTUP_TIMER_MS = 500;
+  // Shortest time between two realtime refreshes: about 30 a second, what a person
+  // can follow; a notification within it is shown when it ends.
+  static constexpr int REFRESH_PERIOD_MS = 33;
 
   explicit CVRIMView(CActiveFile& file, QWidget* parent = nullptr);
   ~CVRIMView() override;
@@ -122,7 +126,10 @@ class CVRIMView : public QWidget, public MdbViewAccess {
 
   // --- state for the recording commands and the dialogs ---
   bool IsRealtime() const { return m_realtime; }
-  void SetRealtime(bool on) { m_realtime = on; }
+  // Turning realtime off first shows what a waiting refresh would have shown.
+  void SetRealtime(bool on);
+  // A realtime refresh waits for its turn.
+  bool RefreshPending() const;
   bool IsRecording() const { return m_recording; }
   void SetRecording(bool on) { m_recording = on; }
   bool DeviceSettingsChanged() const { return m_deviceSettingsChanged; }
@@ -188,6 +195,8 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   // Reads items first .. first + count - 1 in one positional read and posts them to
   // cells firstCell on; returns how many whole items were read.
   uint32_t fillCells(uint32_t firstCell, uint64_t firstItem, uint32_t count);
+  // Shows the items and marks of the cells from 'from' on, which a layout added.
+  void fillNewCells(uint32_t from);
   void setScrollPosition();
   void unmarkRange();
   void markRange();
@@ -203,6 +212,8 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   CellArea* m_client = nullptr;
   QScrollBar* m_scrollBar = nullptr;
   QTimer* m_startupTimer = nullptr;
+  QTimer* m_refreshTimer = nullptr;
+  QElapsedTimer m_sinceRefresh;
   CommandSink m_commandSink;
   DecoderFactory m_decoderFactory;
 

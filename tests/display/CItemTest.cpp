@@ -258,6 +258,20 @@ TEST(CItemPaint, TextsStartAtTheirPlaces) {
   }
 }
 
+// The narrow font is fitted to the widest name: every name ends before the cell's
+// last column, where a cut name ("enq" as "enc") would go on into its neighbour.
+TEST(CItemPaint, ControlNamesEndInsideTheirCell) {
+  CellHost h(400);
+  h.mode(DISPLAY_ASCII);
+  ASSERT_NE(CItem::NarrowFont(), nullptr);
+  for (int b = 0; b <= 0x7F; b = b == 0x20 ? 0x7F : b + 1) {
+    h.item(static_cast<uint8_t>(b));
+    const QImage img = h.grab();
+    EXPECT_EQ(count(img, QRect(19, 0, 1, 16), isRed), 0) << b;
+    EXPECT_GT(count(img, QRect(2, 0, 17, 16), isRed), 8) << b;
+  }
+}
+
 TEST(CItemMessages, DataCodesChangeOnlyWhatTheySay) {
   // The init word's high byte goes into state bits 24 to 31, nothing is cleared.
   CellHost h(400, 0, 0x1203);

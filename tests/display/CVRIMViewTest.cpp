@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -7,6 +9,7 @@
 #include "ViewTestSupport.h"
 #include "common/StatusCodes.h"
 #include "display/ViewCommands.h"
+#include "display/ViewNavigation.h"
 #include "platform/AppWindows.h"
 
 using namespace viewtest;
@@ -20,6 +23,14 @@ void writeSetting(const char* section, const char* key, int value) {
 uint32_t readSetting(const char* section, const char* key, int fallback) {
   return platform::Profile().GetProfileInt(QString::fromLatin1(section), QString::fromLatin1(key), fallback);
 }
+
+struct FakeDecoder : CVRIMView::ItemDecoder {
+  std::vector<std::string>* log;
+  explicit FakeDecoder(std::vector<std::string>* l) : log(l) {}
+  void Start() override { log->push_back("start"); }
+  void Refresh() override { log->push_back("refresh"); }
+  void StopAndWait() override { log->push_back("stop"); }
+};
 
 // Rows of 30 and columns of 20 pixels, a partial one counting from 11 pixels on (390
 // gives 19 columns, 391 gives 20); list rows of 16 pixels on the same rule; cells from
@@ -62,6 +73,16 @@ TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
     EXPECT_EQ(h.cell(c.cells), nullptr);
     EXPECT_EQ(h.cell(0), first);
   }
+}
+
+// The cells that a larger window adds show their items at once.
+TEST(ViewLayout, GrowingShowsTheItemsOfTheNewCells) {
+  ViewHost h(400, 300);
+  h.load(writeFile(h.profile, "grow.ANL", 1000));
+  h.key(viewnav::VK_DOWN);
+  h.resizeClient(400, 600);
+  ASSERT_EQ(h.view->GetCellCount(), 400u);
+  for (uint32_t i : {0u, 199u, 200u, 399u}) EXPECT_TRUE(h.shows(i, 20 + i)) << i;
 }
 
 // A client area too small for the cells keeps them. Cells made by a layout that is not
@@ -179,6 +200,45 @@ TEST(ViewRealtime, ListModeJumpsToTheLastScreenful) {
   EXPECT_TRUE(h.shows(18, 99));
 }
 
+// Fewer than five rows: the screen steps by its own rows and keeps the newest item.
+TEST(ViewRealtime, FewRowsNeverPassTheNewestItem) {
+  ViewHost h(400, 100);  // 3 rows of 20
+  const QString path = writeFile(h.profile, "rt.ANL", 0);
+  h.load(path);
+  h.view->SetRealtime(true);
+  for (uint32_t count : {61u, 1000u}) {
+    h.written(path, header() + items(0, count));
+    const uint32_t first = h.view->GetFirstItem();
+    ASSERT_LT(first, count);
+    EXPECT_TRUE(h.shows(count - 1 - first, count - 1)) << count;
+  }
+}
+
+// Notifications every 2 ms: about 30 refreshes a second, the last items shown at the
+// end of the period at the latest.
+TEST(ViewRealtime, RefreshesAboutThirtyTimesASecond) {
+  std::vector<std::string> log;
+  ViewHost h(400, 300, DISPLAY_HEX, [&](CVRIMView& view) {
+    view.SetDecoderFactory([&](CVRIMView&) { return std::make_unique<FakeDecoder>(&log); });
+  });
+  const QString path = writeFile(h.profile, "rt.ANL", 0);
+  h.load(path);
+  h.view->SetRealtime(true);
+  log.clear();
+  QElapsedTimer clock;
+  clock.start();
+  uint32_t count = 0;
+  while (clock.elapsed() < 500) {
+    testsupport::writeWholeFile(path, header() + items(0, ++count));
+    platform::PostMessage(h.view->handle(), WM_DATA_WRITTEN);
+    testsupport::waitFor([] { return false; }, 2);
+  }
+  const auto refreshes = std::count(log.begin(), log.end(), "refresh");
+  EXPECT_LE(refreshes, clock.elapsed() / CVRIMView::REFRESH_PERIOD_MS + 2);
+  EXPECT_GE(refreshes, 2);
+  EXPECT_TRUE(testsupport::waitFor([&] { return h.shows(count - 1, count - 1); }, 2000));
+}
+
 // A recorder thread appends items and posts a notification and a status after each
 // buffer, far faster than a screen can follow: the screen ends on the newest items.
 TEST(ViewRealtime, KeepsUpWithAFastRecording) {
@@ -275,13 +335,6 @@ TEST(ViewLifecycle, ClosingStopsTheRecordingBeforeSavingTheMode) {
   EXPECT_NE(platform::ActiveViewWindow(), handle);
 }
 
-struct FakeDecoder : CVRIMView::ItemDecoder {
-  std::vector<std::string>* log;
-  explicit FakeDecoder(std::vector<std::string>* l) : log(l) {}
-  void Start() override { log->push_back("start"); }
-  void Refresh() override { log->push_back("refresh"); }
-  void StopAndWait() override { log->push_back("stop"); }
-};
 
 TEST(ViewLifecycle, DecoderStartsAtFirstUpdateAndStopsWithTheView) {
   std::vector<std::string> log;
