@@ -2,6 +2,7 @@
 
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QHash>
 #include <QMenu>
 #include <QPainter>
 #include <algorithm>
@@ -109,10 +110,9 @@ quint64 gridKey(const cellpaint::Plan& plan, uint8_t data) {
 
 // Draws a plan as the screen shows it. The text position is the top of the text
 // cell; horizontal lines end one pixel before their end point.
-void renderCell(QPainter& p, const cellpaint::Plan& plan, const QFont& defaultFont, const QSize& size,
-                bool filled = false) {
+void renderCell(QPainter& p, const cellpaint::Plan& plan, const QFont& defaultFont, const QSize& size) {
   // An unmarked cell shows the view's white background.
-  if (!filled) p.fillRect(QRect(QPoint(0, 0), size), QColor::fromRgb(cellpaint::fillColor(plan.fill)));
+  p.fillRect(QRect(QPoint(0, 0), size), QColor::fromRgb(cellpaint::fillColor(plan.fill)));
   if (!plan.drawsItem) return;
   if (plan.opaqueText) {
     p.setBackgroundMode(Qt::OpaqueMode);
@@ -128,6 +128,86 @@ void renderCell(QPainter& p, const cellpaint::Plan& plan, const QFont& defaultFo
   }
   p.setPen(QPen(Qt::black, 1));
   for (const cellpaint::Line& l : plan.lines) p.drawLine(l.x1, l.y1, l.x2 > l.x1 ? l.x2 - 1 : l.x2, l.y2);
+}
+
+// Rendered list rows keyed by all that they show. While a recording is followed in
+// list mode the rows move up by a few items at each refresh, and every row shows
+// what another row showed before: a copy instead of laying out its texts anew.
+struct RowCache {
+  static constexpr qsizetype LIMIT_BYTES = 24 << 20;
+  QFont font;
+  qsizetype bytes = 0;
+  QHash<QByteArray, QImage> images;
+};
+
+RowCache& rowCache() {
+  static RowCache cache;
+  return cache;
+}
+
+QByteArray rowKey(const cellpaint::Plan& look, const cellpaint::Input& in, int width) {
+  struct Fixed {
+    quint32 textColor, time, number;
+    qint32 width;
+    quint8 fill, opaque, side, modeBit, mode, data, protocol;
+  } f{look.textColor, in.time, in.firstItem + in.index + 1u, width, static_cast<quint8>(look.fill),
+      look.opaqueText, look.transmitSide, look.modeBit, static_cast<quint8>(look.mode), in.data, in.protocol};
+  QByteArray key(reinterpret_cast<const char*>(&f), sizeof f);
+  key.append(reinterpret_cast<const char*>(in.text.utf16()), in.text.size() * 2);
+  return key;
+}
+
+// How far from its left edge a list row's texts can reach: the time, whose digits
+// end the row's own columns, or the decoded text after it.
+int listReach(const QFont& font, uint8_t protocol, const QString& text) {
+  struct Widths {
+    QFont font;
+    int time = 0;
+    QHash<QString, int> texts;
+  };
+  static Widths widths;
+  constexpr int OVERHANG = 3;
+  if (widths.time == 0 || widths.font != font || widths.texts.size() > 4096) {
+    const QFontMetrics m(font);
+    int digit = m.horizontalAdvance(QLatin1Char('.'));
+    for (char c = '0'; c <= '9'; ++c) digit = std::max(digit, m.horizontalAdvance(QLatin1Char(c)));
+    widths = {font, 420 + 12 * digit + OVERHANG, {}};  // "%f" of a u32 count of ticks
+  }
+  if (protocol != PROTOCOL_MDB || text.isEmpty()) return widths.time;
+  auto it = widths.texts.constFind(text);
+  if (it == widths.texts.constEnd())
+    it = widths.texts.insert(text, 520 + QFontMetrics(font).horizontalAdvance(text) + OVERHANG);
+  return std::max(widths.time, *it);
+}
+
+// The cached pixels of a list row, null when the row was not drawn before.
+const QImage* cachedRow(const QByteArray& key, const QFont& defaultFont) {
+  RowCache& cache = rowCache();
+  if (cache.font != defaultFont || cache.bytes > RowCache::LIMIT_BYTES) {
+    cache.images.clear();
+    cache.bytes = 0;
+    cache.font = defaultFont;
+  }
+  auto it = cache.images.constFind(key);
+  return it == cache.images.constEnd() ? nullptr : &*it;
+}
+
+void keepRow(const QByteArray& key, const QImage& pixels) {
+  RowCache& cache = rowCache();
+  cache.bytes += pixels.sizeInBytes();
+  cache.images.insert(key, pixels);
+}
+
+// Fills a rectangle of an image of 32-bit pixels with one colour.
+void fillDirect(QImage& image, const QRect& r, QRgb color) {
+  uchar* line = image.bits() + static_cast<qsizetype>(r.top()) * image.bytesPerLine();
+  for (int y = r.top(); y <= r.bottom(); ++y, line += image.bytesPerLine()) {
+    auto* px = reinterpret_cast<QRgb*>(line) + r.left();
+    if (color == cellpaint::COLOR_WHITE)  // the usual row: the library's fastest fill
+      std::memset(px, 0xFF, static_cast<size_t>(r.width()) * 4);
+    else
+      std::fill(px, px + r.width(), color);
+  }
 }
 
 }  // namespace
@@ -148,14 +228,28 @@ CItem::~CItem() {
 
 const QFont* CItem::NarrowFont() { return narrowFont() ? &*narrowFont() : nullptr; }
 
-void CItem::ClearRenderCache() { renderCache().images.clear(); }
+void CItem::ClearRenderCache() {
+  renderCache().images.clear();
+  rowCache().images.clear();
+  rowCache().bytes = 0;
+}
 
 void CItem::repaintCell() {
-  if (m_area) m_area->cellChanged(m_geometry);
+  if (!m_area) return;
+  QRect dirty = m_geometry;
+  // A list row whose fill stays needs only the part that its texts reach, before
+  // and after: the rest of a wide row is fill already.
+  if (m_inkWidth >= 0 && cellgeometry::displayModeOf(m_state) == DISPLAY_LIST &&
+      cellpaint::fillColor(cellpaint::look(paintInput()).fill) == m_inkFill) {
+    const int reach = listReach(m_area->font(), m_protocol, m_text);
+    dirty.setWidth(std::min(dirty.width(), std::max(m_inkWidth, reach)));
+  }
+  m_area->cellChanged(dirty);
 }
 
 void CItem::setGeometry(const QRect& place) {
   if (place == m_geometry) return;
+  m_inkWidth = -1;
   const QRect old = m_geometry;
   m_geometry = place;
   if (m_area) m_area->cellMoved(old, place);
@@ -368,30 +462,74 @@ void CItem::Paint(QPainter& p, const QFont& defaultFont, const DirectImage* dire
     return;
   }
   cellpaint::Input in = paintInput();
-  if (cellgeometry::displayModeOf(m_state) == DISPLAY_LIST && (m_state & CELL_ITEM)) {
+  const bool list = cellgeometry::displayModeOf(m_state) == DISPLAY_LIST;
+  if (list && (m_state & CELL_ITEM)) {
     in.firstItem = m_viewAccess ? m_viewAccess->GetFirstItem() : 0;
     in.text = m_text;
   }
+  if (direct && list) {
+    paintRowDirect(p, defaultFont, *direct, in);
+    return;
+  }
   const cellpaint::Plan plan = cellpaint::plan(in);
   m_state = plan.state;
-  // A wide row is mostly its fill, which the painter spreads over threads at a cost
-  // above that of the pixels.
-  if (direct) {
-    const QRect r = m_geometry.translated(direct->shift).intersected(direct->clip);
-    const QRgb color = cellpaint::fillColor(plan.fill);
-    uchar* line = direct->image->bits() + static_cast<qsizetype>(r.top()) * direct->image->bytesPerLine();
-    for (int y = r.top(); y <= r.bottom(); ++y, line += direct->image->bytesPerLine()) {
-      auto* px = reinterpret_cast<QRgb*>(line) + r.left();
-      if (color == cellpaint::COLOR_WHITE)  // the usual row: the library's fastest fill
-        std::memset(px, 0xFF, static_cast<size_t>(r.width()) * 4);
-      else
-        std::fill(px, px + r.width(), color);
-    }
-  }
+  m_inkWidth = -1;
   // Nothing of a cell reaches beyond its place.
   p.save();
   p.setClipRect(m_geometry, Qt::IntersectClip);
   p.translate(m_geometry.topLeft());
-  renderCell(p, plan, defaultFont, m_geometry.size(), direct != nullptr);
+  renderCell(p, plan, defaultFont, m_geometry.size());
   p.restore();
+}
+
+void CItem::paintRowDirect(QPainter& p, const QFont& defaultFont, const DirectImage& direct,
+                           const cellpaint::Input& in) {
+  // A wide row is mostly its fill, which the painter spreads over threads at a cost
+  // above that of the pixels; and while a recording is followed its texts are
+  // mostly those that another row showed before.
+  const cellpaint::Plan look = cellpaint::look(in);
+  m_state = look.state;
+  QImage& target = *direct.image;
+  const QRect r = m_geometry.translated(direct.shift).intersected(direct.clip);
+  if (r.isEmpty()) return;
+  const QRgb fill = cellpaint::fillColor(look.fill);
+  // What the row holds after this paint: the fill beyond its texts when it was
+  // drawn whole, or drawn from its left edge on a row already known in this fill.
+  // (A row that reaches past the bottom of the area counts by its visible part.)
+  const QRect row = (m_area ? m_geometry.intersected(m_area->rect()) : m_geometry).translated(direct.shift);
+  const bool fromLeft = r.left() == row.left() && r.top() == row.top() && r.bottom() == row.bottom();
+  const bool known = fromLeft && ((m_inkWidth >= 0 && m_inkFill == fill) || r == row);
+  const int before = known && m_inkFill == fill && m_inkWidth > r.width() ? m_inkWidth : 0;
+  m_inkFill = fill;
+  m_inkWidth = known ? before : -1;
+  int textsEnd = r.left();  // device x where the fill takes over
+  if (look.drawsItem) {
+    const int reach = std::min(listReach(defaultFont, in.protocol, in.text), m_geometry.width());
+    const QRect texts(row.topLeft(), QSize(reach, m_geometry.height()));
+    const QByteArray key = rowKey(look, in, m_geometry.width());
+    if (const QImage* img = cachedRow(key, defaultFont)) {
+      const QRect part = texts.intersected(r);
+      uchar* dst = target.bits() + static_cast<qsizetype>(part.y()) * target.bytesPerLine() + part.x() * 4;
+      const uchar* src = img->constBits() + static_cast<qsizetype>(part.y() - texts.y()) * img->bytesPerLine() +
+                         (part.x() - texts.x()) * 4;
+      for (int y = part.top(); y <= part.bottom(); ++y, dst += target.bytesPerLine(), src += img->bytesPerLine())
+        std::memcpy(dst, src, static_cast<size_t>(part.width()) * 4);
+    } else {
+      p.save();
+      p.setClipRect(m_geometry, Qt::IntersectClip);
+      p.translate(m_geometry.topLeft());
+      renderCell(p, cellpaint::plan(in), defaultFont, texts.size());
+      p.restore();
+      if (r.contains(texts)) {
+        QImage pixels(texts.size(), QImage::Format_RGB32);
+        for (int y = 0; y < texts.height(); ++y)
+          std::memcpy(pixels.scanLine(y), target.constScanLine(texts.y() + y) + texts.x() * 4,
+                      static_cast<size_t>(texts.width()) * 4);
+        keepRow(key, pixels);
+      }
+    }
+    textsEnd = std::max(r.left(), texts.right() + 1);
+    if (m_inkWidth >= 0) m_inkWidth = std::max(m_inkWidth, reach);
+  }
+  if (textsEnd <= r.right()) fillDirect(target, QRect(QPoint(textsEnd, r.top()), r.bottomRight()), fill);
 }

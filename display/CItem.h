@@ -2,6 +2,7 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QRgb>
 #include <QString>
 #include <QtCore/qnamespace.h>
 #include <cstdint>
@@ -85,11 +86,13 @@ class CItem {
 
   // The narrow font of the control-character names; none when the face is missing.
   static const QFont* NarrowFont();
-  // Drops the rendered grid cells kept for fast repaints (tests and font changes).
+  // Drops the rendered grid cells and list rows kept for fast repaints (tests and font changes).
   static void ClearRenderCache();
 
  private:
   cellpaint::Input paintInput() const;
+  void paintRowDirect(QPainter& painter, const QFont& defaultFont, const DirectImage& direct,
+                      const cellpaint::Input& in);
   void OnLButtonDown();
   void OnRButtonDown(const QPoint& point);
   void setGeometry(const QRect& place);
@@ -111,4 +114,8 @@ class CItem {
   uint32_t m_index = 0;
   std::unique_ptr<QMenu> m_menu;
   QString m_text;
+  // A list row drawn whole: how far from its left edge its texts reached, and its
+  // fill beyond them; -1 when not known.
+  int m_inkWidth = -1;
+  QRgb m_inkFill = 0;
 };

@@ -289,12 +289,16 @@ void CVRIMView::refreshDecoder() {
 
 // ---------------------------------------------------------------- cells
 
-void CVRIMView::ClearCells() { clearCellsFrom(0); }
+void CVRIMView::ClearCells() {
+  clearCellsFrom(0);
+  m_client->update();
+}
 
 void CVRIMView::clearCellsFrom(uint32_t from) {
+  // Each cell asks for its own repaint: a whole-area repaint at every refresh would
+  // redraw what did not change.
   if (from < m_cells.size())
     postToCells(from, static_cast<uint32_t>(m_cells.size()) - from, WM_CELL_DATA, CELLDATA_CLEAR, 0);
-  m_client->update();
 }
 
 uint32_t CVRIMView::fillCells(uint32_t firstCell, uint64_t firstItem, uint32_t count) {

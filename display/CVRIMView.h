@@ -190,7 +190,7 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   void runDeferred(uint32_t jobs);
   void refreshNewData();
   void applyTitle();
-  // Posts CELLDATA_CLEAR to cells from 'from' on and repaints the client area.
+  // Posts CELLDATA_CLEAR to cells from 'from' on.
   void clearCellsFrom(uint32_t from);
   // Reads items first .. first + count - 1 in one positional read and posts them to
   // cells firstCell on; returns how many whole items were read.
