@@ -493,16 +493,19 @@ void CItem::paintRowDirect(QPainter& p, const QFont& defaultFont, const DirectIm
   const QRect r = m_geometry.translated(direct.shift).intersected(direct.clip);
   if (r.isEmpty()) return;
   const QRgb fill = cellpaint::fillColor(look.fill);
-  // What the row holds after this paint: the fill beyond its texts when it was
-  // drawn whole, or drawn from its left edge on a row already known in this fill.
-  // (A row that reaches past the bottom of the area counts by its visible part.)
+  // The row in the image holds this fill beyond its last texts when nothing has
+  // written there since its last paint; then only as much as the texts need is
+  // drawn. (A row that reaches past the bottom of the area counts by its visible part.)
   const QRect row = (m_area ? m_geometry.intersected(m_area->rect()) : m_geometry).translated(direct.shift);
+  const bool trusted = m_inkWidth >= 0 && m_inkEpoch == direct.epoch && m_inkFill == fill;
+  const int oldInk = m_inkWidth;
   const bool fromLeft = r.left() == row.left() && r.top() == row.top() && r.bottom() == row.bottom();
-  const bool known = fromLeft && ((m_inkWidth >= 0 && m_inkFill == fill) || r == row);
-  const int before = known && m_inkFill == fill && m_inkWidth > r.width() ? m_inkWidth : 0;
+  const bool known = r == row || (fromLeft && trusted);
   m_inkFill = fill;
-  m_inkWidth = known ? before : -1;
+  m_inkEpoch = direct.epoch;
+  m_inkWidth = -1;
   int textsEnd = r.left();  // device x where the fill takes over
+  int reachNow = 0;
   if (look.drawsItem) {
     const int reach = std::min(listReach(defaultFont, in.protocol, in.text), m_geometry.width());
     const QRect texts(row.topLeft(), QSize(reach, m_geometry.height()));
@@ -529,7 +532,9 @@ void CItem::paintRowDirect(QPainter& p, const QFont& defaultFont, const DirectIm
       }
     }
     textsEnd = std::max(r.left(), texts.right() + 1);
-    if (m_inkWidth >= 0) m_inkWidth = std::max(m_inkWidth, reach);
+    reachNow = reach;
   }
-  if (textsEnd <= r.right()) fillDirect(target, QRect(QPoint(textsEnd, r.top()), r.bottomRight()), fill);
+  const int fillEnd = trusted ? std::min(r.right(), row.left() + std::max(oldInk, reachNow) - 1) : r.right();
+  if (textsEnd <= fillEnd) fillDirect(target, QRect(QPoint(textsEnd, r.top()), QPoint(fillEnd, r.bottom())), fill);
+  if (known) m_inkWidth = std::max(reachNow, r == row || oldInk <= r.width() ? 0 : oldInk);
 }

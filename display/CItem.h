@@ -24,6 +24,8 @@ struct DirectImage {
   QImage* image = nullptr;
   QPoint shift;  // device position of the area's origin
   QRect clip;    // where the paint may write
+  // Changes whenever the image may no longer hold what the cells last wrote.
+  uint64_t epoch = 0;
 };
 
 // One cell of the acquisition view: a 20 x 30 place of the hex or ASCII grid or a
@@ -118,4 +120,5 @@ class CItem {
   // fill beyond them; -1 when not known.
   int m_inkWidth = -1;
   QRgb m_inkFill = 0;
+  uint64_t m_inkEpoch = 0;
 };

@@ -78,6 +78,7 @@ QImage* directTarget(QPainter& p) {
 
 void CellArea::paintEvent(QPaintEvent* event) {
   // Cells are painted now, so whatever is pending is being drawn.
+  const QRect requested = m_pending;
   m_pending = QRect();
   QPainter p(this);
   const QRect block = tiledBlock();
@@ -139,7 +140,15 @@ void CellArea::paintEvent(QPaintEvent* event) {
     return;
   }
   DirectImage direct;
-  if (target) direct = {target, p.deviceTransform().map(QPoint(0, 0)), QRect()};
+  if (target) {
+    direct = {target, p.deviceTransform().map(QPoint(0, 0)), QRect(), 0};
+    // A paint that no cell asked for, or another image, means that something else
+    // may have written where the cells drew (a resize, a new window image).
+    if (target->constBits() != m_lastBits || target->size() != m_lastSize || !requested.contains(bounds)) ++m_epoch;
+    m_lastBits = target->constBits();
+    m_lastSize = target->size();
+    direct.epoch = m_epoch;
+  }
   direct.clip = bounds.translated(direct.shift).intersected(target ? target->rect() : QRect());
   for (const auto& c : *m_cells)
     if (c->geometry().intersects(bounds) && (simple || exposed.intersects(c->geometry())))

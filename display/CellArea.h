@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QRect>
+#include <QSize>
+#include <cstdint>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -38,4 +40,8 @@ class CellArea : public QWidget {
   QRect m_pending;
   QRect m_tiled;
   bool m_tilingKnown = false;
+  // The image painted last and what it held then (see DirectImage::epoch).
+  const uchar* m_lastBits = nullptr;
+  QSize m_lastSize;
+  uint64_t m_epoch = 1;
 };
