@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -83,6 +85,30 @@ TEST(ViewLayout, GrowingShowsTheItemsOfTheNewCells) {
   h.resizeClient(400, 600);
   ASSERT_EQ(h.view->GetCellCount(), 400u);
   for (uint32_t i : {0u, 199u, 200u, 399u}) EXPECT_TRUE(h.shows(i, 20 + i)) << i;
+}
+
+// What reaches the window after partial repaints (marks, steps) equals a fresh paint,
+// and a painter that cannot be written directly draws the same pixels.
+TEST(ViewPaint, WindowMatchesAFreshPaintOnEveryRoute) {
+  for (uint32_t mode : {DISPLAY_HEX, DISPLAY_ASCII, DISPLAY_LIST}) {
+    SCOPED_TRACE(mode);
+    ViewHost h(400, 300, mode);
+    h.load(writeFile(h.profile, "p.ANL", 1000));
+    h.cell(3)->OnCellMark(MARK_SEARCH_ON);
+    h.key(viewnav::VK_DOWN);
+    h.cell(3)->OnCellMark(MARK_SEARCH_OFF);
+    h.cell(5)->OnCellMark(MARK_CURSOR_ON);
+    h.key(viewnav::VK_NEXT);
+    const QImage window = QGuiApplication::primaryScreen()
+                              ->grabWindow(h.view->winId())
+                              .toImage()
+                              .convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = h.grab();
+    QImage painted(h.view->size(), QImage::Format_RGB888);
+    h.view->render(&painted);
+    EXPECT_TRUE(window == fresh);
+    EXPECT_TRUE(painted.convertToFormat(QImage::Format_RGB32) == fresh);
+  }
 }
 
 // A client area too small for the cells keeps them. Cells made by a layout that is not
