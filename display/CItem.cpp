@@ -68,7 +68,7 @@ const std::optional<QFont>& narrowFont() {
 }
 
 // Rendered grid cells keyed by everything that decides their look, so that a full
-// screen of cells costs one pixmap copy each instead of text layout.
+// screen of cells costs one image copy each instead of text layout.
 struct RenderCache {
   QFont font;
   qreal dpr = 0;
@@ -110,9 +110,10 @@ quint64 gridKey(const cellpaint::Plan& plan, uint8_t data) {
 
 // Draws a plan as the screen shows it. The text position is the top of the text
 // cell; horizontal lines end one pixel before their end point.
-void renderCell(QPainter& p, const cellpaint::Plan& plan, const QFont& defaultFont, const QSize& size) {
+void renderCell(QPainter& p, const cellpaint::Plan& plan, const QFont& defaultFont, const QSize& size,
+                bool filled = false) {
   // An unmarked cell shows the view's white background.
-  p.fillRect(QRect(QPoint(0, 0), size), QColor::fromRgb(cellpaint::fillColor(plan.fill)));
+  if (!filled) p.fillRect(QRect(QPoint(0, 0), size), QColor::fromRgb(cellpaint::fillColor(plan.fill)));
   if (!plan.drawsItem) return;
   if (plan.opaqueText) {
     p.setBackgroundMode(Qt::OpaqueMode);
@@ -121,10 +122,16 @@ void renderCell(QPainter& p, const cellpaint::Plan& plan, const QFont& defaultFo
     p.setBackgroundMode(Qt::TransparentMode);
   }
   p.setPen(QColor::fromRgb(plan.textColor));
+  const QFont* current = nullptr;
+  int ascent = 0;
   for (const cellpaint::Text& t : plan.texts) {
-    const QFont& f = t.font == cellpaint::Font::Narrow && narrowFont() ? *narrowFont() : defaultFont;
-    p.setFont(f);
-    p.drawText(QPoint(t.x, t.y + QFontMetrics(f).ascent()), t.text);
+    const QFont* f = t.font == cellpaint::Font::Narrow && narrowFont() ? &*narrowFont() : &defaultFont;
+    if (f != current) {  // a row's texts share one font
+      current = f;
+      p.setFont(*f);
+      ascent = QFontMetrics(*f).ascent();
+    }
+    p.drawText(QPoint(t.x, t.y + ascent), t.text);
   }
   p.setPen(QPen(Qt::black, 1));
   for (const cellpaint::Line& l : plan.lines) p.drawLine(l.x1, l.y1, l.x2 > l.x1 ? l.x2 - 1 : l.x2, l.y2);
@@ -518,10 +525,11 @@ void CItem::paintRowDirect(QPainter& p, const QFont& defaultFont, const DirectIm
       for (int y = part.top(); y <= part.bottom(); ++y, dst += target.bytesPerLine(), src += img->bytesPerLine())
         std::memcpy(dst, src, static_cast<size_t>(part.width()) * 4);
     } else {
+      fillDirect(target, texts.intersected(r), fill);
       p.save();
       p.setClipRect(m_geometry, Qt::IntersectClip);
       p.translate(m_geometry.topLeft());
-      renderCell(p, cellpaint::plan(in), defaultFont, texts.size());
+      renderCell(p, cellpaint::plan(in), defaultFont, texts.size(), true);
       p.restore();
       if (r.contains(texts)) {
         QImage pixels(texts.size(), QImage::Format_RGB32);
