@@ -3,9 +3,9 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPaintEngine>
-#include <cstring>
 #include <QPaintEvent>
 #include <QPainter>
+#include <cstring>
 
 #include "common/CellCodes.h"
 #include "display/CItem.h"
@@ -84,7 +84,7 @@ void CellArea::paintEvent(QPaintEvent* event) {
   const QRect block = tiledBlock();
   const QRegion background = event->region() - block;
   for (const QRect& r : background) p.fillRect(r, Qt::white);
-  if (!m_cells) return;
+  if (!m_cells || m_cells->empty()) return;
   // A cell takes its erase requests as done when it paints: only cells that reach
   // the screen may paint.
   const QRegion& exposed = event->region();
