@@ -21,8 +21,8 @@ class CItem;
 class QScrollBar;
 class QTimer;
 
-// The acquisition view: a client area tiled with CItem cells, one per shown item of
-// the shown file, and a vertical scroll bar of 0..10000 that stands for the position
+// The acquisition view: a client area that paints its CItem cells, one per shown
+// item of the shown file, and a vertical scroll bar of 0..10000 that stands for the position
 // in the file. The view keeps the position, feeds the cells by posted messages,
 // follows a running recording, keeps the marks and the status title.
 //
