@@ -526,11 +526,13 @@ void CItem::paintRowDirect(QPainter& p, const QFont& defaultFont, const DirectIm
         std::memcpy(dst, src, static_cast<size_t>(part.width()) * 4);
     } else {
       fillDirect(target, texts.intersected(r), fill);
-      p.save();
-      p.setClipRect(m_geometry, Qt::IntersectClip);
-      p.translate(m_geometry.topLeft());
+      // The area's painter has no clip of its own: the row's replaces none, and no
+      // state needs saving for the next row, which sets all it uses.
+      p.setClipRect(m_geometry);
+      p.setTransform(QTransform::fromTranslate(m_geometry.x(), m_geometry.y()));
       renderCell(p, cellpaint::plan(in), defaultFont, texts.size(), true);
-      p.restore();
+      p.resetTransform();
+      p.setClipping(false);
       if (r.contains(texts)) {
         QImage pixels(texts.size(), QImage::Format_RGB32);
         for (int y = 0; y < texts.height(); ++y)

@@ -143,8 +143,11 @@ void CellArea::paintEvent(QPaintEvent* event) {
   if (target) {
     direct = {target, p.deviceTransform().map(QPoint(0, 0)), QRect(), 0};
     // A paint that no cell asked for, or another image, means that something else
-    // may have written where the cells drew (a resize, a new window image).
-    if (target->constBits() != m_lastBits || target->size() != m_lastSize || !requested.contains(bounds)) ++m_epoch;
+    // may have written where the cells drew (a resize, a new window image); an image
+    // with alpha may be cleared to transparent by the window system before each paint.
+    if (target->constBits() != m_lastBits || target->size() != m_lastSize || !requested.contains(bounds) ||
+        target->hasAlphaChannel())
+      ++m_epoch;
     m_lastBits = target->constBits();
     m_lastSize = target->size();
     direct.epoch = m_epoch;
