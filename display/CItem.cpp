@@ -4,16 +4,19 @@
 #include <QFontMetrics>
 #include <QHash>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
+#include "common/CellCodes.h"
 #include "common/ItemRecord.h"
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
+#include "display/CASCII.h"
 #include "display/CellArea.h"
-#include "common/CellCodes.h"
 #include "display/CellGeometry.h"
 #include "display/CellPaint.h"
 #include "mdb/MdbViewAccess.h"
@@ -35,14 +38,28 @@ const std::optional<QFont>& narrowFont() {
       if (QFontMetrics(f).height() <= 15) break;
     }
     // Widths are set by stretch, which the toolkit takes relative to the face's own
-    // width class: search the stretch that gives the letters an average of 6 pixels.
+    // width class. The names start 2 pixels into the 20-pixel cell: the widest one
+    // must end before its last column, or it is cut and runs into its neighbour.
+    // Within that, the letters come as near an average of 6 pixels as they can.
+    CASCII names;
+    auto fits = [&](int stretch) {
+      f.setStretch(stretch);
+      const QFontMetricsF m(f);
+      for (int b = 0; b <= 0x7F; b = b == 0x20 ? 0x7F : b + 1) {
+        const QString name = QString::fromLatin1(names.GetName(static_cast<uint8_t>(b)));
+        if (2 + std::max(m.tightBoundingRect(name).right(), m.horizontalAdvance(name)) > CELL_WIDTH - 1)
+          return false;
+      }
+      return true;
+    };
     const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
     const qreal target = 6.0 * letters.size();
     int low = 25, high = 400;
     while (high - low > 1) {
       const int mid = (low + high) / 2;
       f.setStretch(mid);
-      (QFontMetricsF(f).horizontalAdvance(letters) > target ? high : low) = mid;
+      const bool tooWide = QFontMetricsF(f).horizontalAdvance(letters) > target || !fits(mid);
+      (tooWide ? high : low) = mid;
     }
     f.setStretch(low);
     return f;
@@ -51,11 +68,11 @@ const std::optional<QFont>& narrowFont() {
 }
 
 // Rendered grid cells keyed by everything that decides their look, so that a full
-// screen of cells costs one pixmap copy each instead of text layout.
+// screen of cells costs one image copy each instead of text layout.
 struct RenderCache {
   QFont font;
   qreal dpr = 0;
-  QHash<quint64, QPixmap> pixmaps;
+  std::unordered_map<quint64, QImage> images;  // stable addresses: a paint holds several
 };
 
 RenderCache& renderCache() {
@@ -93,9 +110,10 @@ quint64 gridKey(const cellpaint::Plan& plan, uint8_t data) {
 
 // Draws a plan as the screen shows it. The text position is the top of the text
 // cell; horizontal lines end one pixel before their end point.
-void renderCell(QPainter& p, const cellpaint::Plan& plan, const QFont& defaultFont, const QSize& size) {
+void renderCell(QPainter& p, const cellpaint::Plan& plan, const QFont& defaultFont, const QSize& size,
+                bool filled = false) {
   // An unmarked cell shows the view's white background.
-  p.fillRect(QRect(QPoint(0, 0), size), QColor::fromRgb(cellpaint::fillColor(plan.fill)));
+  if (!filled) p.fillRect(QRect(QPoint(0, 0), size), QColor::fromRgb(cellpaint::fillColor(plan.fill)));
   if (!plan.drawsItem) return;
   if (plan.opaqueText) {
     p.setBackgroundMode(Qt::OpaqueMode);
@@ -104,73 +122,176 @@ void renderCell(QPainter& p, const cellpaint::Plan& plan, const QFont& defaultFo
     p.setBackgroundMode(Qt::TransparentMode);
   }
   p.setPen(QColor::fromRgb(plan.textColor));
+  const QFont* current = nullptr;
+  int ascent = 0;
   for (const cellpaint::Text& t : plan.texts) {
-    const QFont& f = t.font == cellpaint::Font::Narrow && narrowFont() ? *narrowFont() : defaultFont;
-    p.setFont(f);
-    p.drawText(QPoint(t.x, t.y + QFontMetrics(f).ascent()), t.text);
+    const QFont* f = t.font == cellpaint::Font::Narrow && narrowFont() ? &*narrowFont() : &defaultFont;
+    if (f != current) {  // a row's texts share one font
+      current = f;
+      p.setFont(*f);
+      ascent = QFontMetrics(*f).ascent();
+    }
+    p.drawText(QPoint(t.x, t.y + ascent), t.text);
   }
   p.setPen(QPen(Qt::black, 1));
   for (const cellpaint::Line& l : plan.lines) p.drawLine(l.x1, l.y1, l.x2 > l.x1 ? l.x2 - 1 : l.x2, l.y2);
 }
 
+// Rendered list rows keyed by all that they show. While a recording is followed in
+// list mode the rows move up by a few items at each refresh, and every row shows
+// what another row showed before: a copy instead of laying out its texts anew.
+struct RowCache {
+  static constexpr qsizetype LIMIT_BYTES = 24 << 20;
+  QFont font;
+  qsizetype bytes = 0;
+  QHash<QByteArray, QImage> images;
+};
+
+RowCache& rowCache() {
+  static RowCache cache;
+  return cache;
+}
+
+QByteArray rowKey(const cellpaint::Plan& look, const cellpaint::Input& in, int width) {
+  struct Fixed {
+    quint32 textColor, time, number;
+    qint32 width;
+    quint8 fill, opaque, side, modeBit, mode, data, protocol;
+  } f{look.textColor, in.time, in.firstItem + in.index + 1u, width, static_cast<quint8>(look.fill),
+      look.opaqueText, look.transmitSide, look.modeBit, static_cast<quint8>(look.mode), in.data, in.protocol};
+  QByteArray key(reinterpret_cast<const char*>(&f), sizeof f);
+  key.append(reinterpret_cast<const char*>(in.text.utf16()), in.text.size() * 2);
+  return key;
+}
+
+// How far from its left edge a list row's texts can reach: the time, whose digits
+// end the row's own columns, or the decoded text after it.
+int listReach(const QFont& font, uint8_t protocol, const QString& text) {
+  struct Widths {
+    QFont font;
+    int time = 0;
+    QHash<QString, int> texts;
+  };
+  static Widths widths;
+  constexpr int OVERHANG = 3;
+  if (widths.time == 0 || widths.font != font || widths.texts.size() > 4096) {
+    const QFontMetrics m(font);
+    int digit = m.horizontalAdvance(QLatin1Char('.'));
+    for (char c = '0'; c <= '9'; ++c) digit = std::max(digit, m.horizontalAdvance(QLatin1Char(c)));
+    widths = {font, 420 + 12 * digit + OVERHANG, {}};  // "%f" of a u32 count of ticks
+  }
+  if (protocol != PROTOCOL_MDB || text.isEmpty()) return widths.time;
+  auto it = widths.texts.constFind(text);
+  if (it == widths.texts.constEnd())
+    it = widths.texts.insert(text, 520 + QFontMetrics(font).horizontalAdvance(text) + OVERHANG);
+  return std::max(widths.time, *it);
+}
+
+// The cached pixels of a list row, null when the row was not drawn before.
+const QImage* cachedRow(const QByteArray& key, const QFont& defaultFont) {
+  RowCache& cache = rowCache();
+  if (cache.font != defaultFont || cache.bytes > RowCache::LIMIT_BYTES) {
+    cache.images.clear();
+    cache.bytes = 0;
+    cache.font = defaultFont;
+  }
+  auto it = cache.images.constFind(key);
+  return it == cache.images.constEnd() ? nullptr : &*it;
+}
+
+void keepRow(const QByteArray& key, const QImage& pixels) {
+  RowCache& cache = rowCache();
+  cache.bytes += pixels.sizeInBytes();
+  cache.images.insert(key, pixels);
+}
+
+// Fills a rectangle of an image of 32-bit pixels with one colour.
+void fillDirect(QImage& image, const QRect& r, QRgb color) {
+  uchar* line = image.bits() + static_cast<qsizetype>(r.top()) * image.bytesPerLine();
+  for (int y = r.top(); y <= r.bottom(); ++y, line += image.bytesPerLine()) {
+    auto* px = reinterpret_cast<QRgb*>(line) + r.left();
+    if (color == cellpaint::COLOR_WHITE)  // the usual row: the library's fastest fill
+      std::memset(px, 0xFF, static_cast<size_t>(r.width()) * 4);
+    else
+      std::fill(px, px + r.width(), color);
+  }
+}
+
 }  // namespace
 
-CItem::CItem(QWidget* parent, platform::WindowHandle view, const MdbViewAccess* viewAccess,
+CItem::CItem(CellArea* area, platform::WindowHandle view, const MdbViewAccess* viewAccess,
              uint32_t controlId)
-    : QWidget(parent), m_view(view), m_viewAccess(viewAccess), m_controlId(controlId) {
-  setWindowTitle(QStringLiteral("Item"));
-  // Every paint covers the whole cell, yet the cell does not claim to be opaque:
-  // with thousands of opaque siblings the toolkit's clipping costs grow with the
-  // square of their number, far more than filling the parent's background once.
-  setAttribute(Qt::WA_NoSystemBackground);
-  setGeometry(QRect());
-
+    : m_area(area), m_view(view), m_viewAccess(viewAccess), m_controlId(controlId) {
   m_window.on(WM_CELL_INIT, [this](platform::Message& m) { return OnCellInit(m.wParam, m.lParam); });
   m_window.on(WM_CELL_LAYOUT, [this](platform::Message&) { return OnCellLayout(); });
   m_window.on(WM_CELL_DATA, [this](platform::Message& m) { return OnCellData(m); });
   m_window.on(WM_CELL_MARK, [this](platform::Message& m) { return OnCellMark(m.wParam); });
 }
 
-CItem::~CItem() = default;
-
-void CItem::repaintCell() {
-  // The parent collects the dirty cells: a screen of cells marked one by one would
-  // make the toolkit compare every dirty widget with all its siblings.
-  if (auto* area = dynamic_cast<CellArea*>(parentWidget()))
-    area->cellChanged(geometry());
-  else
-    update();
+CItem::~CItem() {
+  // What lay under the cell shows again.
+  if (m_area) m_area->cellMoved(m_geometry, QRect());
 }
 
-void CItem::ClearRenderCache() { renderCache().pixmaps.clear(); }
+const QFont* CItem::NarrowFont() { return narrowFont() ? &*narrowFont() : nullptr; }
+
+void CItem::ClearRenderCache() {
+  renderCache().images.clear();
+  rowCache().images.clear();
+  rowCache().bytes = 0;
+}
+
+void CItem::repaintCell() {
+  if (!m_area) return;
+  QRect dirty = m_geometry;
+  // A list row whose fill stays needs only the part that its texts reach, before
+  // and after: the rest of a wide row is fill already.
+  if (m_inkWidth >= 0 && cellgeometry::displayModeOf(m_state) == DISPLAY_LIST &&
+      cellpaint::fillColor(cellpaint::look(paintInput()).fill) == m_inkFill) {
+    const int reach = listReach(m_area->font(), m_protocol, m_text);
+    dirty.setWidth(std::min(dirty.width(), std::max(m_inkWidth, reach)));
+  }
+  m_area->cellChanged(dirty);
+}
+
+void CItem::setGeometry(const QRect& place) {
+  if (place == m_geometry) return;
+  m_inkWidth = -1;
+  const QRect old = m_geometry;
+  m_geometry = place;
+  if (m_area) m_area->cellMoved(old, place);
+}
 
 intptr_t CItem::OnCellInit(uintptr_t wParam, intptr_t lParam) {
   m_index = static_cast<uint32_t>(lParam);
   m_protocol = static_cast<uint8_t>(wParam & 0xFF);
   m_state |= static_cast<uint32_t>((wParam >> 8) & 0xFF) << 24;
-  if (parentWidget()) setGeometry(cellgeometry::gridPlace(m_index, parentWidget()->width()));
-  raise();
+  // Cells are painted in the order of their indexes, so the one placed last lies on top.
+  setGeometry(cellgeometry::gridPlace(m_index, m_area ? m_area->width() : 0));
   return 0;
 }
 
 intptr_t CItem::OnCellLayout() {
-  const int width = parentWidget() ? parentWidget()->width() : 0;
+  const int width = m_area ? m_area->width() : 0;
   setGeometry((m_state & DISPLAY_LIST) ? cellgeometry::listPlace(m_index, width)
                                        : cellgeometry::gridPlace(m_index, width));
   return 0;
 }
 
+void CItem::SetItem(const ItemRecord& r) {
+  m_flags = r.flags;
+  m_data = r.data;
+  m_time = r.time;
+  m_state |= CELL_ITEM;
+  if (!(m_state & CELL_MODE_MASK)) m_state |= DISPLAY_HEX;
+  m_text.clear();
+  repaintCell();
+}
+
 intptr_t CItem::OnCellData(platform::Message& msg) {
   switch (msg.wParam) {
     case CELLDATA_ITEM:
-      if (const ItemRecord* r = msg.payloadAs<ItemRecord>()) {
-        m_flags = r->flags;
-        m_data = r->data;
-        m_time = r->time;
-        m_state |= CELL_ITEM;
-        if (!(m_state & CELL_MODE_MASK)) m_state |= DISPLAY_HEX;
-        m_text.clear();
-      }
+      if (const ItemRecord* r = msg.payloadAs<ItemRecord>()) SetItem(*r);
       break;
     case CELLDATA_CLEAR:
       m_state &= ~CELL_ITEM;
@@ -246,13 +367,11 @@ void CItem::markOn(uint32_t on, uint32_t off) {
 
 void CItem::postNotice(uint32_t code) { platform::PostMessage(m_view, WM_CELL_MARK, code, m_index); }
 
-void CItem::mousePressEvent(QMouseEvent* event) {
-  QWidget::mousePressEvent(event);
-  if (event->button() == Qt::LeftButton)
+void CItem::MousePress(Qt::MouseButton button, const QPoint& point) {
+  if (button == Qt::LeftButton)
     OnLButtonDown();
-  else if (event->button() == Qt::RightButton)
-    OnRButtonDown(event->position().toPoint());
-  event->accept();
+  else if (button == Qt::RightButton)
+    OnRButtonDown(point);
 }
 
 void CItem::OnLButtonDown() {
@@ -269,13 +388,14 @@ void CItem::OnRButtonDown(const QPoint& point) {
   auto add = [this](const char* caption, uint32_t id, void (CItem::*command)()) {
     QAction* a = m_menu->addAction(QString::fromLatin1(caption));
     a->setData(id);
-    QObject::connect(a, &QAction::triggered, this, [this, command] { (this->*command)(); });
+    // The menu belongs to the cell: its commands end with it.
+    QObject::connect(a, &QAction::triggered, m_menu.get(), [this, command] { (this->*command)(); });
   };
   add("Set Reference", ID_CELL_SET_REFERENCE, &CItem::OnSetReference);
   add("Select First Item", ID_CELL_SELECT_FIRST, &CItem::OnSelectFirstItem);
   add("Select Last Item", ID_CELL_SELECT_LAST, &CItem::OnSelectLastItem);
   add("Clear Selected Items", ID_CELL_CLEAR_SELECTION, &CItem::OnClearSelectedItems);
-  m_menu->popup(mapToGlobal(point));
+  m_menu->popup(m_area ? m_area->mapToGlobal(m_geometry.topLeft() + point) : point);
 }
 
 void CItem::OnSetReference() {
@@ -301,7 +421,36 @@ void CItem::OnClearSelectedItems() {
   repaintCell();
 }
 
-void CItem::paintEvent(QPaintEvent*) {
+const QImage* CItem::GridImage(const QFont& defaultFont, qreal dpr) {
+  if (cellgeometry::displayModeOf(m_state) == DISPLAY_LIST || m_geometry.size() != QSize(CELL_WIDTH, CELL_HEIGHT))
+    return nullptr;
+  // A grid cell's look decides all of its pixels: a screen of cells costs one
+  // image copy each instead of text layout.
+  const cellpaint::Input in = paintInput();
+  const cellpaint::Plan look = cellpaint::look(in);
+  m_state = look.state;
+  RenderCache& cache = renderCache();
+  if (cache.dpr != dpr || cache.font != defaultFont) {
+    cache.images.clear();
+    cache.dpr = dpr;
+    cache.font = defaultFont;
+  }
+  const quint64 key = gridKey(look, m_data);
+  auto it = cache.images.find(key);
+  if (it == cache.images.end()) {
+    // Opaque pixels with their alpha byte set, so that they may be copied as they
+    // are into an image with or without alpha.
+    QImage img(QSize(CELL_WIDTH, CELL_HEIGHT) * dpr, QImage::Format_RGB32);
+    img.setDevicePixelRatio(dpr);
+    QPainter pp(&img);
+    renderCell(pp, cellpaint::plan(in), defaultFont, m_geometry.size());
+    pp.end();
+    it = cache.images.emplace(key, std::move(img)).first;
+  }
+  return &it->second;
+}
+
+cellpaint::Input CItem::paintInput() const {
   cellpaint::Input in;
   in.state = m_state;
   in.data = m_data;
@@ -310,36 +459,92 @@ void CItem::paintEvent(QPaintEvent*) {
   in.time = m_time;
   in.index = m_index;
   in.narrowFont = narrowFont().has_value();
+  return in;
+}
+
+void CItem::Paint(QPainter& p, const QFont& defaultFont, const DirectImage* direct) {
+  const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+  if (const QImage* img = GridImage(defaultFont, dpr)) {
+    p.drawImage(m_geometry.topLeft(), *img);
+    return;
+  }
+  cellpaint::Input in = paintInput();
   const bool list = cellgeometry::displayModeOf(m_state) == DISPLAY_LIST;
   if (list && (m_state & CELL_ITEM)) {
     in.firstItem = m_viewAccess ? m_viewAccess->GetFirstItem() : 0;
     in.text = m_text;
   }
-  const cellpaint::Plan plan = cellpaint::plan(in);
-  m_state = plan.state;
-
-  QPainter p(this);
-  const bool gridSized = width() == CELL_WIDTH && height() == CELL_HEIGHT;
-  if (list || !gridSized) {
-    renderCell(p, plan, font(), size());
+  if (direct && list) {
+    paintRowDirect(p, defaultFont, *direct, in);
     return;
   }
-  RenderCache& cache = renderCache();
-  const qreal dpr = devicePixelRatioF();
-  if (cache.dpr != dpr || cache.font != font()) {
-    cache.pixmaps.clear();
-    cache.dpr = dpr;
-    cache.font = font();
+  const cellpaint::Plan plan = cellpaint::plan(in);
+  m_state = plan.state;
+  m_inkWidth = -1;
+  // Nothing of a cell reaches beyond its place.
+  p.save();
+  p.setClipRect(m_geometry, Qt::IntersectClip);
+  p.translate(m_geometry.topLeft());
+  renderCell(p, plan, defaultFont, m_geometry.size());
+  p.restore();
+}
+
+void CItem::paintRowDirect(QPainter& p, const QFont& defaultFont, const DirectImage& direct,
+                           const cellpaint::Input& in) {
+  // A wide row is mostly its fill, which the painter spreads over threads at a cost
+  // above that of the pixels; and while a recording is followed its texts are
+  // mostly those that another row showed before.
+  const cellpaint::Plan look = cellpaint::look(in);
+  m_state = look.state;
+  QImage& target = *direct.image;
+  const QRect r = m_geometry.translated(direct.shift).intersected(direct.clip);
+  if (r.isEmpty()) return;
+  const QRgb fill = cellpaint::fillColor(look.fill);
+  // The row in the image holds this fill beyond its last texts when nothing has
+  // written there since its last paint; then only as much as the texts need is
+  // drawn. (A row that reaches past the bottom of the area counts by its visible part.)
+  const QRect row = (m_area ? m_geometry.intersected(m_area->rect()) : m_geometry).translated(direct.shift);
+  const bool trusted = m_inkWidth >= 0 && m_inkEpoch == direct.epoch && m_inkFill == fill;
+  const int oldInk = m_inkWidth;
+  const bool fromLeft = r.left() == row.left() && r.top() == row.top() && r.bottom() == row.bottom();
+  const bool known = r == row || (fromLeft && trusted);
+  m_inkFill = fill;
+  m_inkEpoch = direct.epoch;
+  m_inkWidth = -1;
+  int textsEnd = r.left();  // device x where the fill takes over
+  int reachNow = 0;
+  if (look.drawsItem) {
+    const int reach = std::min(listReach(defaultFont, in.protocol, in.text), m_geometry.width());
+    const QRect texts(row.topLeft(), QSize(reach, m_geometry.height()));
+    const QByteArray key = rowKey(look, in, m_geometry.width());
+    if (const QImage* img = cachedRow(key, defaultFont)) {
+      const QRect part = texts.intersected(r);
+      uchar* dst = target.bits() + static_cast<qsizetype>(part.y()) * target.bytesPerLine() + part.x() * 4;
+      const uchar* src = img->constBits() + static_cast<qsizetype>(part.y() - texts.y()) * img->bytesPerLine() +
+                         (part.x() - texts.x()) * 4;
+      for (int y = part.top(); y <= part.bottom(); ++y, dst += target.bytesPerLine(), src += img->bytesPerLine())
+        std::memcpy(dst, src, static_cast<size_t>(part.width()) * 4);
+    } else {
+      fillDirect(target, texts.intersected(r), fill);
+      // The area's painter has no clip of its own: the row's replaces none, and no
+      // state needs saving for the next row, which sets all it uses.
+      p.setClipRect(m_geometry);
+      p.setTransform(QTransform::fromTranslate(m_geometry.x(), m_geometry.y()));
+      renderCell(p, cellpaint::plan(in), defaultFont, texts.size(), true);
+      p.resetTransform();
+      p.setClipping(false);
+      if (r.contains(texts)) {
+        QImage pixels(texts.size(), QImage::Format_RGB32);
+        for (int y = 0; y < texts.height(); ++y)
+          std::memcpy(pixels.scanLine(y), target.constScanLine(texts.y() + y) + texts.x() * 4,
+                      static_cast<size_t>(texts.width()) * 4);
+        keepRow(key, pixels);
+      }
+    }
+    textsEnd = std::max(r.left(), texts.right() + 1);
+    reachNow = reach;
   }
-  const quint64 key = gridKey(plan, m_data);
-  auto it = cache.pixmaps.constFind(key);
-  if (it == cache.pixmaps.constEnd()) {
-    QPixmap pm(QSize(CELL_WIDTH, CELL_HEIGHT) * dpr);
-    pm.setDevicePixelRatio(dpr);
-    QPainter pp(&pm);
-    renderCell(pp, plan, font(), size());
-    pp.end();
-    it = cache.pixmaps.insert(key, pm);
-  }
-  p.drawPixmap(0, 0, *it);
+  const int fillEnd = trusted ? std::min(r.right(), row.left() + std::max(oldInk, reachNow) - 1) : r.right();
+  if (textsEnd <= fillEnd) fillDirect(target, QRect(QPoint(textsEnd, r.top()), QPoint(fillEnd, r.bottom())), fill);
+  if (known) m_inkWidth = std::max(reachNow, r == row || oldInk <= r.width() ? 0 : oldInk);
 }

@@ -33,6 +33,7 @@ namespace {
 // Private messages of the view to itself.
 constexpr uint32_t WM_VIEW_DEFERRED = WM_USER + 0x180;  // wParam: the deferred job
 constexpr uint32_t WM_VIEW_COMMAND = WM_USER + 0x181;   // wParam: a command id posted to the view
+constexpr uint32_t WM_VIEW_CELLS = WM_USER + 0x182;     // payload: a CellBatch
 
 constexpr uint32_t STARTUP_TIMER = 1;
 
@@ -78,6 +79,7 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
 
   // The view's own background shows wherever no cell covers it.
   m_client = new CellArea(this);
+  m_client->setCells(&m_cells);
 
   // The bar stands for the position in the file; the view moves its content itself.
   m_scrollBar = new QScrollBar(Qt::Vertical, this);
@@ -136,6 +138,10 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
   m_startupTimer->setSingleShot(true);
   m_startupTimer->setInterval(STARTUP_TIMER_MS);
   connect(m_startupTimer, &QTimer::timeout, this, [this] { OnTimer(STARTUP_TIMER); });
+  m_refreshTimer = new QTimer(this);
+  m_refreshTimer->setSingleShot(true);
+  m_refreshTimer->setTimerType(Qt::PreciseTimer);
+  connect(m_refreshTimer, &QTimer::timeout, this, [this] { schedule(JOB_NEW_DATA); });
 
   m_window.on(WM_DATA_WRITTEN, [this](platform::Message&) {
     OnNewData();
@@ -177,6 +183,10 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
     runDeferred(static_cast<uint32_t>(m.wParam));
     return 0;
   });
+  m_window.on(WM_VIEW_CELLS, [this](platform::Message& m) {
+    if (auto* batch = m.payloadAs<CellBatch>()) deliverToCells(*batch);
+    return 0;
+  });
   m_window.on(WM_VIEW_COMMAND, [this](platform::Message& m) {
     const auto id = static_cast<uint32_t>(m.wParam);
     if (m_commandSink) m_commandSink(id, CommandRoute::Posted);
@@ -202,7 +212,7 @@ int CVRIMView::ClientWidth() const { return m_client->width(); }
 int CVRIMView::ClientHeight() const { return m_client->height(); }
 int CVRIMView::WidthForClient(int clientWidth) const { return clientWidth + m_scrollBar->sizeHint().width(); }
 
-CItem* CVRIMView::cell(uint32_t index) const { return index < m_cells.size() ? m_cells[index] : nullptr; }
+CItem* CVRIMView::cell(uint32_t index) const { return index < m_cells.size() ? m_cells[index].get() : nullptr; }
 
 platform::WindowHandle CVRIMView::GetCell(uint32_t index) const {
   std::lock_guard lock(m_cellHandlesMutex);
@@ -229,7 +239,39 @@ void CVRIMView::postToCell(uint32_t cell, uint32_t id, uintptr_t wParam, intptr_
 }
 
 void CVRIMView::postToAllCells(uint32_t id, uintptr_t wParam, intptr_t lParam) {
-  for (CItem* c : m_cells) platform::PostMessage(c->handle(), id, wParam, lParam);
+  postToCells(0, static_cast<uint32_t>(m_cells.size()), id, wParam, lParam);
+}
+
+struct CVRIMView::CellBatch {
+  uint32_t id;
+  uintptr_t wParam;
+  intptr_t lParam;
+  uint32_t first;
+  uint32_t count;
+  uint64_t serialLimit;  // cells made from this serial on came after the post
+  std::vector<ItemRecord> items;
+};
+
+void CVRIMView::postToCells(uint32_t first, uint32_t count, uint32_t id, uintptr_t wParam, intptr_t lParam,
+                            std::vector<ItemRecord> items) {
+  if (count == 0) return;
+  platform::PostMessage(handle(), WM_VIEW_CELLS, 0,
+                        platform::makePayload(CellBatch{id, wParam, lParam, first, count, m_nextCellSerial,
+                                                        std::move(items)}));
+}
+
+void CVRIMView::deliverToCells(CellBatch& batch) {
+  const size_t end = std::min<size_t>(static_cast<size_t>(batch.first) + batch.count, m_cells.size());
+  for (size_t i = batch.first; i < end; ++i) {
+    if (m_cellSerials[i] >= batch.serialLimit) continue;
+    CItem& c = *m_cells[i];
+    if (!batch.items.empty())
+      c.SetItem(batch.items[i - batch.first]);
+    else if (batch.id == WM_CELL_INIT)  // each cell learns its own index
+      c.messageWindow().send(batch.id, batch.wParam, static_cast<intptr_t>(i));
+    else
+      c.messageWindow().send(batch.id, batch.wParam, batch.lParam);
+  }
 }
 
 void CVRIMView::markItem(uint32_t item, uint32_t code) {
@@ -260,12 +302,16 @@ void CVRIMView::refreshDecoder() {
 
 // ---------------------------------------------------------------- cells
 
-void CVRIMView::ClearCells() { clearCellsFrom(0); }
+void CVRIMView::ClearCells() {
+  clearCellsFrom(0);
+  m_client->update();
+}
 
 void CVRIMView::clearCellsFrom(uint32_t from) {
-  for (size_t i = from; i < m_cells.size(); ++i)
-    platform::PostMessage(m_cells[i]->handle(), WM_CELL_DATA, CELLDATA_CLEAR, 0);
-  m_client->update();
+  // Each cell asks for its own repaint: a whole-area repaint at every refresh would
+  // redraw what did not change.
+  if (from < m_cells.size())
+    postToCells(from, static_cast<uint32_t>(m_cells.size()) - from, WM_CELL_DATA, CELLDATA_CLEAR, 0);
 }
 
 uint32_t CVRIMView::fillCells(uint32_t firstCell, uint64_t firstItem, uint32_t count) {
@@ -277,9 +323,9 @@ uint32_t CVRIMView::fillCells(uint32_t firstCell, uint64_t firstItem, uint32_t c
   if (got <= 0) return 0;
   // A short read (the file shrank, a partial last item) fills only whole items.
   const auto whole = static_cast<uint32_t>(got / ITEM_SIZE);
-  for (uint32_t i = 0; i < whole; ++i)
-    platform::PostMessage(m_cells[firstCell + i]->handle(), WM_CELL_DATA, CELLDATA_ITEM,
-                          platform::makePayload(itemFromBytes(buffer.data() + i * ITEM_SIZE)));
+  std::vector<ItemRecord> items(whole);
+  for (uint32_t i = 0; i < whole; ++i) items[i] = itemFromBytes(buffer.data() + i * ITEM_SIZE);
+  postToCells(firstCell, whole, WM_CELL_DATA, CELLDATA_ITEM, 0, std::move(items));
   return whole;
 }
 
@@ -299,29 +345,36 @@ void CVRIMView::LayoutCells(uint32_t width, uint32_t height, bool force) {
   if (platform::Profile().GetProfileInt(QStringLiteral("PropertyPage1"), QStringLiteral("SwitchRxTx"), 0))
     init |= CELLINIT_SWAP;
 
-  while (m_cells.size() < needed) {
-    const auto index = static_cast<uint32_t>(m_cells.size());
-    auto* c = new CItem(m_client, handle(), this, CELL_CONTROL_ID_BASE + index);
-    c->show();
-    m_cells.push_back(c);
+  const auto before = static_cast<uint32_t>(m_cells.size());
+  if (before < needed) {
+    m_cells.reserve(needed);
+    std::vector<platform::WindowHandle> handles;
+    handles.reserve(needed - before);
+    for (uint32_t index = before; index < needed; ++index) {
+      m_cells.push_back(std::make_unique<CItem>(m_client, handle(), this, CELL_CONTROL_ID_BASE + index));
+      m_cellSerials.push_back(m_nextCellSerial++);
+      handles.push_back(m_cells.back()->handle());
+    }
     {
       std::lock_guard lock(m_cellHandlesMutex);
-      m_cellHandles.push_back(c->handle());
+      m_cellHandles.insert(m_cellHandles.end(), handles.begin(), handles.end());
     }
-    m_cellCount = static_cast<uint32_t>(m_cells.size());
-    platform::PostMessage(c->handle(), WM_CELL_INIT, init, index);
-    // New cells take the view's mode at once, so that a saved ASCII mode or a resize
-    // in ASCII mode never shows hex cells until the next forced layout.
-    platform::PostMessage(c->handle(), WM_CELL_DATA, CELLDATA_MODE, m_displayAttribute & CELL_MODE_MASK);
+    m_cellCount = needed;
+    // Each new cell learns its index and place, then takes the view's mode at once, so
+    // that a saved ASCII mode or a resize in ASCII mode never shows hex cells until
+    // the next forced layout.
+    postToCells(before, needed - before, WM_CELL_INIT, init, 0);
+    postToCells(before, needed - before, WM_CELL_DATA, CELLDATA_MODE, m_displayAttribute & CELL_MODE_MASK);
   }
-  while (m_cells.size() > needed) {
+  if (m_cells.size() > needed) {
     {
       std::lock_guard lock(m_cellHandlesMutex);
-      m_cellHandles.pop_back();
+      m_cellHandles.resize(needed);
     }
-    m_cellCount = static_cast<uint32_t>(m_cells.size() - 1);
-    delete m_cells.back();
-    m_cells.pop_back();
+    m_cellCount = needed;
+    m_cells.resize(needed);
+    m_cellSerials.resize(needed);
+    m_filledCells = std::min(m_filledCells, needed);
   }
   // New cells must know their index before anything else reaches them.
   platform::PumpMessages();
@@ -330,6 +383,35 @@ void CVRIMView::LayoutCells(uint32_t width, uint32_t height, bool force) {
     platform::PumpMessages();
   }
   postToAllCells(WM_CELL_LAYOUT, 0);
+  // A forced layout is followed by a redisplay; after a resize the new cells show
+  // their items at once.
+  if (!force && needed > before) fillNewCells(before);
+}
+
+void CVRIMView::fillNewCells(uint32_t from) {
+  if (!m_file.IsOpen()) return;
+  // While a recording is followed, the next refresh fills on from its last cell.
+  const bool following = m_recording && m_realtime;
+  if (following && m_filledCells < from) return;
+  const uint64_t firstNew = static_cast<uint64_t>(m_firstItem) + from;
+  const uint32_t count = m_itemCount;
+  const uint32_t n = firstNew < count ? static_cast<uint32_t>(std::min<uint64_t>(m_cellCount - from, count - firstNew)) : 0;
+  const uint32_t filled = fillCells(from, firstNew, n);
+  if (following) m_filledCells = from + filled;
+  // The marks of items that come on the screen with the new cells.
+  const uint32_t first = m_firstItem;
+  const uint64_t end = static_cast<uint64_t>(first) + m_cellCount;
+  auto onNewCells = [&](uint32_t item) { return item != ITEM_NONE && item >= firstNew && item < end; };
+  if (onNewCells(m_cursor)) postToCell(m_cursor - first, WM_CELL_MARK, MARK_CURSOR_ON);
+  if (onNewCells(m_reference)) postToCell(m_reference - first, WM_CELL_MARK, MARK_REFERENCE_ON);
+  if (m_searchFirst != ITEM_NONE && m_searchLength > 0) {
+    const uint64_t from64 = std::max<uint64_t>(m_searchFirst, firstNew);
+    const uint64_t to = std::min<uint64_t>(static_cast<uint64_t>(m_searchFirst) + m_searchLength, end);
+    if (from64 < to)
+      postToCells(static_cast<uint32_t>(from64 - first), static_cast<uint32_t>(to - from64), WM_CELL_MARK,
+                  MARK_SEARCH_ON, 0);
+  }
+  refreshDecoder();
 }
 
 void CVRIMView::SetDisplayMode(uint32_t mode) {
@@ -384,12 +466,29 @@ void CVRIMView::OnFileLoaded() {
 }
 
 void CVRIMView::OnNewData() {
-  if (!m_realtime) return;
-  schedule(JOB_NEW_DATA);
+  if (!m_realtime || m_refreshTimer->isActive()) return;
+  // A recording notifies far more often than a screen is worth redrawing: at most
+  // one refresh a period, the newest items shown at the end of it at the latest.
+  const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : REFRESH_PERIOD_MS;
+  if (since >= REFRESH_PERIOD_MS)
+    schedule(JOB_NEW_DATA);
+  else
+    m_refreshTimer->start(static_cast<int>(REFRESH_PERIOD_MS - since));
+}
+
+bool CVRIMView::RefreshPending() const { return m_refreshTimer->isActive() || (m_pendingJobs & JOB_NEW_DATA); }
+
+void CVRIMView::SetRealtime(bool on) {
+  if (!on && m_realtime && m_refreshTimer->isActive()) {
+    m_refreshTimer->stop();
+    refreshNewData();
+  }
+  m_realtime = on;
 }
 
 void CVRIMView::refreshNewData() {
   if (!m_realtime || !m_file.IsOpen()) return;
+  m_sinceRefresh.restart();
   const uint32_t count = CActiveFile::ShownItemCount(m_file.GetLength(), m_dataOffset);
   m_itemCount = count;
   const uint32_t cells = m_cellCount;
@@ -442,8 +541,8 @@ void CVRIMView::OnDestroy() {
     m_cellHandles.clear();
   }
   m_cellCount = 0;
-  for (CItem* c : m_cells) delete c;
   m_cells.clear();
+  m_cellSerials.clear();
 }
 
 void CVRIMView::resizeEvent(QResizeEvent* event) {
@@ -654,7 +753,8 @@ void CVRIMView::postRange(uint32_t code) {
   const uint64_t from = std::max<uint64_t>(m_rangeFirst, first);
   const uint64_t to = std::min<uint64_t>(m_rangeLast, first + m_cellCount - 1);
   if (m_cellCount == 0) return;
-  for (uint64_t k = from; k <= to; ++k) postToCell(static_cast<uint32_t>(k - first), WM_CELL_MARK, code);
+  if (from <= to)
+    postToCells(static_cast<uint32_t>(from - first), static_cast<uint32_t>(to - from + 1), WM_CELL_MARK, code, 0);
 }
 
 void CVRIMView::unmarkRange() { postRange(MARK_RANGE_OFF); }
@@ -697,13 +797,15 @@ void CVRIMView::RefreshMarkers() {
   move(m_reference, MARK_REFERENCE_OFF, MARK_REFERENCE_ON);
   if (m_searchFirst != ITEM_NONE) {
     const int64_t oldCell = static_cast<int64_t>(m_searchFirst) - marked;
+    // The cells from a mark's first cell, as many as the mark is long and exist.
+    auto span = [&](int64_t cell) {
+      return static_cast<uint32_t>(std::max<int64_t>(0, std::min<int64_t>(m_searchLength, cells - cell)));
+    };
     if (oldCell >= 0 && oldCell < cells)
-      for (int64_t c = oldCell; c < oldCell + m_searchLength && c < cells; ++c)
-        postToCell(static_cast<uint32_t>(c), WM_CELL_MARK, MARK_SEARCH_OFF);
+      postToCells(static_cast<uint32_t>(oldCell), span(oldCell), WM_CELL_MARK, MARK_SEARCH_OFF, 0);
     if (m_searchFirst >= first) {
       const int64_t newCell = static_cast<int64_t>(m_searchFirst) - first;
-      for (int64_t c = newCell; c < newCell + m_searchLength && c < cells; ++c)
-        postToCell(static_cast<uint32_t>(c), WM_CELL_MARK, MARK_SEARCH_ON);
+      if (newCell < cells) postToCells(static_cast<uint32_t>(newCell), span(newCell), WM_CELL_MARK, MARK_SEARCH_ON, 0);
     }
   }
   m_markedFirstItem = first;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <atomic>
@@ -9,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+#include "common/ItemRecord.h"
+#include "display/CellArea.h"
 #include "display/ViewCommands.h"
 #include "mdb/MdbViewAccess.h"
 #include "platform/MessageWindow.h"
@@ -20,8 +23,8 @@ class CSearchPatternDlg;
 class QScrollBar;
 class QTimer;
 
-// The acquisition view: a client area tiled with CItem cells, one per shown item of
-// the shown file, and a vertical scroll bar of 0..10000 that stands for the position
+// The acquisition view: a client area that paints its CItem cells, one per shown
+// item of the shown file, and a vertical scroll bar of 0..10000 that stands for the position
 // in the file. The view keeps the position, feeds the cells by posted messages,
 // follows a running recording, keeps the marks and the status title.
 //
@@ -53,6 +56,9 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   using DecoderFactory = std::function<std::unique_ptr<ItemDecoder>(CVRIMView&)>;
 
   static constexpr int STARTUP_TIMER_MS = 500;
+  // Shortest time between two realtime refreshes: about 30 a second, what a person
+  // can follow; a notification within it is shown when it ends.
+  static constexpr int REFRESH_PERIOD_MS = 33;
 
   explicit CVRIMView(CActiveFile& file, QWidget* parent = nullptr);
   ~CVRIMView() override;
@@ -134,7 +140,10 @@ class CVRIMView : public QWidget, public MdbViewAccess {
 
   // --- state for the recording commands and the dialogs ---
   bool IsRealtime() const { return m_realtime; }
-  void SetRealtime(bool on) { m_realtime = on; }
+  // Turning realtime off first shows what a waiting refresh would have shown.
+  void SetRealtime(bool on);
+  // A realtime refresh waits for its turn.
+  bool RefreshPending() const;
   bool IsRecording() const { return m_recording; }
   void SetRecording(bool on) { m_recording = on; }
   bool DeviceSettingsChanged() const { return m_deviceSettingsChanged; }
@@ -183,16 +192,25 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   void postToSelf(uint32_t id, uintptr_t wParam = 0, intptr_t lParam = 0);
   void postToCell(uint32_t cell, uint32_t id, uintptr_t wParam, intptr_t lParam = 0);
   void postToAllCells(uint32_t id, uintptr_t wParam, intptr_t lParam = 0);
+  // Posts one message to cells first .. first + count - 1 as a single queue entry,
+  // which reaches each of them in turn where the single messages would have; items
+  // (one per cell) make it CELLDATA_ITEM.
+  void postToCells(uint32_t first, uint32_t count, uint32_t id, uintptr_t wParam, intptr_t lParam,
+                   std::vector<ItemRecord> items = {});
+  struct CellBatch;
+  void deliverToCells(CellBatch& batch);
   void markItem(uint32_t item, uint32_t code);  // on-screen rule
   void schedule(DeferredJob job);
   void runDeferred(uint32_t jobs);
   void refreshNewData();
   void applyTitle();
-  // Posts CELLDATA_CLEAR to cells from 'from' on and repaints the client area.
+  // Posts CELLDATA_CLEAR to cells from 'from' on.
   void clearCellsFrom(uint32_t from);
   // Reads items first .. first + count - 1 in one positional read and posts them to
   // cells firstCell on; returns how many whole items were read.
   uint32_t fillCells(uint32_t firstCell, uint64_t firstItem, uint32_t count);
+  // Shows the items and marks of the cells from 'from' on, which a layout added.
+  void fillNewCells(uint32_t from);
   void setScrollPosition();
   void unmarkRange();
   void markRange();
@@ -205,9 +223,11 @@ class CVRIMView : public QWidget, public MdbViewAccess {
 
   CActiveFile& m_file;
   platform::MessageWindow m_window;
-  QWidget* m_client = nullptr;
+  CellArea* m_client = nullptr;
   QScrollBar* m_scrollBar = nullptr;
   QTimer* m_startupTimer = nullptr;
+  QTimer* m_refreshTimer = nullptr;
+  QElapsedTimer m_sinceRefresh;
   CommandSink m_commandSink;
   DecoderFactory m_decoderFactory;
 
@@ -231,7 +251,11 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   uint32_t m_rangeFirst;
   uint32_t m_rangeLast;
 
-  std::vector<CItem*> m_cells;  // owned through the client area
+  std::vector<std::unique_ptr<CItem>> m_cells;  // painted by the client area
+  // Serial number of each cell's making: a message posted to a cell that is gone
+  // must not reach a newer cell at the same index.
+  std::vector<uint64_t> m_cellSerials;
+  uint64_t m_nextCellSerial = 0;
   mutable std::mutex m_cellHandlesMutex;
   std::vector<platform::WindowHandle> m_cellHandles;  // read by the decoder thread
 

@@ -58,7 +58,7 @@ QString byteText(uint8_t data) {
   return QString::fromLatin1(names.GetName(data));
 }
 
-Plan plan(const Input& in) {
+Plan look(const Input& in) {
   Plan p;
   uint32_t state = in.state;
 
@@ -96,6 +96,12 @@ Plan plan(const Input& in) {
   }
 
   p.modeBit = in.protocol == PROTOCOL_MDB && (in.flags & ITEM_FLAG_MODE);
+  return p;
+}
+
+Plan plan(const Input& in) {
+  Plan p = look(in);
+  if (!p.drawsItem) return p;
   const int halfY = p.transmitSide ? 0 : 15;
 
   switch (p.mode) {

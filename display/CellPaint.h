@@ -68,6 +68,9 @@ bool onTransmitSide(uint32_t state, uint8_t flags);
 // the characters of the Western code page.
 QString byteText(uint8_t data);
 
+// Everything of a plan but its texts and lines, which follow from it and the input;
+// enough to tell two grid cells apart.
+Plan look(const Input& in);
 Plan plan(const Input& in);
 
 }  // namespace cellpaint

@@ -58,7 +58,10 @@ uint32_t thumbTarget(uint32_t position, uint32_t itemCount) {
 uint32_t realtimeAdvance(bool listMode, uint32_t first, uint32_t itemCount, uint32_t cellCount,
                          uint32_t rowLength) {
   if (listMode) return itemCount - cellCount;
-  const uint64_t step = 5ull * std::max<uint32_t>(rowLength, 1);
+  // Five rows, but never more rows than the screen has: a longer step would pass
+  // the newest item and leave the screen without any.
+  const uint32_t row = std::max<uint32_t>(rowLength, 1);
+  const uint64_t step = static_cast<uint64_t>(row) * std::clamp<uint32_t>(cellCount / row, 1, 5);
   uint64_t next = static_cast<uint64_t>(first) + step;
   if (itemCount > next + cellCount) {
     // A notification that brought more than five rows: go on by whole five-row

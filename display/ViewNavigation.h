@@ -49,8 +49,9 @@ uint32_t thumbPosition(uint32_t first, uint32_t itemCount);
 uint32_t thumbTarget(uint32_t position, uint32_t itemCount);
 
 // The first shown item after new items arrived while the screen was full: five
-// rows on in the grid modes (as many times as needed to bring the newest item on
-// the screen), the last screenful in list mode.
+// rows on in the grid modes, or as many as the screen has when it has fewer (as
+// many times as needed to bring the newest item on the screen), the last
+// screenful in list mode.
 uint32_t realtimeAdvance(bool listMode, uint32_t first, uint32_t itemCount, uint32_t cellCount,
                          uint32_t rowLength);
 

@@ -30,13 +30,16 @@ struct Posted {
 // cell posts.
 struct CellHost {
   CellArea area;
+  CellArea::Cells cells;
   platform::MessageWindow view;
   std::vector<Posted> posted;
   CItem* cell;
 
   explicit CellHost(int width = 400, uint32_t index = 0, uintptr_t init = 0) {
     area.resize(width, 300);
-    cell = new CItem(&area, view.handle(), nullptr, CELL_CONTROL_ID_BASE + index);
+    cells.push_back(std::make_unique<CItem>(&area, view.handle(), nullptr, CELL_CONTROL_ID_BASE + index));
+    cell = cells.back().get();
+    area.setCells(&cells);
     area.show();
     for (uint32_t id : {WM_SHOW_DETAIL, WM_CELL_MARK})
       view.on(id, [this](platform::Message& m) {
@@ -65,11 +68,12 @@ struct CellHost {
   void mark(uint32_t code) { platform::PostMessage(cell->handle(), WM_CELL_MARK, code, 0); }
   QImage grab() {
     platform::PumpMessages();
-    return cell->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return area.grab(cell->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
   }
   void click(Qt::MouseButton button, QPoint at = QPoint(5, 5)) {
-    QMouseEvent press(QEvent::MouseButtonPress, at, cell->mapToGlobal(at), button, button, Qt::NoModifier);
-    QApplication::sendEvent(cell, &press);
+    at += cell->geometry().topLeft();
+    QMouseEvent press(QEvent::MouseButtonPress, at, area.mapToGlobal(at), button, button, Qt::NoModifier);
+    QApplication::sendEvent(&area, &press);
     platform::PumpMessages();
   }
 };
@@ -251,6 +255,20 @@ TEST(CItemPaint, TextsStartAtTheirPlaces) {
       EXPECT_GE(n, c.atLeast);
     else
       EXPECT_EQ(n, 0);
+  }
+}
+
+// The narrow font is fitted to the widest name: every name ends before the cell's
+// last column, where a cut name ("enq" as "enc") would go on into its neighbour.
+TEST(CItemPaint, ControlNamesEndInsideTheirCell) {
+  CellHost h(400);
+  h.mode(DISPLAY_ASCII);
+  ASSERT_NE(CItem::NarrowFont(), nullptr);
+  for (int b = 0; b <= 0x7F; b = b == 0x20 ? 0x7F : b + 1) {
+    h.item(static_cast<uint8_t>(b));
+    const QImage img = h.grab();
+    EXPECT_EQ(count(img, QRect(19, 0, 1, 16), isRed), 0) << b;
+    EXPECT_GT(count(img, QRect(2, 0, 17, 16), isRed), 8) << b;
   }
 }
 

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -7,6 +11,7 @@
 #include "ViewTestSupport.h"
 #include "common/StatusCodes.h"
 #include "display/ViewCommands.h"
+#include "display/ViewNavigation.h"
 #include "platform/AppWindows.h"
 
 using namespace viewtest;
@@ -20,6 +25,14 @@ void writeSetting(const char* section, const char* key, int value) {
 uint32_t readSetting(const char* section, const char* key, int fallback) {
   return platform::Profile().GetProfileInt(QString::fromLatin1(section), QString::fromLatin1(key), fallback);
 }
+
+struct FakeDecoder : CVRIMView::ItemDecoder {
+  std::vector<std::string>* log;
+  explicit FakeDecoder(std::vector<std::string>* l) : log(l) {}
+  void Start() override { log->push_back("start"); }
+  void Refresh() override { log->push_back("refresh"); }
+  void StopAndWait() override { log->push_back("stop"); }
+};
 
 // Rows of 30 and columns of 20 pixels, a partial one counting from 11 pixels on (390
 // gives 19 columns, 391 gives 20); list rows of 16 pixels on the same rule; cells from
@@ -61,6 +74,40 @@ TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
     EXPECT_EQ(h.view->GetCell(c.cells), platform::NULL_WINDOW);
     EXPECT_EQ(h.cell(c.cells), nullptr);
     EXPECT_EQ(h.cell(0), first);
+  }
+}
+
+// The cells that a larger window adds show their items at once.
+TEST(ViewLayout, GrowingShowsTheItemsOfTheNewCells) {
+  ViewHost h(400, 300);
+  h.load(writeFile(h.profile, "grow.ANL", 1000));
+  h.key(viewnav::VK_DOWN);
+  h.resizeClient(400, 600);
+  ASSERT_EQ(h.view->GetCellCount(), 400u);
+  for (uint32_t i : {0u, 199u, 200u, 399u}) EXPECT_TRUE(h.shows(i, 20 + i)) << i;
+}
+
+// What reaches the window after partial repaints (marks, steps) equals a fresh paint,
+// and a painter that cannot be written directly draws the same pixels.
+TEST(ViewPaint, WindowMatchesAFreshPaintOnEveryRoute) {
+  for (uint32_t mode : {DISPLAY_HEX, DISPLAY_ASCII, DISPLAY_LIST}) {
+    SCOPED_TRACE(mode);
+    ViewHost h(400, 300, mode);
+    h.load(writeFile(h.profile, "p.ANL", 1000));
+    h.cell(3)->OnCellMark(MARK_SEARCH_ON);
+    h.key(viewnav::VK_DOWN);
+    h.cell(3)->OnCellMark(MARK_SEARCH_OFF);
+    h.cell(5)->OnCellMark(MARK_CURSOR_ON);
+    h.key(viewnav::VK_NEXT);
+    const QImage window = QGuiApplication::primaryScreen()
+                              ->grabWindow(h.view->winId())
+                              .toImage()
+                              .convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = h.grab();
+    QImage painted(h.view->size(), QImage::Format_RGB888);
+    h.view->render(&painted);
+    EXPECT_TRUE(window == fresh);
+    EXPECT_TRUE(painted.convertToFormat(QImage::Format_RGB32) == fresh);
   }
 }
 
@@ -179,6 +226,45 @@ TEST(ViewRealtime, ListModeJumpsToTheLastScreenful) {
   EXPECT_TRUE(h.shows(18, 99));
 }
 
+// Fewer than five rows: the screen steps by its own rows and keeps the newest item.
+TEST(ViewRealtime, FewRowsNeverPassTheNewestItem) {
+  ViewHost h(400, 100);  // 3 rows of 20
+  const QString path = writeFile(h.profile, "rt.ANL", 0);
+  h.load(path);
+  h.view->SetRealtime(true);
+  for (uint32_t count : {61u, 1000u}) {
+    h.written(path, header() + items(0, count));
+    const uint32_t first = h.view->GetFirstItem();
+    ASSERT_LT(first, count);
+    EXPECT_TRUE(h.shows(count - 1 - first, count - 1)) << count;
+  }
+}
+
+// Notifications every 2 ms: about 30 refreshes a second, the last items shown at the
+// end of the period at the latest.
+TEST(ViewRealtime, RefreshesAboutThirtyTimesASecond) {
+  std::vector<std::string> log;
+  ViewHost h(400, 300, DISPLAY_HEX, [&](CVRIMView& view) {
+    view.SetDecoderFactory([&](CVRIMView&) { return std::make_unique<FakeDecoder>(&log); });
+  });
+  const QString path = writeFile(h.profile, "rt.ANL", 0);
+  h.load(path);
+  h.view->SetRealtime(true);
+  log.clear();
+  QElapsedTimer clock;
+  clock.start();
+  uint32_t count = 0;
+  while (clock.elapsed() < 500) {
+    testsupport::writeWholeFile(path, header() + items(0, ++count));
+    platform::PostMessage(h.view->handle(), WM_DATA_WRITTEN);
+    testsupport::waitFor([] { return false; }, 2);
+  }
+  const auto refreshes = std::count(log.begin(), log.end(), "refresh");
+  EXPECT_LE(refreshes, clock.elapsed() / CVRIMView::REFRESH_PERIOD_MS + 2);
+  EXPECT_GE(refreshes, 2);
+  EXPECT_TRUE(testsupport::waitFor([&] { return h.shows(count - 1, count - 1); }, 2000));
+}
+
 // A recorder thread appends items and posts a notification and a status after each
 // buffer, far faster than a screen can follow: the screen ends on the newest items.
 TEST(ViewRealtime, KeepsUpWithAFastRecording) {
@@ -275,13 +361,6 @@ TEST(ViewLifecycle, ClosingStopsTheRecordingBeforeSavingTheMode) {
   EXPECT_NE(platform::ActiveViewWindow(), handle);
 }
 
-struct FakeDecoder : CVRIMView::ItemDecoder {
-  std::vector<std::string>* log;
-  explicit FakeDecoder(std::vector<std::string>* l) : log(l) {}
-  void Start() override { log->push_back("start"); }
-  void Refresh() override { log->push_back("refresh"); }
-  void StopAndWait() override { log->push_back("stop"); }
-};
 
 TEST(ViewLifecycle, DecoderStartsAtFirstUpdateAndStopsWithTheView) {
   std::vector<std::string> log;

@@ -30,6 +30,9 @@ TEST(ViewNavigation, RealtimeAdvanceFollowsTheNewestItem) {
   EXPECT_LE(10050 - next, 200u);
   EXPECT_GT(10050 - next, 100u);
   EXPECT_EQ(realtimeAdvance(true, 0, 10050, 60, 1), 9990u);  // list: the last screenful
+  // Three rows of 20: steps of three rows, the newest item stays on the screen.
+  EXPECT_EQ(realtimeAdvance(false, 0, 61, 60, 20), 60u);
+  EXPECT_EQ(realtimeAdvance(false, 0, 1000, 60, 20), 960u);
 }
 
 TEST(ViewNavigation, StatusTitles) {

@@ -97,10 +97,13 @@ struct ViewHost {
     file.Open(path);
     post(WM_FILE_LOADED);
   }
-  // The recorder wrote the file to these bytes and says so.
+  // The recorder wrote the file to these bytes and says so; the refresh it brings
+  // has run.
   void written(const QString& path, const QByteArray& bytes) {
     testsupport::writeWholeFile(path, bytes);
     post(WM_DATA_WRITTEN);
+    testsupport::waitFor([&] { return !view->RefreshPending(); }, 5000);
+    platform::PumpMessages();
   }
   void resizeClient(int width, int height) {
     view->resize(view->WidthForClient(width), height);

@@ -332,7 +332,7 @@ TEST_P(ProgramEndToEnd, RestartAtTheSizeLimitLosesAndDoublesNothing) {
   EXPECT_TRUE(joined == m_sim->items());
   // The view reads the last file from its item 0 at offset 24.
   EXPECT_EQ(view()->GetDataOffset(), 24u);
-  EXPECT_TRUE(cellsShowFile(last));
+  EXPECT_TRUE(testsupport::waitFor([&] { return cellsShowFile(last); }));
   // All of the last file, also what arrived while Stop ran.
   EXPECT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() == uint32_t(itemsOf(last).size() / 6); }, 2000))
       << view()->GetItemCount() << " of " << itemsOf(last).size() / 6;
