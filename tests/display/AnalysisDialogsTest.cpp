@@ -223,7 +223,7 @@ TEST(ByteDetail, FieldsOfTheItems) {
 TEST(ByteDetail, OpenedByClicksAndKeysEndedByLoadingPlacementKept) {
   Host h;
   h.load(writeFile(h.profile, "a.ANL", 300));  // no start date in the header
-  QTest::mouseClick(h.cell(7), Qt::LeftButton);
+  QTest::mouseClick(h.view->clientArea(), Qt::LeftButton, {}, h.cell(7)->geometry().center());
   platform::PumpMessages();
   CDetailDlg* dlg = h.view->detailDialog();
   ASSERT_TRUE(dlg && dlg->isVisible());
