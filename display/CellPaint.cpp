@@ -1,5 +1,6 @@
 #include "display/CellPaint.h"
 
+#include "common/Cp1252.h"
 #include "common/ItemRecord.h"
 #include "common/SystemTypes.h"
 #include "display/CASCII.h"
@@ -9,12 +10,6 @@
 namespace cellpaint {
 
 namespace {
-
-// Windows-1252 for 0x80..0x9F; 0 where the code page has no character.
-const char16_t CP1252_HIGH[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 struct MarkBits {
   uint32_t on;
@@ -49,11 +44,7 @@ bool onTransmitSide(uint32_t state, uint8_t flags) {
 }
 
 QString byteText(uint8_t data) {
-  if (data >= 0x80 && data <= 0x9F) {
-    const char16_t c = CP1252_HIGH[data - 0x80];
-    return c ? QString(QChar(c)) : QString(QChar(data));
-  }
-  if (data > 0x9F) return QString(QChar(data));  // Latin-1 equals the code page here
+  if (data >= 0x80) return Cp1252::toUnicode(QByteArray(1, static_cast<char>(data)));
   CASCII names;
   return QString::fromLatin1(names.GetName(data));
 }
