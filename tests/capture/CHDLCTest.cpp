@@ -8,27 +8,16 @@
 #include "capture/CHDLC.h"
 #include "capture/HdlcEncoder.h"
 #include "capture/HdlcReceiver.h"
+#include "support/LinkHelpers.h"
 #include "support/PtyDevice.h"
 #include "support/TestSupport.h"
 
+using testsupport::ackFrame;
+using testsupport::deviceFrame;
 using testsupport::hex;
 using testsupport::PtyDevice;
 
 namespace {
-
-QByteArray frameFromDevice(uint8_t ns, const QByteArray& payload, uint8_t channel = 1) {
-  uint8_t out[1024];
-  const uint8_t head[3] = {0xBD, HdlcEncoder::DataControl(ns), channel};
-  const uint32_t n = HdlcEncoder::Encode(out, sizeof out, head, 3, reinterpret_cast<const uint8_t*>(payload.constData()),
-                                         static_cast<uint32_t>(payload.size()));
-  return QByteArray(reinterpret_cast<const char*>(out), n);
-}
-
-QByteArray ackFromDevice(uint8_t nr) {
-  uint8_t out[16];
-  const uint8_t head[2] = {0xBD, HdlcEncoder::AckControl(nr)};
-  return QByteArray(reinterpret_cast<const char*>(out), HdlcEncoder::Encode(out, sizeof out, head, 2, nullptr, 0));
-}
 
 // A framed link on a pseudo-terminal published as COM<port>; every test takes its own
 // port number, since the tests run in parallel processes.
@@ -74,7 +63,7 @@ private:
           m_last = QByteArray(reinterpret_cast<const char*>(rx.Frame()), rx.FrameLength());
         }
         ++framesSeen;
-        if (!silent) m_dev.write(ackFromDevice((rx.Control() >> 1) & 7));
+        if (!silent) m_dev.write(ackFrame((rx.Control() >> 1) & 7));
       }
     }
   }
@@ -92,27 +81,18 @@ TEST(CHDLC, ReceivedFramesAreAcknowledgedOnTheWireAndHandedOver) {
   ASSERT_TRUE(l.opened);
   EXPECT_TRUE(l.link.IsConnected());
   EXPECT_EQ(l.link.GetBaudRate(), 38400u);
-  l.dev.write(frameFromDevice(0, hex("20 55 E8 03")));
-  EXPECT_EQ(l.dev.read(6).toHex(' '), hex("7E BD 01 D8 94 7E").toHex(' '));
-  ASSERT_TRUE(l.link.WaitForFrame(5000));
-  EXPECT_EQ(l.receive(), hex("20 55 E8 03"));
-
-  l.dev.write(frameFromDevice(1, hex("7E 7D")));
-  EXPECT_EQ(l.dev.read(6).toHex(' '), ackFromDevice(1).toHex(' '));
-  ASSERT_TRUE(l.link.WaitForFrame(5000));
-  EXPECT_EQ(l.receive(), hex("7E 7D"));
-
   // A repeat of the last stored frame (the device missed its acknowledgement) is
   // acknowledged again and stored once.
-  l.dev.write(frameFromDevice(5, hex("01")).repeated(2));
-  EXPECT_EQ(l.dev.read(12), ackFromDevice(5).repeated(2));
+  for (auto [ns, payload, times] : {std::tuple{0, hex("20 55 E8 03"), 1}, {1, hex("7E 7D"), 1}, {5, hex("01"), 2}}) {
+    l.dev.write(deviceFrame(ns, payload).repeated(times));
+    EXPECT_EQ(l.dev.read(6 * times).toHex(' '), ackFrame(ns).repeated(times).toHex(' '));
+    ASSERT_TRUE(l.link.WaitForFrame(5000));
+    EXPECT_EQ(l.receive(), payload);
+  }
   EXPECT_EQ(l.link.GetReceiveSequence(), 5);
-
-  ASSERT_TRUE(l.link.WaitForFrame(5000));
-  EXPECT_EQ(l.receive(), hex("01"));
   // Another channel and an empty frame are acknowledged, then discarded.
-  l.dev.write(frameFromDevice(0, hex("AA"), 2));
-  l.dev.write(frameFromDevice(1, {}));
+  l.dev.write(deviceFrame(0, hex("AA"), 2));
+  l.dev.write(deviceFrame(1, {}));
   EXPECT_EQ(l.dev.read(12).size(), 12);
   ASSERT_TRUE(l.link.WaitForFrame(5000));
   EXPECT_TRUE(l.receive().isNull());
@@ -122,7 +102,7 @@ TEST(CHDLC, ReceivedFramesAreAcknowledgedOnTheWireAndHandedOver) {
   EXPECT_FALSE(l.link.IsConnected());
   // After a new Open the first frame is taken whatever its N(S).
   ASSERT_TRUE(l.link.Open(22, 38400));
-  l.dev.write(frameFromDevice(1, hex("02")));
+  l.dev.write(deviceFrame(1, hex("02")));
   QByteArray got;
   EXPECT_TRUE(testsupport::waitFor([&] { return !(got = l.receive()).isNull(); }));
   EXPECT_EQ(got, hex("02"));
@@ -133,14 +113,14 @@ TEST(CHDLC, ReceivedFramesAreAcknowledgedOnTheWireAndHandedOver) {
 TEST(CHDLC, AFullRingWithholdsTheAcknowledgementUntilThereIsRoom) {
   Link l(24);
   ASSERT_TRUE(l.opened);
-  for (uint8_t i = 0; i < 15; ++i) l.dev.write(frameFromDevice(i & 7, QByteArray(1, char(i))));
+  for (uint8_t i = 0; i < 15; ++i) l.dev.write(deviceFrame(i & 7, QByteArray(1, char(i))));
   EXPECT_EQ(l.dev.read(15 * 6).size(), 15 * 6);
-  l.dev.write(frameFromDevice(7, QByteArray(1, char(15))));
+  l.dev.write(deviceFrame(7, QByteArray(1, char(15))));
   EXPECT_TRUE(l.dev.readFor(300).isEmpty());
 
   EXPECT_EQ(l.receive(), QByteArray(1, char(0)));
-  l.dev.write(frameFromDevice(7, QByteArray(1, char(15))));  // the device's resend
-  EXPECT_EQ(l.dev.read(6).toHex(' '), ackFromDevice(7).toHex(' '));
+  l.dev.write(deviceFrame(7, QByteArray(1, char(15))));  // the device's resend
+  EXPECT_EQ(l.dev.read(6).toHex(' '), ackFrame(7).toHex(' '));
   // The acknowledgement goes out just before the frame enters the ring: the last
   // frame may need a moment.
   for (int i = 1; i <= 15; ++i) {
@@ -183,7 +163,7 @@ TEST(CHDLC, AcknowledgementsFromTheReadThreadNeverSplitAFrame) {
   std::atomic<bool> stop{false};
   std::thread flood([&] {
     for (uint8_t ns = 0; !stop; ns = (ns + 1) & 7) {
-      l.dev.write(frameFromDevice(ns, QByteArray(40, char(0x7E))));
+      l.dev.write(deviceFrame(ns, QByteArray(40, char(0x7E))));
       while (!l.receive().isNull()) {
       }
       QThread::usleep(200);
