@@ -7,7 +7,6 @@
 #include <cerrno>
 
 #include "app/CVRIMApp.h"
-#include "capture/CHDLC.h"
 #include "capture/CVRIMSocket.h"
 #include "capture/FakeDialUp.h"
 #include "capture/SinkTestSupport.h"
@@ -66,24 +65,6 @@ TEST_F(AppLinkTest, AMissingSerialPortLeavesNothingConnected) {
   EXPECT_FALSE(m_app->IsConnected());
   EXPECT_TRUE(m_app->OnUpdateConnectDevice());
   EXPECT_FALSE(m_app->OnUpdateDisconnectDevice());
-  EXPECT_EQ(m_app->GetHdlc(), nullptr);
-  EXPECT_EQ(m_app->GetAcquisitionSocket(), nullptr);
-}
-
-TEST_F(AppLinkTest, DisconnectStopsTheRecordingWhileTheLinkIsStillOpen) {
-  PtyDevice dev(17);
-  ASSERT_TRUE(connectSerial(17));
-  EXPECT_FALSE(m_app->OnUpdateConnectDevice());
-  EXPECT_TRUE(m_app->OnUpdateDisconnectDevice());
-  EXPECT_EQ(m_app->GetHdlc()->GetBaudRate(), 38400u);
-  QStringList order;
-  m_app->SetStopRecording([&] {
-    order << (m_app->GetHdlc() && m_app->GetHdlc()->IsConnected() ? "stop, link open" : "stop, link gone");
-    m_app->GetAcquisitionSocket()->CloseAcquisitionFile();
-  });
-  EXPECT_TRUE(m_app->OnDisconnectDevice());
-  EXPECT_EQ(order, QStringList{"stop, link open"});
-  EXPECT_FALSE(m_app->IsConnected());
   EXPECT_EQ(m_app->GetHdlc(), nullptr);
   EXPECT_EQ(m_app->GetAcquisitionSocket(), nullptr);
 }
