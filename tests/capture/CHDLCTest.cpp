@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "capture/CHDLC.h"
-#include "capture/HdlcEncoder.h"
 #include "capture/HdlcReceiver.h"
 #include "support/LinkHelpers.h"
 #include "support/PtyDevice.h"
+#include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
 using testsupport::ackFrame;
@@ -34,44 +34,6 @@ struct Link {
   PtyDevice dev;
   CHDLC link;
   bool opened = false;
-};
-
-// The device's side for tests that send: acknowledges every data frame it reads,
-// unless told to stay silent, and keeps what it received.
-class AckingDevice {
-public:
-  explicit AckingDevice(PtyDevice& dev) : m_dev(dev), m_thread([this] { run(); }) {}
-  ~AckingDevice() {
-    m_stop = true;
-    m_thread.join();
-  }
-  std::atomic<bool> silent{false};
-  std::atomic<int> framesSeen{0};
-  QByteArray lastFrame() {
-    std::lock_guard lock(m_mutex);
-    return m_last;
-  }
-
-private:
-  void run() {
-    HdlcReceiver rx;
-    while (!m_stop) {
-      for (char c : m_dev.read(1, 20)) {
-        if (rx.OnRxByte(static_cast<uint8_t>(c)) != HdlcReceiver::Result::Frame) continue;
-        {
-          std::lock_guard lock(m_mutex);
-          m_last = QByteArray(reinterpret_cast<const char*>(rx.Frame()), rx.FrameLength());
-        }
-        ++framesSeen;
-        if (!silent) m_dev.write(ackFrame((rx.Control() >> 1) & 7));
-      }
-    }
-  }
-  PtyDevice& m_dev;
-  std::atomic<bool> m_stop{false};
-  std::mutex m_mutex;
-  QByteArray m_last;
-  std::thread m_thread;
 };
 
 }  // namespace
@@ -131,27 +93,30 @@ TEST(CHDLC, AFullRingWithholdsTheAcknowledgementUntilThereIsRoom) {
 }
 
 TEST(CHDLC, SendFrameWaitsForTheAcknowledgementAndWrapsTheSequence) {
-  Link l(25);
-  ASSERT_TRUE(l.opened);
-  AckingDevice device(l.dev);
-  const uint8_t start[] = {0x03, 0x03, 0x01};
-  ASSERT_TRUE(l.link.SendFrame(1, start, 3, true));
-  EXPECT_EQ(device.lastFrame(), hex("BD 00 01 03 03 01 1C C8"));
-  for (int i = 1; i < 8; ++i) ASSERT_TRUE(l.link.SendFrame(1, start, 3, true));
-  EXPECT_EQ(l.link.GetTransmitSequence(), 0);
-  EXPECT_EQ(device.framesSeen.load(), 8);
+  if (!testsupport::SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
+  testsupport::SimProcess device({"--com", "25"});
+  ASSERT_TRUE(device.started());
+  CHDLC link;
+  ASSERT_TRUE(link.Open(25, 38400));
+  const uint8_t busLoad[] = {0x04, 0x05, 0x03, 0x10, 0x10};
+  for (int i = 0; i < 8; ++i) ASSERT_TRUE(link.SendFrame(1, busLoad, 5, true));
+  EXPECT_EQ(link.GetTransmitSequence(), 0);
+  EXPECT_EQ(device.count("frame-in ns=0 ch=1 04 05 03 10 10"), 1);
 
   // No acknowledgement: three attempts of 250 ms, and the sequence number is used up.
-  device.silent = true;
+  device.control("ack off");
+  ASSERT_TRUE(device.waitForLog("control ack off"));
   QElapsedTimer t;
   t.start();
-  EXPECT_FALSE(l.link.SendFrame(1, start, 3, true));
+  EXPECT_FALSE(link.SendFrame(1, busLoad, 5, true));
   EXPECT_GE(t.elapsed(), 700);
-  ASSERT_TRUE(testsupport::waitFor([&] { return device.framesSeen.load() == 11; }));
-  EXPECT_EQ(l.link.GetTransmitSequence(), 1);
-  device.silent = false;
-  EXPECT_TRUE(l.link.SendFrame(1, start, 3, true));
-  EXPECT_EQ(static_cast<uint8_t>(device.lastFrame().at(1)), HdlcEncoder::DataControl(1));
+  EXPECT_TRUE(device.waitForLog("frame-in ns=0", 4));
+  EXPECT_EQ(device.count("frame-in ns=0"), 4);
+  EXPECT_EQ(link.GetTransmitSequence(), 1);
+  device.control("ack on");
+  ASSERT_TRUE(device.waitForLog("control ack on"));
+  EXPECT_TRUE(link.SendFrame(1, busLoad, 5, true));
+  EXPECT_TRUE(device.waitForLog("frame-in ns=1", 2));
 }
 
 TEST(CHDLC, AcknowledgementsFromTheReadThreadNeverSplitAFrame) {
