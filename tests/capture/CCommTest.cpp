@@ -49,7 +49,8 @@ void collect(void* context, uint8_t byte, uint32_t errors) {
 
 TEST(ComPortPath, NumbersMapToDeviceFamiliesUnlessALinkExists) {
   for (auto [number, path] : {std::pair{1u, "/dev/ttyS0"}, {32u, "/dev/ttyS31"}, {33u, "/dev/ttyUSB0"},
-                              {64u, "/dev/ttyUSB31"}, {65u, "/dev/ttyACM0"}, {96u, "/dev/ttyACM31"}, {0u, ""}, {97u, ""}})
+                              {64u, "/dev/ttyUSB31"}, {65u, "/dev/ttyACM0"}, {96u, "/dev/ttyACM31"},
+                              {0u, ""}, {97u, ""}})
     EXPECT_EQ(ComPortPath::Resolve(number), QString(path)) << number;
   PtyDevice dev(5);
   ASSERT_TRUE(dev.ok());
@@ -137,7 +138,7 @@ TEST(CCommParams, ParityDataAndStopBitsMakeTheTerminalFlags) {
   }
 }
 
-TEST(CCommCallback, BytesReachTheCallbackInOrderUntilClose) {
+TEST(CCommCallback, BytesReachTheCallbackInOrderUntilCloseOrUnplug) {
   PtyDevice dev(14);
   ASSERT_TRUE(dev.ok());
   Collected got;
@@ -163,6 +164,22 @@ TEST(CCommCallback, BytesReachTheCallbackInOrderUntilClose) {
   dev.write("more");
   QThread::msleep(100);
   EXPECT_EQ(got.calls.load(), 1000) << "Close ends the read thread";
+
+  // An unplugged device is reported once, with byte 0 and errno, without spinning.
+  ASSERT_NE(port.Open(14, &collect, &got, false), CComm::INVALID_HANDLE);
+  dev.write("ab");
+  ASSERT_TRUE(testsupport::waitFor([&] {
+    std::lock_guard lock(got.mutex);
+    return got.bytes.size() >= 1002 && got.bytes.back() == 'b';
+  }));
+  const int before = got.calls.load();
+  dev.Unplug();
+  ASSERT_TRUE(testsupport::waitFor([&] { return got.calls.load() > before; }));
+  QThread::msleep(200);
+  std::lock_guard lock(got.mutex);
+  ASSERT_EQ(got.calls.load(), before + 1);
+  EXPECT_EQ(std::pair(got.bytes.back(), got.errors.back()), std::pair(uint8_t{0}, uint32_t(EIO)));
+  port.Close();
 }
 
 TEST(CCommSynchronous, ReadAndWriteWaitAtMostTheirTimeOut) {

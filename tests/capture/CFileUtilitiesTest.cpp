@@ -24,7 +24,8 @@ QString uniqueFor(const QString& path) {
 
 // A name set later keeps the split folder and extension.
 TEST(CFileUtilities, SplitAndComposeWithSlashFolders) {
-  const char* cases[][4] = {{"/data/", "/data/", "", ""}, {"", "", "", ""}, {"/a.b/c/LOG.ANL", "/a.b/c/", "LOG", ".ANL"}};
+  const char* cases[][4] = {
+      {"/data/", "/data/", "", ""}, {"", "", "", ""}, {"/a.b/c/LOG.ANL", "/a.b/c/", "LOG", ".ANL"}};
   for (const auto& c : cases) {
     CFileUtilities u;
     u.SplitPath(c[0]);
