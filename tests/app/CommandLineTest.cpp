@@ -14,12 +14,11 @@ uint32_t profileOf(const QStringList& args) {
 }  // namespace
 
 TEST(CommandLine, ProfileArgumentSelectsTheProfileAndKey) {
-  struct Case {
+  const struct {
     QStringList args;
     uint32_t profile;
     const char* key;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {{}, 0, "Quellfeld"},
       {{"Profile=7"}, 7, "Quellfeld_07"},
       {{"/Profile=12"}, 12, "Quellfeld_12"},
@@ -32,16 +31,14 @@ TEST(CommandLine, ProfileArgumentSelectsTheProfileAndKey) {
       {{"Profile=3", "Profile=5"}, 5, "Quellfeld_05"},  // the last one wins
       {{"/data/LOG.ANL", "Profile=4", "-x"}, 4, "Quellfeld_04"},  // everything else ignored
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const uint32_t p = profileOf(c.args);
     EXPECT_EQ(p, c.profile) << c.args.join(' ').toStdString();
     EXPECT_EQ(platform::RegistryKeyName(p).value_or("-"), QString::fromLatin1(c.key));
   }
-  // Out of range, negative included: no key is formed.
-  EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=100"})).has_value());
-  EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=-1"})).has_value());
-  // Beyond the int range: never wrapped onto a profile (4294967303 is 2^32 + 7).
-  EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=4294967303"})).has_value());
-  EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=-4294967289"})).has_value());
-  EXPECT_FALSE(platform::RegistryKeyName(profileOf({"Profile=99999999999999999999999"})).has_value());
+  // Out of range, negative included, or beyond the int range: no key is formed, and
+  // nothing is wrapped onto a profile (4294967303 is 2^32 + 7).
+  for (const char* arg : {"Profile=100", "Profile=-1", "Profile=4294967303", "Profile=-4294967289",
+                          "Profile=99999999999999999999999"})
+    EXPECT_FALSE(platform::RegistryKeyName(profileOf({arg})).has_value()) << arg;
 }

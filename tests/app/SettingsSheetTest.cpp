@@ -27,12 +27,8 @@ using Button = QDialogButtonBox::StandardButton;
 
 namespace {
 
-uint32_t intOf(const char* section, const char* key) {
-  return platform::Profile().GetProfileInt(section, key, -9);
-}
-QString textOf(const char* section, const char* key) {
-  return platform::Profile().GetProfileString(section, key, "-");
-}
+uint32_t intOf(const char* section, const char* key) { return platform::Profile().GetProfileInt(section, key, -9); }
+QString textOf(const char* section, const char* key) { return platform::Profile().GetProfileString(section, key, "-"); }
 QStringList entries(const QComboBox* list) {
   QStringList out;
   for (int i = 0; i < list->count(); ++i) out << list->itemText(i);
@@ -63,9 +59,7 @@ protected:
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
   }
   template <class T>
-  T* at(const char* name) {
-    return child<T>(m_sheet.get(), name);
-  }
+  T* at(const char* name) { return child<T>(m_sheet.get(), name); }
   bool applyEnabled() { return m_sheet->buttons()->button(Button::Apply)->isEnabled(); }
 
   TempProfile m_profile;
@@ -94,8 +88,7 @@ TEST_F(SettingsSheet, CommunicationPageDefaultsThresholdsAndTheMdbRule) {
   EXPECT_TRUE(applyEnabled());
   press(m_sheet.get(), Button::Ok);
   EXPECT_FALSE(m_sheet->isVisible());
-  EXPECT_EQ(intOf("PropertyPage1", "Protocol"), 1u);
-  EXPECT_EQ(intOf("PropertyPage1", "Baudrate"), 7u);
+  EXPECT_EQ(std::pair(intOf("PropertyPage1", "Protocol"), intOf("PropertyPage1", "Baudrate")), std::pair(1u, 7u));
 }
 
 // A stored index outside its list selects nothing and is stored again as read.
@@ -155,8 +148,7 @@ TEST_F(SettingsSheet, PortListInTextOrderWithoutPortsInUse) {
   // Recording at start-up stores the start-up connect too.
   click(at<QCheckBox>("startupaquire"));
   press(m_sheet.get(), Button::Ok);
-  EXPECT_EQ(intOf("PropertyPage2", "StartupConnect"), 1u);
-  EXPECT_EQ(intOf("PropertyPage2", "StartupAquire"), 1u);
+  EXPECT_EQ(intOf("PropertyPage2", "StartupConnect") + intOf("PropertyPage2", "StartupAquire"), 2u);
 
   // COM10 held by another program is not listed; the first entry is stored.
   const int held = ::open(ports[2]->slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
@@ -192,8 +184,8 @@ TEST_F(SettingsSheet, BadPortNumberKeepsTheUserOnThePage) {
   press(m_sheet.get(), Button::Cancel);
   EXPECT_EQ(m_box.count(), 3u);
   EXPECT_EQ(textOf("PropertyPage2", "ConnectionName"), "Lab");
-  EXPECT_EQ(intOf("PropertyPage2", "PortAquisition"), 4000u);
-  EXPECT_EQ(intOf("PropertyPage2", "LanConnect"), 0u);
+  EXPECT_EQ(std::pair(intOf("PropertyPage2", "PortAquisition"), intOf("PropertyPage2", "LanConnect")),
+            std::pair(4000u, 0u));
 }
 
 TEST_F(SettingsSheet, BrowseTakesTheFolderAndKeepsTheName) {
@@ -216,6 +208,5 @@ TEST_F(SettingsSheet, BrowseTakesTheFolderAndKeepsTheName) {
   EXPECT_EQ(title, "Select location of aquisition file...");
   EXPECT_EQ(at<QLineEdit>("filename")->text(), "KEEP.ANL");
   press(m_sheet.get(), Button::Ok);
-  EXPECT_EQ(textOf("PropertyPage3", "FilePath"), folder);
-  EXPECT_EQ(textOf("PropertyPage3", "FileName"), "KEEP.ANL");
+  EXPECT_EQ(textOf("PropertyPage3", "FilePath") + textOf("PropertyPage3", "FileName"), folder + "KEEP.ANL");
 }

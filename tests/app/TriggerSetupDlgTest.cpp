@@ -17,9 +17,7 @@ namespace {
 
 uint32_t intOf(const char* key) { return platform::Profile().GetProfileInt("TriggerSetup", key, -9); }
 QByteArray startPattern(int i) {
-  return platform::Profile()
-      .GetProfileBinary("TriggerSetup", QString::asprintf("StartPattern_%02d", i))
-      .value_or("-");
+  return platform::Profile().GetProfileBinary("TriggerSetup", QString::asprintf("StartPattern_%02d", i)).value_or("-");
 }
 
 class TriggerSetupDlgTest : public ::testing::Test {
@@ -60,9 +58,8 @@ TEST_F(TriggerSetupDlgTest, NewStartPatternGoesToTheTopAndCancelStoresNothing) {
   click(child<QCheckBox>(m_dlg.get(), "stoprecording"));
   press(m_dlg.get(), QDialogButtonBox::Ok);
   EXPECT_EQ(startPattern(0) + startPattern(1), hex("10 20 30"));
-  EXPECT_EQ(intOf("StartTrigger"), 0u);
-  EXPECT_EQ(intOf("TriggerState"), 1u);
-  EXPECT_EQ(intOf("StopRecording"), 1u);
+  EXPECT_EQ(QList<uint32_t>({intOf("StartTrigger"), intOf("TriggerState"), intOf("StopRecording")}),
+            QList<uint32_t>({0, 1, 1}));
 
   openAndType({{"startpattern", "44"}, {"leading", "9"}});
   EXPECT_EQ(child<QComboBox>(m_dlg.get(), "startpattern")->count(), 2);

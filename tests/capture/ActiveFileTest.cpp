@@ -36,13 +36,11 @@ TEST(ActiveFile, OffsetOfItemZeroAndItemCount) {
     CActiveFile file;
     ASSERT_TRUE(file.Open(tmp.file("H.ANL"))) << c.what;
     uint32_t size = 7;
-    EXPECT_EQ(file.ReadCommentSize(size), c.hasHeader) << c.what;
-    EXPECT_EQ(size, c.size) << c.what;
+    EXPECT_EQ(std::pair(file.ReadCommentSize(size), size), std::pair(c.hasHeader, c.size)) << c.what;
     EXPECT_EQ(CActiveFile::ItemCount(file.GetLength(), size), c.items) << c.what;
     uint8_t item[6];
     const int64_t got = file.ReadAt(size, item, sizeof item);
-    if (c.items == 0) EXPECT_LE(got, 0) << c.what << ": nothing to read at or past the end";
-    else EXPECT_EQ(got, 6) << c.what;
+    EXPECT_EQ(got > 0 ? got : 0, c.items ? 6 : 0) << c.what << ": nothing to read at or past the end";
   }
   EXPECT_EQ(boxes.count(), 0u);
 }
@@ -56,7 +54,6 @@ class ReadingMessageBox final : public platform::MessageBoxService {
 public:
   explicit ReadingMessageBox(CActiveFile& file) : m_file(file) { platform::SetMessageBoxService(this); }
   ~ReadingMessageBox() override { platform::SetMessageBoxService(nullptr); }
-
   int show(const QString& text, unsigned) override {
     m_texts.push_back(text);
     // The decoder thread: must not be held up until the user closes the box.
@@ -112,10 +109,4 @@ TEST(ActiveFile, ReadersAreNotBlockedWhileAnOpenFailureIsShown) {
   EXPECT_EQ(box.m_texts[1], QStringLiteral("Open file failed, Error: 11\r\nFile: %1").arg(path));
   EXPECT_TRUE(box.m_otherThreadDone);
   EXPECT_EQ(box.m_sameThreadPath, path);
-
-  writer.close();
-  EXPECT_TRUE(file.Reopen(false));
-  uint32_t size = 0;
-  EXPECT_TRUE(file.ReadCommentSize(size));
-  EXPECT_EQ(size, 24u);
 }

@@ -48,45 +48,34 @@ void collect(void* context, uint8_t byte, uint32_t errors) {
 }  // namespace
 
 TEST(ComPortPath, NumbersMapToDeviceFamiliesUnlessALinkExists) {
-  const std::pair<uint32_t, const char*> cases[] = {{1, "/dev/ttyS0"},     {32, "/dev/ttyS31"},  {33, "/dev/ttyUSB0"},
-                                                    {64, "/dev/ttyUSB31"}, {65, "/dev/ttyACM0"}, {96, "/dev/ttyACM31"},
-                                                    {0, ""},               {97, ""}};
-  for (const auto& [number, path] : cases) EXPECT_EQ(ComPortPath::Resolve(number), QString(path)) << number;
+  for (auto [number, path] : {std::pair{1u, "/dev/ttyS0"}, {32u, "/dev/ttyS31"}, {33u, "/dev/ttyUSB0"},
+                              {64u, "/dev/ttyUSB31"}, {65u, "/dev/ttyACM0"}, {96u, "/dev/ttyACM31"},
+                              {0u, ""}, {97u, ""}})
+    EXPECT_EQ(ComPortPath::Resolve(number), QString(path)) << number;
   PtyDevice dev(5);
   ASSERT_TRUE(dev.ok());
   EXPECT_EQ(ComPortPath::Resolve(5), dev.link());
   EXPECT_TRUE(dev.link().endsWith("Quellfeld/ports/COM5"));
 }
 
-TEST(CCommOpen, AMissingPortOrOneInUseShowsTheMessageWithErrno) {
+// A missing port's message is pinned where the program connects.
+TEST(CCommOpen, APortInUseShowsTheMessageWithErrno) {
   testsupport::RecordingMessageBox box;
-  // A dangling link wins over /dev/ttyS6, so the port is missing on every machine.
-  QDir().mkpath(ComPortPath::PortsFolder());
-  QFile::link("/nonexistent/tty-for-com7", ComPortPath::LinkPath(7));
-  CComm missing;
-  EXPECT_EQ(missing.Open(7, nullptr, nullptr, false), CComm::INVALID_HANDLE);
-  EXPECT_FALSE(missing.IsOpen());
-  EXPECT_FALSE(CComm::PortExists(7));
-  QFile::remove(ComPortPath::LinkPath(7));
   EXPECT_FALSE(CComm::PortExists(200));
-
   PtyDevice dev(11);
   ASSERT_TRUE(dev.ok());
   EXPECT_TRUE(CComm::PortExists(11));
   EXPECT_TRUE(CComm::PortExists(11));  // the probe left it closed
-  CComm first;
+  CComm first, second;
   ASSERT_NE(first.Open(11, nullptr, nullptr, false), CComm::INVALID_HANDLE);
   EXPECT_FALSE(CComm::PortExists(11));
-  CComm second;
   EXPECT_EQ(second.Open(11, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+  EXPECT_FALSE(second.IsOpen());
   first.Close();
   EXPECT_EQ(first.GetPortNumber(), 0u);
   EXPECT_TRUE(CComm::PortExists(11));
-
-  ASSERT_EQ(box.count(), 2u);
-  EXPECT_EQ(box.texts()[0], QString("Failed to open serial port COM7:\r\nError: %1").arg(ENOENT));
+  EXPECT_EQ(box.texts(), std::vector<QString>{QString("Failed to open serial port COM11:\r\nError: %1").arg(EBUSY)});
   EXPECT_EQ(box.shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
-  EXPECT_EQ(box.texts()[1], QString("Failed to open serial port COM11:\r\nError: %1").arg(EBUSY));
 }
 
 // Rates the table lacks run as the driver's custom rate, one it refuses fails the
@@ -99,8 +88,7 @@ TEST(CCommParams, DefaultsMarkParityTwoStopBitsAndCustomRatesReachARealTerminal)
   ASSERT_NE(port.Open(12, nullptr, nullptr, false), CComm::INVALID_HANDLE);
   termios tio = slaveTermios(dev);
   EXPECT_EQ(cfgetospeed(&tio), B9600);
-  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-  EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
   EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);  // raw: nothing echoed back to the device
   port.Close();
 
@@ -119,58 +107,50 @@ TEST(CCommParams, DefaultsMarkParityTwoStopBitsAndCustomRatesReachARealTerminal)
     ::close(fd);
   }
   EXPECT_FALSE(port.IsOpen());
-  ASSERT_EQ(box.count(), 1u);
-  EXPECT_EQ(box.texts()[0], QString("Failed to open serial port COM12:\r\nError: %1").arg(EINVAL));
+  EXPECT_EQ(box.texts(), std::vector<QString>{QString("Failed to open serial port COM12:\r\nError: %1").arg(EINVAL)});
 }
 
 // A pseudo-terminal accepts parity and data bits but forces 8 data bits without
 // parity, so the full settings are checked on the configuration that is handed to
 // it, and on the terminal only what it keeps.
 TEST(CCommParams, ParityDataAndStopBitsMakeTheTerminalFlags) {
-  struct Case {
-    uint32_t parity;
-    tcflag_t expected;
+  const struct {
+    uint32_t data, parity, stop;
+    tcflag_t flags;
   } cases[] = {
-      {CComm::NOPARITY, 0},
-      {CComm::ODDPARITY, PARENB | PARODD},
-      {CComm::EVENPARITY, PARENB},
-      {CComm::MARKPARITY, PARENB | PARODD | CMSPAR},
-      {CComm::SPACEPARITY, PARENB | CMSPAR},
+      {7, CComm::NOPARITY, CComm::ONESTOPBIT, CS7},
+      {7, CComm::ODDPARITY, CComm::ONESTOPBIT, CS7 | PARENB | PARODD},
+      {7, CComm::EVENPARITY, CComm::ONESTOPBIT, CS7 | PARENB},
+      {7, CComm::MARKPARITY, CComm::ONESTOPBIT, CS7 | PARENB | PARODD | CMSPAR},
+      {7, CComm::SPACEPARITY, CComm::ONESTOPBIT, CS7 | PARENB | CMSPAR},
+      {5, CComm::NOPARITY, CComm::ONE5STOPBITS, CS5 | CSTOPB},
+      {8, CComm::NOPARITY, CComm::TWOSTOPBITS, CS8 | CSTOPB},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     termios tio{};
     tio.c_cflag = PARENB | PARODD | CMSPAR | CRTSCTS | CSTOPB | CS8;
     tio.c_lflag = ICANON | ECHO;
-    CComm::ApplyLineSettings(tio, 38400, 7, c.parity, CComm::ONESTOPBIT);
-    EXPECT_EQ(tio.c_cflag & (PARENB | PARODD | CMSPAR), c.expected) << "parity " << c.parity;
+    CComm::ApplyLineSettings(tio, 38400, c.data, c.parity, c.stop);
+    EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS), c.flags) << c.parity << c.stop;
     EXPECT_EQ((tio.c_iflag & INPCK) != 0, c.parity != CComm::NOPARITY);
-    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
-    EXPECT_EQ(tio.c_cflag & (CSTOPB | CRTSCTS), 0u);
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
     EXPECT_EQ(cfgetispeed(&tio), B38400);
   }
-  termios tio{};
-  CComm::ApplyLineSettings(tio, 9600, 5, CComm::NOPARITY, CComm::ONE5STOPBITS);
-  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS5));
-  EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
-  CComm::ApplyLineSettings(tio, 9600, 8, CComm::NOPARITY, CComm::TWOSTOPBITS);
-  EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
 }
 
 TEST(CCommCallback, BytesReachTheCallbackInOrderUntilCloseOrUnplug) {
-  auto dev = std::make_unique<PtyDevice>(14);
-  ASSERT_TRUE(dev->ok());
+  PtyDevice dev(14);
+  ASSERT_TRUE(dev.ok());
   Collected got;
   CComm port;
   ASSERT_NE(port.Open(14, &collect, &got, false), CComm::INVALID_HANDLE);
   QByteArray sent;
   for (int i = 0; i < 1000; ++i) sent.append(static_cast<char>(i * 7));
-  dev->write(sent);
+  dev.write(sent);
   ASSERT_TRUE(testsupport::waitFor([&] { return got.calls.load() >= 1000; }));
   {
     std::lock_guard lock(got.mutex);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got.bytes.data()), static_cast<qsizetype>(got.bytes.size())),
-              sent);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got.bytes.data()), got.bytes.size()), sent);
     EXPECT_EQ(std::count(got.errors.begin(), got.errors.end(), 0u), 1000);
   }
   uint8_t b = 0;
@@ -181,29 +161,25 @@ TEST(CCommCallback, BytesReachTheCallbackInOrderUntilCloseOrUnplug) {
 
   port.Close();
   EXPECT_FALSE(port.IsOpen());
-  dev->write("more");
+  dev.write("more");
   QThread::msleep(100);
   EXPECT_EQ(got.calls.load(), 1000) << "Close ends the read thread";
 
   // An unplugged device is reported once, with byte 0 and errno, without spinning.
   ASSERT_NE(port.Open(14, &collect, &got, false), CComm::INVALID_HANDLE);
-  dev->write("ab");
-  auto endsWithAb = [&] {
+  dev.write("ab");
+  ASSERT_TRUE(testsupport::waitFor([&] {
     std::lock_guard lock(got.mutex);
-    const size_t n = got.bytes.size();
-    return n >= 1002 && got.bytes[n - 2] == 'a' && got.bytes[n - 1] == 'b';
-  };
-  ASSERT_TRUE(testsupport::waitFor(endsWithAb));
+    return got.bytes.size() >= 1002 && got.bytes.back() == 'b';
+  }));
   const int before = got.calls.load();
-  dev->Unplug();
+  dev.Unplug();
   ASSERT_TRUE(testsupport::waitFor([&] { return got.calls.load() > before; }));
   QThread::msleep(200);
   std::lock_guard lock(got.mutex);
   ASSERT_EQ(got.calls.load(), before + 1);
-  EXPECT_EQ(got.bytes.back(), 0);
-  EXPECT_EQ(got.errors.back(), static_cast<uint32_t>(EIO));
+  EXPECT_EQ(std::pair(got.bytes.back(), got.errors.back()), std::pair(uint8_t{0}, uint32_t(EIO)));
   port.Close();
-  EXPECT_FALSE(port.IsOpen());
 }
 
 TEST(CCommSynchronous, ReadAndWriteWaitAtMostTheirTimeOut) {
@@ -213,8 +189,7 @@ TEST(CCommSynchronous, ReadAndWriteWaitAtMostTheirTimeOut) {
   ASSERT_NE(port.Open(16, nullptr, nullptr, false), CComm::INVALID_HANDLE);
 
   uint32_t written = 0;
-  EXPECT_TRUE(port.Write("hello\r", 6, &written));
-  EXPECT_EQ(written, 6u);
+  EXPECT_TRUE(port.Write("hello\r", 6, &written) && written == 6u);
   EXPECT_EQ(dev.read(6), QByteArray("hello\r"));
 
   char buf[16] = {};
@@ -224,8 +199,7 @@ TEST(CCommSynchronous, ReadAndWriteWaitAtMostTheirTimeOut) {
   ASSERT_TRUE(testsupport::waitFor([&] { return port.Read(buf, 1, &got) && got == 1; }));
   EXPECT_EQ(buf[0], 'O');
   ASSERT_TRUE(port.Read(buf, sizeof buf, &got));
-  EXPECT_EQ(got, 1u);  // true with fewer bytes than asked for
-  EXPECT_EQ(buf[0], 'K');
+  EXPECT_EQ(QByteArray(buf, got), "K");  // true with fewer bytes than asked for
 
   // More than the terminal holds while the device reads nothing: FALSE after the
   // wait, with the part that was taken reported.

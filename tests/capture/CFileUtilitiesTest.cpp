@@ -22,38 +22,25 @@ QString uniqueFor(const QString& path) {
 
 }  // namespace
 
+// A name set later keeps the split folder and extension.
 TEST(CFileUtilities, SplitAndComposeWithSlashFolders) {
-  CFileUtilities u;
-  u.SplitPath(QStringLiteral("/data/"));
-  EXPECT_EQ(u.GetDirectory(), QStringLiteral("/data/"));
-  EXPECT_TRUE(u.GetFileName().isEmpty());
-  u.SetFileName(QStringLiteral("ANALIZER.ANL"));
-  EXPECT_EQ(u.GetFullPath(), QStringLiteral("/data/ANALIZER.ANL"));
-  EXPECT_TRUE(u.GetExtension().isEmpty());
-
-  u.SplitPath(QString());
-  u.SetFileName(QStringLiteral("ANALIZER.ANL"));
-  EXPECT_EQ(u.GetFullPath(), QStringLiteral("ANALIZER.ANL"));
-
-  u.SplitPath(QStringLiteral("/a.b/c/LOG.ANL"));
-  EXPECT_EQ(u.GetDirectory(), QStringLiteral("/a.b/c/"));
-  EXPECT_EQ(u.GetFileName(), QStringLiteral("LOG"));
-  EXPECT_EQ(u.GetExtension(), QStringLiteral(".ANL"));
+  const char* cases[][4] = {
+      {"/data/", "/data/", "", ""}, {"", "", "", ""}, {"/a.b/c/LOG.ANL", "/a.b/c/", "LOG", ".ANL"}};
+  for (const auto& c : cases) {
+    CFileUtilities u;
+    u.SplitPath(c[0]);
+    EXPECT_EQ(QStringList({u.GetDirectory(), u.GetFileName(), u.GetExtension()}), QStringList({c[1], c[2], c[3]}));
+    u.SetFileName(QStringLiteral("ANALIZER.ANL"));
+    EXPECT_EQ(u.GetFullPath(), QString(c[1]) + "ANALIZER.ANL" + c[3]) << c[0];
+  }
 }
 
 TEST(CFileUtilities, NumberingSteps) {
   const char* cases[][2] = {
-      {"/data/ANALIZER.ANL", "/data/ANALIZER(1).ANL"},
-      {"/data/ANALIZER(1).ANL", "/data/ANALIZER(2).ANL"},
-      {"LOG(7).ANL", "LOG(8).ANL"},
-      {"LOG(99).ANL", "LOG(100).ANL"},
-      {"LOG().ANL", "LOG()(1).ANL"},
-      {"LOG(a).ANL", "LOG(a)(1).ANL"},
-      {"LOG(1a).ANL", "LOG(1a)(1).ANL"},
-      {"/data/LOG", "/data/LOG(1)"},
-      {"LOG", "LOG(1)"},
-      {"/data.old/LOG", "/data.old/LOG(1)"},
-      {"/data/", "/data/(1)"},
+      {"/data/ANALIZER.ANL", "/data/ANALIZER(1).ANL"}, {"/data/ANALIZER(1).ANL", "/data/ANALIZER(2).ANL"},
+      {"LOG(7).ANL", "LOG(8).ANL"},   {"LOG(99).ANL", "LOG(100).ANL"},     {"LOG().ANL", "LOG()(1).ANL"},
+      {"LOG(a).ANL", "LOG(a)(1).ANL"}, {"LOG(1a).ANL", "LOG(1a)(1).ANL"}, {"/data/LOG", "/data/LOG(1)"},
+      {"LOG", "LOG(1)"},               {"/data.old/LOG", "/data.old/LOG(1)"}, {"/data/", "/data/(1)"},
       {"A.B.ANL", "A.B(1).ANL"},
   };
   for (const auto& c : cases)
@@ -76,13 +63,12 @@ TEST(CFileUtilities, UniqueNameTakesTheFirstFreeNumberWithoutFillingGapsBackward
   touch(tmp.file("LOG(7).ANL"));
   EXPECT_EQ(uniqueFor(tmp.file("LOG(7).ANL")), tmp.file("LOG(8).ANL"));
 
-  // Numbering keeps the name and extension fields as they were set.
+  // Numbering keeps the name field as it was set.
   CFileUtilities u;
   u.SplitPath(tmp.dir() + "/");
   u.SetFileName(QStringLiteral("A.ANL"));
-  EXPECT_EQ(u.GetUniqueFileName(), tmp.file("A(4).ANL"));
-  EXPECT_EQ(u.GetFullPath(), tmp.file("A(4).ANL"));
-  EXPECT_EQ(u.GetFileName(), QStringLiteral("A.ANL"));
+  const QStringList fields{u.GetUniqueFileName(), u.GetFullPath(), u.GetFileName()};  // in this order
+  EXPECT_EQ(fields, QStringList({tmp.file("A(4).ANL"), tmp.file("A(4).ANL"), "A.ANL"}));
 
   const QString before = QDir::currentPath();
   QDir::setCurrent(tmp.dir());

@@ -6,29 +6,18 @@
 #include <thread>
 
 #include "capture/CHDLC.h"
-#include "capture/HdlcEncoder.h"
 #include "capture/HdlcReceiver.h"
+#include "support/LinkHelpers.h"
 #include "support/PtyDevice.h"
+#include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
+using testsupport::ackFrame;
+using testsupport::deviceFrame;
 using testsupport::hex;
 using testsupport::PtyDevice;
 
 namespace {
-
-QByteArray frameFromDevice(uint8_t ns, const QByteArray& payload, uint8_t channel = 1) {
-  uint8_t out[1024];
-  const uint8_t head[3] = {0xBD, HdlcEncoder::DataControl(ns), channel};
-  const uint32_t n = HdlcEncoder::Encode(out, sizeof out, head, 3, reinterpret_cast<const uint8_t*>(payload.constData()),
-                                         static_cast<uint32_t>(payload.size()));
-  return QByteArray(reinterpret_cast<const char*>(out), n);
-}
-
-QByteArray ackFromDevice(uint8_t nr) {
-  uint8_t out[16];
-  const uint8_t head[2] = {0xBD, HdlcEncoder::AckControl(nr)};
-  return QByteArray(reinterpret_cast<const char*>(out), HdlcEncoder::Encode(out, sizeof out, head, 2, nullptr, 0));
-}
 
 // A framed link on a pseudo-terminal published as COM<port>; every test takes its own
 // port number, since the tests run in parallel processes.
@@ -47,44 +36,6 @@ struct Link {
   bool opened = false;
 };
 
-// The device's side for tests that send: acknowledges every data frame it reads,
-// unless told to stay silent, and keeps what it received.
-class AckingDevice {
-public:
-  explicit AckingDevice(PtyDevice& dev) : m_dev(dev), m_thread([this] { run(); }) {}
-  ~AckingDevice() {
-    m_stop = true;
-    m_thread.join();
-  }
-  std::atomic<bool> silent{false};
-  std::atomic<int> framesSeen{0};
-  QByteArray lastFrame() {
-    std::lock_guard lock(m_mutex);
-    return m_last;
-  }
-
-private:
-  void run() {
-    HdlcReceiver rx;
-    while (!m_stop) {
-      for (char c : m_dev.read(1, 20)) {
-        if (rx.OnRxByte(static_cast<uint8_t>(c)) != HdlcReceiver::Result::Frame) continue;
-        {
-          std::lock_guard lock(m_mutex);
-          m_last = QByteArray(reinterpret_cast<const char*>(rx.Frame()), rx.FrameLength());
-        }
-        ++framesSeen;
-        if (!silent) m_dev.write(ackFromDevice((rx.Control() >> 1) & 7));
-      }
-    }
-  }
-  PtyDevice& m_dev;
-  std::atomic<bool> m_stop{false};
-  std::mutex m_mutex;
-  QByteArray m_last;
-  std::thread m_thread;
-};
-
 }  // namespace
 
 TEST(CHDLC, ReceivedFramesAreAcknowledgedOnTheWireAndHandedOver) {
@@ -92,27 +43,18 @@ TEST(CHDLC, ReceivedFramesAreAcknowledgedOnTheWireAndHandedOver) {
   ASSERT_TRUE(l.opened);
   EXPECT_TRUE(l.link.IsConnected());
   EXPECT_EQ(l.link.GetBaudRate(), 38400u);
-  l.dev.write(frameFromDevice(0, hex("20 55 E8 03")));
-  EXPECT_EQ(l.dev.read(6).toHex(' '), hex("7E BD 01 D8 94 7E").toHex(' '));
-  ASSERT_TRUE(l.link.WaitForFrame(5000));
-  EXPECT_EQ(l.receive(), hex("20 55 E8 03"));
-
-  l.dev.write(frameFromDevice(1, hex("7E 7D")));
-  EXPECT_EQ(l.dev.read(6).toHex(' '), ackFromDevice(1).toHex(' '));
-  ASSERT_TRUE(l.link.WaitForFrame(5000));
-  EXPECT_EQ(l.receive(), hex("7E 7D"));
-
   // A repeat of the last stored frame (the device missed its acknowledgement) is
   // acknowledged again and stored once.
-  l.dev.write(frameFromDevice(5, hex("01")).repeated(2));
-  EXPECT_EQ(l.dev.read(12), ackFromDevice(5).repeated(2));
+  for (auto [ns, payload, times] : {std::tuple{0, hex("20 55 E8 03"), 1}, {1, hex("7E 7D"), 1}, {5, hex("01"), 2}}) {
+    l.dev.write(deviceFrame(ns, payload).repeated(times));
+    EXPECT_EQ(l.dev.read(6 * times).toHex(' '), ackFrame(ns).repeated(times).toHex(' '));
+    ASSERT_TRUE(l.link.WaitForFrame(5000));
+    EXPECT_EQ(l.receive(), payload);
+  }
   EXPECT_EQ(l.link.GetReceiveSequence(), 5);
-
-  ASSERT_TRUE(l.link.WaitForFrame(5000));
-  EXPECT_EQ(l.receive(), hex("01"));
   // Another channel and an empty frame are acknowledged, then discarded.
-  l.dev.write(frameFromDevice(0, hex("AA"), 2));
-  l.dev.write(frameFromDevice(1, {}));
+  l.dev.write(deviceFrame(0, hex("AA"), 2));
+  l.dev.write(deviceFrame(1, {}));
   EXPECT_EQ(l.dev.read(12).size(), 12);
   ASSERT_TRUE(l.link.WaitForFrame(5000));
   EXPECT_TRUE(l.receive().isNull());
@@ -122,7 +64,7 @@ TEST(CHDLC, ReceivedFramesAreAcknowledgedOnTheWireAndHandedOver) {
   EXPECT_FALSE(l.link.IsConnected());
   // After a new Open the first frame is taken whatever its N(S).
   ASSERT_TRUE(l.link.Open(22, 38400));
-  l.dev.write(frameFromDevice(1, hex("02")));
+  l.dev.write(deviceFrame(1, hex("02")));
   QByteArray got;
   EXPECT_TRUE(testsupport::waitFor([&] { return !(got = l.receive()).isNull(); }));
   EXPECT_EQ(got, hex("02"));
@@ -133,14 +75,14 @@ TEST(CHDLC, ReceivedFramesAreAcknowledgedOnTheWireAndHandedOver) {
 TEST(CHDLC, AFullRingWithholdsTheAcknowledgementUntilThereIsRoom) {
   Link l(24);
   ASSERT_TRUE(l.opened);
-  for (uint8_t i = 0; i < 15; ++i) l.dev.write(frameFromDevice(i & 7, QByteArray(1, char(i))));
+  for (uint8_t i = 0; i < 15; ++i) l.dev.write(deviceFrame(i & 7, QByteArray(1, char(i))));
   EXPECT_EQ(l.dev.read(15 * 6).size(), 15 * 6);
-  l.dev.write(frameFromDevice(7, QByteArray(1, char(15))));
+  l.dev.write(deviceFrame(7, QByteArray(1, char(15))));
   EXPECT_TRUE(l.dev.readFor(300).isEmpty());
 
   EXPECT_EQ(l.receive(), QByteArray(1, char(0)));
-  l.dev.write(frameFromDevice(7, QByteArray(1, char(15))));  // the device's resend
-  EXPECT_EQ(l.dev.read(6).toHex(' '), ackFromDevice(7).toHex(' '));
+  l.dev.write(deviceFrame(7, QByteArray(1, char(15))));  // the device's resend
+  EXPECT_EQ(l.dev.read(6).toHex(' '), ackFrame(7).toHex(' '));
   // The acknowledgement goes out just before the frame enters the ring: the last
   // frame may need a moment.
   for (int i = 1; i <= 15; ++i) {
@@ -151,27 +93,30 @@ TEST(CHDLC, AFullRingWithholdsTheAcknowledgementUntilThereIsRoom) {
 }
 
 TEST(CHDLC, SendFrameWaitsForTheAcknowledgementAndWrapsTheSequence) {
-  Link l(25);
-  ASSERT_TRUE(l.opened);
-  AckingDevice device(l.dev);
-  const uint8_t start[] = {0x03, 0x03, 0x01};
-  ASSERT_TRUE(l.link.SendFrame(1, start, 3, true));
-  EXPECT_EQ(device.lastFrame(), hex("BD 00 01 03 03 01 1C C8"));
-  for (int i = 1; i < 8; ++i) ASSERT_TRUE(l.link.SendFrame(1, start, 3, true));
-  EXPECT_EQ(l.link.GetTransmitSequence(), 0);
-  EXPECT_EQ(device.framesSeen.load(), 8);
+  if (!testsupport::SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
+  testsupport::SimProcess device({"--com", "25"});
+  ASSERT_TRUE(device.started());
+  CHDLC link;
+  ASSERT_TRUE(link.Open(25, 38400));
+  const uint8_t busLoad[] = {0x04, 0x05, 0x03, 0x10, 0x10};
+  for (int i = 0; i < 8; ++i) ASSERT_TRUE(link.SendFrame(1, busLoad, 5, true));
+  EXPECT_EQ(link.GetTransmitSequence(), 0);
+  EXPECT_EQ(device.count("frame-in ns=0 ch=1 04 05 03 10 10"), 1);
 
   // No acknowledgement: three attempts of 250 ms, and the sequence number is used up.
-  device.silent = true;
+  device.control("ack off");
+  ASSERT_TRUE(device.waitForLog("control ack off"));
   QElapsedTimer t;
   t.start();
-  EXPECT_FALSE(l.link.SendFrame(1, start, 3, true));
+  EXPECT_FALSE(link.SendFrame(1, busLoad, 5, true));
   EXPECT_GE(t.elapsed(), 700);
-  ASSERT_TRUE(testsupport::waitFor([&] { return device.framesSeen.load() == 11; }));
-  EXPECT_EQ(l.link.GetTransmitSequence(), 1);
-  device.silent = false;
-  EXPECT_TRUE(l.link.SendFrame(1, start, 3, true));
-  EXPECT_EQ(static_cast<uint8_t>(device.lastFrame().at(1)), HdlcEncoder::DataControl(1));
+  EXPECT_TRUE(device.waitForLog("frame-in ns=0", 4));
+  EXPECT_EQ(device.count("frame-in ns=0"), 4);
+  EXPECT_EQ(link.GetTransmitSequence(), 1);
+  device.control("ack on");
+  ASSERT_TRUE(device.waitForLog("control ack on"));
+  EXPECT_TRUE(link.SendFrame(1, busLoad, 5, true));
+  EXPECT_TRUE(device.waitForLog("frame-in ns=1", 2));
 }
 
 TEST(CHDLC, AcknowledgementsFromTheReadThreadNeverSplitAFrame) {
@@ -183,7 +128,7 @@ TEST(CHDLC, AcknowledgementsFromTheReadThreadNeverSplitAFrame) {
   std::atomic<bool> stop{false};
   std::thread flood([&] {
     for (uint8_t ns = 0; !stop; ns = (ns + 1) & 7) {
-      l.dev.write(frameFromDevice(ns, QByteArray(40, char(0x7E))));
+      l.dev.write(deviceFrame(ns, QByteArray(40, char(0x7E))));
       while (!l.receive().isNull()) {
       }
       QThread::usleep(200);

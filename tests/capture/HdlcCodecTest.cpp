@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <vector>
-
 #include "capture/HdlcEncoder.h"
 #include "capture/HdlcFcs.h"
 #include "capture/HdlcReceiver.h"
 #include "capture/HdlcRing.h"
+#include "support/LinkHelpers.h"
 #include "support/TestSupport.h"
 
+using testsupport::ackFrame;
+using testsupport::deviceFrame;
 using testsupport::hex;
 
 namespace {
@@ -22,20 +22,7 @@ QByteArray encode(const QByteArray& head, const QByteArray& payload, uint32_t ca
   return QByteArray(reinterpret_cast<const char*>(out), n);
 }
 
-QByteArray dataHead(uint8_t ns, uint8_t channel = 1) {
-  QByteArray head = hex("BD 00");
-  head[1] = static_cast<char>(HdlcEncoder::DataControl(ns));
-  head.append(static_cast<char>(channel));
-  return head;
-}
-
-QByteArray dataFrame(uint8_t ns, const QByteArray& payload) { return encode(dataHead(ns), payload, 1024); }
-
-QByteArray ackFrame(uint8_t nr) {
-  QByteArray head = hex("BD 00");
-  head[1] = static_cast<char>(HdlcEncoder::AckControl(nr));
-  return encode(head, {});
-}
+QByteArray dataHead(uint8_t ns) { return QByteArray("\xBD") + char(HdlcEncoder::DataControl(ns)) + '\x01'; }
 
 // What the receiver made of the bytes: "ack" per acknowledgement and the hex of every
 // good data frame (FCS included), in order.
@@ -46,9 +33,7 @@ QStringList feed(const QByteArray& wire) {
     const auto r = rx.OnRxByte(static_cast<uint8_t>(c));
     if (r == HdlcReceiver::Result::Ack) out << "ack";
     if (r == HdlcReceiver::Result::Frame)
-      out << QByteArray(reinterpret_cast<const char*>(rx.Frame()), static_cast<qsizetype>(rx.FrameLength()))
-                 .toHex(' ')
-                 .toUpper();
+      out << QByteArray(reinterpret_cast<const char*>(rx.Frame()), rx.FrameLength()).toHex(' ').toUpper();
   }
   return out;
 }
@@ -57,17 +42,15 @@ QStringList feed(const QByteArray& wire) {
 QString good(uint8_t ns, const QByteArray& payload) {
   QByteArray f = dataHead(ns) + payload;
   const uint16_t fcs = HdlcFcs::Compute(reinterpret_cast<const uint8_t*>(f.constData()), f.size());
-  f.append(static_cast<char>(fcs & 0xFF));
-  f.append(static_cast<char>(fcs >> 8));
-  return f.toHex(' ').toUpper();
+  return (f + char(fcs & 0xFF) + char(fcs >> 8)).toHex(' ').toUpper();
 }
 
 }  // namespace
 
 TEST(HdlcEncoder, WireExamplesAndFramesThatWouldNotFit) {
-  EXPECT_EQ(ackFrame(0).toHex(' '), hex("7E BD 01 D8 94 7E").toHex(' '));
-  EXPECT_EQ(encode(dataHead(0), hex("03 03 01")).toHex(' '), hex("7E BD 00 01 03 03 01 1C C8 7E").toHex(' '));
-  EXPECT_EQ(encode(dataHead(1), hex("7E 7D")).toHex(' '), hex("7E BD 02 01 7D 5E 7D 5D 9B 4C 7E").toHex(' '));
+  EXPECT_EQ(ackFrame(0).toHex(' '), "7e bd 01 d8 94 7e");
+  EXPECT_EQ(encode(dataHead(0), hex("03 03 01")).toHex(' '), "7e bd 00 01 03 03 01 1c c8 7e");
+  EXPECT_EQ(encode(dataHead(1), hex("7E 7D")).toHex(' '), "7e bd 02 01 7d 5e 7d 5d 9b 4c 7e");
   EXPECT_EQ(HdlcEncoder::AckControl(5), 0xA1);
   EXPECT_EQ(HdlcEncoder::DataControl(7), 0x0E);
   // flag, 3 head bytes, payload, 2 FCS bytes (this FCS needs no escape), flag
@@ -77,7 +60,7 @@ TEST(HdlcEncoder, WireExamplesAndFramesThatWouldNotFit) {
 }
 
 TEST(HdlcReceiver, TakesGoodFramesOnlyAndResynchronises) {
-  QByteArray badFcs = dataFrame(0, hex("03 03 01"));
+  QByteArray badFcs = deviceFrame(0, hex("03 03 01"));
   badFcs[4] = 0x04;
   QByteArray anyAck;
   for (uint8_t nr = 0; nr < 8; ++nr) anyAck += ackFrame(nr);
@@ -92,13 +75,13 @@ TEST(HdlcReceiver, TakesGoodFramesOnlyAndResynchronises) {
       {"ack with any N(R)", anyAck, QStringList(8, "ack")},
       {"bad FCS", badFcs, {}},
       {"wrong address", encode(hex("BC 00 01"), hex("03 03 01")), {}},
-      {"garbage between frames", hex("00 FF 7D 12 BD 55") + dataFrame(3, hex("AA")) + hex("13 37"), {good(3, hex("AA"))}},
-      {"shared flag passes only the first", dataFrame(0, hex("11")) + dataFrame(1, hex("22")).mid(1),
+      {"garbage between frames", hex("00 FF 7D 12 BD 55") + deviceFrame(3, hex("AA")) + hex("13 37"), {good(3, hex("AA"))}},
+      {"shared flag passes only the first", deviceFrame(0, hex("11")) + deviceFrame(1, hex("22")).mid(1),
        {good(0, hex("11"))}},
-      {"255 bytes pass", dataFrame(0, QByteArray(250, 'x')), {good(0, QByteArray(250, 'x'))}},
+      {"255 bytes pass", deviceFrame(0, QByteArray(250, 'x')), {good(0, QByteArray(250, 'x'))}},
       {"256 bytes are abandoned, the next flag resynchronises",
-       dataFrame(0, QByteArray(251, 'x')) + dataFrame(1, hex("01")), {good(1, hex("01"))}},
-      {"7D before the flag aborts a frame", hex("7E BD 00 01 55 7D 7E") + dataFrame(2, hex("66")),
+       deviceFrame(0, QByteArray(251, 'x')) + deviceFrame(1, hex("01")), {good(1, hex("01"))}},
+      {"7D before the flag aborts a frame", hex("7E BD 00 01 55 7D 7E") + deviceFrame(2, hex("66")),
        {good(2, hex("66"))}},
   };
   for (const auto& c : cases) EXPECT_EQ(feed(c.wire), c.expected) << c.what;

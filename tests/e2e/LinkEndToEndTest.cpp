@@ -2,7 +2,6 @@
 // over UDP to a device in a network namespace of its own.
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QProcess>
 
 #include "app/CVRIMApp.h"
@@ -12,19 +11,16 @@
 #include "capture/FakeDialUp.h"
 #include "capture/SinkTestSupport.h"
 #include "common/SystemTypes.h"
-#include "platform/ProfileStore.h"
+#include "support/LinkHelpers.h"
 #include "support/RecordingMessageBox.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
-using testsupport::hex;
+using testsupport::setLink;
 using testsupport::SimNetwork;
 using testsupport::SimProcess;
 
 namespace {
-
-void setLink(const char* key, const QString& value) { platform::Profile().WriteProfileString("PropertyPage2", key, value); }
-void setLink(const char* key, int value) { platform::Profile().WriteProfileInt("PropertyPage2", key, value); }
 
 class LinkEndToEnd : public ::testing::Test {
 protected:
@@ -37,14 +33,6 @@ protected:
     if (m_app && m_app->IsConnected()) m_app->OnDisconnectDevice();
   }
   QByteArray fileItems(const QString& path) { return testsupport::readWholeFile(path).mid(24); }
-  // The program's LAN link to the simulated device of this test process.
-  void useLan(const SimNetwork& net) {
-    setLink("LanConnect", 1);
-    setLink("DeviceIPAddress", net.deviceAddr);
-    setLink("PortAquisition", net.acquisitionPort);
-    setLink("PortControl", net.controlPort);
-    m_app->SetLinkType(LINKTYPE_LAN);
-  }
 
   testsupport::TempProfile m_profile;
   testsupport::RecordingMessageBox m_box;
@@ -76,8 +64,7 @@ TEST_F(LinkEndToEnd, SerialRecordsArriveInTheFileExactlyAndInOrder) {
   ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Acquire(false)));
   sink->CloseAcquisitionFile();
   EXPECT_EQ(fileItems(path), sim.items());
-  // Each command was carried out once.
-  EXPECT_EQ(sim.count("cmd acquire 1"), 1);
+  EXPECT_EQ(sim.count("cmd acquire 1"), 1);  // each command carried out once
   EXPECT_EQ(sim.count("cmd bus-load"), 1);
   EXPECT_TRUE(m_app->OnDisconnectDevice());
 }
@@ -88,20 +75,6 @@ TEST_F(LinkEndToEnd, TheSimulatorRefusesABatchAboveWhatOneFrameOrDatagramCarries
   EXPECT_EQ(QProcess::execute(SimProcess::program(), {"--lan", "--batch", "1025"}), 2);
 }
 
-TEST_F(LinkEndToEnd, ADeviceThatDoesNotAcknowledgeFailsTheCommandAfterAbout750Ms) {
-  SimProcess sim({"--com", "52", "--no-ack"});
-  ASSERT_TRUE(sim.started());
-  setLink("SerialPort", QString("COM52:"));
-  m_app->SetLinkType(LINKTYPE_HDLC);
-  ASSERT_TRUE(m_app->ConnectSerial());
-  QElapsedTimer t;
-  t.start();
-  EXPECT_FALSE(m_app->SendDeviceCommand(DeviceCommands::BusLoad()));
-  EXPECT_GE(t.elapsed(), 700);
-  EXPECT_TRUE(sim.waitForLog("frame-in ns=0 ch=1 04 05", 3));
-  EXPECT_TRUE(m_app->DisconnectSerial());
-}
-
 TEST_F(LinkEndToEnd, LanRecordsArriveExactlyAndTheVersionReplyIsReadOnce) {
   if (!SimNetwork::possible()) GTEST_SKIP() << "needs root for a network namespace";
   const SimNetwork net = SimNetwork::forThisProcess();
@@ -109,17 +82,10 @@ TEST_F(LinkEndToEnd, LanRecordsArriveExactlyAndTheVersionReplyIsReadOnce) {
   args << "--count" << "1200" << "--rate" << "6000" << "--scenario" << "mdb";
   SimProcess sim(args);
   ASSERT_TRUE(sim.started());
-  useLan(net);
+  testsupport::setLan(net.deviceAddr, net.acquisitionPort, net.controlPort);
+  m_app->SetLinkType(LINKTYPE_LAN);
   ASSERT_TRUE(m_app->OnConnectDevice());
   EXPECT_TRUE(m_app->IsConnected());
-
-  // Version: the reply is stored by the control socket and handed out once.
-  ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Version()));
-  uint8_t reply[256] = {};
-  ASSERT_TRUE(testsupport::waitFor([&] { return m_app->ReadControlReply(reply); }));
-  EXPECT_EQ(reply[3], 4);
-  EXPECT_EQ(reply[4], 11);
-  EXPECT_FALSE(m_app->ReadControlReply(reply));
 
   CVRIMSocket* sink = m_app->GetAcquisitionSocket();
   ASSERT_TRUE(sink->OpenAcquisitionFile());
@@ -135,25 +101,15 @@ TEST_F(LinkEndToEnd, LanRecordsArriveExactlyAndTheVersionReplyIsReadOnce) {
   sink->CloseAcquisitionFile();
   EXPECT_EQ(fileItems(path), sim.items());
 
-  // An empty datagram on the control port leaves it working.
+  // An empty datagram on the control port leaves it working: the version reply is
+  // taken after it, and handed out once.
   sim.control("empty ctrl");
   ASSERT_TRUE(sim.waitForLog("empty-datagram ctrl"));
   ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Version()));
-  EXPECT_TRUE(testsupport::waitFor([&] { return m_app->ReadControlReply(reply); }));
+  uint8_t reply[256] = {};
+  ASSERT_TRUE(testsupport::waitFor([&] { return m_app->ReadControlReply(reply); }));
+  EXPECT_EQ(std::pair(reply[3], reply[4]), std::pair(uint8_t{4}, uint8_t{11}));
+  EXPECT_FALSE(m_app->ReadControlReply(reply));
   EXPECT_TRUE(m_app->OnDisconnectDevice());
   EXPECT_EQ(m_box.count(), 0u);
-}
-
-TEST_F(LinkEndToEnd, ASecondProgramCannotTakeTheDevicePorts) {
-  if (!SimNetwork::possible()) GTEST_SKIP() << "needs root for a network namespace";
-  const SimNetwork net = SimNetwork::forThisProcess();
-  SimProcess sim(net.simArgs());
-  ASSERT_TRUE(sim.started());
-  useLan(net);
-  ASSERT_TRUE(m_app->OnConnectDevice());
-  CVRIMApp second(std::make_unique<FakeDialUp>());
-  second.SetLinkType(LINKTYPE_LAN);
-  EXPECT_FALSE(second.OnConnectDevice());
-  ASSERT_EQ(m_box.count(), 1u);
-  EXPECT_EQ(m_box.texts()[0], QString("Create aquisition socket failed, Error: %1\r\n").arg(EADDRINUSE));
 }

@@ -13,29 +13,22 @@ TEST(RecentFileList, MostRecentFirstTenEntriesNoDuplicates) {
   platform::RecentFileList list;
   int changes = 0;
   list.SetChangedCallback([&] { ++changes; });
-  for (int i = 1; i <= 12; ++i) list.Add(tmp.file(QStringLiteral("F%1.ANL").arg(i)));
-  QStringList entries = list.Entries();
-  ASSERT_EQ(entries.size(), 10);
-  EXPECT_EQ(entries.first(), tmp.file("F12.ANL"));
-  EXPECT_EQ(entries.last(), tmp.file("F3.ANL"));
+  const auto f = [&](int i) { return tmp.file(QStringLiteral("F%1.ANL").arg(i)); };
+  QStringList expected;
+  for (int i = 1; i <= 12; ++i) list.Add(f(i));
+  for (int i = 12; i >= 3; --i) expected << f(i);
+  EXPECT_EQ(list.Entries(), expected);
   EXPECT_EQ(changes, 12);
-
-  list.Add(tmp.file("F5.ANL"));
-  entries = list.Entries();
-  ASSERT_EQ(entries.size(), 10);
-  EXPECT_EQ(entries.first(), tmp.file("F5.ANL"));
-  EXPECT_EQ(entries.count(tmp.file("F5.ANL")), 1);
-  EXPECT_EQ(entries.at(1), tmp.file("F12.ANL"));
-
+  list.Add(f(5));
+  expected.move(expected.indexOf(f(5)), 0);
+  EXPECT_EQ(list.Entries(), expected);
   // Stored in the profile under the framework's keys.
-  EXPECT_EQ(platform::Profile().GetProfileString("Recent File List", "File1"), tmp.file("F5.ANL"));
-  EXPECT_EQ(platform::Profile().GetProfileString("Recent File List", "File10"), tmp.file("F3.ANL"));
-
-  list.Remove(tmp.file("F5.ANL"));
-  EXPECT_EQ(list.Entries().size(), 9);
-  EXPECT_EQ(list.Entries().first(), tmp.file("F12.ANL"));
-  list.Add(QString());
-  EXPECT_EQ(list.Entries().size(), 9) << "an empty path is not an entry";
+  EXPECT_EQ(platform::Profile().GetProfileString("Recent File List", "File1"), f(5));
+  EXPECT_EQ(platform::Profile().GetProfileString("Recent File List", "File10"), f(3));
+  list.Remove(f(5));
+  list.Add(QString());  // an empty path is not an entry
+  expected.removeFirst();
+  EXPECT_EQ(list.Entries(), expected);
 }
 
 TEST(RecentFileList, GapsInTheStoreAreSkipped) {

@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
 #include "platform/gui/QtMessageBoxService.h"
-#include "support/RecordingMessageBox.h"
 
 namespace {
 
@@ -16,10 +14,7 @@ namespace {
 void clickWhenShown(QMessageBox::StandardButton which, QString* seenText, QMessageBox::Icon* seenIcon) {
   QTimer::singleShot(0, [=] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) {
-      clickWhenShown(which, seenText, seenIcon);
-      return;
-    }
+    if (!box) return clickWhenShown(which, seenText, seenIcon);
     *seenText = box->text();
     *seenIcon = box->icon();
     box->button(which)->click();
@@ -44,14 +39,4 @@ TEST(QtMessageBoxService, ShowsTheTextWithItsIconAndReturnsTheClickedAnswer) {
             platform::IDOK);
   EXPECT_EQ(text, QStringLiteral("Failed to open serial port COM7:\nError: 2"));
   EXPECT_EQ(icon, QMessageBox::Critical);
-}
-
-TEST(MessageBoxService, TheInstalledServiceSeesEveryBox) {
-  testsupport::RecordingMessageBox boxes;
-  boxes.queueAnswer(platform::IDCANCEL);
-  EXPECT_EQ(platform::ShowMessageBox("first", platform::MB_OKCANCEL), platform::IDCANCEL);
-  EXPECT_EQ(platform::ShowMessageBox("second", platform::MB_YESNO), platform::IDYES);
-  ASSERT_EQ(boxes.count(), 2u);
-  EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("first"));
-  EXPECT_EQ(boxes.shown()[1].type, unsigned(platform::MB_YESNO));
 }
