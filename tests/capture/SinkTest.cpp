@@ -8,6 +8,7 @@
 
 #include "capture/CActiveFile.h"
 #include "capture/CVRIMSocket.h"
+#include "common/CommandIds.h"
 #include "common/OleDate.h"
 #include "common/StatusCodes.h"
 #include "common/WindowMessages.h"
@@ -279,6 +280,12 @@ TEST_F(Sink, WithoutFileMultipleEveryStartOverwrites) {
   decode(m_sink, hex("00 03 03"));
   ASSERT_TRUE(m_sink.RestartAcquisitionFile());
   decode(m_sink, hex("00 04 04"));
+  // A second copy recording under the same name is refused and cuts nothing.
+  CVRIMSocket second(nullptr, &m_notifier);
+  EXPECT_FALSE(second.OpenAcquisitionFile());
+  EXPECT_EQ(m_boxes.texts(), std::vector<QString>{QStringLiteral("Create file %1LOG.ANL failed, Error: %2")
+                                                       .arg(m_folder)
+                                                       .arg(platform::FILE_CAUSE_SHARING_VIOLATION)});
   m_sink.CloseAcquisitionFile();
   EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(m_folder + "LOG.ANL")), hex("04"));
   EXPECT_FALSE(QFileInfo::exists(m_folder + "LOG(1).ANL"));
@@ -375,6 +382,7 @@ TEST_F(Sink, DefaultNotifierPostsDataWrittenThenStatusToTheActiveView) {
   };
   view.on(WM_DATA_WRITTEN, record);
   view.on(WM_VIEW_STATUS, record);
+  view.on(WM_COMMAND, record);
   platform::SetActiveViewWindow(view.handle());
 
   CVRIMSocket sink(nullptr, nullptr);
@@ -391,4 +399,8 @@ TEST_F(Sink, DefaultNotifierPostsDataWrittenThenStatusToTheActiveView) {
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0], std::make_tuple(WM_DATA_WRITTEN, uintptr_t{0}, intptr_t{0}));
   EXPECT_EQ(got[1], std::make_tuple(WM_VIEW_STATUS, uintptr_t{STATUS_RUNNING}, intptr_t{(24 + 4 * 6) / 6}));
+  DataWrittenNotifier::Default().WriteFailed();  // a failed write asks for Stop
+  platform::PumpMessages();
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[2], std::make_tuple(WM_COMMAND, uintptr_t{ID_STOP_RECORDING}, intptr_t{0}));
 }

@@ -32,10 +32,13 @@ TEST(File, SharedOpensCoexistAndSeeEachOthersWrites) {
   EXPECT_EQ(reader.readAt(100, buf, 4), 0);
   EXPECT_EQ(reader.position(), 0u);  // positional reads leave the position alone
 
-  // A second create truncates what the first wrote.
+  // A second writer is refused and cuts nothing; readers still come in.
   File again;
-  ASSERT_TRUE(again.open(path, File::Mode::CreateWriteShared));
-  EXPECT_EQ(reader.length(), 0u);
+  FileError err;
+  EXPECT_FALSE(again.open(path, File::Mode::CreateWriteShared, &err));
+  EXPECT_EQ(err.cause, platform::FILE_CAUSE_SHARING_VIOLATION);
+  EXPECT_EQ(reader.length(), 6u);
+  EXPECT_TRUE(File().open(path, File::Mode::ReadShared));
 }
 
 TEST(File, ExclusiveOpenFailsWithSharingViolationWhileAnyHandleIsOpen) {
