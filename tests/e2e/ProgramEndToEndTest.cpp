@@ -497,7 +497,7 @@ TEST_P(SerialProgramEndToEnd, ADeviceThatDoesNotAcknowledgeEndsStartAndLeavesItE
   EXPECT_LE(took, 2000);
   EXPECT_FALSE(view()->IsRecording());
   EXPECT_TRUE(enabled(ID_START_RECORDING));
-  EXPECT_FALSE(enabled(ID_STOP_RECORDING));
+  EXPECT_TRUE(enabled(ID_STOP_RECORDING)) << "the file that the Start left growing can be ended";
   const QString path = sink()->GetWritingPath();
   EXPECT_FALSE(path.isEmpty());
   EXPECT_TRUE(QFile::exists(path));
