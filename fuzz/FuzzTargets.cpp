@@ -11,20 +11,36 @@
 #include "capture/DataWrittenNotifier.h"
 #include "capture/HdlcReceiver.h"
 #include "capture/PatternText.h"
+#include "common/SystemTypes.h"
+#include "mdb/CMDBInterpreter.h"
+#include "mdb/MdbViewAccess.h"
 #include "platform/ProfileStore.h"
 
 namespace fuzz {
 
 namespace {
 
+// In memory where the system offers it: every run of a file target writes a file.
 QTemporaryDir& scratch() {
-  static QTemporaryDir dir;
+  static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/vrim-fuzz-XXXXXX")
+                                                                       : QDir::tempPath() + "/vrim-fuzz-XXXXXX");
   return dir;
 }
 
 class QuietNotifier final : public DataWrittenNotifier {
 public:
   void DataWritten(uint64_t) override {}
+};
+
+// A list screen of the view without cells: the decoder decodes it and posts nothing.
+class ListScreens final : public MdbViewAccess {
+public:
+  uint32_t GetFirstItem() const override { return first; }
+  uint32_t GetCellCount() const override { return cells; }
+  uint32_t GetItemCount() const override { return count; }
+  uint32_t GetDisplayAttribute() const override { return DISPLAY_LIST; }
+  platform::WindowHandle GetCell(uint32_t) const override { return platform::NULL_WINDOW; }
+  uint32_t first = 0, cells = 1, count = 0;
 };
 
 }  // namespace
@@ -95,17 +111,23 @@ int AcquisitionFileInput(const uint8_t* data, size_t size) {
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
     f.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
   }
+  // Opened as the view opens a file: the offset of item 0 from the header, the
+  // count the view keeps; then the MDB list decodes it screen by screen, the screen
+  // height taken from the input so that screen edges fall everywhere.
   CActiveFile file;
   if (!file.Open(path)) return 0;
-  uint32_t header = 0;
-  file.ReadCommentSize(header);
-  const uint64_t length = file.GetLength();
-  const uint64_t count = CActiveFile::ItemCount(length, header);
-  if (count > 0) {
-    uint8_t item[6];
-    const uint64_t last = header + 6 * (count - 1);
-    if (file.ReadAt(last, item, sizeof item) != 6) __builtin_trap();
+  uint32_t offset = 0;
+  file.ReadCommentSize(offset);
+  ListScreens view;
+  view.cells = 1 + static_cast<uint32_t>(size % 41);
+  view.count = CActiveFile::ShownItemCount(file.GetLength(), offset);
+  CMDBInterpreter decoder(view, file);
+  for (uint64_t first = 0; first < view.count; first += view.cells) {
+    view.first = static_cast<uint32_t>(first);
+    decoder.MakePass(offset);
   }
+  // The last screen once more, as the live view and End reach it.
+  if (view.count > 0) decoder.MakePass(offset);
   return 0;
 }
 

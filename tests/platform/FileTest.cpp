@@ -87,6 +87,7 @@ TEST(File, ChildHalfHoldsTheFileWhenAsked) {
 }
 
 TEST(File, ExclusiveOpenFailsWhileAnotherProcessHoldsTheFile) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();
   testsupport::TempProfile tmp;
   const QString path = tmp.file("c.anl");
   testsupport::writeWholeFile(path, "x");
