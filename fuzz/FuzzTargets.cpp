@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <cstring>
+#include <memory>
 
 #include "capture/CActiveFile.h"
 #include "capture/CVRIMSocket.h"
@@ -59,36 +60,46 @@ int HdlcReceiverInput(const uint8_t* data, size_t size) {
 }
 
 int DeviceRecordsInput(const uint8_t* data, size_t size) {
-  static bool ready = [] {
+  // Eight sinks, one per trigger set-up (odd ones armed), each writing a file of its
+  // own; the first byte of the input picks one, the rest are the records. Set up once:
+  // the profile is a file on disk.
+  static constexpr int SETUPS = 8;
+  static QuietNotifier notifier;
+  static std::unique_ptr<CVRIMSocket> sinks[SETUPS];
+  auto useFile = [](int setup) {
+    platform::Profile().WriteProfileString("PropertyPage3", "FileName", QStringLiteral("records%1.anl").arg(setup));
+  };
+  static const bool ready = [&] {
     platform::SetProfilePath(scratch().filePath(QStringLiteral("profile/VRIM.ini")));
     auto& p = platform::Profile();
     p.WriteProfileString("PropertyPage3", "FilePath", scratch().path() + QLatin1Char('/'));
     p.WriteProfileInt("PropertyPage3", "FileMultiple", 0);
+    static const uint8_t patterns[][3] = {{0x55}, {0xAA, 0x0A}, {0x10, 0x05, 0x83}, {0x00}};
+    for (int mode = 0; mode < SETUPS; ++mode) {
+      p.WriteProfileInt("TriggerSetup", "TriggerState", mode & 1);
+      p.WriteProfileInt("TriggerSetup", "StopRecording", (mode >> 1) & 1);
+      p.WriteProfileInt("TriggerSetup", "LeadingBytes", (mode * 37) % 101);
+      p.WriteProfileInt("TriggerSetup", "TrailingBytes", (mode * 13) % 101);
+      p.WriteProfileBinary("TriggerSetup", "StartPattern_00", patterns[mode % 4], 1 + mode % 3);
+      p.WriteProfileBinary("TriggerSetup", "StopPattern_00", patterns[(mode + 1) % 4], 1 + (mode + 1) % 3);
+      sinks[mode] = std::make_unique<CVRIMSocket>(nullptr, &notifier);
+      sinks[mode]->LoadTriggerSetup();
+      useFile(mode);
+      sinks[mode]->OpenAcquisitionFile();
+    }
     return true;
   }();
   (void)ready;
-  static QuietNotifier notifier;
-  static CVRIMSocket sink(nullptr, &notifier);
-  if (size == 0) return sink.DecodeDeviceRecords(data, 0) ? 0 : 0;
-  // A first byte below 8 switches to one of eight trigger set-ups (rarely: the
-  // profile is a file on disk); the file is recreated now and then so it never
-  // grows without bound.
-  static int lastMode = -1;
-  const int mode = data[0] < 8 ? data[0] : (lastMode < 0 ? 0 : lastMode);
-  if (mode != lastMode) {
-    static const uint8_t patterns[][3] = {{0x55}, {0xAA, 0x0A}, {0x10, 0x05, 0x83}, {0x00}};
-    auto& p = platform::Profile();
-    p.WriteProfileInt("TriggerSetup", "TriggerState", mode & 1);
-    p.WriteProfileInt("TriggerSetup", "StopRecording", (mode >> 1) & 1);
-    p.WriteProfileInt("TriggerSetup", "LeadingBytes", (mode * 37) % 101);
-    p.WriteProfileInt("TriggerSetup", "TrailingBytes", (mode * 13) % 101);
-    p.WriteProfileBinary("TriggerSetup", "StartPattern_00", patterns[mode % 4], 1 + mode % 3);
-    p.WriteProfileBinary("TriggerSetup", "StopPattern_00", patterns[(mode + 1) % 4], 1 + (mode + 1) % 3);
-    lastMode = mode;
-    sink.LoadTriggerSetup();
+  if (size == 0) return sinks[0]->DecodeDeviceRecords(data, 0) ? 0 : 0;
+  const int mode = data[0] % SETUPS;
+  CVRIMSocket& sink = *sinks[mode];
+  // The file starts anew now and then so that it never grows without bound; the
+  // trigger runs on across the change as in a split recording.
+  if (sink.GetFileLength() > (1u << 20)) {
+    useFile(mode);
+    sink.RestartAcquisitionFile();
   }
-  if (!sink.IsWriting() || sink.GetFileLength() > (1u << 20)) sink.OpenAcquisitionFile();
-  sink.DecodeDeviceRecords(data + 1, static_cast<uint32_t>(size - 1));
+  sink.ReceiveDeviceRecords(data + 1, static_cast<uint32_t>(size - 1), true);
   return 0;
 }
 

@@ -34,6 +34,7 @@ struct Started {
 }  // namespace
 
 TEST(Startup, ProfileArgumentChoosesTheStoreAndTheWindowComesUp) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   Started s({"Profile=7"});
   ASSERT_TRUE(s.ok);
   EXPECT_EQ(s.app.BuildRegistryKeyName(), QStringLiteral("Quellfeld_07"));
@@ -68,6 +69,7 @@ TEST(Startup, AProfileNumberOutOfRangeEndsTheStartWithAMessage) {
 }
 
 TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpen) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   testsupport::TempProfile tmp;
   const QString path = tmp.file("LOG.ANL");
   QByteArray bytes(24 + 6 * 5, '\0');
@@ -94,6 +96,7 @@ TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpen) {
 }
 
 TEST(Startup, ClosingAsksAndCancelKeepsTheWindow) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   Started s({"Profile=11"});
   ASSERT_TRUE(s.ok);
   CMainFrame* frame = s.app.GetMainWnd();
@@ -106,6 +109,7 @@ TEST(Startup, ClosingAsksAndCancelKeepsTheWindow) {
 }
 
 TEST(Startup, ARecentFileThatIsGoneLeavesTheListWithAMessage) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   testsupport::TempProfile tmp;
   const QString gone = tmp.file("GONE.ANL");
   Started s({"Profile=12"});
