@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "app/CMainFrame.h"
 #include "app/CVRIMApp.h"
@@ -280,6 +282,34 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
   view()->OnDestroy();  // the closing view's Stop: nothing runs either
   platform::PumpMessages();
   EXPECT_EQ(sentCommands().size(), 10);
+}
+
+// A full disk (the kernel's file size limit refuses the write) ends the recording
+// there: the file keeps every whole item, the device is told to stop, the file is on
+// the recent list, and one message names the file and the cause.
+TEST_P(ProgramEndToEnd, AFullDiskEndsTheRecordingWithOneMessage) {
+  ASSERT_TRUE(startSim({"--count", "5000", "--rate", "4000", "--scenario", "mixed", "--seed", "3"}));
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(connect());
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{}, limit{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  limit = saved;
+  limit.rlim_cur = 24 + 6 * 1000 + 3;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  press(Qt::Key_F5);
+  const QString path = sink()->GetWritingPath();
+  const bool ended = testsupport::waitFor([&] { return !view()->IsRecording(); }, 20000);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(m_box.texts(), std::vector<QString>{QString("Write file %1 failed, Error: %2").arg(path).arg(EFBIG)});
+  EXPECT_EQ(itemsOf(path), m_sim->items().left(6 * 1000));
+  ASSERT_TRUE(waitForCommands(4));
+  EXPECT_EQ(sentCommands().value(3), ACQUIRE_OFF);
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+  EXPECT_TRUE(sink()->GetWritingPath().isEmpty());
+  EXPECT_TRUE(enabled(ID_START_RECORDING));
 }
 
 // Reaching "FileMaxSize" 1 (100 KiB) restarts into the next numbered file while
