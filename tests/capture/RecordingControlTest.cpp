@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <csignal>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 #include "capture/CActiveFile.h"
@@ -17,7 +15,6 @@
 #include "platform/ProfileStore.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
-#include "SinkTestSupport.h"
 
 using testsupport::hex;
 
@@ -156,47 +153,6 @@ TEST_F(Recording, ACommandThatCannotBeSentEndsStartWithTheFileLeftOpen) {
   EXPECT_FALSE(link.sink.IsWriting());
   EXPECT_EQ(platform::RecentFiles().Entries().value(0), tmp.dir() + "/ANALIZER(1).ANL");
   EXPECT_FALSE(control.CanStop());
-}
-
-// A full disk ends the recording at the first refused write (here the kernel's file
-// size limit): the file keeps every whole item, the receive path asks once for Stop,
-// and Stop ends the recording as usual and names file and cause in one message.
-TEST_F(Recording, AFailedWriteEndsTheRecordingKeepingEveryWholeItem) {
-  struct Notes final : DataWrittenNotifier {
-    int failures = 0;
-    void DataWritten(uint64_t) override {}
-    void WriteFailed() override { ++failures; }
-  } notes;
-  link.sink.SetNotifier(&notes);
-  control.OnStartRecording();
-  const QString path = link.sink.GetWritingPath();
-  const QByteArray eight = sinktest::recordsFor("ABCDEFGH");
-  auto receive = [&] {
-    return link.sink.ReceiveDeviceRecords(reinterpret_cast<const uint8_t*>(eight.data()), 24, false);
-  };
-
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit{};
-  ::getrlimit(RLIMIT_FSIZE, &limit);
-  const rlimit old = limit;
-  limit.rlim_cur = 24 + 6 * 10 + 3;  // room for ten and a half items
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const bool results[] = {receive(), receive(), receive()};
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-  EXPECT_FALSE(receive()) << "nothing is written once space returns";
-  EXPECT_TRUE(results[0] && results[1] && !results[2]);
-  EXPECT_EQ(notes.failures, 1);
-  EXPECT_EQ(testsupport::readWholeFile(path).size(), 24 + 6 * 10);
-  control.OnRestartRecording();
-  EXPECT_EQ(link.sink.GetWritingPath(), path) << "the size limit's Restart gives way to the Stop";
-  control.OnStopRecording();
-  EXPECT_EQ(link.sent.back(), hex("03 03 00"));
-  EXPECT_FALSE(view.recording);
-  EXPECT_FALSE(link.sink.IsWriting());
-  EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
-  EXPECT_EQ(boxes.texts(), std::vector<QString>{QStringLiteral("Write file %1 failed, Error: %2").arg(path).arg(EFBIG)});
-  EXPECT_EQ(testsupport::readWholeFile(path).size(), 24 + 6 * 10);
 }
 
 TEST_F(Recording, RestartContinuesInTheNextFileAtOffset24) {

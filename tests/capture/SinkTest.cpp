@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <csignal>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <sys/resource.h>
 
 #include "capture/CActiveFile.h"
 #include "capture/CVRIMSocket.h"
@@ -310,6 +312,27 @@ TEST_F(Sink, CreateFailuresShowTheMessageAndLeaveNoWriter) {
   EXPECT_EQ(m_boxes.shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
   EXPECT_EQ(m_boxes.texts()[1],
             QStringLiteral("Create file %1ANALIZER.ANL failed, Error: %2").arg(m_folder).arg(EWOULDBLOCK));
+}
+
+// A full disk (here the kernel's file size limit) ends the writing at the first
+// refused write: whole items stay, the receive path asks once for Stop, and nothing
+// is written once space returns, so the file never gets a gap.
+TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  const QByteArray eight = sinktest::recordsFor("ABCDEFGH");
+  auto receive = [&] { return m_sink.ReceiveDeviceRecords(reinterpret_cast<const uint8_t*>(eight.data()), 24, 0); };
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  const rlimit limit{24 + 6 * 10 + 3, saved.rlim_max};  // room for ten and a half items
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  const bool results[] = {receive(), receive(), receive()};
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_TRUE(results[0] && results[1] && !results[2] && !receive());
+  EXPECT_EQ(m_notifier.failures.load(), 1);
+  EXPECT_EQ(testsupport::readWholeFile(m_sink.GetWritingPath()).size(), 24 + 6 * 10);
+  EXPECT_EQ(m_sink.TakeWriteFailure(), QString("Write file %1 failed, Error: %2").arg(m_sink.GetWritingPath()).arg(EFBIG));
 }
 
 TEST_F(Sink, CloseAndEveryNewStartPutTheShownFileOnTheRecentList) {

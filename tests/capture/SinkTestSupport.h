@@ -35,14 +35,14 @@ public:
   }
   bool lengthsGrowBetweenMarks() const {
     std::lock_guard lock(m_mutex);
-    for (size_t k = 0; k + 1 < m_marks.size(); ++k) {
-      uint64_t least = m_marks[k].second;
-      for (size_t i = m_marks[k].first; i < m_marks[k + 1].first && least != UINT64_MAX; least = m_lengths[i++])
-        if (m_lengths[i] < least) return false;
-    }
+    for (size_t k = 0; k + 1 < m_marks.size(); ++k)
+      for (size_t i = m_marks[k].first; i < m_marks[k + 1].first && m_marks[k].second != UINT64_MAX; ++i)
+        if (m_lengths[i] < (i == m_marks[k].first ? m_marks[k].second : m_lengths[i - 1])) return false;
     return true;
   }
+  void WriteFailed() override { ++failures; }
   std::atomic<int> delayUs{0};
+  std::atomic<int> failures{0};
   std::vector<uint64_t> lengths() const {
     std::lock_guard lock(m_mutex);
     return m_lengths;

@@ -9,20 +9,11 @@ namespace testsupport {
 
 // ThreadSanitizer cannot follow a child process that Qt starts (the child runs on the
 // parent's sanitizer state), so tests that start one skip themselves under it.
-#if defined(__SANITIZE_THREAD__)
-inline constexpr bool UNDER_TSAN = true;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-inline constexpr bool UNDER_TSAN = true;
+#ifdef VRIM_TSAN_BUILD
+#define SKIP_CHILD_PROCESS_UNDER_TSAN() GTEST_SKIP() << "starts a child process, which ThreadSanitizer cannot follow"
 #else
-inline constexpr bool UNDER_TSAN = false;
+#define SKIP_CHILD_PROCESS_UNDER_TSAN() static_cast<void>(0)
 #endif
-#else
-inline constexpr bool UNDER_TSAN = false;
-#endif
-#define SKIP_CHILD_PROCESS_UNDER_TSAN()         \
-  if (testsupport::UNDER_TSAN)                   \
-  GTEST_SKIP() << "starts a child process, which ThreadSanitizer cannot follow"
 
 // Points XDG_CONFIG_HOME at a private temporary folder for the whole test run, so
 // that no test reads or writes the user's real profile.
