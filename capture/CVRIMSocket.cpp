@@ -199,7 +199,8 @@ bool CVRIMSocket::decodeLocked(const uint8_t* buffer, uint32_t length) {
 QString CVRIMSocket::TakeWriteFailure() {
   std::lock_guard lock(m_sinkMutex);
   if (!m_writeFailure.failed) return {};
-  const QString text = QStringLiteral("Write file %1 failed, Error: %2").arg(m_writerPath).arg(m_writeFailure.osError);
+  const QString text =
+      QStringLiteral("Write file %1 failed, Error: %2").arg(m_writerPath).arg(m_writeFailure.osError);
   m_writeFailure = {};
   return text;
 }
@@ -388,7 +389,7 @@ bool CVRIMSocket::CloseAcquisitionFile() {
     old = std::move(m_writer);
     m_writerPath.clear();
     m_writerLength = 0;
-    m_writeFailure.failed = false;
+    m_writeFailure = {};
   }
   if (old) {
     old->flush();

@@ -10,7 +10,8 @@ namespace testsupport {
 // ThreadSanitizer cannot follow a child process that Qt starts (the child runs on the
 // parent's sanitizer state), so tests that start one skip themselves under it.
 #ifdef VRIM_TSAN_BUILD
-#define SKIP_CHILD_PROCESS_UNDER_TSAN() GTEST_SKIP() << "starts a child process, which ThreadSanitizer cannot follow"
+#define SKIP_CHILD_PROCESS_UNDER_TSAN() \
+  GTEST_SKIP() << "starts a child process, which ThreadSanitizer cannot follow"
 #else
 #define SKIP_CHILD_PROCESS_UNDER_TSAN() static_cast<void>(0)
 #endif
