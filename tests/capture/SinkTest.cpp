@@ -332,7 +332,8 @@ TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
   EXPECT_TRUE(results[0] && results[1] && !results[2] && !receive());
   EXPECT_EQ(m_notifier.failures.load(), 1);
   EXPECT_EQ(testsupport::readWholeFile(m_sink.GetWritingPath()).size(), 24 + 6 * 10);
-  EXPECT_EQ(m_sink.TakeWriteFailure(), QString("Write file %1 failed, Error: %2").arg(m_sink.GetWritingPath()).arg(EFBIG));
+  EXPECT_EQ(m_sink.TakeWriteFailure(),
+            QString("Write file %1 failed, Error: %2").arg(m_sink.GetWritingPath()).arg(EFBIG));
 }
 
 TEST_F(Sink, CloseAndEveryNewStartPutTheShownFileOnTheRecentList) {
