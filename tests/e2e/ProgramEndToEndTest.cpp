@@ -249,7 +249,7 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
   EXPECT_EQ(itemsOf(first), m_sim->items());
   EXPECT_TRUE(enabled(ID_START_RECORDING));
   // The view goes on showing the closed file.
-  EXPECT_TRUE(cellsShowFile(first));
+  EXPECT_TRUE(testsupport::waitFor([&] { return cellsShowFile(first); }));
 
   // Second recording: the device keeps its settings, only the start goes out.
   const QString second = recordOnce(600);
@@ -355,7 +355,7 @@ TEST_P(ProgramEndToEnd, RestartAtTheSizeLimitLosesAndDoublesNothing) {
   EXPECT_TRUE(joined == m_sim->items());
   // The view reads the last file from its item 0 at offset 24.
   EXPECT_EQ(view()->GetDataOffset(), 24u);
-  EXPECT_TRUE(cellsShowFile(last));
+  EXPECT_TRUE(testsupport::waitFor([&] { return cellsShowFile(last); }));
   // All of the last file, also what arrived while Stop ran.
   EXPECT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() == uint32_t(itemsOf(last).size() / 6); }, 2000))
       << view()->GetItemCount() << " of " << itemsOf(last).size() / 6;
