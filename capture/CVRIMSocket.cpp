@@ -347,7 +347,9 @@ bool CVRIMSocket::replaceWriter(bool restart) {
         std::memcpy(header + 12, HEADER_MAGIC, 4);
         const double date = OleDate::now();
         std::memcpy(header + 16, &date, 8);
-        made.file->writeAt(0, header, sizeof header);
+        // A disk already full ends the recording as a later failed write would.
+        if (made.file->writeAt(0, header, sizeof header) != static_cast<int64_t>(sizeof header))
+          m_writeFailure = WriteFailure{true, false, errno};
         m_writer = std::move(made.file);
         m_writerPath = made.path;
         m_writerLength = ACQUISITION_HEADER_SIZE;

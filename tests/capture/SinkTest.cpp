@@ -328,12 +328,19 @@ TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
   const bool results[] = {receive(), receive(), receive()};
   ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
   EXPECT_TRUE(results[0] && results[1] && !results[2] && !receive());
   EXPECT_EQ(m_notifier.failures.load(), 1);
   EXPECT_EQ(testsupport::readWholeFile(m_sink.GetWritingPath()).size(), 24 + 6 * 10);
   EXPECT_EQ(m_sink.TakeWriteFailure(),
             QString("Write file %1 failed, Error: %2").arg(m_sink.GetWritingPath()).arg(EFBIG));
+
+  const rlimit none{0, saved.rlim_max};  // not even the header fits
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
+  const bool opened = m_sink.RestartAcquisitionFile();
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_TRUE(opened && !receive() && m_sink.HasWriteFailed());
+  EXPECT_EQ(m_notifier.failures.load(), 2);
+  std::signal(SIGXFSZ, oldHandler);
 }
 
 TEST_F(Sink, CloseAndEveryNewStartPutTheShownFileOnTheRecentList) {
