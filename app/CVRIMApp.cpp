@@ -412,9 +412,9 @@ void CVRIMApp::registerCommands() {
   sh.viewCommands.onCommand(ID_START_RECORDING, [rec] { rec->OnStartRecording(); },
                             [rec] { return rec->CanStart(); });
   sh.viewCommands.onCommand(ID_STOP_RECORDING, [rec] { rec->OnStopRecording(); },
-                            [rec] { return rec->CanStopOrRestart(); });
+                            [rec] { return rec->CanStop(); });
   sh.viewCommands.onCommand(ID_RESTART_RECORDING, [rec] { rec->OnRestartRecording(); },
-                            [rec] { return rec->CanStopOrRestart(); });
+                            [rec] { return rec->CanRestart(); });
   sh.viewCommands.onCommand(ID_REFRESH, [view] { view->OnRefresh(); }, rule(ViewCommand::Refresh));
   sh.viewCommands.onCommand(ID_DISPLAY_HEX, [view] { view->OnDisplayHex(); }, rule(ViewCommand::DisplayHex));
   sh.viewCommands.onCommand(ID_DISPLAY_ASCII, [view] { view->OnDisplayAscii(); }, rule(ViewCommand::DisplayAscii));

@@ -11,13 +11,21 @@
 #include "common/StatusCodes.h"
 #include "common/WindowMessages.h"
 #include "platform/AppWindows.h"
+#include "platform/MessageBoxService.h"
 #include "platform/MessageWindow.h"
 #include "platform/ProfileStore.h"
 #include "platform/TickCount.h"
 
 bool CRecordingControl::CanStart() const { return !m_view.IsRecording() && m_link.IsConnected(); }
 
-bool CRecordingControl::CanStopOrRestart() const { return m_view.IsRecording() && m_link.IsConnected(); }
+bool CRecordingControl::CanStop() const { return m_link.IsConnected() && (m_view.IsRecording() || isWriting()); }
+
+bool CRecordingControl::CanRestart() const { return m_view.IsRecording() && m_link.IsConnected(); }
+
+bool CRecordingControl::isWriting() const {
+  const CVRIMSocket* sink = m_link.GetAcquisitionSocket();
+  return sink && sink->IsWriting();
+}
 
 void CRecordingControl::OnStartRecording() {
   // The start-up timer starts without asking the enable rule; a recording begun by
@@ -62,11 +70,15 @@ void CRecordingControl::OnStartRecording() {
 }
 
 void CRecordingControl::OnStopRecording() {
-  if (!m_view.IsRecording()) return;
+  if (!m_view.IsRecording() && !isWriting()) return;
   m_link.SendDeviceCommand(DeviceCommands::Acquire(false));  // the file is closed either way
   m_view.PostStatus(STATUS_HALTED);
   m_view.SetRealtime(false);
-  if (CVRIMSocket* sink = m_link.GetAcquisitionSocket()) sink->CloseAcquisitionFile();
+  QString failure;
+  if (CVRIMSocket* sink = m_link.GetAcquisitionSocket()) {
+    failure = sink->TakeWriteFailure();
+    sink->CloseAcquisitionFile();
+  }
   // The items written after the view's last realtime refresh are in the file too,
   // but their notices now find the realtime flag clear: the count takes the closed
   // file's length, so the view reaches the end of the recording.
@@ -77,11 +89,14 @@ void CRecordingControl::OnStopRecording() {
     m_view.SetItemCount(CActiveFile::ShownItemCount(shown.GetLength(), offset));
   }
   m_view.SetRecording(false);
+  // Last, so that the recording has ended when the box's event loop runs.
+  if (!failure.isEmpty()) platform::ShowMessageBox(failure, platform::MB_OK | platform::MB_ICONERROR);
 }
 
 void CRecordingControl::OnRestartRecording() {
   CVRIMSocket* sink = m_link.GetAcquisitionSocket();
-  if (!sink) return;
+  // After a failed write the Stop on its way ends the recording in this file.
+  if (!sink || sink->HasWriteFailed()) return;
   // Close and open in one step: a buffer the receive thread decodes meanwhile lands
   // in the old file or in the new one, never between them.
   if (!sink->RestartAcquisitionFile()) return;

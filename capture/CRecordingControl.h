@@ -16,15 +16,19 @@ public:
   void OnStopRecording();
   void OnRestartRecording();
 
-  // Enable rules: Start while not recording, Stop and Restart while recording, all
-  // only with the device link up.
+  // Enable rules, all only with the device link up: Start while not recording,
+  // Restart while recording, Stop while recording or while a file is being written
+  // (a Start whose commands went unacknowledged leaves its file growing).
   bool CanStart() const;
-  bool CanStopOrRestart() const;
+  bool CanStop() const;
+  bool CanRestart() const;
 
   // Spacing of the configuration commands, in milliseconds.
   static constexpr uint32_t COMMAND_SPACING_MS = 10;
 
 private:
+  bool isWriting() const;
+
   RecordingView& m_view;
   DeviceLink& m_link;
 };

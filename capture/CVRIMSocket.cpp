@@ -118,17 +118,18 @@ bool CVRIMSocket::DecodeDeviceRecords(const uint8_t* buffer, uint32_t length) {
 }
 
 bool CVRIMSocket::ReceiveDeviceRecords(const uint8_t* buffer, uint32_t length, bool onlyWhileWriting) {
-  uint64_t fileLength = 0;
-  DataWrittenNotifier* notifier = nullptr;
-  {
-    std::lock_guard lock(m_sinkMutex);
-    if (onlyWhileWriting && !m_writer) return false;
-    if (!decodeLocked(buffer, length)) return false;
-    fileLength = m_writerLength;
-    notifier = m_notifier;
+  std::lock_guard lock(m_sinkMutex);
+  if (onlyWhileWriting && !m_writer) return false;
+  const bool written = decodeLocked(buffer, length);
+  // Told under the lock, so that the length reaches the view ahead of anything a
+  // Restart posts after replacing this file: a count of the old file never arrives
+  // once the view expects the new one.
+  if (written) m_notifier->DataWritten(m_writerLength);
+  if (m_writeFailure.failed && !m_writeFailure.told) {
+    m_writeFailure.told = true;
+    m_notifier->WriteFailed();
   }
-  notifier->DataWritten(fileLength);
-  return true;
+  return written;
 }
 
 void CVRIMSocket::advanceTimeOnly(const uint8_t* buffer, uint32_t length) {
@@ -153,7 +154,7 @@ inline void CVRIMSocket::appendItem(const ItemRecord& item) {
 
 bool CVRIMSocket::decodeLocked(const uint8_t* buffer, uint32_t length) {
   if (buffer == nullptr || length == 0) return false;
-  if (!m_writer) {
+  if (!m_writer || m_writeFailure.failed) {
     advanceTimeOnly(buffer, length);
     return false;
   }
@@ -182,13 +183,32 @@ bool CVRIMSocket::decodeLocked(const uint8_t* buffer, uint32_t length) {
 
   if (m_batchUsed == 0) return false;
   if (m_writer->writeAt(m_writerLength, m_batch.get(), m_batchUsed) != static_cast<int64_t>(m_batchUsed)) {
-    // Drop a partly written batch so that the items after it stay on 6-byte
-    // boundaries (disk full, quota).
-    m_writer->setLength(m_writerLength);
-    return false;
+    // Disk full, quota, I/O error: the recording ends here. The file keeps every
+    // whole item that reached it and nothing more is written to it, so no later
+    // write can leave a gap once space returns.
+    m_writeFailure = WriteFailure{true, false, errno};
+    const uint64_t reached = std::min<uint64_t>(m_writer->length(), m_writerLength + m_batchUsed);
+    const uint64_t whole = reached > m_writerLength ? (reached - m_writerLength) / ITEM_SIZE * ITEM_SIZE : 0;
+    m_writer->setLength(m_writerLength + whole);
+    m_writerLength += whole;
+    return whole > 0;
   }
   m_writerLength += m_batchUsed;
   return true;
+}
+
+QString CVRIMSocket::TakeWriteFailure() {
+  std::lock_guard lock(m_sinkMutex);
+  if (!m_writeFailure.failed) return {};
+  const QString text =
+      QStringLiteral("Write file %1 failed, Error: %2").arg(m_writerPath).arg(m_writeFailure.osError);
+  m_writeFailure = {};
+  return text;
+}
+
+bool CVRIMSocket::HasWriteFailed() const {
+  std::lock_guard lock(m_sinkMutex);
+  return m_writeFailure.failed;
 }
 
 // ---- Trigger --------------------------------------------------------------------
@@ -318,6 +338,10 @@ bool CVRIMSocket::replaceWriter(bool restart) {
     // file being written, so the old writer is taken out first.
     std::lock_guard lock(m_sinkMutex);
     old = std::move(m_writer);
+    m_writeFailure = {};
+    // The one writer of a path is refused a second time: the old file goes first
+    // when the next file has its name.
+    if (old && m_writerPath == made.path) old->close();
     if (made.file) {
       platform::FileError err;
       if (made.file->open(made.path, platform::File::Mode::CreateWriteShared, &err)) {
@@ -327,7 +351,9 @@ bool CVRIMSocket::replaceWriter(bool restart) {
         std::memcpy(header + 12, HEADER_MAGIC, 4);
         const double date = OleDate::now();
         std::memcpy(header + 16, &date, 8);
-        made.file->writeAt(0, header, sizeof header);
+        // A disk already full ends the recording as a later failed write would.
+        if (made.file->writeAt(0, header, sizeof header) != static_cast<int64_t>(sizeof header))
+          m_writeFailure = WriteFailure{true, false, errno};
         m_writer = std::move(made.file);
         m_writerPath = made.path;
         m_writerLength = ACQUISITION_HEADER_SIZE;
@@ -339,7 +365,7 @@ bool CVRIMSocket::replaceWriter(bool restart) {
     }
   }
 
-  if (old) {
+  if (old && old->isOpen()) {
     old->flush();
     old->close();
   }
@@ -371,6 +397,7 @@ bool CVRIMSocket::CloseAcquisitionFile() {
     old = std::move(m_writer);
     m_writerPath.clear();
     m_writerLength = 0;
+    m_writeFailure = {};
   }
   if (old) {
     old->flush();

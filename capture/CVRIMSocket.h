@@ -53,8 +53,15 @@ public:
   bool DecodeDeviceRecords(const uint8_t* buffer, uint32_t length);
   // The receive paths' entry: decodes (with onlyWhileWriting, only when a file is
   // being written, as the LAN link does) and, when items were written, tells the
-  // notifier the new file length.
+  // notifier the new file length; after the first failed write it tells the notifier
+  // once that the recording has to end.
   bool ReceiveDeviceRecords(const uint8_t* buffer, uint32_t length, bool onlyWhileWriting);
+
+  // A write to the file being written failed (disk full, ...): the file holds every
+  // whole item written before and receives nothing more. The text names the file
+  // and the system error; taking it clears the failure (empty when none).
+  bool HasWriteFailed() const;
+  QString TakeWriteFailure();
 
   // Reads the "TriggerSetup" settings and resets the whole trigger; always TRUE.
   bool LoadTriggerSetup();
@@ -151,6 +158,11 @@ private:
   std::unique_ptr<platform::File> m_writer;
   QString m_writerPath;
   uint64_t m_writerLength = 0;
+  struct WriteFailure {
+    bool failed = false;
+    bool told = false;  // the notifier knows
+    int osError = 0;
+  } m_writeFailure;
 
   // Items of one buffer, written with one call; grows only for a longer buffer.
   std::unique_ptr<uint8_t[]> m_batch;

@@ -1,5 +1,6 @@
 #include "capture/DataWrittenNotifier.h"
 
+#include "common/CommandIds.h"
 #include "common/StatusCodes.h"
 #include "common/WindowMessages.h"
 #include "platform/AppWindows.h"
@@ -15,6 +16,10 @@ public:
     // configured size limit.
     platform::PostMessage(view, WM_DATA_WRITTEN, 0, 0);
     platform::PostMessage(view, WM_VIEW_STATUS, STATUS_RUNNING, static_cast<intptr_t>(fileLength / 6));
+  }
+  void WriteFailed() override {
+    if (platform::MainFrameWindow() == platform::NULL_WINDOW) return;
+    platform::PostMessage(platform::ActiveViewWindow(), WM_COMMAND, ID_STOP_RECORDING, 0);
   }
 };
 

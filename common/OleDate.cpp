@@ -14,7 +14,8 @@ namespace OleDate {
 double fromDateTime(const QDateTime& local) {
   const QDateTime t = local.toLocalTime();
   const qint64 days = OLE_EPOCH.daysTo(t.date());
-  const int secs = t.time().msecsSinceStartOfDay() / 1000 + ((t.time().msec() >= 500) ? 1 : 0);
+  // Cut, not rounded: half a second before midnight still belongs to its own day.
+  const int secs = t.time().msecsSinceStartOfDay() / 1000;
   const double frac = static_cast<double>(secs) / SECONDS_PER_DAY;
   if (days >= 0) return static_cast<double>(days) + frac;
   // Negative dates: integer part counts back, fraction counts forward.

@@ -9,7 +9,7 @@
 // 29 December 1899 06:00), which is how the format has always worked.
 namespace OleDate {
 
-// Local date-time to an OLE date, rounded to whole seconds.
+// Local date-time to an OLE date, cut to the whole second.
 double fromDateTime(const QDateTime& local);
 // The current local time, whole seconds.
 double now();

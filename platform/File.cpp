@@ -102,7 +102,8 @@ int takeLocks(int fd, File::Mode mode) {
     case File::Mode::ReadShared:
       return lockByte(fd, LOCK_PRESENCE, F_RDLCK) ? 0 : EWOULDBLOCK;
     case File::Mode::CreateWriteShared:
-      if (!lockByte(fd, LOCK_PRESENCE, F_RDLCK) || !lockByte(fd, LOCK_WRITER, F_RDLCK)) return EWOULDBLOCK;
+      // One writer at a time: a second create would cut the file under the first.
+      if (!lockByte(fd, LOCK_PRESENCE, F_RDLCK) || !lockByte(fd, LOCK_WRITER, F_WRLCK)) return EWOULDBLOCK;
       return heldByOther(fd, LOCK_DENY_WRITE) ? EWOULDBLOCK : 0;
     case File::Mode::ReadDenyWrite:
       if (!lockByte(fd, LOCK_PRESENCE, F_RDLCK) || !lockByte(fd, LOCK_DENY_WRITE, F_RDLCK))

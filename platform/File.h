@@ -36,13 +36,13 @@ struct FileError {
 // A binary file with the sharing rules the recording and the shown file rely on.
 // Sharing is enforced with open-file-description byte-range locks, which hold
 // between handles of one process as well as between processes; they lie on bytes
-// far beyond any real file content and mark who holds the file (a reader, a writer,
-// a handle that denies writers). A conflicting open fails with the
+// far beyond any real file content and mark who holds the file (a reader, the one
+// writer, a handle that denies writers). A conflicting open fails with the
 // sharing-violation cause without touching the file.
 class File {
 public:
   enum class Mode {
-    CreateWriteShared,   // create or truncate; others may read and write meanwhile
+    CreateWriteShared,   // create or truncate; others may read meanwhile, no second writer
     ReadShared,          // read-only; others may read and write meanwhile
     ReadWriteExclusive,  // read-write; no other handle may exist
     ReadDenyWrite,       // read-only; fails while anyone writes, and keeps writers out

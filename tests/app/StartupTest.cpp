@@ -37,6 +37,7 @@ struct Started {
 }  // namespace
 
 TEST(Startup, ProfileArgumentChoosesTheStoreAndTheWindowComesUp) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   Started s({"Profile=7"});
   ASSERT_TRUE(s.ok);
   EXPECT_EQ(s.app.BuildRegistryKeyName(), QStringLiteral("Quellfeld_07"));
@@ -73,6 +74,7 @@ TEST(Startup, AProfileNumberOutOfRangeEndsTheStartQuotingWhatWasTyped) {
 }
 
 TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpenEachInTurn) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   testsupport::TempProfile tmp;
   const QString other = tmp.file("FIRST.ANL"), path = tmp.file("LOG.ANL");
   QByteArray bytes(24 + 6 * 5, '\0');
@@ -105,6 +107,7 @@ TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpenEachInTurn) {
 }
 
 TEST(Startup, ClosingAsksAndCancelKeepsTheWindow) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   Started s({"Profile=11"});
   ASSERT_TRUE(s.ok);
   CMainFrame* frame = s.app.GetMainWnd();
@@ -117,6 +120,7 @@ TEST(Startup, ClosingAsksAndCancelKeepsTheWindow) {
 }
 
 TEST(Startup, ARecentFileThatIsGoneLeavesTheListWithAMessage) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   testsupport::TempProfile tmp;
   const QString gone = tmp.file("GONE.ANL");
   Started s({"Profile=12"});

@@ -56,6 +56,7 @@ TEST(NmcliDialUp, ParsesTerseListsWithEscapes) {
 }
 
 TEST(NmcliDialUp, DialsListsAndHangsUpThroughTheClient) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();
   FakeNmcli nmcli;
   NmcliDialUp dialUp(nmcli.path());
   std::vector<DialUp::Connection> active;

@@ -11,6 +11,7 @@
 #include "capture/DeviceLink.h"
 #include "capture/RecordingView.h"
 #include "common/StatusCodes.h"
+#include "platform/RecentFileList.h"
 #include "platform/ProfileStore.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
@@ -106,7 +107,7 @@ TEST_F(Recording, FirstStartConfiguresTheDeviceThenStarts) {
   EXPECT_TRUE(link.sink.IsWriting());
   EXPECT_EQ(files(), QStringList{"ANALIZER.ANL"});
   EXPECT_FALSE(control.CanStart());
-  EXPECT_TRUE(control.CanStopOrRestart());
+  EXPECT_TRUE(control.CanStop() && control.CanRestart());
 
   // Stop, then a second Start sends only the start command.
   control.OnStopRecording();
@@ -143,6 +144,15 @@ TEST_F(Recording, ACommandThatCannotBeSentEndsStartWithTheFileLeftOpen) {
   EXPECT_EQ(link.sent.size(), 2u);
   EXPECT_FALSE(view.recording);
   EXPECT_FALSE(view.settingsChanged);
+
+  // The device may have started all the same: the growing file can be stopped.
+  EXPECT_TRUE(control.CanStop());
+  EXPECT_FALSE(control.CanRestart());
+  control.OnStopRecording();
+  EXPECT_EQ(link.sent.back(), hex("03 03 00"));
+  EXPECT_FALSE(link.sink.IsWriting());
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), tmp.dir() + "/ANALIZER(1).ANL");
+  EXPECT_FALSE(control.CanStop());
 }
 
 TEST_F(Recording, RestartContinuesInTheNextFileAtOffset24) {

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <csignal>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <sys/resource.h>
 
 #include "capture/CActiveFile.h"
 #include "capture/CVRIMSocket.h"
+#include "common/CommandIds.h"
 #include "common/OleDate.h"
 #include "common/StatusCodes.h"
 #include "common/WindowMessages.h"
@@ -292,6 +295,12 @@ TEST_F(Sink, WithoutFileMultipleEveryStartOverwrites) {
   decode(m_sink, hex("00 03 03"));
   ASSERT_TRUE(m_sink.RestartAcquisitionFile());
   decode(m_sink, hex("00 04 04"));
+  // A second copy recording under the same name is refused and cuts nothing.
+  CVRIMSocket second(nullptr, &m_notifier);
+  EXPECT_FALSE(second.OpenAcquisitionFile());
+  EXPECT_EQ(m_boxes.texts(), std::vector<QString>{QStringLiteral("Create file %1LOG.ANL failed, Error: %2")
+                                                       .arg(m_folder)
+                                                       .arg(platform::FILE_CAUSE_SHARING_VIOLATION)});
   m_sink.CloseAcquisitionFile();
   EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(m_folder + "LOG.ANL")), hex("04"));
   EXPECT_FALSE(QFileInfo::exists(m_folder + "LOG(1).ANL"));
@@ -316,6 +325,35 @@ TEST_F(Sink, CreateFailuresShowTheMessageAndLeaveNoWriter) {
   EXPECT_EQ(m_boxes.shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
   EXPECT_EQ(m_boxes.texts()[1],
             QStringLiteral("Create file %1ANALIZER.ANL failed, Error: %2").arg(m_folder).arg(EWOULDBLOCK));
+}
+
+// A full disk (here the kernel's file size limit) ends the writing at the first
+// refused write: whole items stay, the receive path asks once for Stop, and nothing
+// is written once space returns, so the file never gets a gap.
+TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
+  const QByteArray eight = sinktest::recordsFor("ABCDEFGH");
+  auto receive = [&] { return m_sink.ReceiveDeviceRecords(reinterpret_cast<const uint8_t*>(eight.data()), 24, 0); };
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  const rlimit limit{24 + 6 * 10 + 3, saved.rlim_max};  // room for ten and a half items
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  const bool results[] = {receive(), receive(), receive()};
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_TRUE(results[0] && results[1] && !results[2] && !receive());
+  EXPECT_EQ(m_notifier.failures.load(), 1);
+  EXPECT_EQ(testsupport::readWholeFile(m_sink.GetWritingPath()).size(), 24 + 6 * 10);
+  EXPECT_EQ(m_sink.TakeWriteFailure(),
+            QString("Write file %1 failed, Error: %2").arg(m_sink.GetWritingPath()).arg(EFBIG));
+
+  const rlimit none{0, saved.rlim_max};  // not even the header fits
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
+  const bool opened = m_sink.RestartAcquisitionFile();
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_TRUE(opened && !receive() && m_sink.HasWriteFailed());
+  EXPECT_EQ(m_notifier.failures.load(), 2);
+  std::signal(SIGXFSZ, oldHandler);
 }
 
 TEST_F(Sink, CloseAndEveryNewStartPutTheShownFileOnTheRecentList) {
@@ -388,6 +426,7 @@ TEST_F(Sink, DefaultNotifierPostsDataWrittenThenStatusToTheActiveView) {
   };
   view.on(WM_DATA_WRITTEN, record);
   view.on(WM_VIEW_STATUS, record);
+  view.on(WM_COMMAND, record);
   platform::SetActiveViewWindow(view.handle());
 
   CVRIMSocket sink(nullptr, nullptr);
@@ -404,4 +443,8 @@ TEST_F(Sink, DefaultNotifierPostsDataWrittenThenStatusToTheActiveView) {
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0], std::make_tuple(WM_DATA_WRITTEN, uintptr_t{0}, intptr_t{0}));
   EXPECT_EQ(got[1], std::make_tuple(WM_VIEW_STATUS, uintptr_t{STATUS_RUNNING}, intptr_t{(24 + 4 * 6) / 6}));
+  DataWrittenNotifier::Default().WriteFailed();  // a failed write asks for Stop
+  platform::PumpMessages();
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[2], std::make_tuple(WM_COMMAND, uintptr_t{ID_STOP_RECORDING}, intptr_t{0}));
 }

@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QDir>
 #include <QString>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "capture/CVRIMSocket.h"
@@ -19,9 +22,27 @@ namespace sinktest {
 class RecordingNotifier final : public DataWrittenNotifier {
 public:
   void DataWritten(uint64_t fileLength) override {
+    // A slow receiver of the notice: a file change must not overtake it.
+    if (delayUs) std::this_thread::sleep_for(std::chrono::microseconds(delayUs.load()));
     std::lock_guard lock(m_mutex);
     m_lengths.push_back(fileLength);
   }
+  // Between mark(floor) and the next mark(), every length told is at least floor
+  // and at least the one told before it.
+  void mark(uint64_t floor = UINT64_MAX) {
+    std::lock_guard lock(m_mutex);
+    m_marks.emplace_back(m_lengths.size(), floor);
+  }
+  bool lengthsGrowBetweenMarks() const {
+    std::lock_guard lock(m_mutex);
+    for (size_t k = 0; k + 1 < m_marks.size(); ++k)
+      for (size_t i = m_marks[k].first; i < m_marks[k + 1].first && m_marks[k].second != UINT64_MAX; ++i)
+        if (m_lengths[i] < (i == m_marks[k].first ? m_marks[k].second : m_lengths[i - 1])) return false;
+    return true;
+  }
+  void WriteFailed() override { ++failures; }
+  std::atomic<int> delayUs{0};
+  std::atomic<int> failures{0};
   std::vector<uint64_t> lengths() const {
     std::lock_guard lock(m_mutex);
     return m_lengths;
@@ -30,6 +51,7 @@ public:
 private:
   mutable std::mutex m_mutex;
   std::vector<uint64_t> m_lengths;
+  std::vector<std::pair<size_t, uint64_t>> m_marks;  // index into m_lengths, floor
 };
 
 // Points the recording at <temp>/data/ with the given file name and numbering.

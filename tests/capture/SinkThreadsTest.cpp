@@ -148,11 +148,19 @@ TEST_F(SinkThreads, RestartsLoseNoBufferAndStopStartRestartAThousandTimesLoseNoI
   testsupport::RecordingMessageBox boxes;
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   Feeder feeder(m_sink);
+  m_notifier.delayUs = 300;
   for (int op = 0; op < 300; ++op) {
+    // A long old file and a short new one: a late notice of the old file shows.
+    ASSERT_TRUE(testsupport::waitFor([&] { return m_sink.GetFileLength() > 24 + 6 * 100; }, 30000));
+    m_notifier.mark();  // the change itself is not checked
     ASSERT_TRUE(m_sink.RestartAcquisitionFile());
-    ASSERT_TRUE(feeder.moves());
+    m_notifier.mark(m_sink.GetFileLength());
+    ASSERT_TRUE(feeder.moves() && feeder.moves());
   }
+  m_notifier.mark();
+  m_notifier.delayUs = 0;
   EXPECT_EQ(feeder.heldBuffers(), 0u) << "every buffer found a file across the restarts";
+  EXPECT_TRUE(m_notifier.lengthsGrowBetweenMarks()) << "a length of the old file came after its Restart";
 
   std::mt19937 rng(99);
   bool recording = true;

@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "app/CMainFrame.h"
 #include "app/CShellOpen.h"
@@ -251,7 +253,7 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
   EXPECT_EQ(itemsOf(first), m_sim->items());
   EXPECT_TRUE(enabled(ID_START_RECORDING));
   // The view goes on showing the closed file.
-  EXPECT_TRUE(cellsShowFile(first));
+  EXPECT_TRUE(testsupport::waitFor([&] { return cellsShowFile(first); }));
 
   // Second recording: the device keeps its settings, only the start goes out.
   const QString second = recordOnce(600);
@@ -284,6 +286,31 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
   view()->OnDestroy();  // the closing view's Stop: nothing runs either
   platform::PumpMessages();
   EXPECT_EQ(sentCommands().size(), 10);
+}
+
+// A full disk (the kernel's file size limit refuses the write) ends the recording
+// there: the file keeps every whole item, the device is told to stop, the file is on
+// the recent list, and one message names the file and the cause.
+TEST_P(ProgramEndToEnd, AFullDiskEndsTheRecordingWithOneMessage) {
+  ASSERT_TRUE(startSim({"--count", "5000", "--rate", "4000", "--scenario", "mixed", "--seed", "3"}));
+  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(connect());
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  const rlimit limit{24 + 6 * 1000 + 3, saved.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  press(Qt::Key_F5);
+  const QString path = sink()->GetWritingPath();
+  const bool ended = testsupport::waitFor([&] { return !view()->IsRecording(); }, 20000);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  ASSERT_TRUE(ended && waitForCommands(4));
+  EXPECT_EQ(m_box.texts(), std::vector<QString>{QString("Write file %1 failed, Error: %2").arg(path).arg(EFBIG)});
+  EXPECT_EQ(itemsOf(path), m_sim->items().left(6 * 1000));
+  EXPECT_EQ(sentCommands().value(3), ACQUIRE_OFF);
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), path);
+  EXPECT_TRUE(enabled(ID_START_RECORDING));
 }
 
 // Reaching "FileMaxSize" 1 (100 KiB) restarts into the next numbered file while
@@ -501,7 +528,7 @@ TEST_P(SerialProgramEndToEnd, ADeviceThatDoesNotAcknowledgeEndsStartAndLeavesItE
   EXPECT_LE(took, 2000);
   EXPECT_FALSE(view()->IsRecording());
   EXPECT_TRUE(enabled(ID_START_RECORDING));
-  EXPECT_FALSE(enabled(ID_STOP_RECORDING));
+  EXPECT_TRUE(enabled(ID_STOP_RECORDING)) << "the file that the Start left growing can be ended";
   const QString path = sink()->GetWritingPath();
   EXPECT_FALSE(path.isEmpty());
   EXPECT_TRUE(QFile::exists(path));

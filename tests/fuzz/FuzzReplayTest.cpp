@@ -29,11 +29,9 @@ void replay(Target target, int rounds, size_t maxSize) {
 
 TEST(FuzzReplay, ParsersOfOutsideBytesSurviveRandomInput) {
   testsupport::RecordingMessageBox boxes;
-  replay(fuzz::HdlcReceiverInput, 3000, 600);
-  replay(fuzz::DeviceRecordsInput, 1500, 300);
-  replay(fuzz::PatternTextInput, 3000, 900);
-  replay(fuzz::AcquisitionFileInput, 500, 80);
-  replay(fuzz::BootLoaderInput, 2000, 900);
+#define VRIM_FUZZ_TARGET(function, rounds, maxSize) replay(fuzz::function, rounds, maxSize);
+#include "fuzz/FuzzTargetList.h"
+#undef VRIM_FUZZ_TARGET
   // Headers that claim more than the file holds, or an absurd size.
   const uint8_t huge[] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6};
   fuzz::AcquisitionFileInput(huge, sizeof huge);

@@ -91,6 +91,7 @@ TEST(ProfileStore, ChildHalfWritesWhenAsked) {
 }
 
 TEST(ProfileStore, AValueWrittenByAnotherProcessIsSeenAtTheNextRead) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();
   testsupport::TempProfile tmp;
   ProfileStore p(tmp.file("shared/VRIM.ini"));
   for (int value : {3, 4, -2}) {

@@ -7,6 +7,15 @@
 
 namespace testsupport {
 
+// ThreadSanitizer cannot follow a child process that Qt starts (the child runs on the
+// parent's sanitizer state), so tests that start one skip themselves under it.
+#ifdef VRIM_TSAN_BUILD
+#define SKIP_CHILD_PROCESS_UNDER_TSAN() \
+  GTEST_SKIP() << "starts a child process, which ThreadSanitizer cannot follow"
+#else
+#define SKIP_CHILD_PROCESS_UNDER_TSAN() static_cast<void>(0)
+#endif
+
 // Points XDG_CONFIG_HOME at a private temporary folder for the whole test run, so
 // that no test reads or writes the user's real profile.
 void isolateConfigHome();
