@@ -125,11 +125,15 @@ bool CVRIMSocket::ReceiveDeviceRecords(const uint8_t* buffer, uint32_t length, b
   // Restart posts after replacing this file: a count of the old file never arrives
   // once the view expects the new one.
   if (written) m_notifier->DataWritten(m_writerLength);
+  tellWriteFailureLocked();
+  return written;
+}
+
+void CVRIMSocket::tellWriteFailureLocked() {
   if (m_writeFailure.failed && !m_writeFailure.told) {
     m_writeFailure.told = true;
     m_notifier->WriteFailed();
   }
-  return written;
 }
 
 void CVRIMSocket::advanceTimeOnly(const uint8_t* buffer, uint32_t length) {
@@ -452,17 +456,11 @@ void CVRIMSocket::Close() {
 bool CVRIMSocket::IsSocketOpen() const { return m_socket && m_socket->IsOpen(); }
 
 void CVRIMSocket::OnReceive(int /*errorCode*/) {
-  uint64_t fileLength = 0;
-  DataWrittenNotifier* notifier = nullptr;
-  {
-    std::lock_guard lock(m_sinkMutex);
-    // One notice for what was waiting together: under load the view is told once
-    // per turn instead of once per datagram.
-    if (!receiveLocked(RECEIVE_TURN_DATAGRAMS)) return;
-    fileLength = m_writerLength;
-    notifier = m_notifier;
-  }
-  notifier->DataWritten(fileLength);
+  std::lock_guard lock(m_sinkMutex);
+  // One notice for what was waiting together: under load the view is told once per
+  // turn instead of once per datagram; told under the lock, as the serial path does.
+  if (receiveLocked(RECEIVE_TURN_DATAGRAMS)) m_notifier->DataWritten(m_writerLength);
+  tellWriteFailureLocked();
 }
 
 bool CVRIMSocket::receiveLocked(uint32_t maxDatagrams) {

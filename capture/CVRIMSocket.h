@@ -124,6 +124,8 @@ private:
 
   bool decodeLocked(const uint8_t* buffer, uint32_t length);
   // Takes up to maxDatagrams waiting datagrams; true when items were written.
+  // Asks once for the Stop that ends a recording whose file refused a write.
+  void tellWriteFailureLocked();
   bool receiveLocked(uint32_t maxDatagrams);
   void advanceTimeOnly(const uint8_t* buffer, uint32_t length);
   void reserveBatch(uint32_t length);

@@ -160,8 +160,6 @@ int BootLoaderInput(const uint8_t* data, size_t size) {
   return 0;
 }
 
-}  // namespace fuzz
-
 int CommentBlockInput(const uint8_t* data, size_t size) {
   // The first byte chooses how much of the input ends up as the new text, the rest
   // is the file: its block is read and the text written back as the editor does.
@@ -187,3 +185,5 @@ int CommentBlockInput(const uint8_t* data, size_t size) {
   if (block.BlockSize() < text.size() + CommentBlock::BLOCK_OVERHEAD || file.GetLength() < before) __builtin_trap();
   return 0;
 }
+
+}  // namespace fuzz
