@@ -4,6 +4,7 @@
 #include <QUdpSocket>
 #include <condition_variable>
 #include <cstring>
+#include <thread>
 
 #include "capture/CVRIMSocket.h"
 #include "capture/SinkTestSupport.h"
@@ -120,7 +121,8 @@ TEST_F(LanSocketTest, WithEqualPortsOneDatagramIsDecodedAndStored) {
 }
 
 namespace {
-// Holds the receive thread in its first notice: what comes after waits in the queue.
+// Holds the receive thread in its first notice (which it gives under the sink's
+// lock): what comes after waits in the queue.
 struct HeldNotifier final : DataWrittenNotifier {
   void DataWritten(uint64_t) override {
     std::unique_lock lock(mutex);
@@ -150,12 +152,16 @@ TEST_F(LanSocketTest, AStopRightAfterABurstWritesTheWholeBurst) {
     std::unique_lock lock(held.mutex);
     ASSERT_TRUE(held.cv.wait_for(lock, std::chrono::seconds(5), [&] { return held.calls > 0; }));
   }
-  acq->CloseAcquisitionFile();
+  // Stop comes while the thread is held; it waits for the sink, and once the thread
+  // lets go, whatever is still queued goes into the file before it closes.
+  std::thread stop([&] { acq->CloseAcquisitionFile(); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
   {
     std::lock_guard lock(held.mutex);
     held.held = false;
   }
   held.cv.notify_all();
+  stop.join();
   EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(path)), sent);
   acq->Close();
 }
