@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QApplication>
+#include <QTest>
+
+#include "app/CMainFrame.h"
+#include "app/CVRIMApp.h"
+#include "capture/CVRIMSocket.h"
+#include "capture/FakeDialUp.h"
+#include "common/CommandIds.h"
+#include "display/CVRIMView.h"
+#include "platform/MessageWindow.h"
+#include "platform/ProfileStore.h"
+#include "support/RecordingMessageBox.h"
+#include "support/SimProcess.h"
+
+namespace testsupport {
+
+// The whole program on a fresh profile of its own (number `profile`), whose serial
+// link leads to the simulator on COM<com> and which records into a temporary folder.
+// Settings written between construction and start() are the program's start-up ones.
+class SimProgramSession {
+public:
+  SimProgramSession(int profile, int com, const QStringList& simArgs)
+      : m_profile(profile), m_sim(QStringList{"--com", QString::number(com)} + simArgs) {
+    QFile::remove(platform::ProfileStore::pathForKey(*platform::RegistryKeyName(profile)));
+    platform::SetProfile(*platform::RegistryKeyName(profile));
+    platform::Profile().WriteProfileString("PropertyPage3", "FilePath", m_dir.path() + "/");
+    platform::Profile().WriteProfileInt("PropertyPage2", "HDLCConnect", 1);
+    platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", QString("COM%1:").arg(com));
+  }
+  ~SimProgramSession() {
+    exit();
+    platform::SetProfilePath(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quellfeld/VRIM.ini");
+  }
+  bool start() {
+    m_app = std::make_unique<CVRIMApp>(std::make_unique<FakeDialUp>());
+    return m_sim.started() && m_app->InitInstance({QString("Profile=%1").arg(m_profile)});
+  }
+  void exit() {
+    if (!m_app || std::exchange(m_exited, true)) return;
+    m_app->ExitInstance();
+    if (m_app->IsConnected()) m_app->OnDisconnectDevice();
+  }
+  // A key on the main window, its menu state brought up to date as before a user's key.
+  void press(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    frame()->activateWindow();
+    QApplication::setActiveWindow(frame());
+    frame()->UpdateCommandUi();
+    QTest::keyClick(frame(), k, mods);
+    platform::PumpMessages();
+  }
+  // Connects through the menu, records the simulator's `records` items with F5 and F6
+  // and returns the items that the file holds (empty when something failed).
+  QByteArray record(int records) {
+    platform::PostMessage(frame()->handle(), WM_COMMAND, ID_CONNECT_DEVICE, 0);
+    if (!waitFor([&] { return m_app->IsConnected(); })) return {};
+    press(Qt::Key_F5);
+    m_path = m_app->GetAcquisitionSocket()->GetWritingPath();
+    const bool recorded = view()->IsRecording() && m_sim.waitForLog(QString("acquire-done records=%1").arg(records), 1, 20000) &&
+                          waitFor([&] { return view()->GetItemCount() == uint32_t(records); }, 10000);
+    press(Qt::Key_F6);
+    return recorded && !view()->IsRecording() ? fileItems() : QByteArray();
+  }
+  QByteArray fileItems() { return readWholeFile(m_path).mid(24); }
+  void setPath(const QString& path) { m_path = path; }
+
+  CVRIMApp& app() { return *m_app; }
+  CMainFrame* frame() { return m_app->GetMainWnd(); }
+  CVRIMView* view() { return m_app->GetActiveView(); }
+  SimProcess& sim() { return m_sim; }
+  RecordingMessageBox boxes;
+
+private:
+  int m_profile;
+  QTemporaryDir m_dir;
+  SimProcess m_sim;
+  std::unique_ptr<CVRIMApp> m_app;
+  bool m_exited = false;
+  QString m_path;
+};
+
+}  // namespace testsupport
