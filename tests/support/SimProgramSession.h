@@ -63,7 +63,6 @@ public:
     return recorded && !view()->IsRecording() ? fileItems() : QByteArray();
   }
   QByteArray fileItems() { return readWholeFile(m_path).mid(24); }
-  void setPath(const QString& path) { m_path = path; }
 
   CVRIMApp& app() { return *m_app; }
   CMainFrame* frame() { return m_app->GetMainWnd(); }
