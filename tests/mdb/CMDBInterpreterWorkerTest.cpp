@@ -55,12 +55,16 @@ class WorkerTest : public ::testing::Test {
     show(m_items);
   }
 
+  // A new file of these bytes.
+  QString write(const QByteArray& bytes) {
+    const QString path = m_profile.file(QStringLiteral("MDB%1.ANL").arg(++m_files));
+    testsupport::writeWholeFile(path, bytes);
+    return path;
+  }
   // Writes the items to a new file and shows it.
   void show(const std::vector<ItemRecord>& items) {
-    const QString path = m_profile.file(QStringLiteral("MDB%1.ANL").arg(++m_files));
-    testsupport::writeWholeFile(path, acquisitionFile(items));
     m_view.itemCount = uint32_t(items.size());
-    ASSERT_TRUE(m_file.Open(path));
+    ASSERT_TRUE(m_file.Open(write(acquisitionFile(items))));
   }
   // Shows `count` cells from item `first`, lets the decoder make its next pass and
   // returns what the cells received.
@@ -173,18 +177,14 @@ TEST_F(WorkerTest, CellsThatGoAwayDuringAPassGetNothing) {
 }
 
 TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
-  const QString bare = m_profile.file(QStringLiteral("BARE.ANL"));
-  testsupport::writeWholeFile(bare, itemBytes(m_items));
-  ASSERT_TRUE(m_file.Open(bare));
+  ASSERT_TRUE(m_file.Open(write(itemBytes(m_items))));
   m_decoder.Control(MDBCTRL_START);
   testsupport::waitFor([] { return false; }, 1300);  // more than one 1000 ms wait
   EXPECT_EQ(m_decoder.GetPassCount(), 0u);
   EXPECT_EQ(m_view.totalReceived(), 0);
 
   // A file whose block holds a comment: items start at 24 + 6 + 1.
-  const QString commented = m_profile.file(QStringLiteral("COMMENT.ANL"));
-  testsupport::writeWholeFile(commented, acquisitionFile(m_items, "Hello\r\n"));
-  ASSERT_TRUE(m_file.Open(commented));
+  ASSERT_TRUE(m_file.Open(write(acquisitionFile(m_items, "Hello\r\n"))));
   EXPECT_TRUE(testsupport::waitFor([&] { return m_view.shown(21, false) == SCREEN; }));
 }
 
@@ -195,9 +195,7 @@ TEST_F(WorkerTest, ShowingTheFirstFileWakesTheDecoder) {
   CMDBInterpreter decoder(m_view, file);
   decoder.Control(MDBCTRL_START);
   testsupport::waitFor([] { return false; }, 100);
-  const QString path = m_profile.file(QStringLiteral("FIRST.ANL"));
-  testsupport::writeWholeFile(path, acquisitionFile(m_items));
-  ASSERT_TRUE(file.Open(path));
+  ASSERT_TRUE(file.Open(write(acquisitionFile(m_items))));
   decoder.Control(MDBCTRL_REFRESH);
   EXPECT_TRUE(testsupport::waitFor([&] { return decoder.GetPassCount() > 0; }, 700));
 }
@@ -232,8 +230,7 @@ TEST_F(WorkerTest, ARefreshDuringAPassGetsAPassOfItsOwn) {
 // Stopping ends the worker within one of its sleeps, whether it waits for a file to
 // be shown or for the shown file's header; the program's exit never waits longer.
 TEST_F(WorkerTest, StopEndsTheWorkerAtOnce) {
-  const QString bare = m_profile.file(QStringLiteral("BARE.ANL"));
-  testsupport::writeWholeFile(bare, itemBytes(m_items));
+  const QString bare = write(itemBytes(m_items));
   for (const bool headerless : {false, true}) {
     CActiveFile file;
     ASSERT_TRUE(!headerless || file.Open(bare));
