@@ -26,20 +26,13 @@ using testsupport::hex;
 
 namespace {
 
-struct It {
-  uint8_t flags, data;
-  uint32_t time = 0;
-};
+using It = ItemRecord;
 
-QByteArray itemBytes(const std::vector<It>& items) {
-  QByteArray b;
-  for (const It& i : items)
-    b += QByteArray(1, char(i.flags)) + char(i.data) + QByteArray((const char*)&i.time, 4);
-  return b;
-}
-
-std::unique_ptr<CActiveFile> fileOf(const testsupport::TempProfile& p, const QByteArray& bytes) {
-  testsupport::writeWholeFile(p.file("t.ANL"), bytes);
+// A file of the header bytes and the items.
+std::unique_ptr<CActiveFile> fileOf(const testsupport::TempProfile& p, const QByteArray& head,
+                                    const std::vector<It>& items) {
+  testsupport::writeWholeFile(p.file("t.ANL"), head + QByteArray(reinterpret_cast<const char*>(items.data()),
+                                                                 qsizetype(items.size() * ITEM_SIZE)));
   auto f = std::make_unique<CActiveFile>();
   f->Open(p.file("t.ANL"));
   return f;
@@ -108,7 +101,7 @@ TEST(PatternSearch, StepsFollowTheMatchingRules) {
       {{S, M, S}, "55", 7, {0, 2}},  // another direction filters nothing
   };
   for (const auto& c : cases)
-    EXPECT_EQ(searchAll(*fileOf(p, header() + itemBytes(c.items)), hex(c.pattern), c.direction), c.found)
+    EXPECT_EQ(searchAll(*fileOf(p, header(), c.items), hex(c.pattern), c.direction), c.found)
         << c.pattern;
 }
 
@@ -118,7 +111,7 @@ TEST(PatternSearch, BlockReadsFindWhatItemByItemFinds) {
   std::mt19937 random(5);
   std::vector<It> items(ItemBlockReader::BLOCK_ITEMS * 2 + 999);
   for (It& i : items) i = {uint8_t(random() & 0x80), uint8_t(random() % 3)};
-  const auto f = fileOf(p, header() + itemBytes(items));
+  const auto f = fileOf(p, header(), items);
   for (uint32_t direction : {0u, 1u, 2u})
     for (const char* pattern : {"00 01 02", "02 02", "01 00 00 02 01"}) {
       const QByteArray pat = hex(pattern);
@@ -195,7 +188,7 @@ TEST(ByteDetail, FieldsOfTheItems) {
   items[0] = {0x1C, 0x41, 0};
   items[1] = {0x80, 0x00, 100000};
   items[2] = {0x01, 0x7F, 4294967295u};
-  const auto f = fileOf(p, head + itemBytes(items));
+  const auto f = fileOf(p, head, items);
   CDetailDlg dlg(*f, nullptr);
   const uint32_t NONE = ITEM_NONE;
   // Item, reference, then fields 1022, 1028, 1023, 1024, 1025, 1026, 1027, 1029, 1030.
@@ -251,7 +244,7 @@ TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
   testsupport::TempProfile p;
   std::vector<It> items;
   for (char c : std::string("123456789")) items.push_back({0x80, uint8_t(c), 7});
-  const auto f = fileOf(p, header(100) + QByteArray(76, 'c') + itemBytes(items));  // with a comment
+  const auto f = fileOf(p, header(100) + QByteArray(76, 'c'), items);  // with a comment
   const struct {
     uint32_t first, last;
     int method;
