@@ -61,7 +61,7 @@ TEST(MdbListEndToEnd, TheListShowsTheNamesBesideTheRecordedBytes) {
   platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", int(PROTOCOL_MDB));
   ASSERT_TRUE(s.start());
   const QByteArray items = s.record(RECORDS);
-  ASSERT_EQ(items, s.sim().items());
+  ASSERT_EQ(items, s.sim.items());
 
   // List mode (F10), from the top, page by page.
   s.press(Qt::Key_F10);

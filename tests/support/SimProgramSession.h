@@ -20,9 +20,11 @@ namespace testsupport {
 // link leads to the simulator on COM<com> and which records into a temporary folder.
 // Settings written between construction and start() are the program's start-up ones.
 class SimProgramSession {
+  QTemporaryDir m_dir;  // outlives the program
+
 public:
   SimProgramSession(int profile, int com, const QStringList& simArgs)
-      : m_profile(profile), m_sim(QStringList{"--com", QString::number(com)} + simArgs) {
+      : sim(QStringList{"--com", QString::number(com)} + simArgs), m_profile(profile) {
     QFile::remove(platform::ProfileStore::pathForKey(*platform::RegistryKeyName(profile)));
     platform::SetProfile(*platform::RegistryKeyName(profile));
     platform::Profile().WriteProfileString("PropertyPage3", "FilePath", m_dir.path() + "/");
@@ -34,13 +36,13 @@ public:
     platform::SetProfilePath(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quellfeld/VRIM.ini");
   }
   bool start() {
-    m_app = std::make_unique<CVRIMApp>(std::make_unique<FakeDialUp>());
-    return m_sim.started() && m_app->InitInstance({QString("Profile=%1").arg(m_profile)});
+    app = std::make_unique<CVRIMApp>(std::make_unique<FakeDialUp>());
+    return sim.started() && app->InitInstance({QString("Profile=%1").arg(m_profile)});
   }
   void exit() {
-    if (!m_app || std::exchange(m_exited, true)) return;
-    m_app->ExitInstance();
-    if (m_app->IsConnected()) m_app->OnDisconnectDevice();
+    if (!app || std::exchange(m_exited, true)) return;
+    app->ExitInstance();
+    if (app->IsConnected()) app->OnDisconnectDevice();
   }
   // A key on the main window, its menu state brought up to date as before a user's key.
   void press(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -54,29 +56,25 @@ public:
   // and returns the items that the file holds (empty when something failed).
   QByteArray record(int records) {
     platform::PostMessage(frame()->handle(), WM_COMMAND, ID_CONNECT_DEVICE, 0);
-    if (!waitFor([&] { return m_app->IsConnected(); })) return {};
+    if (!waitFor([&] { return app->IsConnected(); })) return {};
     press(Qt::Key_F5);
-    m_path = m_app->GetAcquisitionSocket()->GetWritingPath();
-    const bool recorded = view()->IsRecording() && m_sim.waitForLog(QString("acquire-done records=%1").arg(records), 1, 20000) &&
+    const QString path = app->GetAcquisitionSocket()->GetWritingPath();
+    const bool recorded = view()->IsRecording() &&
+                          sim.waitForLog(QString("acquire-done records=%1").arg(records), 1, 20000) &&
                           waitFor([&] { return view()->GetItemCount() == uint32_t(records); }, 10000);
     press(Qt::Key_F6);
-    return recorded && !view()->IsRecording() ? fileItems() : QByteArray();
+    return recorded && !view()->IsRecording() ? readWholeFile(path).mid(24) : QByteArray();
   }
-  QByteArray fileItems() { return readWholeFile(m_path).mid(24); }
+  CMainFrame* frame() { return app->GetMainWnd(); }
+  CVRIMView* view() { return app->GetActiveView(); }
 
-  CVRIMApp& app() { return *m_app; }
-  CMainFrame* frame() { return m_app->GetMainWnd(); }
-  CVRIMView* view() { return m_app->GetActiveView(); }
-  SimProcess& sim() { return m_sim; }
   RecordingMessageBox boxes;
+  SimProcess sim;
+  std::unique_ptr<CVRIMApp> app;
 
 private:
   int m_profile;
-  QTemporaryDir m_dir;
-  SimProcess m_sim;
-  std::unique_ptr<CVRIMApp> m_app;
   bool m_exited = false;
-  QString m_path;
 };
 
 }  // namespace testsupport
