@@ -7,6 +7,7 @@
 
 #include "capture/CComm.h"
 #include "capture/CHDLC.h"
+#include "common/ItemRecord.h"
 #include "support/RecordingMessageBox.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
@@ -99,10 +100,8 @@ TEST_F(Simulator, BootLoaderAnswersWithTheChecksumOfTheLinesAndMisbehavesOnReque
   const struct {
     const char* fault;
     bool checksum, prompt, usbBoot;
-  } cases[] = {{"--boot", true, true, true},
-               {"--boot-no-prompt", true, false, false},
-               {"--boot-no-usbboot", true, true, false},
-               {"--boot-slow", false, false, false},
+  } cases[] = {{"--boot", true, true, true},           {"--boot-no-prompt", true, false, false},
+               {"--boot-no-usbboot", true, true, false}, {"--boot-slow", false, false, false},
                {"--boot-no-checksum", false, true, true}};
   for (const auto& c : cases) {
     SimProcess& sim = start({"--com", "39", "--boot", c.fault});
@@ -159,20 +158,16 @@ TEST_F(Simulator, ScenarioCoversTheRecordForms) {
   ASSERT_TRUE(sim.waitForLog("acquire-done records=3000"));
   const QByteArray items = sim.items();
   ASSERT_EQ(items.size(), 3000 * 6);
-  // Flag bits: delta time, mode, from the peripheral, the three errors.
-  const uint8_t bits[] = {0x02, 0x01, 0x80, 0x10, 0x08, 0x04};
+  const uint8_t bits[] = {0x02, 0x01, 0x80, 0x10, 0x08, 0x04};  // delta time, mode, peripheral, the errors
   int seen[6] = {}, absolute = 0, longTime = 0;
-  uint32_t previous = 0;
   bool wrapped = false;
+  auto at = [&](qsizetype i) { return itemFromBytes(reinterpret_cast<const uint8_t*>(items.constData() + i)); };
   for (qsizetype i = 0; i < items.size(); i += 6) {
-    const auto flags = static_cast<uint8_t>(items[i]);
+    const uint8_t flags = at(i).flags;
     for (int b = 0; b < 6; ++b) seen[b] += (flags & bits[b]) != 0;
     absolute += (flags & 0x02) == 0;
     longTime += ((flags >> 5) & 3) == 3;
-    uint32_t t = 0;
-    for (int k = 0; k < 4; ++k) t |= static_cast<uint32_t>(static_cast<uint8_t>(items[i + 2 + k])) << (8 * k);
-    wrapped |= i > 0 && t < previous;
-    previous = t;
+    wrapped |= i > 0 && at(i).time < at(i - 6).time;
   }
   for (int b = 0; b < 6; ++b) EXPECT_GT(seen[b], 0) << std::hex << int(bits[b]);
   EXPECT_GT(absolute, 1);
