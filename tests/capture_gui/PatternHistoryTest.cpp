@@ -2,11 +2,11 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 
 #include "capture/CVRIMSocket.h"
+#include "capture/SinkTestSupport.h"
 #include "display/PatternHistory.h"
 #include "platform/ProfileStore.h"
 #include "support/RecordingMessageBox.h"
@@ -49,22 +49,14 @@ uint32_t storedSelection(const QString& section = SECTION, const QString& key = 
 
 // The data bytes that a recording with the stored trigger writes for the input.
 QByteArray recordedWithStoredTrigger(const testsupport::TempProfile& profile, const QByteArray& input) {
-  const QString folder = profile.dir() + "/data/";
-  QDir().mkpath(folder);
-  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", folder);
+  sinktest::configureRecording(profile);
   CVRIMSocket sink;
   sink.LoadTriggerSetup();
   if (!sink.OpenAcquisitionFile()) return "<no file>";
-  QByteArray records;
-  uint8_t t = 0;
-  for (char d : input) records.append('\0').append(d).append(static_cast<char>(++t));
-  sink.DecodeDeviceRecords(reinterpret_cast<const uint8_t*>(records.constData()),
-                           static_cast<uint32_t>(records.size()));
-  const QByteArray file = testsupport::readWholeFile(sink.GetWritingPath());
+  sinktest::decode(sink, sinktest::recordsFor(input));
+  const QString path = sink.GetWritingPath();
   sink.CloseAcquisitionFile();
-  QByteArray data;
-  for (qsizetype at = 24; at + 6 <= file.size(); at += 6) data.append(file.at(at + 1));
-  return data;
+  return sinktest::dataBytes(sinktest::itemsInFile(path));
 }
 
 class PatternHistoryCombo : public ::testing::Test {
