@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
-#include <set>
-#include <tuple>
 
 #include "capture/CActiveFile.h"
 #include "mdb/CMDBInterpreter.h"
@@ -13,12 +11,8 @@ using namespace mdbtest;
 
 namespace {
 
-using Row = std::tuple<int, int, uint32_t>;  // sender (1 = peripheral), mode bit, state before
-
-// The texts that the scenario's items get in turn ("-" for none); adds the rows of the
-// state machine used to `rows` and every state reached to `states`.
-QStringList decodeSteps(const std::string& scenario, std::set<Row>* rows = nullptr,
-                        std::set<uint32_t>* states = nullptr) {
+// The texts that the scenario's items get in turn ("-" for none).
+QStringList decodeSteps(const std::string& scenario) {
   CActiveFile file;
   TestView view(1);
   CMDBInterpreter decoder(view, file);
@@ -26,27 +20,10 @@ QStringList decodeSteps(const std::string& scenario, std::set<Row>* rows = nullp
   const std::vector<ItemRecord> items = MdbScenarios::ToItems(MdbScenarios::Find(scenario).steps, time);
   QStringList texts;
   for (uint32_t i = 0; i < items.size(); ++i) {
-    const int sender = items[i].flags & ITEM_FLAG_SLAVE ? 1 : 0;
-    if (rows) rows->insert({sender, items[i].flags & ITEM_FLAG_MODE, decoder.GetState()});
-    if (states) states->insert(decoder.GetState());
     texts << QStringLiteral("-");
     decoder.DecodeItem(i, texts.back(), &items[i]);
   }
   return texts;
-}
-
-TEST(MdbScenarios, TogetherReachEveryStateAndRow) {
-  std::set<uint32_t> states;
-  std::set<Row> rows;
-  for (const MdbBusScenario& s : MdbScenarios::All()) decodeSteps(s.name, &rows, &states);
-  EXPECT_EQ(states, (std::set<uint32_t>{MDBSTATE_START, MDBSTATE_VMC, MDBSTATE_REPLY, MDBSTATE_SUBCMD,
-                                        MDBSTATE_RESPONSE}));
-  // VMC address byte; VMC ACK/RET/NAK; sub-command; VMC data and CHK; response CHK;
-  // one-byte reply; response start and data.
-  for (const Row& row : {Row{0, 1, MDBSTATE_START}, Row{0, 0, MDBSTATE_RESPONSE}, Row{0, 0, MDBSTATE_SUBCMD},
-                         Row{0, 0, MDBSTATE_VMC}, Row{1, 1, MDBSTATE_RESPONSE}, Row{1, 1, MDBSTATE_VMC},
-                         Row{1, 0, MDBSTATE_VMC}, Row{1, 0, MDBSTATE_RESPONSE}})
-    EXPECT_EQ(rows.count(row), 1u);
 }
 
 // The texts of the scenario's bytes that get one, '|'-separated.
