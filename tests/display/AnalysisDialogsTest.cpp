@@ -201,8 +201,7 @@ TEST(ByteDetail, FieldsOfTheItems) {
       {{10, 3},
        {"11", "-7", " sp - (32)", "0.000000", "0.000000", "0.000000", "---", "12:00:00", "15.03.2023"}},
       {{10, 11}, {"11", "---", " sp - (32)", "0.000000", "0.000000", "---", "---", "12:00:00", "15.03.2023"}},
-      {{11, 3}, QStringList(9, "---")},
-      {{NONE, NONE}, QStringList(9, "---")},
+      {{11, 3}, QStringList(9, "---")}, {{NONE, NONE}, QStringList(9, "---")},
   };
   for (const auto& [at, texts] : cases) {
     dlg.SetReference(at.second);
@@ -249,10 +248,8 @@ TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
     uint32_t first, last;
     int method;
     const char* text;
-  } cases[] = {{0, 8, 1, "Calculated checksum: 0x6E90"},
-               {0, 8, 0, "Calculated checksum: 0x31"},
-               {8, 0, 1, "Calculated checksum: 0x0000"},
-               {3, 3, 0, "Calculated checksum: 0x34"}};
+  } cases[] = {{0, 8, 1, "Calculated checksum: 0x6E90"}, {0, 8, 0, "Calculated checksum: 0x31"},
+               {8, 0, 1, "Calculated checksum: 0x0000"}, {3, 3, 0, "Calculated checksum: 0x34"}};
   for (const auto& c : cases) {
     CChecksumDlg dlg(*f);
     dlg.SetRange(c.first, c.last);

@@ -47,10 +47,8 @@ TEST_F(DecodeTest, EveryRowFromEveryState) {
   // Bytes that lead a fresh decoder into each state. The message then holds:
   // START nothing known; VMC {12}; REPLY {12 12}; SUBCMD {13}; RESPONSE {03}.
   const std::map<uint32_t, std::vector<ItemRecord>> lead = {
-      {MDBSTATE_START, {}},
-      {MDBSTATE_VMC, {vmc(0x12, true)}},
+      {MDBSTATE_START, {}}, {MDBSTATE_VMC, {vmc(0x12, true)}}, {MDBSTATE_SUBCMD, {vmc(0x13, true)}},
       {MDBSTATE_REPLY, {vmc(0x12, true), vmc(0x12), peripheral(0x00, true)}},
-      {MDBSTATE_SUBCMD, {vmc(0x13, true)}},
       {MDBSTATE_RESPONSE, {vmc(0x12, true), vmc(0x12), peripheral(0x03)}},
   };
   const struct {
@@ -92,11 +90,11 @@ TEST_F(DecodeTest, EveryRowFromEveryState) {
     std::vector<ItemRecord> items = lead.at(row.before);
     items.push_back(row.item);
     const std::string texts = decodeAll(decoder, items);
-    const std::string what = "state " + std::to_string(row.before) + " flags " +
-                             std::to_string(row.item.flags) + " data " + std::to_string(row.item.data);
-    EXPECT_EQ(texts.substr(texts.rfind('|') + 1), row.text) << what;
-    EXPECT_EQ(decoder.GetState(), row.after) << what;
-    EXPECT_EQ(decoder.GetMessageLength(), row.length) << what;
+    SCOPED_TRACE(testing::Message() << "state " << row.before << ", item " << int(row.item.flags) << " "
+                                    << int(row.item.data));
+    EXPECT_EQ(texts.substr(texts.rfind('|') + 1), row.text);
+    EXPECT_EQ(decoder.GetState(), row.after);
+    EXPECT_EQ(decoder.GetMessageLength(), row.length);
   }
 }
 

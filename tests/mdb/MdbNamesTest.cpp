@@ -44,8 +44,7 @@ TEST(MdbNames, CommandOfEveryByte) {
       {0x08, "CHANGER: |Reset|Setup|Tube Status|Poll|Coin Type|Dispense||Expansion"},
       {0x10, "CASHLESS #1: |Reset|Setup|Poll|Vend|Reader|Revalue||Expansion"},
       {0x18, "GATEWAY: |Reset|Setup|Poll|Report|Control|||Expansion"},
-      {0x20, "DISPLAY: "},
-      {0x28, "ENERGY: "},
+      {0x20, "DISPLAY: "}, {0x28, "ENERGY: "},
       {0x30, "VALIDATOR: |Reset|Setup|Security|Poll|Bill Type|Escrow|Stacker|Expansion"},
       {0x40, "CASHLESS #1: |Reset|Setup|Poll|Vend|Funds|Control||Expansion"},
       {0x48, "CASHLESS #2: |Reset|Setup|Poll|Vend|Funds|Control||Expansion"},
@@ -153,8 +152,7 @@ TEST(MdbNames, SubCommandOfEveryCommand) {
       {{0x6F}, run(0, "Identification|||Write Time / Date File", {{0xFF, "Diagnostics"}}), U},
   };
   std::map<int, const Row*> byCommand;
-  for (const Row& r : rows)
-    for (int c : r.commands) byCommand[c] = &r;
+  for (const Row& r : rows) for (int c : r.commands) byCommand[c] = &r;
   for (int c = 0; c < 256; ++c) {
     const auto row = byCommand.find(c);
     const Row* r = row != byCommand.end() ? row->second : nullptr;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -54,11 +55,7 @@ class TestView : public MdbViewAccess {
     for (uint32_t i = from; i < m_cells.size(); ++i) m_cells[i].reset();
   }
 
-  int totalReceived() const {
-    int n = 0;
-    for (int r : m_received) n += r;
-    return n;
-  }
+  int totalReceived() const { return std::accumulate(m_received.begin(), m_received.end(), 0); }
   // What cells [0, n) received, '|'-separated: the last text, "-" for nothing, and
   // (when counted) "<k>x" before the text of a cell that got k > 1 posts.
   std::string shown(uint32_t n, bool counted = true) const {
