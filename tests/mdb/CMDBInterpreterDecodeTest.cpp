@@ -24,10 +24,7 @@ class DecodeTest : public ::testing::Test {
 // past what it keeps and the state stays one of the five.
 TEST_F(DecodeTest, ArbitraryTrafficKeepsTheInvariants) {
   uint32_t seed = 12345;
-  auto next = [&] {
-    seed = seed * 1664525u + 1013904223u;
-    return uint8_t(seed >> 24);
-  };
+  auto next = [&] { return uint8_t((seed = seed * 1664525u + 1013904223u) >> 24); };
   for (int i = 0; i < 200000; ++i) {
     const ItemRecord r{next(), next(), 0};
     QString text;
