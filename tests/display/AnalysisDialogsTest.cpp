@@ -184,10 +184,8 @@ TEST(ByteDetail, FieldsOfTheItems) {
   memcpy(head.data() + 12, HEADER_MAGIC, 4);
   const double start = 45000.5;  // 15.03.2023 12:00:00
   memcpy(head.data() + 16, &start, 8);
-  std::vector<It> items(11, It{0, 0x20});
-  items[0] = {0x1C, 0x41, 0};
-  items[1] = {0x80, 0x00, 100000};
-  items[2] = {0x01, 0x7F, 4294967295u};
+  std::vector<It> items = {{0x1C, 0x41, 0}, {0x80, 0x00, 100000}, {0x01, 0x7F, 4294967295u}};
+  items.resize(11, It{0, 0x20, 0});
   const auto f = fileOf(p, head, items);
   CDetailDlg dlg(*f, nullptr);
   const uint32_t NONE = ITEM_NONE;

@@ -92,10 +92,7 @@ class WorkerTest : public ::testing::Test {
 TEST_F(WorkerTest, HexAndAsciiDecodeNothingUntilTheListIsShown) {
   ASSERT_EQ(m_items.size(), 21u);
   m_view.itemCount = 21 + 5;  // more than the file holds
-  m_view.mode = DISPLAY_HEX;
-  pass(0, 60);
-  m_view.mode = DISPLAY_ASCII;
-  pass(0, 60);
+  for (const uint32_t mode : {DISPLAY_HEX, DISPLAY_ASCII}) m_view.mode = mode, pass(0, 60);
   EXPECT_EQ(m_view.totalReceived(), 0);
   m_view.mode = DISPLAY_LIST;
   EXPECT_EQ(pass(0, 60), SCREEN + nothing(39));

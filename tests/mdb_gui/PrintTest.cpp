@@ -30,8 +30,7 @@ QString poppler(const QString& tool, QStringList args) {
       .replace(QRegularExpression("data: [0-9.]+ - [0-9:]+"), "data: T");
 }
 QString pdfText(const QString& pdf, int first = 1, int last = 65000) {
-  return poppler("pdftotext",
-                 {"-layout", "-f", QString::number(first), "-l", QString::number(last), pdf, "-"});
+  return poppler("pdftotext", {"-layout", "-f", QString::number(first), "-l", QString::number(last), pdf, "-"});
 }
 int pdfPages(const QString& pdf) {
   return QRegularExpression("Pages:\\s+(\\d+)").match(poppler("pdfinfo", {pdf})).captured(1).toInt();

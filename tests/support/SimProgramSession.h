@@ -32,17 +32,13 @@ public:
     platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", QString("COM%1:").arg(com));
   }
   ~SimProgramSession() {
-    exit();
+    if (app) app->ExitInstance();
+    if (app && app->IsConnected()) app->OnDisconnectDevice();
     platform::SetProfilePath(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quellfeld/VRIM.ini");
   }
   bool start() {
     app = std::make_unique<CVRIMApp>(std::make_unique<FakeDialUp>());
     return sim.started() && app->InitInstance({QString("Profile=%1").arg(m_profile)});
-  }
-  void exit() {
-    if (!app || std::exchange(m_exited, true)) return;
-    app->ExitInstance();
-    if (app->IsConnected()) app->OnDisconnectDevice();
   }
   // A key on the main window, its menu state brought up to date as before a user's key.
   void press(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -74,7 +70,6 @@ public:
 
 private:
   int m_profile;
-  bool m_exited = false;
 };
 
 }  // namespace testsupport
