@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "common/ItemRecord.h"
 #include "common/OleDate.h"
 
 TEST(OleDate, KnownDatesConvertBothWaysAndGarbageGivesNoText) {
@@ -25,13 +24,4 @@ TEST(OleDate, RoundTripKeepsWholeSeconds) {
   // Half a second rounds up into the next day without losing the date.
   const QDateTime late(QDate(2016, 5, 30), QTime(23, 59, 59, 600), Qt::LocalTime);
   EXPECT_EQ(OleDate::format(OleDate::fromDateTime(late)), QStringLiteral("31.05.2016 - 00:00:00"));
-}
-
-TEST(ItemRecord, LayoutIsTheSixByteFileForm) {
-  const uint8_t bytes[6] = {0x83, 0x10, 0xF7, 0x03, 0x00, 0x00};
-  const ItemRecord r = itemFromBytes(bytes);
-  EXPECT_EQ(r.flags, 0x83);
-  EXPECT_EQ(r.data, 0x10);
-  EXPECT_EQ(uint32_t{r.time}, 1015u);  // a copy: the packed field cannot be bound to a reference
-  EXPECT_NEAR(itemSeconds(r), 1015 * 1.3028e-05, 1e-12);
 }
