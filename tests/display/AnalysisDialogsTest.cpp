@@ -26,11 +26,9 @@ using testsupport::hex;
 
 namespace {
 
-using It = ItemRecord;
-
 // A file of the header bytes and the items.
 std::unique_ptr<CActiveFile> fileOf(const testsupport::TempProfile& p, const QByteArray& head,
-                                    const std::vector<It>& items) {
+                                    const std::vector<ItemRecord>& items) {
   testsupport::writeWholeFile(p.file("t.ANL"), head + QByteArray(reinterpret_cast<const char*>(items.data()),
                                                                  qsizetype(items.size() * ITEM_SIZE)));
   auto f = std::make_unique<CActiveFile>();
@@ -88,9 +86,9 @@ struct Host : ViewHost {
 
 TEST(PatternSearch, StepsFollowTheMatchingRules) {
   testsupport::TempProfile p;
-  const It M{0, 0x10}, S{0x80, 0x55}, T{0, 0x20};
+  const ItemRecord M{0, 0x10}, S{0x80, 0x55}, T{0, 0x20};
   const struct {
-    std::vector<It> items;
+    std::vector<ItemRecord> items;
     const char* pattern;
     uint32_t direction;
     std::vector<uint32_t> found;
@@ -109,8 +107,8 @@ TEST(PatternSearch, StepsFollowTheMatchingRules) {
 TEST(PatternSearch, BlockReadsFindWhatItemByItemFinds) {
   testsupport::TempProfile p;
   std::mt19937 random(5);
-  std::vector<It> items(ItemBlockReader::BLOCK_ITEMS * 2 + 999);
-  for (It& i : items) i = {uint8_t(random() & 0x80), uint8_t(random() % 3)};
+  std::vector<ItemRecord> items(ItemBlockReader::BLOCK_ITEMS * 2 + 999);
+  for (ItemRecord& i : items) i = {uint8_t(random() & 0x80), uint8_t(random() % 3)};
   const auto f = fileOf(p, header(), items);
   for (uint32_t direction : {0u, 1u, 2u})
     for (const char* pattern : {"00 01 02", "02 02", "01 00 00 02 01"}) {
@@ -184,8 +182,8 @@ TEST(ByteDetail, FieldsOfTheItems) {
   memcpy(head.data() + 12, HEADER_MAGIC, 4);
   const double start = 45000.5;  // 15.03.2023 12:00:00
   memcpy(head.data() + 16, &start, 8);
-  std::vector<It> items = {{0x1C, 0x41, 0}, {0x80, 0x00, 100000}, {0x01, 0x7F, 4294967295u}};
-  items.resize(11, It{0, 0x20, 0});
+  std::vector<ItemRecord> items = {{0x1C, 0x41, 0}, {0x80, 0x00, 100000}, {0x01, 0x7F, 4294967295u}};
+  items.resize(11, ItemRecord{0, 0x20, 0});
   const auto f = fileOf(p, head, items);
   CDetailDlg dlg(*f, nullptr);
   const uint32_t NONE = ITEM_NONE;
@@ -239,7 +237,7 @@ TEST(ByteDetail, OpenedByClicksAndKeysEndedByLoadingPlacementKept) {
 
 TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
   testsupport::TempProfile p;
-  std::vector<It> items;
+  std::vector<ItemRecord> items;
   for (char c : std::string("123456789")) items.push_back({0x80, uint8_t(c), 7});
   const auto f = fileOf(p, header(100) + QByteArray(76, 'c'), items);  // with a comment
   const struct {

@@ -164,7 +164,6 @@ TEST(MdbNames, SubCommandOfEveryCommand) {
 }
 
 TEST(MdbNames, SubCommandNeedsTwoKnownBytes) {
-  EXPECT_EQ(sub(0x0F, 0x08), "Unknown");
   EXPECT_EQ(sub(0x13, 0x00, 1), "none");
   EXPECT_EQ(sub(0x13, 0x00, 0), "none");
   EXPECT_EQ(sub(0x13, 0x00, 36), "Vend Request");
