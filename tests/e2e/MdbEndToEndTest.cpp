@@ -4,20 +4,32 @@
 // item scan of the file finds, and the end message counts them.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
+#include <QTest>
 #include <map>
 #include <set>
 
+#include "app/CMainFrame.h"
+#include "app/CVRIMApp.h"
+#include "capture/CVRIMSocket.h"
+#include "capture/FakeDialUp.h"
 #include "common/CellCodes.h"
+#include "common/CommandIds.h"
 #include "common/ItemRecord.h"
 #include "common/SystemTypes.h"
 #include "display/CItem.h"
 #include "display/CSearchPatternDlg.h"
-#include "support/SimProgramSession.h"
+#include "display/CVRIMView.h"
+#include "platform/MessageWindow.h"
+#include "platform/ProfileStore.h"
+#include "support/RecordingMessageBox.h"
+#include "support/SimProcess.h"
+#include "support/TestSupport.h"
 
 using testsupport::SimProcess;
-using testsupport::SimProgramSession;
 
 namespace {
 
@@ -57,11 +69,38 @@ QString misnamed(CVRIMView& view, const QByteArray& items, uint32_t rows) {
 TEST(MdbEndToEnd, CtrlFWithF3FindsEveryOccurrenceAndTheListNamesTheRecordedBytes) {
   if (!SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
   constexpr uint32_t RECORDS = 180;
-  SimProgramSession s(30, 90, {"--scenario", "mdb", "--seed", "7", "--count", "180", "--rate", "3000"});
+  testsupport::TempProfile tmp;  // its folder takes the recording; the profile path is restored at the end
+  QFile::remove(platform::ProfileStore::pathForKey(*platform::RegistryKeyName(30)));
+  platform::SetProfile(*platform::RegistryKeyName(30));
+  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", tmp.dir() + "/");
   platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", int(PROTOCOL_MDB));
-  ASSERT_TRUE(s.start());
-  const QByteArray items = s.record(RECORDS);
-  ASSERT_EQ(items, s.sim.items());
+  platform::Profile().WriteProfileInt("PropertyPage2", "HDLCConnect", 1);
+  platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", "COM90:");
+  SimProcess sim({"--com", "90", "--scenario", "mdb", "--seed", "7", "--count", "180", "--rate", "3000"});
+  ASSERT_TRUE(sim.started());
+  testsupport::RecordingMessageBox boxes;
+  CVRIMApp app(std::make_unique<FakeDialUp>());
+  ASSERT_TRUE(app.InitInstance({"Profile=30"}));
+  CMainFrame* frame = app.GetMainWnd();
+  CVRIMView* view = app.GetActiveView();
+  auto press = [&](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame);
+    frame->UpdateCommandUi();
+    QTest::keyClick(frame, k, mods);
+    platform::PumpMessages();
+  };
+  // Record through the menu and the keys.
+  platform::PostMessage(frame->handle(), WM_COMMAND, ID_CONNECT_DEVICE, 0);
+  ASSERT_TRUE(testsupport::waitFor([&] { return app.IsConnected(); }));
+  press(Qt::Key_F5);
+  const QString path = app.GetAcquisitionSocket()->GetWritingPath();
+  ASSERT_TRUE(sim.waitForLog("acquire-done records=180", 1, 20000));
+  ASSERT_TRUE(testsupport::waitFor([&] { return view->GetItemCount() == RECORDS; }, 10000));
+  press(Qt::Key_F6);
+  ASSERT_FALSE(view->IsRecording());
+  const QByteArray items = testsupport::readWholeFile(path).mid(24);
+  ASSERT_EQ(items, sim.items());
 
   // The changer's poll, its checksum and the ACK, found item by item by the rules.
   const QByteArray pattern = QByteArray::fromHex("0B0B00");
@@ -72,40 +111,40 @@ TEST(MdbEndToEnd, CtrlFWithF3FindsEveryOccurrenceAndTheListNamesTheRecordedBytes
   }
   ASSERT_GE(expected.size(), 2u);
 
-  s.press(Qt::Key_F, Qt::ControlModifier);
-  CSearchPatternDlg* dlg = s.view()->searchDialog();
+  press(Qt::Key_F, Qt::ControlModifier);
+  CSearchPatternDlg* dlg = view->searchDialog();
   ASSERT_TRUE(dlg && dlg->isVisible());
   QTest::keyClicks(dlg->patternList()->lineEdit(), "0b 0b 00");
   QTest::keyClick(dlg->patternList()->lineEdit(), Qt::Key_Return);
   for (size_t k = 0; k < expected.size(); ++k) {
-    if (k > 0) s.press(Qt::Key_F3);
-    ASSERT_TRUE(testsupport::waitFor([&] { return s.view()->GetSearchMarkFirst() == expected[k]; }, 3000)) << k;
-    const CItem* cell = s.view()->cell(expected[k] - s.view()->GetFirstItem());
+    if (k > 0) press(Qt::Key_F3);
+    ASSERT_TRUE(testsupport::waitFor([&] { return view->GetSearchMarkFirst() == expected[k]; }, 3000)) << k;
+    const CItem* cell = view->cell(expected[k] - view->GetFirstItem());
     EXPECT_TRUE(cell && (cell->state() & CELL_SEARCH) && cell->data() == 0x0B);
   }
-  EXPECT_EQ(s.boxes.count(), 0u);
-  s.press(Qt::Key_F3);
-  ASSERT_TRUE(testsupport::waitFor([&] { return s.boxes.count() == 1; }));
-  EXPECT_EQ(s.boxes.texts()[0],
+  EXPECT_EQ(boxes.count(), 0u);
+  press(Qt::Key_F3);
+  ASSERT_TRUE(testsupport::waitFor([&] { return boxes.count() == 1; }));
+  EXPECT_EQ(boxes.texts()[0],
             QString("End of aquisition file reached,\nFound total: %1 occurrences.").arg(expected.size()));
-  EXPECT_EQ(s.view()->searchDialog(), nullptr);
+  EXPECT_EQ(view->searchDialog(), nullptr);
 
   // List mode (F10), from the top, page by page.
-  s.press(Qt::Key_F10);
-  ASSERT_EQ(s.view()->GetDisplayAttribute(), DISPLAY_LIST);
-  QTest::keyClick(s.view(), Qt::Key_Home);
-  const uint32_t rows = s.view()->GetCellCount();
+  press(Qt::Key_F10);
+  ASSERT_EQ(view->GetDisplayAttribute(), DISPLAY_LIST);
+  QTest::keyClick(view, Qt::Key_Home);
+  const uint32_t rows = view->GetCellCount();
   ASSERT_GT(rows, 10u);
   std::set<QString> seen;
   int pages = 0;
-  for (uint32_t first = 0; first < RECORDS; first = s.view()->GetFirstItem()) {
+  for (uint32_t first = 0; first < RECORDS; first = view->GetFirstItem()) {
     QString why;
     ASSERT_TRUE(testsupport::waitFor(
-        [&] { return (why = misnamed(*s.view(), items, std::min(rows, RECORDS - first))).isEmpty(); }, 3000))
+        [&] { return (why = misnamed(*view, items, std::min(rows, RECORDS - first))).isEmpty(); }, 3000))
         << "page at item " << first << ": " << why.toStdString();
-    for (uint32_t i = 0; i < rows; ++i) seen.insert(s.view()->cell(i)->text());
-    QTest::keyClick(s.view(), Qt::Key_PageDown);
-    if (s.view()->GetFirstItem() == first) break;
+    for (uint32_t i = 0; i < rows; ++i) seen.insert(view->cell(i)->text());
+    QTest::keyClick(view, Qt::Key_PageDown);
+    if (view->GetFirstItem() == first) break;
     ASSERT_LT(++pages, int(RECORDS));
   }
   EXPECT_GT(pages, 2);
@@ -114,11 +153,14 @@ TEST(MdbEndToEnd, CtrlFWithF3FindsEveryOccurrenceAndTheListNamesTheRecordedBytes
     EXPECT_TRUE(seen.count(text)) << text;
 
   // Hex mode (F8) names nothing.
-  s.press(Qt::Key_F8);
-  ASSERT_EQ(s.view()->GetDisplayAttribute(), DISPLAY_HEX);
+  press(Qt::Key_F8);
+  ASSERT_EQ(view->GetDisplayAttribute(), DISPLAY_HEX);
   EXPECT_TRUE(testsupport::waitFor([&] {
-    for (uint32_t i = 0; i < s.view()->GetCellCount(); ++i)
-      if (!s.view()->cell(i)->text().isEmpty()) return false;
+    for (uint32_t i = 0; i < view->GetCellCount(); ++i)
+      if (!view->cell(i)->text().isEmpty()) return false;
     return true;
   }));
+
+  app.ExitInstance();
+  if (app.IsConnected()) app.OnDisconnectDevice();
 }
