@@ -28,7 +28,8 @@ QString valueKey(const QString& base, int index) {
 void storeAll(const QStringList& patterns, const QString& section = SECTION, const QString& base = BASE) {
   for (int i = 0; i < patterns.size(); ++i) {
     const QByteArray bytes = QByteArray::fromHex(patterns[i].toLatin1());
-    if (!bytes.isEmpty()) platform::Profile().WriteProfileBinary(section, valueKey(base, i), bytes, uint32_t(bytes.size()));
+    if (!bytes.isEmpty())
+      platform::Profile().WriteProfileBinary(section, valueKey(base, i), bytes, uint32_t(bytes.size()));
   }
 }
 // The values of the keys 00 to count - 1 as spaced hex, "-" for a missing key.
@@ -97,7 +98,7 @@ TEST_F(PatternHistoryCombo, MissingKeyShiftsPositionsUntilTheNextStoreRenumbers)
   type("a0 1b");  // a known pattern in another case adds nothing
   ASSERT_TRUE(store());
   EXPECT_EQ(m_list.count(), 5);
-  EXPECT_EQ(stored(6), (QStringList{"01", "02 03", "A0 1B", "04", "05", "05"})) << "the old key 05 keeps its value";
+  EXPECT_EQ(stored(6), (QStringList{"01", "02 03", "A0 1B", "04", "05", "05"}));  // the old 05 stays
 }
 
 TEST_F(PatternHistoryCombo, NewTextGoesToTheTopAndIsSelectedTextWithoutHexDigitsOnlyTheSelection) {
@@ -152,7 +153,8 @@ TEST_F(PatternHistoryCombo, TwelveEntriesAreStoredWholeLongValuesAndTextsCutTo25
   EXPECT_EQ(m_list.itemText(0).size(), 256 * 3 - 1);
   m_list.setEditText(QString(600, QLatin1Char('7')));
   ASSERT_TRUE(store());
-  const QString sevens = QByteArray(256, '\x77').toHex(' ').toUpper(), fives = QByteArray(256, 'Z').toHex(' ').toUpper();
+  const QString sevens = QByteArray(256, '\x77').toHex(' ').toUpper();
+  const QString fives = QByteArray(256, 'Z').toHex(' ').toUpper();
   EXPECT_EQ(stored(2), (QStringList{sevens, fives}));
 }
 
