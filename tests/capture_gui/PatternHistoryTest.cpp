@@ -2,11 +2,11 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 
 #include "capture/CVRIMSocket.h"
+#include "capture/SinkTestSupport.h"
 #include "display/PatternHistory.h"
 #include "platform/ProfileStore.h"
 #include "support/RecordingMessageBox.h"
@@ -24,40 +24,40 @@ QString valueKey(const QString& base, int index) {
   return QStringLiteral("%1_%2").arg(base).arg(index, 2, 10, QLatin1Char('0'));
 }
 
-void storeValue(int index, const QByteArray& bytes, const QString& section = SECTION,
-                const QString& base = BASE) {
-  platform::Profile().WriteProfileBinary(section, valueKey(base, index), bytes.constData(),
-                                         static_cast<uint32_t>(bytes.size()));
+// Stores the patterns (spaced hex; an empty one leaves its key out) under the keys 00, 01, ...
+void storeAll(const QStringList& patterns, const QString& section = SECTION, const QString& base = BASE) {
+  for (int i = 0; i < patterns.size(); ++i) {
+    const QByteArray bytes = QByteArray::fromHex(patterns[i].toLatin1());
+    if (!bytes.isEmpty())
+      platform::Profile().WriteProfileBinary(section, valueKey(base, i), bytes, uint32_t(bytes.size()));
+  }
 }
-
-QByteArray storedValue(int index, const QString& section = SECTION, const QString& base = BASE) {
-  return platform::Profile()
-      .GetProfileBinary(section, valueKey(base, index))
-      .value_or(QByteArray("<absent>"));
+// The values of the keys 00 to count - 1 as spaced hex, "-" for a missing key.
+QStringList stored(int count, const QString& section = SECTION, const QString& base = BASE) {
+  QStringList out;
+  for (int i = 0; i < count; ++i) {
+    const auto value = platform::Profile().GetProfileBinary(section, valueKey(base, i));
+    out << (value ? QString::fromLatin1(value->toHex(' ').toUpper()) : QStringLiteral("-"));
+  }
+  return out;
 }
-
+void select(int index, const QString& section = SECTION, const QString& key = SELECTION) {
+  platform::Profile().WriteProfileInt(section, key, index);
+}
 uint32_t storedSelection(const QString& section = SECTION, const QString& key = SELECTION) {
   return platform::Profile().GetProfileInt(section, key, 7);
 }
 
 // The data bytes that a recording with the stored trigger writes for the input.
 QByteArray recordedWithStoredTrigger(const testsupport::TempProfile& profile, const QByteArray& input) {
-  const QString folder = profile.dir() + "/data/";
-  QDir().mkpath(folder);
-  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", folder);
+  sinktest::configureRecording(profile);
   CVRIMSocket sink;
   sink.LoadTriggerSetup();
   if (!sink.OpenAcquisitionFile()) return "<no file>";
-  QByteArray records;
-  uint8_t t = 0;
-  for (char d : input) records.append('\0').append(d).append(static_cast<char>(++t));
-  sink.DecodeDeviceRecords(reinterpret_cast<const uint8_t*>(records.constData()),
-                           static_cast<uint32_t>(records.size()));
-  const QByteArray file = testsupport::readWholeFile(sink.GetWritingPath());
+  sinktest::decode(sink, sinktest::recordsFor(input));
+  const QString path = sink.GetWritingPath();
   sink.CloseAcquisitionFile();
-  QByteArray data;
-  for (qsizetype at = 24; at + 6 <= file.size(); at += 6) data.append(file.at(at + 1));
-  return data;
+  return sinktest::dataBytes(sinktest::itemsInFile(path));
 }
 
 class PatternHistoryCombo : public ::testing::Test {
@@ -90,30 +90,19 @@ class PatternHistoryCombo : public ::testing::Test {
 }  // namespace
 
 TEST_F(PatternHistoryCombo, MissingKeyShiftsPositionsUntilTheNextStoreRenumbers) {
-  storeValue(0, hex("01"));
-  storeValue(1, hex("02 03"));
-  storeValue(2, hex("A0 1B"));
-  storeValue(4, hex("04"));
-  storeValue(5, hex("05"));
-  platform::Profile().WriteProfileInt(SECTION, SELECTION, 3);
+  storeAll({"01", "02 03", "A0 1B", "", "04", "05"});
+  select(3);
   load();
   EXPECT_EQ(entries(), (QStringList{"01", "02 03", "A0 1B", "04", "05"}));
-  EXPECT_EQ(m_list.currentIndex(), 3);
   EXPECT_EQ(m_list.currentText(), QStringLiteral("04"));
-
-  // Typing a known pattern in another case adds nothing.
-  type("a0 1b");
+  type("a0 1b");  // a known pattern in another case adds nothing
   ASSERT_TRUE(store());
   EXPECT_EQ(m_list.count(), 5);
-  EXPECT_EQ(storedValue(0), hex("01"));
-  EXPECT_EQ(storedValue(2), hex("A0 1B"));
-  EXPECT_EQ(storedValue(3), hex("04"));
-  EXPECT_EQ(storedValue(4), hex("05"));
-  EXPECT_EQ(storedValue(5), hex("05")) << "the old key 05 keeps its value";
+  EXPECT_EQ(stored(6), (QStringList{"01", "02 03", "A0 1B", "04", "05", "05"}));  // the old 05 stays
 }
 
-TEST_F(PatternHistoryCombo, NewTextGoesToTheTopAndIsSelected) {
-  storeValue(0, hex("11"));
+TEST_F(PatternHistoryCombo, NewTextGoesToTheTopAndIsSelectedTextWithoutHexDigitsOnlyTheSelection) {
+  storeAll({"11"});
   load();
   type("0x1f");
   int updates = 0;
@@ -122,74 +111,61 @@ TEST_F(PatternHistoryCombo, NewTextGoesToTheTopAndIsSelected) {
   EXPECT_EQ(entries(), (QStringList{"01 F0", "11"}));
   EXPECT_EQ(m_list.currentText(), QStringLiteral("0x1f")) << "the edit box keeps the typed text";
   EXPECT_EQ(storedSelection(), 0u);
-  EXPECT_EQ(storedValue(0), hex("01 F0"));
-  EXPECT_EQ(storedValue(1), hex("11"));
-}
+  EXPECT_EQ(stored(3), (QStringList{"01 F0", "11", "-"}));
 
-TEST_F(PatternHistoryCombo, TextWithoutHexDigitsOnlyWritesTheSelection) {
-  storeValue(0, hex("11"));
-  storeValue(1, hex("22"));
-  platform::Profile().WriteProfileInt(SECTION, SELECTION, 1);
-  load();
+  m_list.setCurrentIndex(1);
   type("xyz");
   EXPECT_FALSE(store());
   EXPECT_EQ(m_list.count(), 2);
   EXPECT_EQ(storedSelection(), 1u);
-  EXPECT_EQ(storedValue(0), hex("11"));
+  EXPECT_EQ(stored(3), (QStringList{"01 F0", "11", "-"}));
 }
 
 // A selection beyond the loaded entries leaves the edit empty; one outside the ten
 // keys read back selects the first entry.
 TEST_F(PatternHistoryCombo, StoredSelectionsOutsideTheList) {
-  storeValue(0, hex("00"));
-  platform::Profile().WriteProfileInt(SECTION, SELECTION, 4);
+  storeAll({"00"});
+  select(4);
   load();
   EXPECT_EQ(m_list.currentIndex(), -1);
   EXPECT_TRUE(m_list.currentText().isEmpty());
 
-  for (int i = 1; i < 12; ++i) storeValue(i, QByteArray(1, static_cast<char>(i)));
-  for (int stored : {10, 11, -1}) {
-    QComboBox list;
-    list.setEditable(true);
-    platform::Profile().WriteProfileInt(SECTION, SELECTION, stored);
-    LoadPatternHistory(&list, SECTION, BASE, SELECTION);
-    EXPECT_EQ(list.count(), 10) << "only 00 to 09 are read back";
-    EXPECT_EQ(list.currentIndex(), 0) << stored;
-    EXPECT_EQ(list.currentText(), QStringLiteral("00"));
+  storeAll({"00", "01", "02", "03", "04", "05", "06", "07", "08", "09", "0A", "0B"});
+  for (int selection : {10, 11, -1}) {
+    select(selection);
+    m_list.clear();
+    load();
+    EXPECT_EQ(m_list.count(), 10) << "only 00 to 09 are read back";
+    EXPECT_EQ(m_list.currentIndex(), 0) << selection;
   }
 }
 
-TEST_F(PatternHistoryCombo, StoringTwelveEntriesWritesEveryKey) {
+TEST_F(PatternHistoryCombo, TwelveEntriesAreStoredWholeLongValuesAndTextsCutTo256Bytes) {
   for (int i = 0; i < 11; ++i) m_list.addItem(QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
   type("EE");
   ASSERT_TRUE(store());
-  EXPECT_EQ(storedValue(0), hex("EE"));
-  EXPECT_EQ(storedValue(11), hex("0A"));
-}
+  EXPECT_EQ(stored(12).first(), "EE");
+  EXPECT_EQ(stored(12).last(), "0A");
 
-TEST_F(PatternHistoryCombo, LongValuesAndTextsAreCutTo256Bytes) {
-  storeValue(0, QByteArray(300, '\x5A'));
+  storeAll({QString::fromLatin1(QByteArray(300, 'Z').toHex())});
+  m_list.clear();
   load();
-  ASSERT_EQ(m_list.count(), 1);
   EXPECT_EQ(m_list.itemText(0).size(), 256 * 3 - 1);
-
   m_list.setEditText(QString(600, QLatin1Char('7')));
   ASSERT_TRUE(store());
-  EXPECT_EQ(storedValue(0), QByteArray(256, '\x77'));
-  EXPECT_EQ(storedValue(1), QByteArray(256, '\x5A'));
+  const QString sevens = QByteArray(256, '\x77').toHex(' ').toUpper();
+  const QString fives = QByteArray(256, 'Z').toHex(' ').toUpper();
+  EXPECT_EQ(stored(2), (QStringList{sevens, fives}));
 }
 
-TEST_F(PatternHistoryCombo, TriggerHistoriesUseTheirOwnKeys) {
-  storeValue(0, hex("10 20"), "TriggerSetup", "StartPattern");
-  LoadPatternHistory(&m_list, START_PATTERN_HISTORY);
-  EXPECT_EQ(entries(), QStringList{"10 20"});
+TEST_F(PatternHistoryCombo, StopTriggerHistoryUsesItsOwnKeys) {
   QComboBox stop;
   stop.setEditable(true);
   LoadPatternHistory(&stop, STOP_PATTERN_HISTORY);
   EXPECT_EQ(stop.count(), 0);
   stop.setEditText("30");
   ASSERT_TRUE(StorePatternHistory(&stop, STOP_PATTERN_HISTORY));
-  EXPECT_EQ(storedValue(0, "TriggerSetup", "StopPattern"), hex("30"));
+  EXPECT_EQ(stored(1, "TriggerSetup", "StopPattern"), QStringList{"30"});
   EXPECT_EQ(storedSelection("TriggerSetup", "StopTrigger"), 0u);
 }
 
@@ -198,9 +174,8 @@ TEST_F(PatternHistoryCombo, TriggerHistoriesUseTheirOwnKeys) {
 // search or the trigger uses, not the entry that happened to be selected before.
 TEST_F(PatternHistoryCombo, TypedTextOfAnExistingEntrySelectsThatEntry) {
   testsupport::RecordingMessageBox boxes;
-  storeValue(0, hex("10 20"), "TriggerSetup", "StartPattern");
-  storeValue(1, hex("55 66"), "TriggerSetup", "StartPattern");
-  platform::Profile().WriteProfileInt("TriggerSetup", "StartTrigger", 0);
+  storeAll({"10 20", "55 66"}, "TriggerSetup", "StartPattern");
+  select(0, "TriggerSetup", "StartTrigger");
   platform::Profile().WriteProfileInt("TriggerSetup", "TriggerState", 1);
   LoadPatternHistory(&m_list, START_PATTERN_HISTORY);
   ASSERT_EQ(m_list.currentIndex(), 0);

@@ -26,20 +26,11 @@ using testsupport::hex;
 
 namespace {
 
-struct It {
-  uint8_t flags, data;
-  uint32_t time = 0;
-};
-
-QByteArray itemBytes(const std::vector<It>& items) {
-  QByteArray b;
-  for (const It& i : items)
-    b += QByteArray(1, char(i.flags)) + char(i.data) + QByteArray((const char*)&i.time, 4);
-  return b;
-}
-
-std::unique_ptr<CActiveFile> fileOf(const testsupport::TempProfile& p, const QByteArray& bytes) {
-  testsupport::writeWholeFile(p.file("t.ANL"), bytes);
+// A file of the header bytes and the items.
+std::unique_ptr<CActiveFile> fileOf(const testsupport::TempProfile& p, const QByteArray& head,
+                                    const std::vector<ItemRecord>& items) {
+  testsupport::writeWholeFile(p.file("t.ANL"), head + QByteArray(reinterpret_cast<const char*>(items.data()),
+                                                                 qsizetype(items.size() * ITEM_SIZE)));
   auto f = std::make_unique<CActiveFile>();
   f->Open(p.file("t.ANL"));
   return f;
@@ -95,9 +86,9 @@ struct Host : ViewHost {
 
 TEST(PatternSearch, StepsFollowTheMatchingRules) {
   testsupport::TempProfile p;
-  const It M{0, 0x10}, S{0x80, 0x55}, T{0, 0x20};
+  const ItemRecord M{0, 0x10}, S{0x80, 0x55}, T{0, 0x20};
   const struct {
-    std::vector<It> items;
+    std::vector<ItemRecord> items;
     const char* pattern;
     uint32_t direction;
     std::vector<uint32_t> found;
@@ -108,7 +99,7 @@ TEST(PatternSearch, StepsFollowTheMatchingRules) {
       {{S, M, S}, "55", 7, {0, 2}},  // another direction filters nothing
   };
   for (const auto& c : cases)
-    EXPECT_EQ(searchAll(*fileOf(p, header() + itemBytes(c.items)), hex(c.pattern), c.direction), c.found)
+    EXPECT_EQ(searchAll(*fileOf(p, header(), c.items), hex(c.pattern), c.direction), c.found)
         << c.pattern;
 }
 
@@ -116,9 +107,9 @@ TEST(PatternSearch, StepsFollowTheMatchingRules) {
 TEST(PatternSearch, BlockReadsFindWhatItemByItemFinds) {
   testsupport::TempProfile p;
   std::mt19937 random(5);
-  std::vector<It> items(ItemBlockReader::BLOCK_ITEMS * 2 + 999);
-  for (It& i : items) i = {uint8_t(random() & 0x80), uint8_t(random() % 3)};
-  const auto f = fileOf(p, header() + itemBytes(items));
+  std::vector<ItemRecord> items(ItemBlockReader::BLOCK_ITEMS * 2 + 999);
+  for (ItemRecord& i : items) i = {uint8_t(random() & 0x80), uint8_t(random() % 3)};
+  const auto f = fileOf(p, header(), items);
   for (uint32_t direction : {0u, 1u, 2u})
     for (const char* pattern : {"00 01 02", "02 02", "01 00 00 02 01"}) {
       const QByteArray pat = hex(pattern);
@@ -191,11 +182,9 @@ TEST(ByteDetail, FieldsOfTheItems) {
   memcpy(head.data() + 12, HEADER_MAGIC, 4);
   const double start = 45000.5;  // 15.03.2023 12:00:00
   memcpy(head.data() + 16, &start, 8);
-  std::vector<It> items(11, It{0, 0x20});
-  items[0] = {0x1C, 0x41, 0};
-  items[1] = {0x80, 0x00, 100000};
-  items[2] = {0x01, 0x7F, 4294967295u};
-  const auto f = fileOf(p, head + itemBytes(items));
+  std::vector<ItemRecord> items = {{0x1C, 0x41, 0}, {0x80, 0x00, 100000}, {0x01, 0x7F, 4294967295u}};
+  items.resize(11, ItemRecord{0, 0x20, 0});
+  const auto f = fileOf(p, head, items);
   CDetailDlg dlg(*f, nullptr);
   const uint32_t NONE = ITEM_NONE;
   // Item, reference, then fields 1022, 1028, 1023, 1024, 1025, 1026, 1027, 1029, 1030.
@@ -208,8 +197,7 @@ TEST(ByteDetail, FieldsOfTheItems) {
       {{10, 3},
        {"11", "-7", " sp - (32)", "0.000000", "0.000000", "0.000000", "---", "12:00:00", "15.03.2023"}},
       {{10, 11}, {"11", "---", " sp - (32)", "0.000000", "0.000000", "---", "---", "12:00:00", "15.03.2023"}},
-      {{11, 3}, QStringList(9, "---")},
-      {{NONE, NONE}, QStringList(9, "---")},
+      {{11, 3}, QStringList(9, "---")}, {{NONE, NONE}, QStringList(9, "---")},
   };
   for (const auto& [at, texts] : cases) {
     dlg.SetReference(at.second);
@@ -249,17 +237,15 @@ TEST(ByteDetail, OpenedByClicksAndKeysEndedByLoadingPlacementKept) {
 
 TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
   testsupport::TempProfile p;
-  std::vector<It> items;
+  std::vector<ItemRecord> items;
   for (char c : std::string("123456789")) items.push_back({0x80, uint8_t(c), 7});
-  const auto f = fileOf(p, header(100) + QByteArray(76, 'c') + itemBytes(items));  // with a comment
+  const auto f = fileOf(p, header(100) + QByteArray(76, 'c'), items);  // with a comment
   const struct {
     uint32_t first, last;
     int method;
     const char* text;
-  } cases[] = {{0, 8, 1, "Calculated checksum: 0x6E90"},
-               {0, 8, 0, "Calculated checksum: 0x31"},
-               {8, 0, 1, "Calculated checksum: 0x0000"},
-               {3, 3, 0, "Calculated checksum: 0x34"}};
+  } cases[] = {{0, 8, 1, "Calculated checksum: 0x6E90"}, {0, 8, 0, "Calculated checksum: 0x31"},
+               {8, 0, 1, "Calculated checksum: 0x0000"}, {3, 3, 0, "Calculated checksum: 0x34"}};
   for (const auto& c : cases) {
     CChecksumDlg dlg(*f);
     dlg.SetRange(c.first, c.last);

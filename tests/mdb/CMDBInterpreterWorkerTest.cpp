@@ -25,11 +25,7 @@ const std::string SCREEN =
     "RET - Retransmit|Begin Session|-|-|CHK Okay|ACK - Acknowledge";
 
 // n more cells that got nothing.
-std::string nothing(int n) {
-  std::string s;
-  while (n-- > 0) s += "|-";
-  return s;
-}
+std::string nothing(int n) { return QString("|-").repeated(n).toStdString(); }
 
 // A view that can scroll while the decoder's pass reads it: the view's refresh then
 // comes after the pass took the first item.
@@ -59,12 +55,16 @@ class WorkerTest : public ::testing::Test {
     show(m_items);
   }
 
+  // A new file of these bytes.
+  QString write(const QByteArray& bytes) {
+    const QString path = m_profile.file(QStringLiteral("MDB%1.ANL").arg(++m_files));
+    testsupport::writeWholeFile(path, bytes);
+    return path;
+  }
   // Writes the items to a new file and shows it.
   void show(const std::vector<ItemRecord>& items) {
-    const QString path = m_profile.file(QStringLiteral("MDB%1.ANL").arg(++m_files));
-    testsupport::writeWholeFile(path, acquisitionFile(items));
     m_view.itemCount = uint32_t(items.size());
-    ASSERT_TRUE(m_file.Open(path));
+    ASSERT_TRUE(m_file.Open(write(acquisitionFile(items))));
   }
   // Shows `count` cells from item `first`, lets the decoder make its next pass and
   // returns what the cells received.
@@ -89,17 +89,10 @@ class WorkerTest : public ::testing::Test {
   CMDBInterpreter m_decoder{m_view, m_file};
 };
 
-TEST_F(WorkerTest, ListScreenGetsNamesAndVmcVerdicts) {
+TEST_F(WorkerTest, HexAndAsciiDecodeNothingUntilTheListIsShown) {
   ASSERT_EQ(m_items.size(), 21u);
   m_view.itemCount = 21 + 5;  // more than the file holds
-  EXPECT_EQ(pass(0, 60), SCREEN + nothing(39));
-}
-
-TEST_F(WorkerTest, HexAndAsciiDecodeNothingUntilTheListIsShown) {
-  m_view.mode = DISPLAY_HEX;
-  pass(0, 60);
-  m_view.mode = DISPLAY_ASCII;
-  pass(0, 60);
+  for (const uint32_t mode : {DISPLAY_HEX, DISPLAY_ASCII}) m_view.mode = mode, pass(0, 60);
   EXPECT_EQ(m_view.totalReceived(), 0);
   m_view.mode = DISPLAY_LIST;
   EXPECT_EQ(pass(0, 60), SCREEN + nothing(39));
@@ -181,18 +174,14 @@ TEST_F(WorkerTest, CellsThatGoAwayDuringAPassGetNothing) {
 }
 
 TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
-  const QString bare = m_profile.file(QStringLiteral("BARE.ANL"));
-  testsupport::writeWholeFile(bare, itemBytes(m_items));
-  ASSERT_TRUE(m_file.Open(bare));
+  ASSERT_TRUE(m_file.Open(write(itemBytes(m_items))));
   m_decoder.Control(MDBCTRL_START);
   testsupport::waitFor([] { return false; }, 1300);  // more than one 1000 ms wait
   EXPECT_EQ(m_decoder.GetPassCount(), 0u);
   EXPECT_EQ(m_view.totalReceived(), 0);
 
   // A file whose block holds a comment: items start at 24 + 6 + 1.
-  const QString commented = m_profile.file(QStringLiteral("COMMENT.ANL"));
-  testsupport::writeWholeFile(commented, acquisitionFile(m_items, "Hello\r\n"));
-  ASSERT_TRUE(m_file.Open(commented));
+  ASSERT_TRUE(m_file.Open(write(acquisitionFile(m_items, "Hello\r\n"))));
   EXPECT_TRUE(testsupport::waitFor([&] { return m_view.shown(21, false) == SCREEN; }));
 }
 
@@ -203,9 +192,7 @@ TEST_F(WorkerTest, ShowingTheFirstFileWakesTheDecoder) {
   CMDBInterpreter decoder(m_view, file);
   decoder.Control(MDBCTRL_START);
   testsupport::waitFor([] { return false; }, 100);
-  const QString path = m_profile.file(QStringLiteral("FIRST.ANL"));
-  testsupport::writeWholeFile(path, acquisitionFile(m_items));
-  ASSERT_TRUE(file.Open(path));
+  ASSERT_TRUE(file.Open(write(acquisitionFile(m_items))));
   decoder.Control(MDBCTRL_REFRESH);
   EXPECT_TRUE(testsupport::waitFor([&] { return decoder.GetPassCount() > 0; }, 700));
 }
@@ -240,13 +227,10 @@ TEST_F(WorkerTest, ARefreshDuringAPassGetsAPassOfItsOwn) {
 // Stopping ends the worker within one of its sleeps, whether it waits for a file to
 // be shown or for the shown file's header; the program's exit never waits longer.
 TEST_F(WorkerTest, StopEndsTheWorkerAtOnce) {
-  const QString bare = m_profile.file(QStringLiteral("BARE.ANL"));
-  testsupport::writeWholeFile(bare, itemBytes(m_items));
+  const QString bare = write(itemBytes(m_items));
   for (const bool headerless : {false, true}) {
     CActiveFile file;
-    if (headerless) {
-      ASSERT_TRUE(file.Open(bare));
-    }
+    ASSERT_TRUE(!headerless || file.Open(bare));
     CMDBInterpreter decoder(m_view, file);
     EXPECT_EQ(decoder.Control(MDBCTRL_GETTHREAD), 0);
     decoder.Control(MDBCTRL_START);

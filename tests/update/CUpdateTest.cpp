@@ -44,13 +44,11 @@ TEST(UpdateDialog, ListsFreeAndBusyPortsBrowsesForHexFilesAndKeepsPathAndListPla
     EXPECT_EQ(dlg.windowTitle(), QString("Update QX-7700-U firmware..."));
     EXPECT_EQ(dlg.portList()->currentIndex(), -1);
     EXPECT_GE(dlg.portList()->findText("COM81"), 0);
-    place = dlg.portList()->findText("COM82");
-    ASSERT_GE(place, 0);
+    ASSERT_GE(place = dlg.portList()->findText("COM82"), 0);
     dlg.portList()->setCurrentIndex(place);
     QTimer::singleShot(0, [&] {
       auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(box, nullptr);
-      EXPECT_EQ(box->windowTitle(), QString("Select firmware upodate file..."));
+      ASSERT_TRUE(box && box->windowTitle() == "Select firmware upodate file...");
       EXPECT_EQ(box->nameFilters(), QStringList("Firmware Intel Hex File (*.HEX)"));
       box->selectFile(chosen);
       QMetaObject::invokeMethod(box, "accept");

@@ -1,0 +1,166 @@
+// The whole program on an MDB recording that it made from the simulator: in list
+// mode every row shows its byte and, beside it, the name the decoder gave it; Ctrl+F
+// and F3 on the main window find, in order, every occurrence that a plain item by
+// item scan of the file finds, and the end message counts them.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <map>
+#include <set>
+
+#include "app/CMainFrame.h"
+#include "app/CVRIMApp.h"
+#include "capture/CVRIMSocket.h"
+#include "capture/FakeDialUp.h"
+#include "common/CellCodes.h"
+#include "common/CommandIds.h"
+#include "common/ItemRecord.h"
+#include "common/SystemTypes.h"
+#include "display/CItem.h"
+#include "display/CSearchPatternDlg.h"
+#include "display/CVRIMView.h"
+#include "platform/MessageWindow.h"
+#include "platform/ProfileStore.h"
+#include "support/RecordingMessageBox.h"
+#include "support/SimProcess.h"
+#include "support/TestSupport.h"
+
+using testsupport::SimProcess;
+
+namespace {
+
+// The VMC address bytes that the simulator's MDB traffic uses, and their names.
+const std::map<uint8_t, QString> COMMAND_NAMES = {
+    {0x0B, "CHANGER: Poll"},     {0x0A, "CHANGER: Tube Status"}, {0x12, "CASHLESS #1: Poll"},
+    {0x13, "CASHLESS #1: Vend"}, {0x33, "VALIDATOR: Poll"},      {0x31, "VALIDATOR: Setup"},
+};
+
+ItemRecord itemAt(const QByteArray& items, uint32_t index) {
+  return itemFromBytes(reinterpret_cast<const uint8_t*>(items.constData() + qsizetype(index) * 6));
+}
+
+// Why the first `rows` rows of the screen do not show the file's items with their names
+// (every VMC address byte its command's, a peripheral ACK right after a VMC byte
+// "ACK - Acknowledge"); empty when they do.
+QString misnamed(CVRIMView& view, const QByteArray& items, uint32_t rows) {
+  const uint32_t first = view.GetFirstItem();
+  for (uint32_t i = 0; i < rows; ++i) {
+    const CItem* c = view.cell(i);
+    const ItemRecord r = itemAt(items, first + i);
+    if (!c || !(c->state() & CELL_ITEM) || c->data() != r.data || c->flags() != r.flags)
+      return QString("row %1 does not show item %2").arg(i).arg(first + i);
+    const bool vmcAddress = !(r.flags & ITEM_FLAG_SLAVE) && (r.flags & ITEM_FLAG_MODE);
+    const bool ackAfterVmc = i > 0 && (r.flags & ITEM_FLAG_SLAVE) && (r.flags & ITEM_FLAG_MODE) && r.data == 0 &&
+                             !(itemAt(items, first + i - 1).flags & ITEM_FLAG_SLAVE);
+    const QString expected = vmcAddress ? (COMMAND_NAMES.count(r.data) ? COMMAND_NAMES.at(r.data) : "?")
+                                        : ackAfterVmc ? "ACK - Acknowledge" : c->text();
+    if (c->text() != expected)
+      return QString("item %1: \"%2\", not \"%3\"").arg(first + i).arg(c->text(), expected);
+  }
+  return {};
+}
+
+}  // namespace
+
+TEST(MdbEndToEnd, CtrlFWithF3FindsEveryOccurrenceAndTheListNamesTheRecordedBytes) {
+  if (!SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
+  constexpr uint32_t RECORDS = 180;
+  testsupport::TempProfile tmp;  // its folder takes the recording; the profile path is restored at the end
+  QFile::remove(platform::ProfileStore::pathForKey(*platform::RegistryKeyName(30)));
+  platform::SetProfile(*platform::RegistryKeyName(30));
+  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", tmp.dir() + "/");
+  platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", int(PROTOCOL_MDB));
+  platform::Profile().WriteProfileInt("PropertyPage2", "HDLCConnect", 1);
+  platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", "COM90:");
+  SimProcess sim({"--com", "90", "--scenario", "mdb", "--seed", "7", "--count", "180", "--rate", "3000"});
+  ASSERT_TRUE(sim.started());
+  testsupport::RecordingMessageBox boxes;
+  CVRIMApp app(std::make_unique<FakeDialUp>());
+  ASSERT_TRUE(app.InitInstance({"Profile=30"}));
+  CMainFrame* frame = app.GetMainWnd();
+  CVRIMView* view = app.GetActiveView();
+  auto press = [&](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame);
+    frame->UpdateCommandUi();
+    QTest::keyClick(frame, k, mods);
+    platform::PumpMessages();
+  };
+  // Record through the menu and the keys.
+  platform::PostMessage(frame->handle(), WM_COMMAND, ID_CONNECT_DEVICE, 0);
+  ASSERT_TRUE(testsupport::waitFor([&] { return app.IsConnected(); }));
+  press(Qt::Key_F5);
+  const QString path = app.GetAcquisitionSocket()->GetWritingPath();
+  ASSERT_TRUE(sim.waitForLog("acquire-done records=180", 1, 20000));
+  ASSERT_TRUE(testsupport::waitFor([&] { return view->GetItemCount() == RECORDS; }, 10000));
+  press(Qt::Key_F6);
+  ASSERT_FALSE(view->IsRecording());
+  const QByteArray items = testsupport::readWholeFile(path).mid(24);
+  ASSERT_EQ(items, sim.items());
+
+  // The changer's poll, its checksum and the ACK, found item by item by the rules.
+  const QByteArray pattern = QByteArray::fromHex("0B0B00");
+  std::vector<uint32_t> expected;
+  for (qsizetype i = 0, m = 0; i + 6 <= items.size(); i += 6) {
+    m = items[i + 1] == pattern[m] ? m + 1 : 0;
+    if (m == pattern.size()) expected.push_back(uint32_t(i / 6 + 1 - m)), m = 0;
+  }
+  ASSERT_GE(expected.size(), 2u);
+
+  press(Qt::Key_F, Qt::ControlModifier);
+  CSearchPatternDlg* dlg = view->searchDialog();
+  ASSERT_TRUE(dlg && dlg->isVisible());
+  QTest::keyClicks(dlg->patternList()->lineEdit(), "0b 0b 00");
+  QTest::keyClick(dlg->patternList()->lineEdit(), Qt::Key_Return);
+  for (size_t k = 0; k < expected.size(); ++k) {
+    if (k > 0) press(Qt::Key_F3);
+    ASSERT_TRUE(testsupport::waitFor([&] { return view->GetSearchMarkFirst() == expected[k]; }, 3000)) << k;
+    const CItem* cell = view->cell(expected[k] - view->GetFirstItem());
+    EXPECT_TRUE(cell && (cell->state() & CELL_SEARCH) && cell->data() == 0x0B);
+  }
+  EXPECT_EQ(boxes.count(), 0u);
+  press(Qt::Key_F3);
+  ASSERT_TRUE(testsupport::waitFor([&] { return boxes.count() == 1; }));
+  EXPECT_EQ(boxes.texts()[0],
+            QString("End of aquisition file reached,\nFound total: %1 occurrences.").arg(expected.size()));
+  EXPECT_EQ(view->searchDialog(), nullptr);
+
+  // List mode (F10), from the top, page by page.
+  press(Qt::Key_F10);
+  ASSERT_EQ(view->GetDisplayAttribute(), DISPLAY_LIST);
+  QTest::keyClick(view, Qt::Key_Home);
+  const uint32_t rows = view->GetCellCount();
+  ASSERT_GT(rows, 10u);
+  std::set<QString> seen;
+  int pages = 0;
+  for (uint32_t first = 0; first < RECORDS; first = view->GetFirstItem()) {
+    QString why;
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] { return (why = misnamed(*view, items, std::min(rows, RECORDS - first))).isEmpty(); }, 3000))
+        << "page at item " << first << ": " << why.toStdString();
+    for (uint32_t i = 0; i < rows; ++i) seen.insert(view->cell(i)->text());
+    QTest::keyClick(view, Qt::Key_PageDown);
+    if (view->GetFirstItem() == first) break;
+    ASSERT_LT(++pages, int(RECORDS));
+  }
+  EXPECT_GT(pages, 2);
+  // Checksum verdicts both ways and the VMC's answers to peripheral data.
+  for (const char* text : {"CHK Okay", "CHK Invalid", "ACK - Acknowledge", "NAK - Negative Acknowledge"})
+    EXPECT_TRUE(seen.count(text)) << text;
+
+  // Hex mode (F8) names nothing.
+  press(Qt::Key_F8);
+  ASSERT_EQ(view->GetDisplayAttribute(), DISPLAY_HEX);
+  EXPECT_TRUE(testsupport::waitFor([&] {
+    for (uint32_t i = 0; i < view->GetCellCount(); ++i)
+      if (!view->cell(i)->text().isEmpty()) return false;
+    return true;
+  }));
+
+  app.ExitInstance();
+  if (app.IsConnected()) app.OnDisconnectDevice();
+}
