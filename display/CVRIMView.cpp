@@ -764,14 +764,17 @@ void CVRIMView::ScrollToItem(uint32_t item, uint32_t length) {
   postToSelf(WM_SEARCH_MATCH, length, item);
   const uint32_t count = m_itemCount;
   const uint32_t cells = m_cellCount;
-  if (count < cells) {
+  // The whole file fits the screen: it is shown from item 0 (another display mode may
+  // have left a later first item), and only the marks move.
+  if (count < cells && m_firstItem == 0) {
     ++m_markedFirstItem;  // makes the marker refresh below run
     platform::PumpMessages();
     RefreshMarkers();
     refreshDecoder();
     return;
   }
-  m_firstItem = item < count && count - item > cells ? item : count - cells;
+  if (count < cells) m_firstItem = 0;
+  else m_firstItem = item < count && count - item > cells ? item : count - cells;
   const uint32_t filled = fillCells(0, m_firstItem, cells);
   clearCellsFrom(filled);
   // The search marks were taken off: they are drawn again also when the screen stays.

@@ -293,4 +293,15 @@ TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
   h.view->OnDebugInformation();
   EXPECT_EQ(shown, QStringList({QString::number(h.view->GetFirstItem()), "520",
                                 QString::number(h.view->GetCellCount()), "8"}));
+  // A file shorter than the hex screen but shown from a later item (list mode went
+  // to its end): an item before the first shown one still comes into view.
+  h.load(writeFile(h.profile, "b.ANL", 150));
+  h.view->OnDisplayList();
+  h.view->ScrollToItem(149, 1);
+  h.view->OnDisplayHex();
+  ASSERT_GT(h.view->GetFirstItem(), 5u);
+  h.view->ClearSearchMarks();
+  h.view->ScrollToItem(5, 2);
+  platform::PumpMessages();
+  h.searchMarkIs(5, 2, 0);
 }
