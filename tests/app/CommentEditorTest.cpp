@@ -131,6 +131,7 @@ TEST_F(CommentEditorTest, AFullDiskLeavesTheOldFileAndSaysSo) {
 }
 
 TEST_F(CommentEditorTest, TheVersionLineCarriesWhatTheDeviceAnswers) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();
   using testsupport::SimNetwork;
   if (!SimNetwork::possible()) GTEST_SKIP() << "needs root for a network namespace";
   const SimNetwork net = SimNetwork::forThisProcess();

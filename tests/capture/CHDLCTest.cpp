@@ -93,6 +93,7 @@ TEST(CHDLC, AFullRingWithholdsTheAcknowledgementUntilThereIsRoom) {
 }
 
 TEST(CHDLC, SendFrameWaitsForTheAcknowledgementAndWrapsTheSequence) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();
   if (!testsupport::SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
   testsupport::SimProcess device({"--com", "25"});
   ASSERT_TRUE(device.started());

@@ -150,6 +150,7 @@ TEST(CommentBlockChild, GrowsTheBlockWhenAsked) {
 // However early or late the writing process dies, the file is the old one or the
 // new one, never a mix.
 TEST_F(CommentBlockTest, AKilledWriteBackLeavesTheOldOrTheNewFile) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();
   const QByteArray old = currentBlock(24) + items(3 << 20);  // 18 MiB of items
   const QByteArray grown = writtenInPlace(old, QByteArray(500, 'k') + "\r\n");
   for (int delayMs : {0, 5, 15, 30, 60, 120, 250, 2000}) {

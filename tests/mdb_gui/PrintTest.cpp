@@ -13,6 +13,7 @@
 #include "capture/CActiveFile.h"
 #include "display/PrintJob.h"
 #include "platform/ProfileStore.h"
+#include "support/TestSupport.h"
 #include "support/RecordingMessageBox.h"
 #include "tests/mdb/MdbTestView.h"
 #include "tools/MdbScenarios.h"
@@ -72,6 +73,7 @@ class PrintTest : public ::testing::Test {
     return layout.state();
   }
   void SetUp() override {
+    SKIP_CHILD_PROCESS_UNDER_TSAN();  // the pages are read back with poppler's tools
     m_printer.setOutputFormat(QPrinter::PdfFormat);
     m_printer.setResolution(600);
     m_printer.setPageSize(QPageSize(QPageSize::A4));
