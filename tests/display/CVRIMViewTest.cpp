@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 #include "CellPixels.h"
 #include "ViewTestSupport.h"
@@ -50,12 +51,7 @@ TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
   h.resizeClient(400, 30);
   EXPECT_EQ(h.view->GetCellCount(), 400u);
   EXPECT_EQ(h.cell(399), last);
-  struct Case {
-    uint32_t mode;
-    int width, height;
-    uint32_t cells;
-    QRect lastCell;
-  } const cases[] = {
+  const std::tuple<uint32_t, int, int, uint32_t, QRect> cases[] = {
       {DISPLAY_HEX, 390, 300, 190, QRect(365, 275, 20, 30)},
       {DISPLAY_HEX, 391, 300, 200, QRect(385, 275, 20, 30)},
       {DISPLAY_HEX, 400, 600, 400, QRect(385, 575, 20, 30)},
@@ -68,19 +64,19 @@ TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
       {DISPLAY_LIST, 250, 31, 3, QRect(5, 37, 240, 16)},
       {DISPLAY_HEX, 600, 300, 300, QRect(585, 275, 20, 30)},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.mode << " " << c.width << "x" << c.height);
-    h.view->SetDisplayMode(c.mode);
-    h.resizeClient(c.width, c.height);
-    ASSERT_EQ(h.view->ClientWidth(), c.width);
-    ASSERT_EQ(h.view->GetCellCount(), c.cells);
-    last = h.cell(c.cells - 1);
-    EXPECT_EQ(last->geometry(), c.lastCell);
-    EXPECT_EQ(last->controlId(), 5000 + c.cells - 1);
-    EXPECT_EQ(last->index(), c.cells - 1);
-    EXPECT_EQ(last->state() & CELL_MODE_MASK, c.mode);
-    EXPECT_EQ(h.view->GetCell(c.cells - 1), last->handle());
-    EXPECT_EQ(h.view->GetCell(c.cells), platform::NULL_WINDOW);
+  for (const auto& [mode, width, height, cells, lastCell] : cases) {
+    SCOPED_TRACE(testing::Message() << mode << " " << width << "x" << height);
+    h.view->SetDisplayMode(mode);
+    h.resizeClient(width, height);
+    ASSERT_EQ(h.view->ClientWidth(), width);
+    ASSERT_EQ(h.view->GetCellCount(), cells);
+    last = h.cell(cells - 1);
+    EXPECT_EQ(last->geometry(), lastCell);
+    EXPECT_EQ(last->controlId(), 5000 + cells - 1);
+    EXPECT_EQ(last->index(), cells - 1);
+    EXPECT_EQ(last->state() & CELL_MODE_MASK, mode);
+    EXPECT_EQ(h.view->GetCell(cells - 1), last->handle());
+    EXPECT_EQ(h.view->GetCell(cells), platform::NULL_WINDOW);
     EXPECT_EQ(h.cell(0), first);
   }
 }
@@ -136,26 +132,25 @@ TEST(ViewLoad, FewerItemsThanCellsFillsOnlyTheItems) {
 // A huge header size field, a file shorter than its header, a partial last item, a
 // file without header: no read outside the file, cells beyond the last item clear.
 TEST(ViewLoad, BadSizesReadNothingOutsideTheFile) {
-  struct Case {
-    QByteArray bytes;
-    uint32_t items, dataOffset, firstShown;
-  } const cases[] = {{header(0xFFFFFFF0u) + items(0, 10), 0, 0, 0},
-                     {header(24).left(16), 0, 0, 0},
-                     {header() + items(0, 5) + QByteArray(3, '\x7f'), 5, 24, 0},
-                     {items(1, 4), 4, 0, 1}};
+  // bytes, items, data offset, first item shown
+  const std::tuple<QByteArray, uint32_t, uint32_t, uint32_t> cases[] = {
+      {header(0xFFFFFFF0u) + items(0, 10), 0, 0, 0},
+      {header(24).left(16), 0, 0, 0},
+      {header() + items(0, 5) + QByteArray(3, '\x7f'), 5, 24, 0},
+      {items(1, 4), 4, 0, 1}};
   ViewHost h(400, 300);
   int n = 0;
-  for (const Case& c : cases) {
+  for (const auto& [bytes, count, dataOffset, firstShown] : cases) {
     SCOPED_TRACE(n);
     const QString path = h.profile.file(QStringLiteral("bad%1.ANL").arg(n++));
-    testsupport::writeWholeFile(path, c.bytes);
+    testsupport::writeWholeFile(path, bytes);
     h.load(path);
-    EXPECT_EQ(h.view->GetItemCount(), c.items);
-    if (c.items) {
-      EXPECT_EQ(h.view->GetDataOffset(), c.dataOffset);
+    EXPECT_EQ(h.view->GetItemCount(), count);
+    if (count) {
+      EXPECT_EQ(h.view->GetDataOffset(), dataOffset);
     }
-    for (uint32_t i = 0; i < 200; ++i) EXPECT_EQ(h.filled(i), i < c.items) << i;
-    for (uint32_t i = 0; i < c.items; ++i) EXPECT_TRUE(h.shows(i, c.firstShown + i)) << i;
+    for (uint32_t i = 0; i < 200; ++i) EXPECT_EQ(h.filled(i), i < count) << i;
+    for (uint32_t i = 0; i < count; ++i) EXPECT_TRUE(h.shows(i, firstShown + i)) << i;
   }
   // A failed open: nothing shown, nothing read, also by a later Redisplay.
   h.file.Close();
@@ -199,16 +194,14 @@ TEST(ViewRealtime, FillsOnlyNewCellsAndAdvancesFiveRows) {
 // The list jumps to the last screenful; fewer than five grid rows step by their own
 // rows and keep the newest item.
 TEST(ViewRealtime, StepsNeverPassTheNewestItem) {
-  struct Case {
-    uint32_t mode;
-    int width, height;
-    std::vector<std::pair<uint32_t, uint32_t>> countAndFirst;
-  } const cases[] = {{DISPLAY_LIST, 600, 300, {{100, 81}}}, {DISPLAY_HEX, 400, 100, {{61, 60}, {1000, 960}}}};
-  for (const Case& c : cases) {
-    ViewHost h(c.width, c.height, c.mode);
+  using Counts = std::vector<std::pair<uint32_t, uint32_t>>;  // items written, first item shown
+  const std::tuple<uint32_t, int, int, Counts> cases[] = {{DISPLAY_LIST, 600, 300, {{100, 81}}},
+                                                          {DISPLAY_HEX, 400, 100, {{61, 60}, {1000, 960}}}};
+  for (const auto& [mode, width, height, counts] : cases) {
+    ViewHost h(width, height, mode);
     const QString path = h.open(0);
     h.view->SetRealtime(true);
-    for (const auto& [count, first] : c.countAndFirst) {
+    for (const auto& [count, first] : counts) {
       h.written(path, header() + items(0, count));
       EXPECT_EQ(h.view->GetFirstItem(), first) << count;
       EXPECT_TRUE(h.shows(count - 1 - first, count - 1)) << count;

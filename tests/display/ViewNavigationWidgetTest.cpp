@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <tuple>
 
 #include "CellPixels.h"
 #include "ViewTestSupport.h"
@@ -43,23 +44,19 @@ TEST(ViewKeys, StepsOfKeysAndWheel) {
                                   {PGUP, 61}, {PGUP, 42}, {PGUP, 23}, {PGUP, 4},        {PGUP, 0},
                                   {UP, 0},    {-120, 1},  {-240, 3},  {1, 2},           {-1000, 11},
                                   {600, 6},   {6000, 0},  {HOME, 0},  {-120 * 100, 81}, {-120, 81}};
-  struct Case {
-    uint32_t mode;
-    int width;
-    uint32_t fileItems;
-    const std::vector<Step>& steps;
-  } const cases[] = {{DISPLAY_HEX, 400, 1050, hex}, {DISPLAY_LIST, 600, 100, list}};
-  for (const Case& c : cases) {
-    ViewHost h(c.width, 300, c.mode);
+  const std::tuple<uint32_t, int, uint32_t, const std::vector<Step>&> cases[] = {
+      {DISPLAY_HEX, 400, 1050, hex}, {DISPLAY_LIST, 600, 100, list}};
+  for (const auto& [mode, width, fileItems, steps] : cases) {
+    ViewHost h(width, 300, mode);
     h.key(VK_NEXT);  // no file: nothing
     EXPECT_EQ(h.view->GetFirstItem(), 0u);
-    h.open(c.fileItems);
+    h.open(fileItems);
     const uint32_t cells = h.view->GetCellCount();
     QWidget* const wheelTarget =
-        c.mode == DISPLAY_LIST ? static_cast<QWidget*>(h.view->scrollBar()) : h.view.get();
+        mode == DISPLAY_LIST ? static_cast<QWidget*>(h.view->scrollBar()) : h.view.get();
     int n = 0;
-    for (const Step& s : c.steps) {
-      SCOPED_TRACE(testing::Message() << c.mode << " step " << n++);
+    for (const Step& s : steps) {
+      SCOPED_TRACE(testing::Message() << mode << " step " << n++);
       if (s.input >= Qt::Key_Escape) {
         sendKey(h.view.get(), s.input);
       } else {
@@ -71,8 +68,8 @@ TEST(ViewKeys, StepsOfKeysAndWheel) {
       EXPECT_EQ(h.view->GetFirstItem(), s.first);
       EXPECT_TRUE(h.shows(0, s.first));
       EXPECT_TRUE(h.shows(cells - 1, s.first + cells - 1));
-      EXPECT_EQ(h.view->scrollBar()->value(), int(uint64_t(s.first) * 10000 / c.fileItems));
-      EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: %1 / %2 - Analyzer").arg(s.first).arg(c.fileItems));
+      EXPECT_EQ(h.view->scrollBar()->value(), int(uint64_t(s.first) * 10000 / fileItems));
+      EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: %1 / %2 - Analyzer").arg(s.first).arg(fileItems));
     }
   }
 }
@@ -223,24 +220,23 @@ TEST(ViewMarks, ClearMarkersTakesEveryMarkOffButTheSearch) {
 // Near or beyond the end the last screenful shows; in a file shorter than the screen
 // nothing moves and only the marks are set.
 TEST(ViewMarks, ScrollToItemShowsAndMarksTheItem) {
-  struct Case {
-    uint32_t fileItems, item, length, first, markedFrom, markedTo;
-  } const cases[] = {{1000, 500, 3, 500, 0, 2},
-                     {1000, 990, 1, 800, 190, 190},
-                     {1000, 5000, 1, 800, 1, 0},
-                     {50, 10, 2, 0, 10, 11}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.item);
+  // file items, item, length, first shown, cells marked from and to
+  const uint32_t cases[][6] = {{1000, 500, 3, 500, 0, 2},
+                               {1000, 990, 1, 800, 190, 190},
+                               {1000, 5000, 1, 800, 1, 0},
+                               {50, 10, 2, 0, 10, 11}};
+  for (const auto& [fileItems, item, length, first, markedFrom, markedTo] : cases) {
+    SCOPED_TRACE(item);
     ViewHost h(400, 300);
-    h.open(c.fileItems);
-    h.view->ScrollToItem(c.item, c.length);
+    h.open(fileItems);
+    h.view->ScrollToItem(item, length);
     platform::PumpMessages();
-    const uint32_t shown = std::min(c.fileItems, 200u);
-    EXPECT_EQ(h.view->GetFirstItem(), c.first);
-    EXPECT_TRUE(h.shows(0, c.first));
-    EXPECT_TRUE(h.shows(shown - 1, c.first + shown - 1));
+    const uint32_t shown = std::min(fileItems, 200u);
+    EXPECT_EQ(h.view->GetFirstItem(), first);
+    EXPECT_TRUE(h.shows(0, first));
+    EXPECT_TRUE(h.shows(shown - 1, first + shown - 1));
     for (uint32_t cell = 0; cell < 200; ++cell)
-      EXPECT_EQ(h.has(cell, CELL_SEARCH), cell >= c.markedFrom && cell <= c.markedTo) << cell;
+      EXPECT_EQ(h.has(cell, CELL_SEARCH), cell >= markedFrom && cell <= markedTo) << cell;
   }
 }
 
