@@ -25,10 +25,7 @@ void sendKey(QWidget* w, int key, QEvent::Type type = QEvent::KeyPress) {
 void notice(ViewHost& h, uint32_t code, uint32_t cell) { h.post(WM_CELL_MARK, code, cell); }
 
 // A key, or else a wheel delta, and the first item shown after it.
-struct Step {
-  int input;
-  uint32_t first;
-};
+using Step = std::pair<int, uint32_t>;
 constexpr int DN = Qt::Key_Down, UP = Qt::Key_Up, PGDN = Qt::Key_PageDown, PGUP = Qt::Key_PageUp,
               HOME = Qt::Key_Home, END = Qt::Key_End;
 
@@ -55,21 +52,21 @@ TEST(ViewKeys, StepsOfKeysAndWheel) {
     QWidget* const wheelTarget =
         mode == DISPLAY_LIST ? static_cast<QWidget*>(h.view->scrollBar()) : h.view.get();
     int n = 0;
-    for (const Step& s : steps) {
+    for (const auto& [input, first] : steps) {
       SCOPED_TRACE(testing::Message() << mode << " step " << n++);
-      if (s.input >= Qt::Key_Escape) {
-        sendKey(h.view.get(), s.input);
+      if (input >= Qt::Key_Escape) {
+        sendKey(h.view.get(), input);
       } else {
-        QWheelEvent e(QPointF(2, 2), wheelTarget->mapToGlobal(QPointF(2, 2)), QPoint(), QPoint(0, s.input),
+        QWheelEvent e(QPointF(2, 2), wheelTarget->mapToGlobal(QPointF(2, 2)), QPoint(), QPoint(0, input),
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(wheelTarget, &e);
         platform::PumpMessages();
       }
-      EXPECT_EQ(h.view->GetFirstItem(), s.first);
-      EXPECT_TRUE(h.shows(0, s.first));
-      EXPECT_TRUE(h.shows(cells - 1, s.first + cells - 1));
-      EXPECT_EQ(h.view->scrollBar()->value(), int(uint64_t(s.first) * 10000 / fileItems));
-      EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: %1 / %2 - Analyzer").arg(s.first).arg(fileItems));
+      EXPECT_EQ(h.view->GetFirstItem(), first);
+      EXPECT_TRUE(h.shows(0, first));
+      EXPECT_TRUE(h.shows(cells - 1, first + cells - 1));
+      EXPECT_EQ(h.view->scrollBar()->value(), int(uint64_t(first) * 10000 / fileItems));
+      EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: %1 / %2 - Analyzer").arg(first).arg(fileItems));
     }
   }
 }
@@ -127,7 +124,7 @@ TEST(ViewScrollBar, ThumbReleasedAtHalfShowsTheMiddleItem) {
   EXPECT_EQ(h.view->GetFirstItem(), 1000000u - 200u);
 }
 
-TEST(ViewMarks, ClickMovesTheCursorAndArrowsFollow) {
+TEST(ViewMarks, CursorAndReferenceFollowClicksArrowsAndContent) {
   ViewHost h(400, 300);
   h.open(1000);
   // Cursor not set: arrows move nothing, but the detail request goes out.
@@ -166,6 +163,22 @@ TEST(ViewMarks, ClickMovesTheCursorAndArrowsFollow) {
   EXPECT_TRUE(h.has(8, CELL_CURSOR));
   EXPECT_TRUE(h.has(4, CELL_REFERENCE));
   EXPECT_GT(cellpixels::count(h.grab(), h.cell(8)->geometry(), cellpixels::isBlack), 400);
+
+  // Clearing the markers takes every mark off but the search.
+  h.view->ScrollToItem(0, 2);
+  h.view->ClearMarkers();
+  platform::PumpMessages();
+  h.view->repaint();
+  EXPECT_FALSE(h.has(8, CELL_CURSOR));
+  EXPECT_FALSE(h.has(4, CELL_REFERENCE));
+  EXPECT_EQ(h.view->GetCursor(), ITEM_NONE);
+  EXPECT_EQ(h.view->GetReference(), ITEM_NONE);
+  EXPECT_TRUE(h.has(1, CELL_SEARCH));
+  h.view->ClearSearchMarks();
+  platform::PumpMessages();
+  h.view->repaint();
+  EXPECT_FALSE(h.has(0, CELL_SEARCH));
+  EXPECT_EQ(h.view->GetSearchMarkLength(), 2u);  // the fields stay
 }
 
 TEST(ViewMarks, RangeIsDrawnOnlyWhenLastIsAboveFirst) {
@@ -192,29 +205,6 @@ TEST(ViewMarks, RangeIsDrawnOnlyWhenLastIsAboveFirst) {
   h.view->SetFirstItem(0);
   notice(h, NOTICE_RANGE_LAST, 0);  // not above first: nothing drawn
   rangeOn(1, 0);
-}
-
-TEST(ViewMarks, ClearMarkersTakesEveryMarkOffButTheSearch) {
-  ViewHost h(400, 300);
-  h.open(1000);
-  notice(h, NOTICE_CURSOR, 1);
-  h.cell(1)->OnCellMark(MARK_CURSOR_ON);
-  notice(h, NOTICE_REFERENCE, 2);
-  h.cell(2)->OnCellMark(MARK_REFERENCE_ON);
-  h.view->ScrollToItem(0, 2);
-  h.view->ClearMarkers();
-  platform::PumpMessages();
-  h.view->repaint();
-  EXPECT_FALSE(h.has(1, CELL_CURSOR));
-  EXPECT_FALSE(h.has(2, CELL_REFERENCE));
-  EXPECT_EQ(h.view->GetCursor(), ITEM_NONE);
-  EXPECT_EQ(h.view->GetReference(), ITEM_NONE);
-  EXPECT_EQ(h.view->GetSearchMarkFirst(), 0u);
-  h.view->ClearSearchMarks();
-  platform::PumpMessages();
-  h.view->repaint();
-  EXPECT_FALSE(h.has(0, CELL_SEARCH));
-  EXPECT_EQ(h.view->GetSearchMarkLength(), 2u);  // the fields stay
 }
 
 // Near or beyond the end the last screenful shows; in a file shorter than the screen
