@@ -20,12 +20,7 @@ using namespace cellpixels;
 
 namespace {
 
-struct Posted {
-  uint32_t id;
-  uintptr_t wParam;
-  intptr_t lParam;
-  bool operator==(const Posted&) const = default;
-};
+using Posted = std::tuple<uint32_t, uintptr_t, intptr_t>;  // id, wParam, lParam
 
 // A cell on a client area of its own, with a stand-in view that records what the
 // cell posts.

@@ -22,6 +22,5 @@ inline bool isRed(QColor c) { return c.red() > 170 && c.green() < 100 && c.blue(
 inline bool isBlue(QColor c) { return c.blue() > 170 && c.red() < 100 && c.green() < 100; }
 inline bool isBlack(QColor c) { return c.red() < 60 && c.green() < 60 && c.blue() < 60; }
 inline bool isWhite(QColor c) { return c.red() > 245 && c.green() > 245 && c.blue() > 245; }
-inline bool isYellow(QColor c) { return c.rgb() == qRgb(255, 255, 0); }
 
 }  // namespace cellpixels
