@@ -133,22 +133,15 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
     const QImage img = h.grab();
     // Text cells: hex "41" at x 2, ASCII "A" at x 6, list values at 110 or 340;
     // y 0 or 15 in the grid, 0 in the list.
-    QRect inked, other;
-    QPoint background[2], textCell;
-    if (list) {
-      inked = transmitSide ? QRect(110, 0, 190, 16) : QRect(340, 0, 180, 16);
-      other = transmitSide ? QRect(340, 0, 180, 16) : QRect(110, 0, 180, 16);
-      background[0] = QPoint(60, 8);
-      background[1] = QPoint(680, 8);
-      textCell = QPoint(transmitSide ? 110 : 340, 1);
-    } else {
-      inked = transmitSide ? QRect(0, 0, 20, 16) : QRect(0, 17, 20, 13);
-      other = transmitSide ? QRect(0, 17, 20, 13) : QRect(0, 0, 20, 16);
-      background[0] = QPoint(19, 3);
-      background[1] = QPoint(19, 24);
-      textCell = QPoint(mode == DISPLAY_ASCII ? 6 : 2, transmitSide ? 1 : 17);
-      EXPECT_EQ(count(img, QRect(0, 16, 20, 1), isBlack), 20);  // the middle line
-    }
+    const bool up = transmitSide;
+    const QRect inked =
+        list ? QRect(up ? 110 : 340, 0, up ? 190 : 180, 16) : QRect(0, up ? 0 : 17, 20, up ? 16 : 13);
+    const QRect other = list ? QRect(up ? 340 : 110, 0, 180, 16) : QRect(0, up ? 17 : 0, 20, up ? 13 : 16);
+    const QPoint background[] = {list ? QPoint(60, 8) : QPoint(19, 3),
+                                 list ? QPoint(680, 8) : QPoint(19, 24)};
+    const QPoint textCell =
+        list ? QPoint(up ? 110 : 340, 1) : QPoint(mode == DISPLAY_ASCII ? 6 : 2, up ? 1 : 17);
+    EXPECT_TRUE(list || count(img, QRect(0, 16, 20, 1), isBlack) == 20);  // the middle line
     for (const QPoint& b : background) EXPECT_EQ(img.pixel(b), fill) << b.x() << "," << b.y();
     if (!ink) {
       EXPECT_EQ(count(img, img.rect(), [fill](QColor k) { return k.rgb() != fill; }), 0);

@@ -22,11 +22,7 @@ namespace viewtest {
 
 // Item i of the test files: data i & 0xFF, time 10 i, every third one from the peripheral.
 inline ItemRecord testItem(uint64_t i) {
-  ItemRecord r;
-  r.data = static_cast<uint8_t>(i & 0xFF);
-  r.flags = (i % 3 == 2) ? ITEM_FLAG_SLAVE : 0;
-  r.time = static_cast<uint32_t>(i * 10);
-  return r;
+  return {uint8_t(i % 3 == 2 ? ITEM_FLAG_SLAVE : 0), uint8_t(i & 0xFF), uint32_t(i * 10)};
 }
 
 inline QByteArray header(uint32_t size = 24) {
