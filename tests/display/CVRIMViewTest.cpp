@@ -290,16 +290,34 @@ TEST(ViewStatus, CountReachingTheLimitPostsOneRestart) {
   EXPECT_EQ(restarts, 2);
 }
 
-TEST(ViewLifecycle, StartupRecordingRunsOnceAfterTheFirstUpdate) {
-  ViewHost h(300, 200, DISPLAY_HEX, [](CVRIMView&) { writeSetting("PropertyPage2", "StartupAquire", 1); });
+// Saved settings reach a new view: the start-up recording runs once after the first
+// update, swap and protocol reach the cells; messages change them later. Closing stops
+// the recording before the mode is saved.
+TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
+  ViewHost h(400, 300, DISPLAY_HEX, [](CVRIMView&) {
+    writeSetting("PropertyPage2", "StartupAquire", 1);
+    writeSetting("PropertyPage1", "SwitchRxTx", 1);
+    writeSetting("PropertyPage1", "Protocol", 1);
+  });
   EXPECT_EQ(platform::ActiveViewWindow(), h.view->handle());
+  EXPECT_TRUE(h.has(0, CELL_SWAP));
+  EXPECT_EQ(h.cell(0)->protocol(), 1);
   ASSERT_TRUE(testsupport::waitFor([&] { return !h.commands.empty(); }, 5000));
   testsupport::waitFor([] { return false; }, 700);
   EXPECT_EQ(h.commands, (std::vector<Command>{{ID_START_RECORDING, CVRIMView::CommandRoute::Direct}}));
-}
 
-TEST(ViewLifecycle, ClosingStopsTheRecordingBeforeSavingTheMode) {
-  ViewHost h(400, 300);
+  h.post(WM_SWAP_RXTX, 0, 0);
+  EXPECT_FALSE(h.has(0, CELL_SWAP));
+  h.post(WM_SWAP_RXTX, 0, 1);
+  EXPECT_TRUE(h.has(199, CELL_SWAP));
+  writeSetting("PropertyPage1", "Protocol", 2);
+  h.view->SendProtocolToCells();
+  platform::PumpMessages();
+  EXPECT_EQ(h.cell(7)->protocol(), 2);
+  h.view->SetDeviceSettingsChanged(false);
+  h.post(WM_SETTINGS_CHANGED);
+  EXPECT_TRUE(h.view->DeviceSettingsChanged());
+
   h.view->OnDisplayAscii();
   h.view->SetRecording(true);
   uint32_t savedWhenStopped = 0;
@@ -314,27 +332,6 @@ TEST(ViewLifecycle, ClosingStopsTheRecordingBeforeSavingTheMode) {
   EXPECT_EQ(savedWhenStopped, DISPLAY_HEX);
   EXPECT_EQ(readSetting("General", "DisplayAttribute"), DISPLAY_ASCII);
   EXPECT_NE(platform::ActiveViewWindow(), handle);
-}
-
-// Saved swap and protocol reach the cells of a new view; messages change them later.
-TEST(ViewMessages, SwapProtocolAndSettingsReachTheCells) {
-  ViewHost h(400, 300, DISPLAY_HEX, [](CVRIMView&) {
-    writeSetting("PropertyPage1", "SwitchRxTx", 1);
-    writeSetting("PropertyPage1", "Protocol", 1);
-  });
-  EXPECT_TRUE(h.has(0, CELL_SWAP));
-  EXPECT_EQ(h.cell(0)->protocol(), 1);
-  h.post(WM_SWAP_RXTX, 0, 0);
-  EXPECT_FALSE(h.has(0, CELL_SWAP));
-  h.post(WM_SWAP_RXTX, 0, 1);
-  EXPECT_TRUE(h.has(199, CELL_SWAP));
-  writeSetting("PropertyPage1", "Protocol", 2);
-  h.view->SendProtocolToCells();
-  platform::PumpMessages();
-  EXPECT_EQ(h.cell(7)->protocol(), 2);
-  h.view->SetDeviceSettingsChanged(false);
-  h.post(WM_SETTINGS_CHANGED);
-  EXPECT_TRUE(h.view->DeviceSettingsChanged());
 }
 
 // Every command of the view against every combination of recording, link, open

@@ -24,6 +24,12 @@ void sendKey(QWidget* w, int key, QEvent::Type type = QEvent::KeyPress) {
 
 void notice(ViewHost& h, uint32_t code, uint32_t cell) { h.post(WM_CELL_MARK, code, cell); }
 
+// After a paint, exactly the cells from .. to of the screen carry the mark bit (none when from > to).
+void marked(ViewHost& h, uint32_t bit, uint32_t from, uint32_t to) {
+  h.view->repaint();
+  for (uint32_t c = 0; c < h.view->GetCellCount(); ++c) EXPECT_EQ(h.has(c, bit), c >= from && c <= to) << c;
+}
+
 // A key, or else a wheel delta, and the first item shown after it.
 using Step = std::pair<int, uint32_t>;
 constexpr int DN = Qt::Key_Down, UP = Qt::Key_Up, PGDN = Qt::Key_PageDown, PGUP = Qt::Key_PageUp,
@@ -124,24 +130,21 @@ TEST(ViewScrollBar, ThumbReleasedAtHalfShowsTheMiddleItem) {
   EXPECT_EQ(h.view->GetFirstItem(), 1000000u - 200u);
 }
 
-TEST(ViewMarks, CursorAndReferenceFollowClicksArrowsAndContent) {
+TEST(ViewMarks, CursorReferenceAndRangeFollowNoticesKeysAndContent) {
   ViewHost h(400, 300);
   h.open(1000);
   // Cursor not set: arrows move nothing, but the detail request goes out.
   sendKey(h.view.get(), Qt::Key_Right);
   EXPECT_EQ(h.details, std::vector<intptr_t>{intptr_t(0xFFFFFFFFu)});
 
-  h.cell(5)->OnCellMark(MARK_CURSOR_ON);  // as the click sets it
-  notice(h, NOTICE_CURSOR, 5);
-  notice(h, NOTICE_CURSOR, 9);
-  h.view->repaint();
-  EXPECT_FALSE(h.has(5, CELL_CURSOR));
-  EXPECT_EQ(h.view->GetCursor(), 9u);
+  for (uint32_t c : {5u, 9u}) {  // clicks: the cell marks itself and tells the view
+    h.cell(c)->OnCellMark(MARK_CURSOR_ON);
+    notice(h, NOTICE_CURSOR, c);
+  }
+  marked(h, CELL_CURSOR, 9, 9);
   sendKey(h.view.get(), Qt::Key_Left);
-  h.view->repaint();
+  marked(h, CELL_CURSOR, 8, 8);
   EXPECT_EQ(h.view->GetCursor(), 8u);
-  EXPECT_TRUE(h.has(8, CELL_CURSOR));
-  EXPECT_FALSE(h.has(9, CELL_CURSOR));
   EXPECT_EQ(h.details.back(), 8);
 
   // Shift moves the reference instead.
@@ -156,55 +159,44 @@ TEST(ViewMarks, CursorAndReferenceFollowClicksArrowsAndContent) {
 
   // The marks follow the content when it moves, and come back with it.
   sendKey(h.view.get(), Qt::Key_PageDown);
-  h.view->repaint();
-  EXPECT_FALSE(h.has(8, CELL_CURSOR));
+  marked(h, CELL_CURSOR, 1, 0);
   sendKey(h.view.get(), Qt::Key_PageUp);
-  h.view->repaint();
-  EXPECT_TRUE(h.has(8, CELL_CURSOR));
-  EXPECT_TRUE(h.has(4, CELL_REFERENCE));
+  marked(h, CELL_CURSOR, 8, 8);
+  marked(h, CELL_REFERENCE, 4, 4);
   EXPECT_GT(cellpixels::count(h.grab(), h.cell(8)->geometry(), cellpixels::isBlack), 400);
 
-  // Clearing the markers takes every mark off but the search.
+  // Clearing the markers takes every mark off but the search, whose fields stay.
   h.view->ScrollToItem(0, 2);
   h.view->ClearMarkers();
   platform::PumpMessages();
-  h.view->repaint();
-  EXPECT_FALSE(h.has(8, CELL_CURSOR));
-  EXPECT_FALSE(h.has(4, CELL_REFERENCE));
+  marked(h, CELL_CURSOR, 1, 0);
+  marked(h, CELL_REFERENCE, 1, 0);
+  marked(h, CELL_SEARCH, 0, 1);
   EXPECT_EQ(h.view->GetCursor(), ITEM_NONE);
   EXPECT_EQ(h.view->GetReference(), ITEM_NONE);
-  EXPECT_TRUE(h.has(1, CELL_SEARCH));
   h.view->ClearSearchMarks();
   platform::PumpMessages();
-  h.view->repaint();
-  EXPECT_FALSE(h.has(0, CELL_SEARCH));
-  EXPECT_EQ(h.view->GetSearchMarkLength(), 2u);  // the fields stay
-}
+  marked(h, CELL_SEARCH, 1, 0);
+  EXPECT_EQ(h.view->GetSearchMarkLength(), 2u);
 
-TEST(ViewMarks, RangeIsDrawnOnlyWhenLastIsAboveFirst) {
-  ViewHost h(400, 300);
-  h.open(1000);
-  auto rangeOn = [&](uint32_t from, uint32_t to) {
-    h.view->repaint();
-    for (uint32_t c = 0; c < 200; ++c) EXPECT_EQ(h.has(c, CELL_RANGE), c >= from && c <= to) << c;
-  };
+  // A range is drawn only while its last item is not above its first.
   notice(h, NOTICE_RANGE_FIRST, 2);
   notice(h, NOTICE_RANGE_LAST, 5);
-  rangeOn(2, 5);
+  marked(h, CELL_RANGE, 2, 5);
   EXPECT_EQ(h.view->GetRangeFirst(), 2u);
   EXPECT_EQ(h.view->GetRangeLast(), 5u);
-  notice(h, NOTICE_RANGE_LAST, 1);  // last moved below first: the whole range comes off
-  rangeOn(1, 0);
+  notice(h, NOTICE_RANGE_LAST, 1);
+  marked(h, CELL_RANGE, 1, 0);
   notice(h, NOTICE_RANGE_LAST, 4);
   notice(h, NOTICE_RANGE_CLEAR, 0);
-  rangeOn(1, 0);
+  marked(h, CELL_RANGE, 1, 0);
   EXPECT_EQ(h.view->GetRangeFirst(), ITEM_NONE);
   EXPECT_EQ(h.view->GetRangeLast(), ITEM_NONE);
   // A range far beyond the screen posts only what is on it.
   notice(h, NOTICE_RANGE_FIRST, 199);
   h.view->SetFirstItem(0);
   notice(h, NOTICE_RANGE_LAST, 0);  // not above first: nothing drawn
-  rangeOn(1, 0);
+  marked(h, CELL_RANGE, 1, 0);
 }
 
 // Near or beyond the end the last screenful shows; in a file shorter than the screen
@@ -225,8 +217,7 @@ TEST(ViewMarks, ScrollToItemShowsAndMarksTheItem) {
     EXPECT_EQ(h.view->GetFirstItem(), first);
     EXPECT_TRUE(h.shows(0, first));
     EXPECT_TRUE(h.shows(shown - 1, first + shown - 1));
-    for (uint32_t cell = 0; cell < 200; ++cell)
-      EXPECT_EQ(h.has(cell, CELL_SEARCH), cell >= markedFrom && cell <= markedTo) << cell;
+    marked(h, CELL_SEARCH, markedFrom, markedTo);
   }
 }
 
@@ -240,15 +231,13 @@ TEST(ViewMarks, SearchMarkMovesByLessThanItsLength) {
   ASSERT_EQ(h.view->GetFirstItem(), 10u);
   h.key(VK_HOME);
   h.key(VK_DOWN);  // first shown item 1: the mark sits on cells 9 to 13
-  h.view->repaint();
-  for (uint32_t c = 0; c < 19; ++c) EXPECT_EQ(h.has(c, CELL_SEARCH), c >= 9 && c <= 13) << c;
+  marked(h, CELL_SEARCH, 9, 13);
   const QImage img = h.grab();
   EXPECT_TRUE(img.pixel(h.cell(13)->geometry().topLeft() + QPoint(60, 8)) == qRgb(255, 255, 0));
   EXPECT_TRUE(cellpixels::isWhite(img.pixelColor(h.cell(14)->geometry().topLeft() + QPoint(60, 8))));
   // A move that leaves the mark's first item above the screen drops the mark.
   h.key(VK_NEXT);
-  h.view->repaint();
-  for (uint32_t c = 0; c < 19; ++c) EXPECT_FALSE(h.has(c, CELL_SEARCH)) << c;
+  marked(h, CELL_SEARCH, 1, 0);
 }
 
 }  // namespace
