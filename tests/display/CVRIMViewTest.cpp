@@ -11,7 +11,6 @@
 #include "CellPixels.h"
 #include "ViewTestSupport.h"
 #include "common/StatusCodes.h"
-#include "display/ViewCommands.h"
 #include "display/ViewNavigation.h"
 #include "platform/AppWindows.h"
 
@@ -332,37 +331,6 @@ TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
   EXPECT_EQ(savedWhenStopped, DISPLAY_HEX);
   EXPECT_EQ(readSetting("General", "DisplayAttribute"), DISPLAY_ASCII);
   EXPECT_NE(platform::ActiveViewWindow(), handle);
-}
-
-// Every command of the view against every combination of recording, link, open
-// file and range.
-TEST(ViewCommandsTest, EnableRulesOfEveryCommand) {
-  using Rule = bool (*)(const ViewCommandState&);
-  const Rule idle = [](const ViewCommandState& s) { return !s.recording && s.connected; };
-  const Rule running = [](const ViewCommandState& s) { return s.recording && s.connected; };
-  const Rule range = [](const ViewCommandState& s) { return s.rangeSet; };
-  const Rule open = [](const ViewCommandState& s) { return s.fileOpen; };
-  const Rule openIdle = [](const ViewCommandState& s) { return s.fileOpen && !s.recording; };
-  const Rule always = [](const ViewCommandState&) { return true; };
-  using enum ViewCommand;
-  const std::pair<Rule, std::vector<ViewCommand>> rules[] = {
-      {idle, {StartRecording}},
-      {running, {StopRecording, RestartRecording}},
-      {range, {RangeChecksum}},
-      {open, {Print, PrintPreview, Refresh, DisplayHex, DisplayAscii, DisplayList}},
-      {openIdle, {CommentEditor, GoToItem, SearchPattern, ContinueSearch}},
-      {always, {RealtimeDisplay, TriggerSetup, DebugInformation}},
-  };
-  for (int bits = 0; bits < 16; ++bits) {
-    ViewCommandState s;
-    s.recording = bits & 1;
-    s.connected = bits & 2;
-    s.fileOpen = bits & 4;
-    s.rangeSet = bits & 8;
-    for (const auto& [rule, commands] : rules)
-      for (ViewCommand command : commands)
-        EXPECT_EQ(viewCommandEnabled(command, s), rule(s)) << static_cast<int>(command) << " state " << bits;
-  }
 }
 
 }  // namespace
