@@ -33,11 +33,10 @@ struct CountingDecoder : CVRIMView::ItemDecoder {
   void StopAndWait() override {}
 };
 
-// Rows of 30 and columns of 20 pixels, a partial one counting from 11 pixels on (390
-// gives 19 columns, 391 gives 20); list rows of 16 pixels on the same rule; cells from
-// 5 pixels in. Cells are added and removed at the end only; a client area too small
-// for the cells keeps them. Cells made by a layout that is not forced (first layout,
-// resize) take the saved mode too, else a saved ASCII mode shows hex cells after a restart.
+// Rows of 30 and columns of 20 pixels, a partial one counting from 11 pixels on (390 gives 19 columns, 391
+// gives 20); list rows of 16 pixels on the same rule; cells from 5 pixels in. Cells are added and removed at
+// the end only; a client area too small for the cells keeps them. Cells made by a layout that is not forced
+// (first layout, resize) take the saved mode too, else a saved ASCII mode shows hex cells after a restart.
 TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
   ViewHost h(400, 300, DISPLAY_ASCII);
   CItem* const first = h.cell(0);
@@ -89,8 +88,8 @@ TEST(ViewLayout, GrowingShowsTheItemsOfTheNewCells) {
   for (uint32_t i : {0u, 199u, 200u, 399u}) EXPECT_TRUE(h.shows(i, 20 + i)) << i;
 }
 
-// What reaches the window after partial repaints (marks, steps) equals a fresh paint,
-// and a painter that cannot be written directly draws the same pixels.
+// What reaches the window after partial repaints (marks, steps) equals a fresh paint, and a painter that
+// cannot be written directly draws the same pixels.
 TEST(ViewPaint, WindowMatchesAFreshPaintOnEveryRoute) {
   for (uint32_t mode : {DISPLAY_HEX, DISPLAY_ASCII, DISPLAY_LIST}) {
     SCOPED_TRACE(mode);
@@ -110,9 +109,8 @@ TEST(ViewPaint, WindowMatchesAFreshPaintOnEveryRoute) {
   }
 }
 
-// A huge header size field, a file shorter than its header, a partial last item, a
-// file without header, fewer items than cells: no read outside the file, cells beyond
-// the last item clear.
+// A huge header size field, a file shorter than its header, a partial last item, a file without header, fewer
+// items than cells: no read outside the file, cells beyond the last item clear.
 TEST(ViewLoad, FilesOfEverySizeFillOnlyTheirItems) {
   // bytes, items, data offset, first item shown
   const std::tuple<QByteArray, uint32_t, uint32_t, uint32_t> cases[] = {
@@ -182,8 +180,7 @@ TEST(ViewRealtime, FillsOnlyNewCellsAndAdvancesFiveRows) {
   EXPECT_EQ(readSetting("PropertyPage1", "Realtime"), 0u);
 }
 
-// The list jumps to the last screenful; fewer than five grid rows step by their own
-// rows and keep the newest item.
+// The list jumps to the last screenful; fewer than five grid rows step by their rows, keeping the newest.
 TEST(ViewRealtime, StepsNeverPassTheNewestItem) {
   using Counts = std::vector<std::pair<uint32_t, uint32_t>>;  // items written, first item shown
   const std::tuple<uint32_t, int, int, Counts> cases[] = {{DISPLAY_LIST, 600, 300, {{100, 81}}},
@@ -200,8 +197,7 @@ TEST(ViewRealtime, StepsNeverPassTheNewestItem) {
   }
 }
 
-// Notifications every 2 ms: about 30 refreshes a second, the last items shown at the
-// end of the period at the latest.
+// Notifications every 2 ms: about 30 refreshes a second, the last items shown one period later at the latest.
 TEST(ViewRealtime, RefreshesAboutThirtyTimesASecond) {
   int refreshes = 0;
   ViewHost h(400, 300, DISPLAY_HEX, [&](CVRIMView& view) {
@@ -223,8 +219,8 @@ TEST(ViewRealtime, RefreshesAboutThirtyTimesASecond) {
   EXPECT_TRUE(testsupport::waitFor([&] { return h.shows(count - 1, count - 1); }, 2000));
 }
 
-// A recorder thread appends items and posts a notification and a status after each
-// buffer, far faster than a screen can follow: the screen ends on the newest items.
+// A recorder thread appends items and posts a notification and a status after each buffer, far faster than a
+// screen can follow: the screen ends on the newest items.
 TEST(ViewRealtime, KeepsUpWithAFastRecording) {
   ViewHost h(400, 300);
   const QString path = h.open(0);
@@ -254,9 +250,8 @@ TEST(ViewRealtime, KeepsUpWithAFastRecording) {
   EXPECT_EQ(h.view->Title(), QString::asprintf("Running: %u / %u - Analyzer", first, unsigned(TOTAL)));
 }
 
-// One Restart per file reaching its limit. The receive path goes on posting counts of
-// the full file until the restart has run; those handled after it must not split the
-// next file at once.
+// One Restart per file reaching its limit. The receive path goes on posting counts of the full file until the
+// restart has run; those handled after it must not split the next file at once.
 TEST(ViewStatus, CountReachingTheLimitPostsOneRestart) {
   ViewHost h(400, 300);
   h.view->SetFileMaxSize(1);  // 102400 bytes
@@ -289,9 +284,8 @@ TEST(ViewStatus, CountReachingTheLimitPostsOneRestart) {
   EXPECT_EQ(restarts, 2);
 }
 
-// Saved settings reach a new view: the start-up recording runs once after the first
-// update, swap and protocol reach the cells; messages change them later. Closing stops
-// the recording before the mode is saved.
+// Saved settings reach a new view: the start-up recording runs once after the first update, swap and protocol
+// reach the cells; messages change them later. Closing stops the recording before the mode is saved.
 TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
   ViewHost h(400, 300, DISPLAY_HEX, [](CVRIMView&) {
     writeSetting("PropertyPage2", "StartupAquire", 1);

@@ -12,8 +12,7 @@ Input item(uint32_t state, uint8_t data, uint8_t flags = 0, uint8_t protocol = P
   return {state | CELL_ITEM, data, flags, protocol, 0, 0, 0, {}};
 }
 
-// Texts, places and fonts of the grid cells; the pixel tests of the cell check
-// colours, these the exact characters.
+// Texts, places and fonts of the grid cells; the cell's pixel tests check colours, these the characters.
 TEST(CellPaint, GridTextsAndFonts) {
   const std::pair<Input, Text> cases[] = {
       {item(DISPLAY_HEX, 0x0A, 0x01, PROTOCOL_MDB), {2, 0, "0A", Font::Default}},

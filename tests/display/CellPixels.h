@@ -5,8 +5,7 @@
 #include <QRect>
 #include <functional>
 
-// Pixel checks for grabbed cells. Text is antialiased, so colours are matched by
-// their dominant channels, fills exactly.
+// Pixel checks for grabbed cells. Antialiased text is matched by its dominant channels, fills exactly.
 namespace cellpixels {
 
 inline int count(const QImage& img, const QRect& area, const std::function<bool(QColor)>& pred) {

@@ -7,8 +7,7 @@ using namespace viewnav;
 
 namespace {
 
-// The steps, realtime advances and titles are tested on the real view; here the edges
-// it cannot reach.
+// The steps, realtime advances and titles are tested on the real view; here the edges it cannot reach.
 TEST(ViewNavigation, StepsNearTheTopOfTheIndexRangeDoNotWrap) {
   EXPECT_EQ(firstItemForKey(VK_NEXT, 0xFFFFFF00u, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
   EXPECT_EQ(firstItemForKey(VK_DOWN, 0xFFFFFFEFu, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);

@@ -35,10 +35,10 @@ using Step = std::pair<int, uint32_t>;
 constexpr int DN = Qt::Key_Down, UP = Qt::Key_Up, PGDN = Qt::Key_PageDown, PGUP = Qt::Key_PageUp,
               HOME = Qt::Key_Home, END = Qt::Key_End;
 
-// Hex: 200 cells in rows of 20 over 1050 items, Page Down stops at the last screenful
-// (850), a wheel notch at width 400 moves 20 items. List: a row is one item, 19 rows
-// over 100 items scroll up to 81, and the wheel turns over the scroll bar as anywhere
-// in the view. After each step: the first shown item, the screen, the thumb, the title.
+// Hex: 200 cells in rows of 20 over 1050 items, Page Down stops at the last screenful (850), a wheel notch at
+// width 400 moves 20 items. List: a row is one item, 19 rows over 100 items scroll up to 81, and the wheel
+// turns over the scroll bar as anywhere in the view. After each step: the first shown item, the screen, the
+// thumb, the title.
 TEST(ViewKeys, StepsOfKeysAndWheel) {
   const std::vector<Step> hex = {{PGDN, 200}, {PGDN, 400}, {PGDN, 600}, {PGDN, 800}, {PGDN, 850},
                                  {PGDN, 850}, {UP, 830},   {HOME, 0},   {PGUP, 0},   {END, 850},
@@ -77,8 +77,7 @@ TEST(ViewKeys, StepsOfKeysAndWheel) {
   }
 }
 
-// With fewer items than cells nothing moves, not even a cursor on the last item;
-// while recording only the wheel moves.
+// With fewer items than cells nothing moves, not even a cursor on the last item; recording, only the wheel.
 TEST(ViewKeys, NothingMovesWhileFewItemsOrRecording) {
   ViewHost h(400, 300);
   h.open(150, "few.ANL");
@@ -199,8 +198,8 @@ TEST(ViewMarks, CursorReferenceAndRangeFollowNoticesKeysAndContent) {
   marked(h, CELL_RANGE, 1, 0);
 }
 
-// Near or beyond the end the last screenful shows; in a file shorter than the screen
-// nothing moves and only the marks are set.
+// Near or beyond the end the last screenful shows; in a file shorter than the screen nothing moves and only
+// the marks are set.
 TEST(ViewMarks, ScrollToItemShowsAndMarksTheItem) {
   // file items, item, length, first shown, cells marked from and to
   const uint32_t cases[][6] = {{1000, 500, 3, 500, 0, 2},
@@ -221,8 +220,8 @@ TEST(ViewMarks, ScrollToItemShowsAndMarksTheItem) {
   }
 }
 
-// A move shorter than the search mark sends off and on to the cells it keeps: the
-// later on wins, so they stay marked; the cell it leaves turns white.
+// A move shorter than the search mark sends off and on to the cells it keeps: the later on wins, so they stay
+// marked; the cell it leaves turns white.
 TEST(ViewMarks, SearchMarkMovesByLessThanItsLength) {
   ViewHost h(600, 300, DISPLAY_LIST);
   h.open(100);

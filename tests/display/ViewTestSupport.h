@@ -48,9 +48,8 @@ inline QString writeFile(const testsupport::TempProfile& dir, const QString& nam
 
 using Command = std::pair<uint32_t, CVRIMView::CommandRoute>;
 
-// A shown view on a real file in a private profile, recording the commands it sends
-// and the detail requests it posts. The display mode comes from the profile as after
-// a restart; presets run before the first layout.
+// A shown view on a real file in a private profile, recording the commands it sends and the detail requests
+// it posts. The display mode comes from the profile as after a restart; presets run before the first layout.
 struct ViewHost {
   testsupport::TempProfile profile;
   CActiveFile file;
