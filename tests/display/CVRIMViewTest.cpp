@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
-#include <algorithm>
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 #include "CellPixels.h"
 #include "ViewTestSupport.h"
 #include "common/StatusCodes.h"
-#include "display/ViewCommands.h"
 #include "display/ViewNavigation.h"
 #include "platform/AppWindows.h"
 
@@ -19,32 +19,36 @@ using namespace viewtest;
 namespace {
 
 void writeSetting(const char* section, const char* key, int value) {
-  platform::Profile().WriteProfileInt(QString::fromLatin1(section), QString::fromLatin1(key), value);
+  platform::Profile().WriteProfileInt(section, key, value);
+}
+uint32_t readSetting(const char* section, const char* key) {
+  return platform::Profile().GetProfileInt(section, key, 7);
 }
 
-uint32_t readSetting(const char* section, const char* key, int fallback) {
-  return platform::Profile().GetProfileInt(QString::fromLatin1(section), QString::fromLatin1(key), fallback);
-}
-
-struct FakeDecoder : CVRIMView::ItemDecoder {
-  std::vector<std::string>* log;
-  explicit FakeDecoder(std::vector<std::string>* l) : log(l) {}
-  void Start() override { log->push_back("start"); }
-  void Refresh() override { log->push_back("refresh"); }
-  void StopAndWait() override { log->push_back("stop"); }
+struct CountingDecoder : CVRIMView::ItemDecoder {
+  int* refreshes;
+  explicit CountingDecoder(int* r) : refreshes(r) {}
+  void Start() override {}
+  void Refresh() override { ++*refreshes; }
+  void StopAndWait() override {}
 };
 
-// Rows of 30 and columns of 20 pixels, a partial one counting from 11 pixels on (390
-// gives 19 columns, 391 gives 20); list rows of 16 pixels on the same rule; cells from
-// 5 pixels in. Cells are added and removed at the end only.
+// Rows of 30 and columns of 20 pixels, a partial one counting from 11 pixels on (390 gives 19 columns, 391
+// gives 20); list rows of 16 pixels on the same rule; cells from 5 pixels in. Cells are added and removed at
+// the end only; a client area too small for the cells keeps them. Cells made by a layout that is not forced
+// (first layout, resize) take the saved mode too, else a saved ASCII mode shows hex cells after a restart.
 TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
-  struct Case {
-    uint32_t mode;
-    int width, height;
-    uint32_t cells;
-    QRect lastCell;
-  };
-  const Case cases[] = {
+  ViewHost h(400, 300, DISPLAY_ASCII);
+  CItem* const first = h.cell(0);
+  h.resizeClient(400, 600);
+  EXPECT_EQ(h.cell(0)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
+  EXPECT_EQ(h.cell(399)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
+  CItem* last = h.cell(399);
+  h.resizeClient(20, 200);
+  h.resizeClient(400, 30);
+  EXPECT_EQ(h.view->GetCellCount(), 400u);
+  EXPECT_EQ(h.cell(399), last);
+  const std::tuple<uint32_t, int, int, uint32_t, QRect> cases[] = {
       {DISPLAY_HEX, 390, 300, 190, QRect(365, 275, 20, 30)},
       {DISPLAY_HEX, 391, 300, 200, QRect(385, 275, 20, 30)},
       {DISPLAY_HEX, 400, 600, 400, QRect(385, 575, 20, 30)},
@@ -57,22 +61,19 @@ TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
       {DISPLAY_LIST, 250, 31, 3, QRect(5, 37, 240, 16)},
       {DISPLAY_HEX, 600, 300, 300, QRect(585, 275, 20, 30)},
   };
-  ViewHost h(400, 300);
-  CItem* const first = h.cell(0);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.mode << " " << c.width << "x" << c.height);
-    h.view->SetDisplayMode(c.mode);
-    h.resizeClient(c.width, c.height);
-    ASSERT_EQ(h.view->ClientWidth(), c.width);
-    ASSERT_EQ(h.view->GetCellCount(), c.cells);
-    CItem* last = h.cell(c.cells - 1);
-    EXPECT_EQ(last->geometry(), c.lastCell);
-    EXPECT_EQ(last->controlId(), 5000 + c.cells - 1);
-    EXPECT_EQ(last->index(), c.cells - 1);
-    EXPECT_EQ(last->state() & CELL_MODE_MASK, c.mode);
-    EXPECT_EQ(h.view->GetCell(c.cells - 1), last->handle());
-    EXPECT_EQ(h.view->GetCell(c.cells), platform::NULL_WINDOW);
-    EXPECT_EQ(h.cell(c.cells), nullptr);
+  for (const auto& [mode, width, height, cells, lastCell] : cases) {
+    SCOPED_TRACE(testing::Message() << mode << " " << width << "x" << height);
+    h.view->SetDisplayMode(mode);
+    h.resizeClient(width, height);
+    ASSERT_EQ(h.view->ClientWidth(), width);
+    ASSERT_EQ(h.view->GetCellCount(), cells);
+    last = h.cell(cells - 1);
+    EXPECT_EQ(last->geometry(), lastCell);
+    EXPECT_EQ(last->controlId(), 5000 + cells - 1);
+    EXPECT_EQ(last->index(), cells - 1);
+    EXPECT_EQ(last->state() & CELL_MODE_MASK, mode);
+    EXPECT_EQ(h.view->GetCell(cells - 1), last->handle());
+    EXPECT_EQ(h.view->GetCell(cells), platform::NULL_WINDOW);
     EXPECT_EQ(h.cell(0), first);
   }
 }
@@ -80,103 +81,70 @@ TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
 // The cells that a larger window adds show their items at once.
 TEST(ViewLayout, GrowingShowsTheItemsOfTheNewCells) {
   ViewHost h(400, 300);
-  h.load(writeFile(h.profile, "grow.ANL", 1000));
+  h.open(1000);
   h.key(viewnav::VK_DOWN);
   h.resizeClient(400, 600);
   ASSERT_EQ(h.view->GetCellCount(), 400u);
   for (uint32_t i : {0u, 199u, 200u, 399u}) EXPECT_TRUE(h.shows(i, 20 + i)) << i;
 }
 
-// What reaches the window after partial repaints (marks, steps) equals a fresh paint,
-// and a painter that cannot be written directly draws the same pixels.
+// What reaches the window after partial repaints (marks, steps) equals a fresh paint, and a painter that
+// cannot be written directly draws the same pixels.
 TEST(ViewPaint, WindowMatchesAFreshPaintOnEveryRoute) {
   for (uint32_t mode : {DISPLAY_HEX, DISPLAY_ASCII, DISPLAY_LIST}) {
     SCOPED_TRACE(mode);
     ViewHost h(400, 300, mode);
-    h.load(writeFile(h.profile, "p.ANL", 1000));
+    h.open(1000);
     h.cell(3)->OnCellMark(MARK_SEARCH_ON);
     h.key(viewnav::VK_DOWN);
     h.cell(3)->OnCellMark(MARK_SEARCH_OFF);
     h.cell(5)->OnCellMark(MARK_CURSOR_ON);
     h.key(viewnav::VK_NEXT);
-    const QImage window = QGuiApplication::primaryScreen()
-                              ->grabWindow(h.view->winId())
-                              .toImage()
-                              .convertToFormat(QImage::Format_RGB32);
+    const QImage window = QGuiApplication::primaryScreen()->grabWindow(h.view->winId()).toImage();
     const QImage fresh = h.grab();
     QImage painted(h.view->size(), QImage::Format_RGB888);
     h.view->render(&painted);
-    EXPECT_TRUE(window == fresh);
+    EXPECT_TRUE(window.convertToFormat(QImage::Format_RGB32) == fresh);
     EXPECT_TRUE(painted.convertToFormat(QImage::Format_RGB32) == fresh);
   }
 }
 
-// A client area too small for the cells keeps them. Cells made by a layout that is not
-// forced (first layout, resize) take the saved mode too, else a saved ASCII mode shows
-// hex cells after a restart.
-TEST(ViewLayout, ResizeKeepsTinyLayoutsAndTheSavedMode) {
-  ViewHost h(400, 300, DISPLAY_ASCII);
-  ASSERT_EQ(h.view->GetCellCount(), 200u);
-  EXPECT_EQ(h.cell(0)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
-  CItem* last = h.cell(199);
-  h.resizeClient(20, 200);
-  EXPECT_EQ(h.view->GetCellCount(), 200u);
-  EXPECT_EQ(h.cell(199), last);
-  h.resizeClient(400, 30);
-  EXPECT_EQ(h.view->GetCellCount(), 200u);
-  h.resizeClient(400, 600);
-  EXPECT_EQ(h.cell(399)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
-}
-
-TEST(ViewLoad, FewerItemsThanCellsFillsOnlyTheItems) {
+// A huge header size field, a file shorter than its header, a partial last item, a file without header, fewer
+// items than cells: no read outside the file, cells beyond the last item clear.
+TEST(ViewLoad, FilesOfEverySizeFillOnlyTheirItems) {
+  // bytes, items, data offset, first item shown
+  const std::tuple<QByteArray, uint32_t, uint32_t, uint32_t> cases[] = {
+      {header(0xFFFFFFF0u) + items(0, 10), 0, 0, 0},
+      {header(24).left(16), 0, 0, 0},
+      {header() + items(0, 5) + QByteArray(3, '\x7f'), 5, 24, 0},
+      {items(1, 4), 4, 0, 1},
+      {header() + items(0, 50), 50, 24, 0}};
   ViewHost h(400, 300);
   EXPECT_EQ(h.view->Title(), QStringLiteral("Ready - Analyzer"));
-  QString seen;
-  QObject::connect(h.view.get(), &CVRIMView::titleChanged, [&](const QString& t) { seen = t; });
-  h.load(writeFile(h.profile, "small.ANL", 50));
-  EXPECT_EQ(h.view->GetDataOffset(), 24u);
-  EXPECT_EQ(h.view->GetItemCount(), 50u);
-  for (uint32_t i = 0; i < 50; ++i) ASSERT_TRUE(h.shows(i, i)) << i;
-  for (uint32_t i = 50; i < h.view->GetCellCount(); ++i) ASSERT_FALSE(h.filled(i)) << i;
-  EXPECT_EQ(seen, QStringLiteral("Loaded: 0 / 50 - Analyzer"));
+  int n = 0;
+  for (const auto& [bytes, count, dataOffset, firstShown] : cases) {
+    SCOPED_TRACE(n);
+    const QString path = h.profile.file(QStringLiteral("bad%1.ANL").arg(n++));
+    testsupport::writeWholeFile(path, bytes);
+    h.load(path);
+    EXPECT_EQ(h.view->GetItemCount(), count);
+    if (count) {
+      EXPECT_EQ(h.view->GetDataOffset(), dataOffset);
+    }
+    for (uint32_t i = 0; i < 200; ++i) EXPECT_EQ(h.filled(i), i < count) << i;
+    for (uint32_t i = 0; i < count; ++i) EXPECT_TRUE(h.shows(i, firstShown + i)) << i;
+  }
+  EXPECT_EQ(h.view->Title(), QStringLiteral("Loaded: 0 / 50 - Analyzer"));
   h.view->repaint();
   const QImage img = h.grab();
   using namespace cellpixels;
   EXPECT_GT(count(img, QRect(5, 5, 20, 15), isRed), 5);     // item 0: master, upper half
   EXPECT_GT(count(img, QRect(45, 20, 20, 15), isBlue), 5);  // item 2: peripheral, lower half
   EXPECT_EQ(count(img, QRect(45, 5, 20, 15), isBlue), 0);
-}
-
-// A huge header size field, a file shorter than its header, a partial last item, a
-// file without header: no read outside the file, cells beyond the last item clear.
-TEST(ViewLoad, BadSizesReadNothingOutsideTheFile) {
-  struct Case {
-    QByteArray bytes;
-    uint32_t items, dataOffset, firstShown;  // offset checked when items show
-  };
-  const Case cases[] = {{header(0xFFFFFFF0u) + items(0, 10), 0, 0, 0},
-                        {header(24).left(16), 0, 0, 0},
-                        {header() + items(0, 5) + QByteArray(3, '\x7f'), 5, 24, 0},
-                        {items(1, 4), 4, 0, 1}};
-  ViewHost h(400, 300);
-  int n = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(n);
-    const QString path = h.profile.file(QStringLiteral("bad%1.ANL").arg(n++));
-    testsupport::writeWholeFile(path, c.bytes);
-    h.load(path);
-    EXPECT_EQ(h.view->GetItemCount(), c.items);
-    if (c.items) {
-      EXPECT_EQ(h.view->GetDataOffset(), c.dataOffset);
-    }
-    for (uint32_t i = 0; i < 200; ++i) EXPECT_EQ(h.filled(i), i < c.items) << i;
-    for (uint32_t i = 0; i < c.items; ++i) EXPECT_TRUE(h.shows(i, c.firstShown + i)) << i;
-  }
   // A failed open: nothing shown, nothing read, also by a later Redisplay.
   h.file.Close();
   h.post(WM_FILE_LOADED);
   EXPECT_EQ(h.view->GetItemCount(), 0u);
-  EXPECT_FALSE(h.filled(0));
   EXPECT_EQ(h.view->Title(), QStringLiteral("Loaded: 0 / 0 - Analyzer"));
   h.view->Redisplay();
   platform::PumpMessages();
@@ -185,25 +153,21 @@ TEST(ViewLoad, BadSizesReadNothingOutsideTheFile) {
 
 TEST(ViewRealtime, FillsOnlyNewCellsAndAdvancesFiveRows) {
   ViewHost h(400, 300);  // 200 cells, rows of 20
-  const QString path = writeFile(h.profile, "rt.ANL", 0);
-  h.load(path);
+  const QString path = h.open(0);
   h.view->SetRealtime(false);
   h.written(path, header() + items(0, 20));
   EXPECT_EQ(h.view->GetItemCount(), 0u);  // realtime off: nothing changes
   EXPECT_FALSE(h.filled(0));
 
   h.view->OnRealtimeDisplay();  // on, and saved
-  EXPECT_EQ(readSetting("PropertyPage1", "Realtime", 7), 1u);
+  EXPECT_EQ(readSetting("PropertyPage1", "Realtime"), 1u);
   h.written(path, header() + items(0, 150));
   EXPECT_EQ(h.view->GetFilledCells(), 150u);
-  EXPECT_TRUE(h.shows(149, 149));
   EXPECT_EQ(h.view->Title(), QStringLiteral("Running: 0 / 150 - Analyzer"));
   // Cells already filled are not read again: changed bytes under them stay unseen.
   h.written(path, header() + items(1000, 150) + items(150, 30));
   EXPECT_EQ(h.view->GetFilledCells(), 180u);
-  EXPECT_TRUE(h.shows(0, 0));
-  EXPECT_TRUE(h.shows(149, 149));
-  EXPECT_TRUE(h.shows(179, 179));
+  for (uint32_t i : {0u, 149u, 179u}) EXPECT_TRUE(h.shows(i, i)) << i;
   EXPECT_FALSE(h.filled(180));
   // The screen is full: five rows on, the rest filled.
   h.written(path, header() + items(0, 230));
@@ -213,44 +177,35 @@ TEST(ViewRealtime, FillsOnlyNewCellsAndAdvancesFiveRows) {
   EXPECT_FALSE(h.filled(130));
   h.view->OnRealtimeDisplay();
   EXPECT_FALSE(h.view->IsRealtime());
-  EXPECT_EQ(readSetting("PropertyPage1", "Realtime", 7), 0u);
+  EXPECT_EQ(readSetting("PropertyPage1", "Realtime"), 0u);
 }
 
-TEST(ViewRealtime, ListModeJumpsToTheLastScreenful) {
-  ViewHost h(600, 300, DISPLAY_LIST);  // 19 rows
-  const QString path = writeFile(h.profile, "rt.ANL", 0);
-  h.load(path);
-  h.view->SetRealtime(true);
-  h.written(path, header() + items(0, 100));
-  EXPECT_EQ(h.view->GetFirstItem(), 81u);
-  EXPECT_TRUE(h.shows(18, 99));
-}
-
-// Fewer than five rows: the screen steps by its own rows and keeps the newest item.
-TEST(ViewRealtime, FewRowsNeverPassTheNewestItem) {
-  ViewHost h(400, 100);  // 3 rows of 20
-  const QString path = writeFile(h.profile, "rt.ANL", 0);
-  h.load(path);
-  h.view->SetRealtime(true);
-  for (uint32_t count : {61u, 1000u}) {
-    h.written(path, header() + items(0, count));
-    const uint32_t first = h.view->GetFirstItem();
-    ASSERT_LT(first, count);
-    EXPECT_TRUE(h.shows(count - 1 - first, count - 1)) << count;
+// The list jumps to the last screenful; fewer than five grid rows step by their rows, keeping the newest.
+TEST(ViewRealtime, StepsNeverPassTheNewestItem) {
+  using Counts = std::vector<std::pair<uint32_t, uint32_t>>;  // items written, first item shown
+  const std::tuple<uint32_t, int, int, Counts> cases[] = {{DISPLAY_LIST, 600, 300, {{100, 81}}},
+                                                          {DISPLAY_HEX, 400, 100, {{61, 60}, {1000, 960}}}};
+  for (const auto& [mode, width, height, counts] : cases) {
+    ViewHost h(width, height, mode);
+    const QString path = h.open(0);
+    h.view->SetRealtime(true);
+    for (const auto& [count, first] : counts) {
+      h.written(path, header() + items(0, count));
+      EXPECT_EQ(h.view->GetFirstItem(), first) << count;
+      EXPECT_TRUE(h.shows(count - 1 - first, count - 1)) << count;
+    }
   }
 }
 
-// Notifications every 2 ms: about 30 refreshes a second, the last items shown at the
-// end of the period at the latest.
+// Notifications every 2 ms: about 30 refreshes a second, the last items shown one period later at the latest.
 TEST(ViewRealtime, RefreshesAboutThirtyTimesASecond) {
-  std::vector<std::string> log;
+  int refreshes = 0;
   ViewHost h(400, 300, DISPLAY_HEX, [&](CVRIMView& view) {
-    view.SetDecoderFactory([&](CVRIMView&) { return std::make_unique<FakeDecoder>(&log); });
+    view.SetDecoderFactory([&](CVRIMView&) { return std::make_unique<CountingDecoder>(&refreshes); });
   });
-  const QString path = writeFile(h.profile, "rt.ANL", 0);
-  h.load(path);
+  const QString path = h.open(0);
   h.view->SetRealtime(true);
-  log.clear();
+  refreshes = 0;
   QElapsedTimer clock;
   clock.start();
   uint32_t count = 0;
@@ -259,18 +214,16 @@ TEST(ViewRealtime, RefreshesAboutThirtyTimesASecond) {
     platform::PostMessage(h.view->handle(), WM_DATA_WRITTEN);
     testsupport::waitFor([] { return false; }, 2);
   }
-  const auto refreshes = std::count(log.begin(), log.end(), "refresh");
   EXPECT_LE(refreshes, clock.elapsed() / CVRIMView::REFRESH_PERIOD_MS + 2);
   EXPECT_GE(refreshes, 2);
   EXPECT_TRUE(testsupport::waitFor([&] { return h.shows(count - 1, count - 1); }, 2000));
 }
 
-// A recorder thread appends items and posts a notification and a status after each
-// buffer, far faster than a screen can follow: the screen ends on the newest items.
+// A recorder thread appends items and posts a notification and a status after each buffer, far faster than a
+// screen can follow: the screen ends on the newest items.
 TEST(ViewRealtime, KeepsUpWithAFastRecording) {
   ViewHost h(400, 300);
-  const QString path = writeFile(h.profile, "fast.ANL", 0);
-  h.load(path);
+  const QString path = h.open(0);
   h.view->SetRealtime(true);
   h.view->Activate();
   constexpr uint64_t TOTAL = 200000;
@@ -297,6 +250,8 @@ TEST(ViewRealtime, KeepsUpWithAFastRecording) {
   EXPECT_EQ(h.view->Title(), QString::asprintf("Running: %u / %u - Analyzer", first, unsigned(TOTAL)));
 }
 
+// One Restart per file reaching its limit. The receive path goes on posting counts of the full file until the
+// restart has run; those handled after it must not split the next file at once.
 TEST(ViewStatus, CountReachingTheLimitPostsOneRestart) {
   ViewHost h(400, 300);
   h.view->SetFileMaxSize(1);  // 102400 bytes
@@ -305,25 +260,19 @@ TEST(ViewStatus, CountReachingTheLimitPostsOneRestart) {
   platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, 102400 / 6 + 1);
   h.post(WM_VIEW_STATUS, STATUS_RUNNING, 102400 / 6 + 2);
   EXPECT_EQ(h.commands, (std::vector<Command>{{ID_RESTART_RECORDING, CVRIMView::CommandRoute::Posted}}));
-  // Once the restart ran, the next file may restart again.
-  h.post(WM_VIEW_STATUS, STATUS_RUNNING, 102400 / 6 + 9);
+  h.post(WM_VIEW_STATUS, STATUS_RUNNING, 102400 / 6 + 9);  // once the restart ran, the next file may
   EXPECT_EQ(h.commands.size(), 2u);
   h.view->SetFileMaxSize(0);
   h.post(WM_VIEW_STATUS, STATUS_RUNNING, 0x7FFFFFFF);
   EXPECT_EQ(h.commands.size(), 2u);
-}
 
-// The receive path goes on posting counts of the full file until the restart has
-// run; those handled after it must not split the next file at once.
-TEST(ViewStatus, CountsOfTheClosedFileRestartNothingMore) {
-  ViewHost h(400, 300);
   h.view->SetFileMaxSize(3);  // 1024000 bytes
   const intptr_t full = 1024000 / 6 + 1;
   int restarts = 0;
   h.view->SetCommandSink([&](uint32_t id, CVRIMView::CommandRoute) {
-    if (id != ID_RESTART_RECORDING) return;
     // Posted while the first restart runs: handled after it, counts of the old file.
-    if (++restarts == 1) platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, full + 50);
+    if (id == ID_RESTART_RECORDING && ++restarts == 1)
+      platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, full + 50);
   });
   h.post(WM_VIEW_STATUS, STATUS_RUNNING, full);
   platform::PumpMessages();
@@ -335,113 +284,47 @@ TEST(ViewStatus, CountsOfTheClosedFileRestartNothingMore) {
   EXPECT_EQ(restarts, 2);
 }
 
-TEST(ViewLifecycle, StartupRecordingRunsOnceAfterTheFirstUpdate) {
-  ViewHost h(300, 200, DISPLAY_HEX, [](CVRIMView&) { writeSetting("PropertyPage2", "StartupAquire", 1); });
+// Saved settings reach a new view: the start-up recording runs once after the first update, swap and protocol
+// reach the cells; messages change them later. Closing stops the recording before the mode is saved.
+TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
+  ViewHost h(400, 300, DISPLAY_HEX, [](CVRIMView&) {
+    writeSetting("PropertyPage2", "StartupAquire", 1);
+    writeSetting("PropertyPage1", "SwitchRxTx", 1);
+    writeSetting("PropertyPage1", "Protocol", 1);
+  });
   EXPECT_EQ(platform::ActiveViewWindow(), h.view->handle());
+  EXPECT_TRUE(h.has(0, CELL_SWAP));
+  EXPECT_EQ(h.cell(0)->protocol(), 1);
   ASSERT_TRUE(testsupport::waitFor([&] { return !h.commands.empty(); }, 5000));
   testsupport::waitFor([] { return false; }, 700);
   EXPECT_EQ(h.commands, (std::vector<Command>{{ID_START_RECORDING, CVRIMView::CommandRoute::Direct}}));
-}
 
-TEST(ViewLifecycle, ClosingStopsTheRecordingBeforeSavingTheMode) {
-  ViewHost h(400, 300);
+  h.post(WM_SWAP_RXTX, 0, 0);
+  EXPECT_FALSE(h.has(0, CELL_SWAP));
+  h.post(WM_SWAP_RXTX, 0, 1);
+  EXPECT_TRUE(h.has(199, CELL_SWAP));
+  writeSetting("PropertyPage1", "Protocol", 2);
+  h.view->SendProtocolToCells();
+  platform::PumpMessages();
+  EXPECT_EQ(h.cell(7)->protocol(), 2);
+  h.view->SetDeviceSettingsChanged(false);
+  h.post(WM_SETTINGS_CHANGED);
+  EXPECT_TRUE(h.view->DeviceSettingsChanged());
+
   h.view->OnDisplayAscii();
   h.view->SetRecording(true);
   uint32_t savedWhenStopped = 0;
   std::vector<uint32_t> ids;
   h.view->SetCommandSink([&](uint32_t id, CVRIMView::CommandRoute) {
     ids.push_back(id);
-    savedWhenStopped = readSetting("General", "DisplayAttribute", 7);
+    savedWhenStopped = readSetting("General", "DisplayAttribute");
   });
   const platform::WindowHandle handle = h.view->handle();
   h.view.reset();
   EXPECT_EQ(ids, (std::vector<uint32_t>{ID_STOP_RECORDING}));
   EXPECT_EQ(savedWhenStopped, DISPLAY_HEX);
-  EXPECT_EQ(readSetting("General", "DisplayAttribute", 7), DISPLAY_ASCII);
+  EXPECT_EQ(readSetting("General", "DisplayAttribute"), DISPLAY_ASCII);
   EXPECT_NE(platform::ActiveViewWindow(), handle);
-}
-
-
-TEST(ViewLifecycle, DecoderStartsAtFirstUpdateAndStopsWithTheView) {
-  std::vector<std::string> log;
-  {
-    ViewHost h(400, 300, DISPLAY_HEX, [&](CVRIMView& view) {
-      view.SetDecoderFactory([&](CVRIMView& v) {
-        EXPECT_EQ(&v, &view);
-        return std::make_unique<FakeDecoder>(&log);
-      });
-    });
-    EXPECT_EQ(log, (std::vector<std::string>{"start"}));
-    h.load(writeFile(h.profile, "d.ANL", 5));
-    EXPECT_EQ(log.back(), "refresh");
-  }
-  EXPECT_EQ(log.back(), "stop");
-}
-
-TEST(ViewMessages, SwapAndSettingsReachCellsAndFlags) {
-  ViewHost h(400, 300);
-  h.post(WM_SWAP_RXTX, 0, 1);
-  EXPECT_TRUE(h.has(0, CELL_SWAP));
-  EXPECT_TRUE(h.has(199, CELL_SWAP));
-  h.post(WM_SWAP_RXTX, 0, 0);
-  EXPECT_FALSE(h.has(0, CELL_SWAP));
-
-  h.view->SetDeviceSettingsChanged(false);
-  h.post(WM_SETTINGS_CHANGED);
-  EXPECT_TRUE(h.view->DeviceSettingsChanged());
-
-  writeSetting("PropertyPage1", "Protocol", 1);
-  h.view->SendProtocolToCells();
-  platform::PumpMessages();
-  EXPECT_EQ(h.cell(7)->protocol(), 1);
-}
-
-TEST(ViewMessages, SavedSwapAndProtocolReachTheCellsOfANewView) {
-  ViewHost h(400, 300, DISPLAY_HEX, [](CVRIMView&) {
-    writeSetting("PropertyPage1", "SwitchRxTx", 1);
-    writeSetting("PropertyPage1", "Protocol", 1);
-  });
-  ASSERT_GT(h.view->GetCellCount(), 0u);
-  EXPECT_TRUE(h.has(0, CELL_SWAP));
-  EXPECT_EQ(h.cell(0)->protocol(), 1);
-}
-
-// Every command of the view against every combination of recording, link, open
-// file and range.
-TEST(ViewCommandsTest, EnableRulesOfEveryCommand) {
-  using Rule = bool (*)(const ViewCommandState&);
-  const Rule idle = [](const ViewCommandState& s) { return !s.recording && s.connected; };
-  const Rule running = [](const ViewCommandState& s) { return s.recording && s.connected; };
-  const Rule range = [](const ViewCommandState& s) { return s.rangeSet; };
-  const Rule open = [](const ViewCommandState& s) { return s.fileOpen; };
-  const Rule openIdle = [](const ViewCommandState& s) { return s.fileOpen && !s.recording; };
-  const Rule always = [](const ViewCommandState&) { return true; };
-  const std::pair<ViewCommand, Rule> rules[] = {{ViewCommand::StartRecording, idle},
-                                                {ViewCommand::StopRecording, running},
-                                                {ViewCommand::RestartRecording, running},
-                                                {ViewCommand::RangeChecksum, range},
-                                                {ViewCommand::Print, open},
-                                                {ViewCommand::PrintPreview, open},
-                                                {ViewCommand::Refresh, open},
-                                                {ViewCommand::DisplayHex, open},
-                                                {ViewCommand::DisplayAscii, open},
-                                                {ViewCommand::DisplayList, open},
-                                                {ViewCommand::CommentEditor, openIdle},
-                                                {ViewCommand::GoToItem, openIdle},
-                                                {ViewCommand::SearchPattern, openIdle},
-                                                {ViewCommand::ContinueSearch, openIdle},
-                                                {ViewCommand::RealtimeDisplay, always},
-                                                {ViewCommand::TriggerSetup, always},
-                                                {ViewCommand::DebugInformation, always}};
-  for (int bits = 0; bits < 16; ++bits) {
-    ViewCommandState s;
-    s.recording = bits & 1;
-    s.connected = bits & 2;
-    s.fileOpen = bits & 4;
-    s.rangeSet = bits & 8;
-    for (const auto& [command, rule] : rules)
-      EXPECT_EQ(viewCommandEnabled(command, s), rule(s)) << static_cast<int>(command) << " state " << bits;
-  }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "common/SystemTypes.h"
 #include "common/CellCodes.h"
+#include "common/SystemTypes.h"
 #include "display/CellPaint.h"
 
 using namespace cellpaint;
@@ -9,19 +9,11 @@ using namespace cellpaint;
 namespace {
 
 Input item(uint32_t state, uint8_t data, uint8_t flags = 0, uint8_t protocol = PROTOCOL_STANDARD) {
-  Input in;
-  in.state = state | CELL_ITEM;
-  in.data = data;
-  in.flags = flags;
-  in.protocol = protocol;
-  return in;
+  return {state | CELL_ITEM, data, flags, protocol, 0, 0, 0, {}};
 }
 
-// Texts, places and fonts of the grid cells; the pixel tests of the cell check
-// colours, these the exact characters.
+// Texts, places and fonts of the grid cells; the cell's pixel tests check colours, these the characters.
 TEST(CellPaint, GridTextsAndFonts) {
-  Input noNarrow = item(DISPLAY_ASCII, 0x00);
-  noNarrow.narrowFont = false;
   const std::pair<Input, Text> cases[] = {
       {item(DISPLAY_HEX, 0x0A, 0x01, PROTOCOL_MDB), {2, 0, "0A", Font::Default}},
       {item(DISPLAY_HEX, 0xE4, 0x80), {2, 15, "E4", Font::Default}},
@@ -29,7 +21,8 @@ TEST(CellPaint, GridTextsAndFonts) {
       {item(DISPLAY_ASCII, 0x20), {2, 0, " sp", Font::Narrow}},
       {item(DISPLAY_ASCII, 0x7F, 0x80), {2, 15, "del", Font::Narrow}},
       {item(DISPLAY_ASCII, 0x41), {6, 0, "A", Font::Default}},
-      {noNarrow, {6, 0, "nul", Font::Default}},
+      {{DISPLAY_ASCII | CELL_ITEM, 0x00, 0, 0, 0, 0, 0, {}, false},
+       {6, 0, "nul", Font::Default}},  // no narrow font
   };
   for (const auto& [in, text] : cases)
     EXPECT_EQ(plan(in).texts, std::vector<Text>{text}) << text.text.toStdString();
@@ -38,11 +31,7 @@ TEST(CellPaint, GridTextsAndFonts) {
 }
 
 TEST(CellPaint, ListRowTexts) {
-  Input in = item(DISPLAY_LIST, 0x0D, 0x01, PROTOCOL_MDB);
-  in.time = 0xFFFFFFFFu;
-  in.firstItem = 99;
-  in.index = 2;
-  in.text = QStringLiteral("CHANGER: Poll");
+  Input in{DISPLAY_LIST | CELL_ITEM, 0x0D, 0x01, PROTOCOL_MDB, 0xFFFFFFFFu, 99, 2, "CHANGER: Poll"};
   const std::vector<Text> left = {{0, 0, "102"},
                                   {90, 0, "M"},
                                   {110, 0, "0x0D"},

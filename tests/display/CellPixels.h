@@ -5,8 +5,7 @@
 #include <QRect>
 #include <functional>
 
-// Pixel checks for grabbed cells. Text is antialiased, so colours are matched by
-// their dominant channels, fills exactly.
+// Pixel checks for grabbed cells. Antialiased text is matched by its dominant channels, fills exactly.
 namespace cellpixels {
 
 inline int count(const QImage& img, const QRect& area, const std::function<bool(QColor)>& pred) {
@@ -22,6 +21,5 @@ inline bool isRed(QColor c) { return c.red() > 170 && c.green() < 100 && c.blue(
 inline bool isBlue(QColor c) { return c.blue() > 170 && c.red() < 100 && c.green() < 100; }
 inline bool isBlack(QColor c) { return c.red() < 60 && c.green() < 60 && c.blue() < 60; }
 inline bool isWhite(QColor c) { return c.red() > 245 && c.green() > 245 && c.blue() > 245; }
-inline bool isYellow(QColor c) { return c.rgb() == qRgb(255, 255, 0); }
 
 }  // namespace cellpixels

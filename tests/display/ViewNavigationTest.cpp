@@ -7,7 +7,7 @@ using namespace viewnav;
 
 namespace {
 
-// The steps themselves are tested on the real view; here the edges it cannot reach.
+// The steps, realtime advances and titles are tested on the real view; here the edges it cannot reach.
 TEST(ViewNavigation, StepsNearTheTopOfTheIndexRangeDoNotWrap) {
   EXPECT_EQ(firstItemForKey(VK_NEXT, 0xFFFFFF00u, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
   EXPECT_EQ(firstItemForKey(VK_DOWN, 0xFFFFFFEFu, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
@@ -19,26 +19,8 @@ TEST(ViewNavigation, StepsNearTheTopOfTheIndexRangeDoNotWrap) {
   EXPECT_EQ(thumbTarget(10000, 0xFFFFFFF0u), 0xFFFFFFF0u);
   EXPECT_EQ(thumbPosition(0xFFFFFFF0u, 0xFFFFFFF0u), 10000u);
   EXPECT_EQ(thumbPosition(3, 0), 0u);
-}
-
-TEST(ViewNavigation, RealtimeAdvanceFollowsTheNewestItem) {
-  // Grid of 10 x 20 cells: five rows are 100 items.
-  EXPECT_EQ(realtimeAdvance(false, 0, 300, 200, 20), 100u);
-  // A burst far beyond the screen: whole five-row steps until the newest item shows.
-  const uint32_t next = realtimeAdvance(false, 0, 10050, 200, 20);
-  EXPECT_EQ(next % 100, 0u);
-  EXPECT_LE(10050 - next, 200u);
-  EXPECT_GT(10050 - next, 100u);
-  EXPECT_EQ(realtimeAdvance(true, 0, 10050, 60, 1), 9990u);  // list: the last screenful
-  // Three rows of 20: steps of three rows, the newest item stays on the screen.
-  EXPECT_EQ(realtimeAdvance(false, 0, 61, 60, 20), 60u);
-  EXPECT_EQ(realtimeAdvance(false, 0, 1000, 60, 20), 960u);
-}
-
-TEST(ViewNavigation, StatusTitles) {
   EXPECT_EQ(statusTitle(STATUS_HALTED, 10, 4000000000u),
             QStringLiteral("Halted: 10 / 4000000000 - Analyzer"));
-  EXPECT_EQ(statusTitle(STATUS_RUNNING, 0, 5), QStringLiteral("Running: 0 / 5 - Analyzer"));
   EXPECT_EQ(statusTitle(9, 1, 1), QString());
 }
 

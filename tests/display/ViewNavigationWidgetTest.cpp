@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <tuple>
 
 #include "CellPixels.h"
 #include "ViewTestSupport.h"
@@ -23,140 +24,126 @@ void sendKey(QWidget* w, int key, QEvent::Type type = QEvent::KeyPress) {
 
 void notice(ViewHost& h, uint32_t code, uint32_t cell) { h.post(WM_CELL_MARK, code, cell); }
 
+// After a paint, exactly the cells from .. to of the screen carry the mark bit (none when from > to).
+void marked(ViewHost& h, uint32_t bit, uint32_t from, uint32_t to) {
+  h.view->repaint();
+  for (uint32_t c = 0; c < h.view->GetCellCount(); ++c) EXPECT_EQ(h.has(c, bit), c >= from && c <= to) << c;
+}
+
 // A key, or else a wheel delta, and the first item shown after it.
-struct Step {
-  int input;
-  uint32_t first;
-};
+using Step = std::pair<int, uint32_t>;
 constexpr int DN = Qt::Key_Down, UP = Qt::Key_Up, PGDN = Qt::Key_PageDown, PGUP = Qt::Key_PageUp,
               HOME = Qt::Key_Home, END = Qt::Key_End;
 
-// After each step the first shown item, the screen, the thumb and the title.
-void runSteps(ViewHost& h, uint32_t fileItems, QWidget* wheelTarget, const std::vector<Step>& steps) {
-  const uint32_t cells = h.view->GetCellCount();
-  int n = 0;
-  for (const Step& s : steps) {
-    SCOPED_TRACE(n++);
-    if (s.input >= Qt::Key_Escape) {
-      sendKey(h.view.get(), s.input);
-    } else {
-      QWheelEvent e(QPointF(2, 2), wheelTarget->mapToGlobal(QPointF(2, 2)), QPoint(), QPoint(0, s.input),
-                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-      QApplication::sendEvent(wheelTarget, &e);
-      platform::PumpMessages();
+// Hex: 200 cells in rows of 20 over 1050 items, Page Down stops at the last screenful (850), a wheel notch at
+// width 400 moves 20 items. List: a row is one item, 19 rows over 100 items scroll up to 81, and the wheel
+// turns over the scroll bar as anywhere in the view. After each step: the first shown item, the screen, the
+// thumb, the title.
+TEST(ViewKeys, StepsOfKeysAndWheel) {
+  const std::vector<Step> hex = {{PGDN, 200}, {PGDN, 400}, {PGDN, 600}, {PGDN, 800}, {PGDN, 850},
+                                 {PGDN, 850}, {UP, 830},   {HOME, 0},   {PGUP, 0},   {END, 850},
+                                 {DN, 850},   {HOME, 0},   {-120, 20},  {-1, 40},    {600, 0}};
+  const std::vector<Step> list = {{DN, 1},    {PGDN, 20}, {END, 81},  {DN, 81},         {UP, 80},
+                                  {PGUP, 61}, {PGUP, 42}, {PGUP, 23}, {PGUP, 4},        {PGUP, 0},
+                                  {UP, 0},    {-120, 1},  {-240, 3},  {1, 2},           {-1000, 11},
+                                  {600, 6},   {6000, 0},  {HOME, 0},  {-120 * 100, 81}, {-120, 81}};
+  const std::tuple<uint32_t, int, uint32_t, const std::vector<Step>&> cases[] = {
+      {DISPLAY_HEX, 400, 1050, hex}, {DISPLAY_LIST, 600, 100, list}};
+  for (const auto& [mode, width, fileItems, steps] : cases) {
+    ViewHost h(width, 300, mode);
+    h.key(VK_NEXT);  // no file: nothing
+    EXPECT_EQ(h.view->GetFirstItem(), 0u);
+    h.open(fileItems);
+    const uint32_t cells = h.view->GetCellCount();
+    QWidget* const wheelTarget =
+        mode == DISPLAY_LIST ? static_cast<QWidget*>(h.view->scrollBar()) : h.view.get();
+    int n = 0;
+    for (const auto& [input, first] : steps) {
+      SCOPED_TRACE(testing::Message() << mode << " step " << n++);
+      if (input >= Qt::Key_Escape) {
+        sendKey(h.view.get(), input);
+      } else {
+        QWheelEvent e(QPointF(2, 2), wheelTarget->mapToGlobal(QPointF(2, 2)), QPoint(), QPoint(0, input),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(wheelTarget, &e);
+        platform::PumpMessages();
+      }
+      EXPECT_EQ(h.view->GetFirstItem(), first);
+      EXPECT_TRUE(h.shows(0, first));
+      EXPECT_TRUE(h.shows(cells - 1, first + cells - 1));
+      EXPECT_EQ(h.view->scrollBar()->value(), int(uint64_t(first) * 10000 / fileItems));
+      EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: %1 / %2 - Analyzer").arg(first).arg(fileItems));
     }
-    EXPECT_EQ(h.view->GetFirstItem(), s.first);
-    EXPECT_TRUE(h.shows(0, s.first));
-    EXPECT_TRUE(h.shows(cells - 1, s.first + cells - 1));
-    EXPECT_EQ(h.view->scrollBar()->value(), int(uint64_t(s.first) * 10000 / fileItems));
-    EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: %1 / %2 - Analyzer").arg(s.first).arg(fileItems));
   }
 }
 
-// Hex, 200 cells in rows of 20 over 1050 items: Page Down stops at the last
-// screenful (850), a wheel notch at width 400 moves 20 items.
-TEST(ViewKeys, HexStepsOfKeysAndWheel) {
-  ViewHost h(400, 300);
-  h.load(writeFile(h.profile, "k.ANL", 1050));
-  const std::vector<Step> steps = {{PGDN, 200}, {PGDN, 400}, {PGDN, 600}, {PGDN, 800}, {PGDN, 850},
-                                   {PGDN, 850}, {UP, 830},   {HOME, 0},   {PGUP, 0},   {END, 850},
-                                   {DN, 850},   {HOME, 0},   {-120, 20},  {-1, 40},    {600, 0}};
-  runSteps(h, 1050, h.view.get(), steps);
-}
-
-// List mode: a row is one item. 19 rows over 100 items: the scroll limit is 81. The
-// wheel turns over the scroll bar as anywhere in the view.
-TEST(ViewKeys, ListStepsOfKeysAndWheel) {
-  ViewHost h(600, 300, DISPLAY_LIST);
-  h.key(VK_NEXT);  // no file: nothing
-  EXPECT_EQ(h.view->GetFirstItem(), 0u);
-  h.load(writeFile(h.profile, "list.ANL", 100));
-  ASSERT_EQ(h.view->GetCellCount(), 19u);
-  const std::vector<Step> steps = {{DN, 1},    {PGDN, 20}, {END, 81},  {DN, 81},         {UP, 80},
-                                   {PGUP, 61}, {PGUP, 42}, {PGUP, 23}, {PGUP, 4},        {PGUP, 0},
-                                   {UP, 0},    {-120, 1},  {-240, 3},  {1, 2},           {-1000, 11},
-                                   {600, 6},   {6000, 0},  {HOME, 0},  {-120 * 100, 81}, {-120, 81}};
-  runSteps(h, 100, h.view->scrollBar(), steps);
-}
-
+// With fewer items than cells nothing moves, not even a cursor on the last item; recording, only the wheel.
 TEST(ViewKeys, NothingMovesWhileFewItemsOrRecording) {
   ViewHost h(400, 300);
-  h.load(writeFile(h.profile, "few.ANL", 150));
-  sendKey(h.view.get(), Qt::Key_PageDown);
-  sendKey(h.view.get(), Qt::Key_End);
-  EXPECT_EQ(h.view->GetFirstItem(), 0u);
+  h.open(150, "few.ANL");
+  notice(h, NOTICE_CURSOR, 149);
+  for (int key : {Qt::Key_PageDown, Qt::Key_End, Qt::Key_Right}) sendKey(h.view.get(), key);
   h.view->OnMouseWheel(-120);
-  EXPECT_EQ(h.view->GetFirstItem(), 0u);
   h.view->OnVScroll(SB_PAGEDOWN, 0);
   EXPECT_EQ(h.view->GetFirstItem(), 0u);
+  EXPECT_EQ(h.view->GetCursor(), 149u);
 
-  h.load(writeFile(h.profile, "many.ANL", 1000));
+  h.open(1000, "many.ANL");
   h.view->SetRecording(true);
   sendKey(h.view.get(), Qt::Key_PageDown);
   h.view->OnVScroll(SB_PAGEDOWN, 0);
   EXPECT_EQ(h.view->GetFirstItem(), 0u);
-  h.view->OnMouseWheel(-120);  // the wheel still works during a recording
+  h.view->OnMouseWheel(-120);
   EXPECT_EQ(h.view->GetFirstItem(), 20u);
 }
 
 TEST(ViewScrollBar, ThumbReleasedAtHalfShowsTheMiddleItem) {
   ViewHost h(400, 300);
-  h.load(writeFile(h.profile, "big.ANL", 1000000));
-  ASSERT_EQ(h.view->GetItemCount(), 1000000u);
+  h.open(1000000);
   QScrollBar* bar = h.view->scrollBar();
+  auto shownAndThumb = [&](uint32_t first) {
+    platform::PumpMessages();
+    EXPECT_EQ(h.view->GetFirstItem(), first);
+    EXPECT_EQ(bar->value(), int(uint64_t(first) * 10000 / 1000000));
+  };
   bar->setSliderDown(true);
-  bar->setSliderPosition(5000);  // a drag: thumb tracking
+  bar->setSliderPosition(5000);  // a drag: thumb tracking, nothing redrawn
   EXPECT_EQ(h.view->GetThumbTarget(), 500000u);
-  EXPECT_EQ(h.view->GetFirstItem(), 0u);  // nothing redrawn while dragging
-  bar->setSliderDown(false);              // released: end of scrolling
-  platform::PumpMessages();
-  EXPECT_EQ(h.view->GetFirstItem(), 500000u);
+  EXPECT_EQ(h.view->GetFirstItem(), 0u);
+  bar->setSliderDown(false);  // released: end of scrolling
+  shownAndThumb(500000);
   EXPECT_EQ(h.view->GetThumbTarget(), ITEM_NONE);
   EXPECT_TRUE(h.shows(0, 500000));
-  EXPECT_EQ(bar->value(), 5000);
   // Line and page actions move like the keys; the thumb follows the content.
   bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-  platform::PumpMessages();
-  EXPECT_EQ(h.view->GetFirstItem(), 500020u);
+  shownAndThumb(500020);
   bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-  platform::PumpMessages();
-  EXPECT_EQ(h.view->GetFirstItem(), 499820u);
-  EXPECT_EQ(bar->value(), int(499820ull * 10000 / 1000000));
-  // A value set without an action (the bar's "Scroll here") moves nothing.
-  bar->setValue(9000);
-  platform::PumpMessages();
-  EXPECT_EQ(h.view->GetFirstItem(), 499820u);
-  EXPECT_EQ(bar->value(), int(499820ull * 10000 / 1000000));
-  // Thumb position, top and bottom do nothing.
-  h.view->OnVScroll(SB_BOTTOM, 0);
+  shownAndThumb(499820);
+  bar->setValue(9000);  // without an action (the bar's "Scroll here"): nothing moves
+  shownAndThumb(499820);
+  h.view->OnVScroll(SB_BOTTOM, 0);  // thumb position, top and bottom do nothing
   h.view->OnVScroll(SB_THUMBPOSITION, 10000);
   EXPECT_EQ(h.view->GetFirstItem(), 499820u);
-  // A release at the end stops at the last screenful.
-  h.view->OnVScroll(SB_THUMBTRACK, 10000);
+  h.view->OnVScroll(SB_THUMBTRACK, 10000);  // a release at the end stops at the last screenful
   h.view->OnVScroll(SB_ENDSCROLL, 0);
   EXPECT_EQ(h.view->GetFirstItem(), 1000000u - 200u);
 }
 
-TEST(ViewMarks, ClickMovesTheCursorAndArrowsFollow) {
+TEST(ViewMarks, CursorReferenceAndRangeFollowNoticesKeysAndContent) {
   ViewHost h(400, 300);
-  h.load(writeFile(h.profile, "m.ANL", 1000));
+  h.open(1000);
   // Cursor not set: arrows move nothing, but the detail request goes out.
   sendKey(h.view.get(), Qt::Key_Right);
-  ASSERT_EQ(h.details.size(), 1u);
-  EXPECT_EQ(static_cast<uint32_t>(h.details[0]), 0xFFFFFFFFu);
+  EXPECT_EQ(h.details, std::vector<intptr_t>{intptr_t(0xFFFFFFFFu)});
 
-  h.cell(5)->OnCellMark(MARK_CURSOR_ON);  // as the click sets it
-  notice(h, NOTICE_CURSOR, 5);
-  EXPECT_EQ(h.view->GetCursor(), 5u);
-  notice(h, NOTICE_CURSOR, 9);
-  h.view->repaint();
-  EXPECT_FALSE(h.has(5, CELL_CURSOR));
-  EXPECT_EQ(h.view->GetCursor(), 9u);
+  for (uint32_t c : {5u, 9u}) {  // clicks: the cell marks itself and tells the view
+    h.cell(c)->OnCellMark(MARK_CURSOR_ON);
+    notice(h, NOTICE_CURSOR, c);
+  }
+  marked(h, CELL_CURSOR, 9, 9);
   sendKey(h.view.get(), Qt::Key_Left);
-  h.view->repaint();
+  marked(h, CELL_CURSOR, 8, 8);
   EXPECT_EQ(h.view->GetCursor(), 8u);
-  EXPECT_TRUE(h.has(8, CELL_CURSOR));
-  EXPECT_FALSE(h.has(9, CELL_CURSOR));
   EXPECT_EQ(h.details.back(), 8);
 
   // Shift moves the reference instead.
@@ -171,119 +158,85 @@ TEST(ViewMarks, ClickMovesTheCursorAndArrowsFollow) {
 
   // The marks follow the content when it moves, and come back with it.
   sendKey(h.view.get(), Qt::Key_PageDown);
-  h.view->repaint();
-  EXPECT_FALSE(h.has(8, CELL_CURSOR));
+  marked(h, CELL_CURSOR, 1, 0);
   sendKey(h.view.get(), Qt::Key_PageUp);
-  h.view->repaint();
-  EXPECT_TRUE(h.has(8, CELL_CURSOR));
-  EXPECT_TRUE(h.has(4, CELL_REFERENCE));
+  marked(h, CELL_CURSOR, 8, 8);
+  marked(h, CELL_REFERENCE, 4, 4);
   EXPECT_GT(cellpixels::count(h.grab(), h.cell(8)->geometry(), cellpixels::isBlack), 400);
-}
 
-TEST(ViewMarks, CursorOnTheLastItemDoesNotMoveOn) {
-  ViewHost h(400, 300);
-  h.load(writeFile(h.profile, "l.ANL", 10));
-  notice(h, NOTICE_CURSOR, 9);
-  sendKey(h.view.get(), Qt::Key_Right);
-  EXPECT_EQ(h.view->GetCursor(), 9u);
-}
+  // Clearing the markers takes every mark off but the search, whose fields stay.
+  h.view->ScrollToItem(0, 2);
+  h.view->ClearMarkers();
+  platform::PumpMessages();
+  marked(h, CELL_CURSOR, 1, 0);
+  marked(h, CELL_REFERENCE, 1, 0);
+  marked(h, CELL_SEARCH, 0, 1);
+  EXPECT_EQ(h.view->GetCursor(), ITEM_NONE);
+  EXPECT_EQ(h.view->GetReference(), ITEM_NONE);
+  h.view->ClearSearchMarks();
+  platform::PumpMessages();
+  marked(h, CELL_SEARCH, 1, 0);
+  EXPECT_EQ(h.view->GetSearchMarkLength(), 2u);
 
-TEST(ViewMarks, RangeIsDrawnOnlyWhenLastIsAboveFirst) {
-  ViewHost h(400, 300);
-  h.load(writeFile(h.profile, "r.ANL", 1000));
+  // A range is drawn only while its last item is not above its first.
   notice(h, NOTICE_RANGE_FIRST, 2);
   notice(h, NOTICE_RANGE_LAST, 5);
-  for (uint32_t c = 2; c <= 5; ++c) EXPECT_TRUE(h.has(c, CELL_RANGE)) << c;
-  EXPECT_FALSE(h.has(6, CELL_RANGE));
+  marked(h, CELL_RANGE, 2, 5);
   EXPECT_EQ(h.view->GetRangeFirst(), 2u);
   EXPECT_EQ(h.view->GetRangeLast(), 5u);
-  // Last moved below first: the whole range comes off.
   notice(h, NOTICE_RANGE_LAST, 1);
-  h.view->repaint();
-  for (uint32_t c = 2; c <= 5; ++c) EXPECT_FALSE(h.has(c, CELL_RANGE)) << c;
+  marked(h, CELL_RANGE, 1, 0);
   notice(h, NOTICE_RANGE_LAST, 4);
   notice(h, NOTICE_RANGE_CLEAR, 0);
-  h.view->repaint();
-  EXPECT_FALSE(h.has(3, CELL_RANGE));
+  marked(h, CELL_RANGE, 1, 0);
   EXPECT_EQ(h.view->GetRangeFirst(), ITEM_NONE);
   EXPECT_EQ(h.view->GetRangeLast(), ITEM_NONE);
   // A range far beyond the screen posts only what is on it.
   notice(h, NOTICE_RANGE_FIRST, 199);
   h.view->SetFirstItem(0);
   notice(h, NOTICE_RANGE_LAST, 0);  // not above first: nothing drawn
-  h.view->repaint();
-  EXPECT_FALSE(h.has(100, CELL_RANGE));
+  marked(h, CELL_RANGE, 1, 0);
 }
 
-TEST(ViewMarks, ClearMarkersTakesEveryMarkOffButTheSearch) {
-  ViewHost h(400, 300);
-  h.load(writeFile(h.profile, "c.ANL", 1000));
-  notice(h, NOTICE_CURSOR, 1);
-  h.cell(1)->OnCellMark(MARK_CURSOR_ON);
-  notice(h, NOTICE_REFERENCE, 2);
-  h.cell(2)->OnCellMark(MARK_REFERENCE_ON);
-  h.view->ScrollToItem(0, 2);
-  platform::PumpMessages();
-  h.view->ClearMarkers();
-  platform::PumpMessages();
-  h.view->repaint();
-  EXPECT_FALSE(h.has(1, CELL_CURSOR));
-  EXPECT_FALSE(h.has(2, CELL_REFERENCE));
-  EXPECT_EQ(h.view->GetCursor(), ITEM_NONE);
-  EXPECT_EQ(h.view->GetReference(), ITEM_NONE);
-  EXPECT_EQ(h.view->GetSearchMarkFirst(), 0u);
-  h.view->ClearSearchMarks();
-  platform::PumpMessages();
-  h.view->repaint();
-  EXPECT_FALSE(h.has(0, CELL_SEARCH));
-  EXPECT_EQ(h.view->GetSearchMarkLength(), 2u);  // the fields stay
-}
-
-// Near or beyond the end the last screenful shows; in a file shorter than the screen
-// nothing moves and only the marks are set.
+// Near or beyond the end the last screenful shows; in a file shorter than the screen nothing moves and only
+// the marks are set.
 TEST(ViewMarks, ScrollToItemShowsAndMarksTheItem) {
-  struct Case {
-    uint32_t fileItems, item, length, first, markedFrom, markedTo;
-  };
-  const Case cases[] = {{1000, 500, 3, 500, 0, 2},
-                        {1000, 990, 1, 800, 190, 190},
-                        {1000, 5000, 1, 800, 1, 0},
-                        {50, 10, 2, 0, 10, 11}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.item);
+  // file items, item, length, first shown, cells marked from and to
+  const uint32_t cases[][6] = {{1000, 500, 3, 500, 0, 2},
+                               {1000, 990, 1, 800, 190, 190},
+                               {1000, 5000, 1, 800, 1, 0},
+                               {50, 10, 2, 0, 10, 11}};
+  for (const auto& [fileItems, item, length, first, markedFrom, markedTo] : cases) {
+    SCOPED_TRACE(item);
     ViewHost h(400, 300);
-    h.load(writeFile(h.profile, "s.ANL", c.fileItems));
-    h.view->ScrollToItem(c.item, c.length);
+    h.open(fileItems);
+    h.view->ScrollToItem(item, length);
     platform::PumpMessages();
-    EXPECT_EQ(h.view->GetFirstItem(), c.first);
-    EXPECT_TRUE(h.shows(0, c.first));
-    EXPECT_TRUE(h.shows(std::min(c.fileItems, 200u) - 1, c.first + std::min(c.fileItems, 200u) - 1));
-    for (uint32_t cell = 0; cell < 200; ++cell)
-      EXPECT_EQ(h.has(cell, CELL_SEARCH), cell >= c.markedFrom && cell <= c.markedTo) << cell;
+    const uint32_t shown = std::min(fileItems, 200u);
+    EXPECT_EQ(h.view->GetFirstItem(), first);
+    EXPECT_TRUE(h.shows(0, first));
+    EXPECT_TRUE(h.shows(shown - 1, first + shown - 1));
+    marked(h, CELL_SEARCH, markedFrom, markedTo);
   }
 }
 
-// A move shorter than the search mark sends off and on to the cells it keeps: the
-// later on wins, so they stay marked; the cell it leaves turns white.
+// A move shorter than the search mark sends off and on to the cells it keeps: the later on wins, so they stay
+// marked; the cell it leaves turns white.
 TEST(ViewMarks, SearchMarkMovesByLessThanItsLength) {
   ViewHost h(600, 300, DISPLAY_LIST);
-  h.load(writeFile(h.profile, "sm.ANL", 100));
+  h.open(100);
   h.view->ScrollToItem(10, 5);
   platform::PumpMessages();
   ASSERT_EQ(h.view->GetFirstItem(), 10u);
   h.key(VK_HOME);
   h.key(VK_DOWN);  // first shown item 1: the mark sits on cells 9 to 13
-  h.view->repaint();
-  for (uint32_t c = 9; c <= 13; ++c) EXPECT_TRUE(h.has(c, CELL_SEARCH)) << c;
-  EXPECT_FALSE(h.has(14, CELL_SEARCH));
-  EXPECT_FALSE(h.has(8, CELL_SEARCH));
+  marked(h, CELL_SEARCH, 9, 13);
   const QImage img = h.grab();
-  EXPECT_TRUE(cellpixels::isYellow(img.pixelColor(h.cell(13)->geometry().topLeft() + QPoint(60, 8))));
+  EXPECT_TRUE(img.pixel(h.cell(13)->geometry().topLeft() + QPoint(60, 8)) == qRgb(255, 255, 0));
   EXPECT_TRUE(cellpixels::isWhite(img.pixelColor(h.cell(14)->geometry().topLeft() + QPoint(60, 8))));
   // A move that leaves the mark's first item above the screen drops the mark.
   h.key(VK_NEXT);
-  h.view->repaint();
-  for (uint32_t c = 0; c < h.view->GetCellCount(); ++c) EXPECT_FALSE(h.has(c, CELL_SEARCH)) << c;
+  marked(h, CELL_SEARCH, 1, 0);
 }
 
 }  // namespace

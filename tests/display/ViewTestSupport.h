@@ -1,32 +1,28 @@
 #pragma once
 
-#include <QFile>
 #include <QString>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "capture/CActiveFile.h"
+#include "common/CellCodes.h"
 #include "common/ItemRecord.h"
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
 #include "display/CItem.h"
 #include "display/CVRIMView.h"
-#include "common/CellCodes.h"
 #include "platform/MessageWindow.h"
 #include "platform/ProfileStore.h"
 #include "support/TestSupport.h"
 
 namespace viewtest {
 
-// Item i of the test files: data i & 0xFF, every third one from the peripheral.
+// Item i of the test files: data i & 0xFF, time 10 i, every third one from the peripheral.
 inline ItemRecord testItem(uint64_t i) {
-  ItemRecord r;
-  r.data = static_cast<uint8_t>(i & 0xFF);
-  r.flags = (i % 3 == 2) ? ITEM_FLAG_SLAVE : 0;
-  r.time = static_cast<uint32_t>(i * 10);
-  return r;
+  return {uint8_t(i % 3 == 2 ? ITEM_FLAG_SLAVE : 0), uint8_t(i & 0xFF), uint32_t(i * 10)};
 }
 
 inline QByteArray header(uint32_t size = 24) {
@@ -44,41 +40,29 @@ inline QByteArray items(uint64_t from, uint64_t count) {
   return b;
 }
 
-// Writes a file of a 24-byte header and count test items.
-inline QString writeFile(const testsupport::TempProfile& dir, const QString& name, uint64_t count,
-                         const QByteArray& tail = {}) {
+inline QString writeFile(const testsupport::TempProfile& dir, const QString& name, uint64_t count) {
   const QString path = dir.file(name);
-  testsupport::writeWholeFile(path, header() + items(0, count) + tail);
+  testsupport::writeWholeFile(path, header() + items(0, count));
   return path;
 }
 
-struct Command {
-  uint32_t id;
-  CVRIMView::CommandRoute route;
-  bool operator==(const Command&) const = default;
-};
+using Command = std::pair<uint32_t, CVRIMView::CommandRoute>;
 
-// A shown view on a real file in a private profile, with the commands it sends and
-// the detail requests it posts recorded. The display mode comes from the profile as
-// after a restart; presets write further settings or set hooks before the view is
-// first laid out.
+// A shown view on a real file in a private profile, recording the commands it sends and the detail requests
+// it posts. The display mode comes from the profile as after a restart; presets run before the first layout.
 struct ViewHost {
   testsupport::TempProfile profile;
   CActiveFile file;
   std::vector<Command> commands;
   std::vector<intptr_t> details;
-  // Last: a view destroyed while recording still sends its Stop into commands.
-  std::unique_ptr<CVRIMView> view;
+  std::unique_ptr<CVRIMView> view;  // last: a view closed while recording still sends its Stop
 
   explicit ViewHost(int clientWidth = 400, int clientHeight = 300, uint32_t mode = DISPLAY_HEX,
                     const std::function<void(CVRIMView&)>& presets = {}) {
-    platform::Profile().WriteProfileInt(QStringLiteral("General"), QStringLiteral("DisplayAttribute"),
-                                        static_cast<int32_t>(mode));
+    platform::Profile().WriteProfileInt("General", "DisplayAttribute", static_cast<int32_t>(mode));
     view = std::make_unique<CVRIMView>(file);
     if (presets) presets(*view);
-    view->SetCommandSink([this](uint32_t id, CVRIMView::CommandRoute route) {
-      commands.push_back({id, route});
-    });
+    view->SetCommandSink([this](uint32_t id, CVRIMView::CommandRoute r) { commands.push_back({id, r}); });
     view->messageWindow().on(WM_SHOW_DETAIL, [this](platform::Message& m) {
       details.push_back(m.lParam);
       return 0;
@@ -97,8 +81,12 @@ struct ViewHost {
     file.Open(path);
     post(WM_FILE_LOADED);
   }
-  // The recorder wrote the file to these bytes and says so; the refresh it brings
-  // has run.
+  QString open(uint64_t count, const char* name = "v.ANL") {  // a file of count test items, loaded
+    const QString path = writeFile(profile, name, count);
+    load(path);
+    return path;
+  }
+  // The recorder wrote these bytes and said so; the refresh it brings has run.
   void written(const QString& path, const QByteArray& bytes) {
     testsupport::writeWholeFile(path, bytes);
     post(WM_DATA_WRITTEN);
@@ -117,8 +105,7 @@ struct ViewHost {
   CItem* cell(uint32_t i) const { return view->cell(i); }
   bool has(uint32_t i, uint32_t bit) const { return cell(i)->state() & bit; }
   bool filled(uint32_t i) const { return cell(i) && has(i, CELL_ITEM); }
-  // True when cell i shows test item k.
-  bool shows(uint32_t i, uint64_t k) const {
+  bool shows(uint32_t i, uint64_t k) const {  // cell i holds test item k
     const ItemRecord r = testItem(k);
     return filled(i) && cell(i)->data() == r.data && cell(i)->time() == r.time;
   }
