@@ -148,7 +148,7 @@ int AcquisitionFileInput(const uint8_t* data, size_t size) {
 
 int BootLoaderInput(const uint8_t* data, size_t size) {
   char reply[BootDialogue::CHECKSUM_CAPACITY] = {};
-  std::memcpy(reply, data, std::min(size, sizeof reply - 1));
+  if (size > 0) std::memcpy(reply, data, std::min(size, sizeof reply - 1));
   BootDialogue::ChecksumText(reply);
   QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   QBuffer file(&bytes);

@@ -20,7 +20,7 @@ QByteArray u32(uint32_t v) { return QByteArray(reinterpret_cast<const char*>(&v)
 
 QByteArray items(int count) {
   QByteArray out;
-  for (int i = 0; i < count; ++i) out += QByteArray(1, char(i)) + char(i * 7) + u32(i * 1000);
+  for (int i = 0; i < count; ++i) out += QByteArray(1, char(i)) + char(i * 7) + u32(uint32_t(i) * 1000u);
   return out;
 }
 QByteArray currentBlock(uint32_t size, const QByteArray& text = {}) {

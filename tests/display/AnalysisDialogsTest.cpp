@@ -107,7 +107,7 @@ TEST(PatternSearch, StepsFollowTheMatchingRules) {
 TEST(PatternSearch, BlockReadsFindWhatItemByItemFinds) {
   testsupport::TempProfile p;
   std::mt19937 random(5);
-  std::vector<ItemRecord> items(ItemBlockReader::BLOCK_ITEMS * 2 + 999);
+  std::vector<ItemRecord> items(ItemBlockReader::BLOCK_ITEMS + 999);
   for (ItemRecord& i : items) i = {uint8_t(random() & 0x80), uint8_t(random() % 3)};
   const auto f = fileOf(p, header(), items);
   for (uint32_t direction : {0u, 1u, 2u})
