@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
-#include <csignal>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <random>
-#include <sys/resource.h>
 
 #include "capture/CActiveFile.h"
 #include "capture/CVRIMSocket.h"
@@ -19,6 +17,7 @@
 #include "platform/MessageWindow.h"
 #include "platform/RecentFileList.h"
 #include "SinkTestSupport.h"
+#include "support/FileSizeLimit.h"
 #include "support/RecordingMessageBox.h"
 
 using sinktest::decode;
@@ -75,29 +74,23 @@ RandomBuffer randomBuffer(std::mt19937& rng, uint32_t maxLength) {
 
 // ---- Decoding device records
 
-TEST_F(Sink, ThreeRecordBufferIsOnDiskWithRunningTimesWhenDecodeReturns) {
+// The buffer is on disk when decode returns, with running times; four time bytes
+// replace all 32 bits, then a delta wraps past 2^32; flags are stored unchanged.
+TEST_F(Sink, RecordsAreOnDiskWithRunningTimesOfEveryLengthWhenDecodeReturns) {
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   EXPECT_TRUE(decode(m_sink, hex("20 55 E8 03 02 AA 0A 83 10 05")));
-  const QByteArray file = testsupport::readWholeFile(m_sink.GetWritingPath());
-  EXPECT_EQ(file.mid(24), hex("20 55 E8 03 00 00 02 AA F2 03 00 00 83 10 F7 03 00 00"));
+  EXPECT_EQ(testsupport::readWholeFile(m_sink.GetWritingPath()).mid(24),
+            hex("20 55 E8 03 00 00 02 AA F2 03 00 00 83 10 F7 03 00 00"));
   EXPECT_EQ(m_sink.GetRunningTime(), 1015u);
   EXPECT_EQ(m_sink.GetFileLength(), 24u + 18u);
-}
-
-TEST_F(Sink, TimeFieldsOfEveryLengthAndDeltaWrap) {
-  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  // Four time bytes replace all 32 bits; then a delta wraps past 2^32.
   EXPECT_TRUE(decode(m_sink, hex("61 01 FE FF FF FF 02 02 05")));
   EXPECT_EQ(m_sink.GetRunningTime(), 3u);
   EXPECT_TRUE(decode(m_sink, hex("20 03 34 12 40 04 56 34 12 22 05 01 01")));
   const auto items = sinktest::itemsInFile(m_sink.GetWritingPath());
-  ASSERT_EQ(items.size(), 5u);
+  ASSERT_EQ(items.size(), 8u);
   const uint32_t times[] = {0xFFFFFFFEu, 3u, 0x1234u, 0x123456u, 0x123456u + 0x0101u};
-  const uint8_t flags[] = {0x61, 0x02, 0x20, 0x40, 0x22};  // stored unchanged, length code included
-  for (size_t i = 0; i < 5; ++i) {
-    EXPECT_EQ(items[i].time, times[i]) << i;
-    EXPECT_EQ(items[i].flags, flags[i]) << i;
-  }
+  const uint8_t flags[] = {0x61, 0x02, 0x20, 0x40, 0x22};
+  for (size_t i = 0; i < 5; ++i) EXPECT_TRUE(items[i + 3].time == times[i] && items[i + 3].flags == flags[i]) << i;
 }
 
 TEST_F(Sink, EmptyAndCutOffBuffersWriteOnlyWholeRecords) {
@@ -177,6 +170,7 @@ TEST_F(Sink, TriggerWindows) {
     QByteArray input;
     bool wrote;
     QByteArray expected;
+    int stopBox = 1;
   } cases[] = {
       {"off writes everything", hex("10 20"), {}, 0, 0, 0, hex("01 02 03"), true, hex("01 02 03")},
       {"empty start pattern is off", {}, {}, 0, 0, 1, hex("01 02"), true, hex("01 02")},
@@ -195,28 +189,17 @@ TEST_F(Sink, TriggerWindows) {
       {"stop match broken by its own first byte", hex("10"), hex("30 31"), 0, 0, 1, hex("10 30 30 31 99 30 31 77"),
        true, hex("10 30 30 31 99 30 31")},
       {"stored pattern cut to 256 bytes", longPattern, {}, 0, 0, 1, patternInput, true, patternInput.right(150)},
+      {"stop box unchecked: start pattern and trailing", hex("10 20"), hex("30"), 0, 1, 1, hex("10 20 30 41 42"),
+       true, hex("10 20 30"), 0},
   };
   for (const Case& c : cases) {
-    sinktest::armTrigger(c.start, c.stop, c.leading, c.trailing, c.state);
+    sinktest::armTrigger(c.start, c.stop, c.leading, c.trailing, c.state, 0, c.stopBox);
     CVRIMSocket sink(nullptr, &m_notifier);
     ASSERT_TRUE(sink.LoadTriggerSetup());
     ASSERT_TRUE(sink.OpenAcquisitionFile());
     EXPECT_EQ(decode(sink, sinktest::recordsFor(c.input)), c.wrote) << c.what;
     EXPECT_EQ(written(sink).toHex(' '), c.expected.toHex(' ')) << c.what;
     EXPECT_EQ(sink.GetRunningTime(), static_cast<uint8_t>(c.input.size())) << c.what << ": held items move time too";
-  }
-}
-
-// The stop pattern ends a window only while the stop box is checked; without it
-// the window is the start pattern and the trailing items.
-TEST_F(Sink, StopPatternOnlyWithTheStopBoxChecked) {
-  for (const auto& [stopBox, expected] : {std::pair{1, "10 20 30 41"}, std::pair{0, "10 20 30"}}) {
-    sinktest::armTrigger(hex("10 20"), hex("30"), 0, 1, 1, 0, stopBox);
-    CVRIMSocket sink(nullptr, &m_notifier);
-    ASSERT_TRUE(sink.LoadTriggerSetup());
-    ASSERT_TRUE(sink.OpenAcquisitionFile());
-    decode(sink, sinktest::recordsFor(hex("10 20 30 41 42")));
-    EXPECT_EQ(written(sink).toHex(' '), hex(expected).toHex(' ')) << "stop box " << stopBox;
   }
 }
 
@@ -334,26 +317,23 @@ TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   const QByteArray eight = sinktest::recordsFor("ABCDEFGH");
   auto receive = [&] { return m_sink.ReceiveDeviceRecords(reinterpret_cast<const uint8_t*>(eight.data()), 24, 0); };
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  const rlimit limit{24 + 6 * 10 + 3, saved.rlim_max};  // room for ten and a half items
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const bool results[] = {receive(), receive(), receive()};
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  EXPECT_TRUE(results[0] && results[1] && !results[2] && !receive());
+  {
+    testsupport::FileSizeLimit full(24 + 6 * 10 + 3);  // room for ten and a half items
+    ASSERT_TRUE(full.ok());
+    EXPECT_TRUE(receive() && receive() && !receive());
+  }
+  EXPECT_FALSE(receive());
   EXPECT_EQ(m_notifier.failures.load(), 1);
   EXPECT_EQ(testsupport::readWholeFile(m_sink.GetWritingPath()).size(), 24 + 6 * 10);
   EXPECT_EQ(m_sink.TakeWriteFailure(),
             QString("Write file %1 failed, Error: %2").arg(m_sink.GetWritingPath()).arg(EFBIG));
 
-  const rlimit none{0, saved.rlim_max};  // not even the header fits
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
-  const bool opened = m_sink.RestartAcquisitionFile();
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  EXPECT_TRUE(opened && !receive() && m_sink.HasWriteFailed());
+  {
+    testsupport::FileSizeLimit none(0);  // not even the header fits
+    EXPECT_TRUE(m_sink.RestartAcquisitionFile());
+  }
+  EXPECT_TRUE(!receive() && m_sink.HasWriteFailed());
   EXPECT_EQ(m_notifier.failures.load(), 2);
-  std::signal(SIGXFSZ, oldHandler);
 }
 
 TEST_F(Sink, CloseAndEveryNewStartPutTheShownFileOnTheRecentList) {
@@ -399,24 +379,9 @@ TEST_F(Sink, TheShownFileIsWritableOnlyWhenTheRecordingsHandleIsGone) {
   EXPECT_TRUE(m_shown.Reopen(true)) << "the writer's handle is gone";
 }
 
-TEST_F(Sink, StatusPaneGetsTheNameOfTheFileOnDisk) {
-  platform::MessageWindow frame;
-  platform::SetMainFrameWindow(frame.handle());
-  std::vector<std::pair<uintptr_t, QString>> texts;
-  frame.on(WM_STATUS_TEXT, [&](platform::Message& m) {
-    const QString* text = m.payloadAs<QString>();
-    texts.emplace_back(m.wParam, text ? *text : QStringLiteral("<none>"));
-    return 0;
-  });
-  testsupport::writeWholeFile(m_folder + "ANALIZER.ANL", "full");
-  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  platform::PumpMessages();
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_EQ(texts[0].first, STATUSTEXT_FILENAME);
-  EXPECT_EQ(texts[0].second, QStringLiteral("ANALIZER(1).ANL"));
-}
-
-TEST_F(Sink, DefaultNotifierPostsDataWrittenThenStatusToTheActiveView) {
+// The status pane gets the name of the file on disk; each written buffer posts its
+// notices to the active view, but only once the main window exists.
+TEST_F(Sink, StatusPaneGetsTheFileOnDiskAndTheViewDataWrittenThenStatus) {
   platform::MessageWindow frame;
   platform::MessageWindow view;
   std::vector<std::tuple<uint32_t, uintptr_t, intptr_t>> got;
@@ -429,20 +394,28 @@ TEST_F(Sink, DefaultNotifierPostsDataWrittenThenStatusToTheActiveView) {
   view.on(WM_COMMAND, record);
   platform::SetActiveViewWindow(view.handle());
 
+  std::vector<QString> texts;
+  frame.on(WM_STATUS_TEXT, [&](platform::Message& m) {
+    texts.push_back(QString::number(m.wParam) + ' ' + *m.payloadAs<QString>());
+    return 0;
+  });
+  testsupport::writeWholeFile(m_folder + "ANALIZER.ANL", "full");
   CVRIMSocket sink(nullptr, nullptr);
   ASSERT_TRUE(sink.OpenAcquisitionFile());
   const QByteArray records = hex("00 01 01 00 02 02");
   const auto* data = reinterpret_cast<const uint8_t*>(records.constData());
   EXPECT_TRUE(sink.ReceiveDeviceRecords(data, 6, true));
   platform::PumpMessages();
-  EXPECT_TRUE(got.empty()) << "nothing is posted while the main window does not exist";
+  EXPECT_TRUE(got.empty() && texts.empty()) << "nothing is posted while the main window does not exist";
 
   platform::SetMainFrameWindow(frame.handle());
+  ASSERT_TRUE(sink.RestartAcquisitionFile());
   EXPECT_TRUE(sink.ReceiveDeviceRecords(data, 6, true));
   platform::PumpMessages();
+  EXPECT_EQ(texts, std::vector<QString>{QString("%1 ANALIZER(2).ANL").arg(STATUSTEXT_FILENAME)});
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0], std::make_tuple(WM_DATA_WRITTEN, uintptr_t{0}, intptr_t{0}));
-  EXPECT_EQ(got[1], std::make_tuple(WM_VIEW_STATUS, uintptr_t{STATUS_RUNNING}, intptr_t{(24 + 4 * 6) / 6}));
+  EXPECT_EQ(got[1], std::make_tuple(WM_VIEW_STATUS, uintptr_t{STATUS_RUNNING}, intptr_t{(24 + 2 * 6) / 6}));
   DataWrittenNotifier::Default().WriteFailed();  // a failed write asks for Stop
   platform::PumpMessages();
   ASSERT_EQ(got.size(), 3u);
