@@ -175,21 +175,15 @@ TEST_F(Sink, TriggerPatternsSpreadOverBuffersWriteEveryItemOnce) {
       << "a buffer whose item is only held reports nothing";
 }
 
-TEST_F(Sink, RestartKeepsTheTriggerStateAndStartLoadsItAnew) {
+// A Restart keeps the trigger's state (the threaded tests join split files); a new
+// Start loads it anew: a partial match does not carry over.
+TEST_F(Sink, StartLoadsTheTriggerAnew) {
   startTriggered(hex("10 20"), hex("30"), 1, 1);
-  EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("05 10 20 41"))));
-  const QString first = m_sink.GetWritingPath();
-  ASSERT_TRUE(m_sink.RestartAcquisitionFile());
-  EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("42 30 43 44 10"))));
-  ASSERT_TRUE(m_sink.RestartAcquisitionFile());
-  EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("20 45"))));
-  EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(first)), hex("05 10 20 41"));
-  EXPECT_EQ(written(), hex("44 10 20 45")) << "a match begun in the previous file completes here";
-
+  EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("05 10 20 41 10"))));
   m_sink.CloseAcquisitionFile();
   ASSERT_TRUE(m_sink.LoadTriggerSetup());
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  EXPECT_FALSE(decode(m_sink, sinktest::recordsFor(hex("46 30")))) << "a new Start waits for the start pattern";
+  EXPECT_FALSE(decode(m_sink, sinktest::recordsFor(hex("20 46")))) << "a new Start waits for the whole start pattern";
 }
 
 // ---- The acquisition file
@@ -203,14 +197,12 @@ TEST_F(Sink, NewFileHasExactlyTheHeaderBlockAndIsShown) {
   EXPECT_EQ(file.left(16), hex("00 00 00 00 00 00 00 00 18 00 00 00 56 52 49 4D"));
   double date;
   memcpy(&date, file.constData() + 16, 8);
-  EXPECT_GE(date, before);
-  EXPECT_LE(date, after);
+  EXPECT_TRUE(date >= before && date <= after) << date;
   EXPECT_DOUBLE_EQ(std::round(date * 86400.0), date * 86400.0) << "whole seconds";
   EXPECT_EQ(m_sink.GetFileLength(), 24u);
   EXPECT_EQ(m_shown.GetPath(), m_folder + "ANALIZER.ANL");
   uint32_t size = 0;
-  EXPECT_TRUE(m_shown.ReadCommentSize(size));
-  EXPECT_EQ(size, 24u);
+  EXPECT_TRUE(m_shown.ReadCommentSize(size) && size == 24u);
   EXPECT_EQ(m_boxes.count(), 0u);
 }
 
@@ -242,9 +234,8 @@ TEST_F(Sink, WithoutFileMultipleEveryStartOverwrites) {
   // A second copy recording under the same name is refused and cuts nothing.
   CVRIMSocket second(nullptr, &m_notifier);
   EXPECT_FALSE(second.OpenAcquisitionFile());
-  EXPECT_EQ(m_boxes.texts(), std::vector<QString>{QStringLiteral("Create file %1LOG.ANL failed, Error: %2")
-                                                       .arg(m_folder)
-                                                       .arg(platform::FILE_CAUSE_SHARING_VIOLATION)});
+  EXPECT_EQ(m_boxes.texts(), std::vector<QString>{QString("Create file %1LOG.ANL failed, Error: %2")
+                                                       .arg(m_folder, QString::number(platform::FILE_CAUSE_SHARING_VIOLATION))});
   m_sink.CloseAcquisitionFile();
   EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(m_folder + "LOG.ANL")), hex("04"));
   EXPECT_FALSE(QFileInfo::exists(m_folder + "LOG(1).ANL"));

@@ -25,7 +25,6 @@
 #include "capture/FakeDialUp.h"
 #include "common/CommandIds.h"
 #include "common/ItemRecord.h"
-#include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
 #include "display/CItem.h"
 #include "display/CVRIMView.h"
@@ -153,23 +152,15 @@ class ProgramEndToEnd : public ::testing::TestWithParam<Link> {
   // The device commands that reached the simulator, in order, as spaced hex. On the
   // serial link a frame repeated with the same send number is one command.
   QStringList sentCommands() const {
+    const bool serial = GetParam() == Link::Serial;
+    const QRegularExpression re(serial ? QString("frame-in ns=\\d+ ch=1 ([0-9a-f ]+)$")
+                                       : QString("datagram-in port=%1 from=\\S+ ([0-9a-f ]+)$").arg(m_net.controlPort));
     QStringList out;
-    const QRegularExpression re = GetParam() == Link::Serial
-                                      ? QRegularExpression("frame-in ns=(\\d+) ch=1 ([0-9a-f ]+)$")
-                                      : QRegularExpression(QString("datagram-in port=%1 from=\\S+ ([0-9a-f ]+)$")
-                                                               .arg(m_net.controlPort));
-    QString lastSerial;
+    QString last;
     for (const QString& line : m_sim->log().split('\n')) {
       const QRegularExpressionMatch m = re.match(line.trimmed());
-      if (!m.hasMatch()) continue;
-      if (GetParam() == Link::Serial) {
-        const QString frame = m.captured(1) + ' ' + m.captured(2);
-        if (frame == lastSerial) continue;
-        lastSerial = frame;
-        out << m.captured(2).toUpper();
-      } else {
-        out << m.captured(1).toUpper();
-      }
+      if (m.hasMatch() && !(serial && m.captured(0) == last)) out << m.captured(1).toUpper();
+      if (m.hasMatch()) last = m.captured(0);
     }
     return out;
   }

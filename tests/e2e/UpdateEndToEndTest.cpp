@@ -72,7 +72,7 @@ protected:
     EXPECT_EQ(dlg.stepLine(5)->text(), "Step 5: The new checksum: " + crc.captured(1));
     EXPECT_EQ(dlg.startButton()->text(), QString("Finish"));
     EXPECT_TRUE(sim.waitForLog("firmware ready"));
-    EXPECT_TRUE(m_app->OnConnectDevice());
+    EXPECT_TRUE(m_app->OnConnectDevice() && testsupport::waitFor([&] { return m_app->IsConnected(); }));
   }
 
   testsupport::TempProfile m_profile;
@@ -88,11 +88,10 @@ TEST_F(UpdateEndToEnd, SerialUpdateWithTheRealWaitsEndsWithTheFirmwareAnsweringA
   ASSERT_TRUE(sim.started());
   useSerial(61);
   const QByteArray file = firmware(100);
-  auto dlg = open(61);
+  const auto dlg = open(61);
   start(*dlg);
   EXPECT_TRUE(sim.waitForLog("cmd boot 3"));
   expectUpdated(*dlg, sim, file);
-  ASSERT_TRUE(testsupport::waitFor([&] { return m_app->IsConnected(); }));
   EXPECT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Acquire(false)));
   EXPECT_EQ(m_box.count(), 0u);
 }
