@@ -80,9 +80,8 @@ TEST_F(Sink, EmptyAndCutOffBuffersWriteOnlyWholeRecords) {
   EXPECT_EQ(m_sink.GetFileLength(), 24u);
   // The second record announces four time bytes but only two follow.
   const QByteArray whole = hex("00 11 05 60 22 01 02");
-  std::unique_ptr<uint8_t[]> exact(new uint8_t[whole.size()]);
-  memcpy(exact.get(), whole.constData(), whole.size());
-  EXPECT_TRUE(m_sink.DecodeDeviceRecords(exact.get(), static_cast<uint32_t>(whole.size())));
+  const std::vector<uint8_t> exact(whole.begin(), whole.end());  // no byte past the end to read
+  EXPECT_TRUE(m_sink.DecodeDeviceRecords(exact.data(), static_cast<uint32_t>(exact.size())));
   EXPECT_EQ(written(), hex("11"));
   EXPECT_EQ(m_sink.GetRunningTime(), 5u) << "a dropped record does not move the time";
   EXPECT_FALSE(decode(m_sink, hex("00 11"))) << "a lone partial record writes nothing";
@@ -99,14 +98,12 @@ TEST_F(Sink, RunningTimeGoesOnWithoutAFileAndAcrossRecordings) {
   EXPECT_TRUE(m_notifier.lengths().empty());
 
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  const uint8_t next[] = {0x02, 0x03, 0x01};
-  EXPECT_TRUE(m_sink.ReceiveDeviceRecords(next, 3, true));
+  EXPECT_TRUE(m_sink.ReceiveDeviceRecords(data + 3, 3, true));
   EXPECT_EQ(m_notifier.lengths(), std::vector<uint64_t>{30u}) << "notified with the file length";
-  EXPECT_EQ(sinktest::itemsInFile(m_sink.GetWritingPath()).at(0).time, 0x16u);
   m_sink.CloseAcquisitionFile();
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   EXPECT_TRUE(decode(m_sink, hex("02 04 01")));
-  EXPECT_EQ(sinktest::itemsInFile(m_sink.GetWritingPath()).at(0).time, 0x17u);
+  EXPECT_EQ(sinktest::itemsInFile(m_sink.GetWritingPath()).at(0).time, 0x1Bu);
 
   CVRIMSocket fresh(nullptr, &m_notifier);  // a new connect makes a new sink
   ASSERT_TRUE(fresh.OpenAcquisitionFile());
@@ -288,45 +285,37 @@ TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
   EXPECT_EQ(m_notifier.failures.load(), 2);
 }
 
-TEST_F(Sink, CloseAndEveryNewStartPutTheShownFileOnTheRecentList) {
+// A Start while still writing closes the earlier file first; Stop and every new Start
+// put the shown file on the recent list; the comment editor may write the shown file
+// only once the recording's handle is gone.
+TEST_F(Sink, StartAndStopListTheShownFileAndFreeItForWriting) {
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   decode(m_sink, hex("00 01 01"));
-  // A Start while still writing closes the earlier file first.
+  EXPECT_FALSE(m_shown.Reopen(true));
+  EXPECT_EQ(m_boxes.texts(), std::vector<QString>{"Open file failed, Error: 11\r\nFile: " + m_folder + "ANALIZER.ANL"});
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   EXPECT_EQ(m_sink.GetWritingPath(), m_folder + "ANALIZER(1).ANL");
   EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(m_folder + "ANALIZER.ANL")), hex("01"));
   EXPECT_EQ(platform::RecentFiles().Entries(), QStringList{m_folder + "ANALIZER.ANL"});
-
   ASSERT_TRUE(m_sink.CloseAcquisitionFile());
-  EXPECT_FALSE(m_sink.IsWriting());
-  EXPECT_EQ(m_sink.GetFileLength(), 0u);
-  EXPECT_TRUE(m_shown.IsOpen()) << "the view goes on showing the recording";
+  EXPECT_TRUE(!m_sink.IsWriting() && m_sink.GetFileLength() == 0u);
   EXPECT_EQ(platform::RecentFiles().Entries().first(), m_folder + "ANALIZER(1).ANL");
+  EXPECT_TRUE(m_shown.Reopen(true) && m_shown.IsOpen()) << "after Stop the comment editor may write";
 
   // Closing without a file still adds the shown file.
   testsupport::writeWholeFile(m_folder + "OTHER.ANL", QByteArray(30, '\x01'));
   ASSERT_TRUE(m_shown.Open(m_folder + "OTHER.ANL"));
   ASSERT_TRUE(m_sink.CloseAcquisitionFile());
   EXPECT_EQ(platform::RecentFiles().Entries().first(), m_folder + "OTHER.ANL");
-}
-
-TEST_F(Sink, TheShownFileIsWritableOnlyWhenTheRecordingsHandleIsGone) {
-  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  EXPECT_FALSE(m_shown.Reopen(true));
-  ASSERT_EQ(m_boxes.count(), 1u);
-  EXPECT_EQ(m_boxes.texts()[0], QStringLiteral("Open file failed, Error: 11\r\nFile: %1ANALIZER.ANL").arg(m_folder));
-  m_sink.CloseAcquisitionFile();
-  EXPECT_TRUE(m_shown.Reopen(true)) << "after Stop the comment editor may write";
 
   // A sink destroyed while writing closes its file, without a recent-file entry.
-  const QStringList recent = platform::RecentFiles().Entries();
   {
     CVRIMSocket sink(&m_shown, &m_notifier);
     ASSERT_TRUE(sink.OpenAcquisitionFile());
     decode(sink, hex("00 01 01"));
   }
-  EXPECT_EQ(platform::RecentFiles().Entries(), recent);
-  EXPECT_EQ(testsupport::readWholeFile(m_folder + "ANALIZER(1).ANL").size(), 30);
+  EXPECT_EQ(platform::RecentFiles().Entries().first(), m_folder + "OTHER.ANL");
+  EXPECT_EQ(testsupport::readWholeFile(m_folder + "ANALIZER(2).ANL").size(), 30);
   m_shown.Close();
   EXPECT_TRUE(m_shown.Reopen(true)) << "the writer's handle is gone";
 }
