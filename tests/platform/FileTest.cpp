@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include "platform/File.h"
-#include "platform/TickCount.h"
 #include "support/TestSupport.h"
 
 using platform::File;
@@ -105,13 +104,6 @@ TEST(File, FailuresCarryCauseCodes) {
                               {ENOSPC, platform::FILE_CAUSE_DISK_FULL}, {EACCES, platform::FILE_CAUSE_ACCESS_DENIED}})
     EXPECT_EQ(platform::fileCauseFromErrno(error), cause);
   EXPECT_EQ(f.readAt(0, nullptr, 0), -1);  // closed
-}
-
-TEST(TickCount, IsMonotonicMilliseconds) {
-  const uint32_t a = platform::GetTickCount();
-  platform::Sleep(20);
-  const uint32_t b = platform::GetTickCount();
-  EXPECT_GE(static_cast<uint32_t>(b - a), 19u);
 }
 
 // A name chosen in File Open or configured for recording may be a FIFO: the open must
