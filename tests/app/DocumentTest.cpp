@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <algorithm>
 #include <QLabel>
 #include <QTimer>
 
@@ -123,10 +124,8 @@ TEST(AboutBox, ShowsProductInterfaceVersionAndMaker) {
   for (const char* line : {"\nVRIM - Vending Bus Analyzer\n", "\nfor the QX-7700-x acquisition interface\n",
                            "\nVersion 04.11 build 30.05.2016\n", "\nMade by the VRIM project\n"})
     EXPECT_TRUE(dlg.aboutText().contains(line)) << line;
-  bool shownInLabel = false;
-  for (QLabel* l : dlg.findChildren<QLabel*>())
-    if (l->text() == dlg.aboutText()) shownInLabel = true;
-  EXPECT_TRUE(shownInLabel);
+  const auto labels = dlg.findChildren<QLabel*>();
+  EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](QLabel* l) { return l->text() == dlg.aboutText(); }));
   QTimer::singleShot(0, &dlg, [&] { dlg.accept(); });
   EXPECT_EQ(dlg.exec(), QDialog::Accepted);
 }
@@ -138,8 +137,7 @@ TEST(ShellOpen, RunningCopyTakesOpenRequestsOfItsProfileOnly) {
   ASSERT_TRUE(shell.EnableShellOpen("Quellfeld_42", [&](const QString& p) { opened << p; }));
   const QString a = tmp.file("A.ANL"), b = tmp.file("B.ANL");
   ASSERT_TRUE(CShellOpen::SendOpenRequest("Quellfeld_42", {a, b}));
-  EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 2; }));
-  EXPECT_EQ(opened, QStringList({a, b}));
+  EXPECT_TRUE(testsupport::waitFor([&] { return opened == QStringList({a, b}); })) << opened.join(' ').toStdString();
   EXPECT_FALSE(CShellOpen::SendOpenRequest("Quellfeld_43", {a}, 200));
 
   // A second copy of the same profile leaves the requests with the first.
@@ -147,8 +145,7 @@ TEST(ShellOpen, RunningCopyTakesOpenRequestsOfItsProfileOnly) {
   QStringList openedBySecond;
   EXPECT_FALSE(second.EnableShellOpen("Quellfeld_42", [&](const QString& p) { openedBySecond << p; }));
   ASSERT_TRUE(CShellOpen::SendOpenRequest("Quellfeld_42", {b}));
-  EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 3; }));
-  EXPECT_TRUE(openedBySecond.isEmpty());
+  EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 3; }) && openedBySecond.isEmpty());
 }
 
 TEST(ShellOpen, TheSocketIsPrivateAndKeyedOnTheSettingsFolder) {
