@@ -43,9 +43,9 @@ struct Feeder {
       std::vector<uint8_t> buffer;
       for (uint32_t t = next; t < next + records; ++t)
         buffer.insert(buffer.end(), {0x60, dataFor(t), uint8_t(t), uint8_t(t >> 8), uint8_t(t >> 16), uint8_t(t >> 24)});
-      if (!sink.ReceiveDeviceRecords(buffer.data(), static_cast<uint32_t>(buffer.size()), false)) ++held;
-      else
-        for (uint32_t t = next; t < next + records; ++t) written.push_back(t);
+      const bool stored = sink.ReceiveDeviceRecords(buffer.data(), static_cast<uint32_t>(buffer.size()), false);
+      for (uint32_t t = next; stored && t < next + records; ++t) written.push_back(t);
+      held += !stored;
       fed.push_back(std::move(buffer));
       ++buffers;
     }
