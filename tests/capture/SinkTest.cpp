@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <cmath>
 #include <cstring>
-#include <memory>
 
 #include "capture/CActiveFile.h"
 #include "capture/CVRIMSocket.h"
