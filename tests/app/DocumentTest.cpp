@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <algorithm>
 #include <QLabel>
 #include <QTimer>
 
@@ -34,18 +35,19 @@ struct ViewProbe {
   ~ViewProbe() { platform::SetActiveViewWindow(platform::NULL_WINDOW); }
 };
 
-}  // namespace
-
-TEST(Document, FileOpenOpensTheShownFileAndTellsTheViewEvenOnFailure) {
+struct Document : ::testing::Test {
   testsupport::TempProfile tmp;
   testsupport::RecordingMessageBox boxes;
   ViewProbe view;
   CActiveFile file;
-  CVRIMDoc doc(file);
-  QString answer;
-  doc.chooseFile = [&] { return answer; };
+  CVRIMDoc doc{file};
+};
 
-  answer.clear();  // Cancel
+}  // namespace
+
+TEST_F(Document, FileOpenOpensTheShownFileAndTellsTheViewEvenOnFailure) {
+  QString answer;  // Cancel
+  doc.chooseFile = [&] { return answer; };
   doc.commands().run(ID_FILE_OPEN);
   platform::PumpMessages();
   EXPECT_TRUE(view.got.empty());
@@ -55,8 +57,7 @@ TEST(Document, FileOpenOpensTheShownFileAndTellsTheViewEvenOnFailure) {
   answer = path;
   doc.commands().run(ID_FILE_OPEN);
   platform::PumpMessages();
-  EXPECT_TRUE(file.IsOpen());
-  EXPECT_EQ(file.GetPath(), path);
+  EXPECT_TRUE(file.IsOpen() && file.GetPath() == path);
   ASSERT_EQ(view.got.size(), 1u);
   EXPECT_EQ(view.got[0].first, WM_FILE_LOADED);
   EXPECT_TRUE(doc.GetPathName().isEmpty());  // File Open leaves the document's path alone
@@ -64,19 +65,13 @@ TEST(Document, FileOpenOpensTheShownFileAndTellsTheViewEvenOnFailure) {
   answer = tmp.file("missing.ANL");
   doc.OnFileOpen();
   platform::PumpMessages();
-  EXPECT_FALSE(file.IsOpen());
-  EXPECT_EQ(file.GetPath(), path);
+  EXPECT_TRUE(!file.IsOpen() && file.GetPath() == path);
   EXPECT_EQ(view.got.size(), 2u);
   ASSERT_EQ(boxes.count(), 1u);
   EXPECT_EQ(boxes.texts()[0], QStringLiteral("Open file failed, Error: 2\r\nFile: ") + answer);
 }
 
-TEST(Document, OpenDocumentRefusesAFileBeingRecordedAndFeedsTheRecentList) {
-  testsupport::TempProfile tmp;
-  testsupport::RecordingMessageBox boxes;
-  ViewProbe view;
-  CActiveFile file;
-  CVRIMDoc doc(file);
+TEST_F(Document, OpenDocumentRefusesAFileBeingRecordedAndFeedsTheRecentList) {
   QStringList recent;
   doc.addToRecentFileList = [&](const QString& p) { recent << p; };
   const QString path = tmp.file("REC.ANL");
@@ -84,25 +79,17 @@ TEST(Document, OpenDocumentRefusesAFileBeingRecordedAndFeedsTheRecentList) {
     platform::File writer;
     ASSERT_TRUE(writer.open(path, platform::File::Mode::CreateWriteShared));
     EXPECT_FALSE(doc.OnOpenDocument(path));
-    EXPECT_EQ(boxes.count(), 1u);
-    EXPECT_FALSE(file.IsOpen());
     platform::PumpMessages();
-    EXPECT_TRUE(view.got.empty());
+    EXPECT_TRUE(boxes.count() == 1u && !file.IsOpen() && view.got.empty());
   }
   EXPECT_TRUE(doc.OnOpenDocument(path));
   platform::PumpMessages();
-  EXPECT_TRUE(file.IsOpen());
+  EXPECT_TRUE(file.IsOpen() && view.got.size() == 1u);
   EXPECT_EQ(doc.GetPathName(), path);
   EXPECT_EQ(recent, QStringList{path});
-  EXPECT_EQ(view.got.size(), 1u);
 }
 
-TEST(Document, CloseConfirmationStopsFirstThenDisconnects) {
-  testsupport::TempProfile tmp;
-  testsupport::RecordingMessageBox boxes;
-  ViewProbe view;
-  CActiveFile file;
-  CVRIMDoc doc(file);
+TEST_F(Document, CloseConfirmationStopsFirstThenDisconnects) {
   bool connected = true;
   std::vector<std::string> order;
   doc.isConnected = [&] { return connected; };
@@ -114,8 +101,7 @@ TEST(Document, CloseConfirmationStopsFirstThenDisconnects) {
   boxes.queueAnswer(platform::IDCANCEL);
   EXPECT_FALSE(doc.CanCloseFrame());
   platform::PumpMessages();
-  EXPECT_TRUE(view.got.empty());
-  EXPECT_TRUE(order.empty());
+  EXPECT_TRUE(view.got.empty() && order.empty());
   EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("You really want to close this application?"));
   EXPECT_EQ(boxes.shown()[0].type, unsigned(platform::MB_OKCANCEL | platform::MB_ICONQUESTION));
 
@@ -138,10 +124,8 @@ TEST(AboutBox, ShowsProductInterfaceVersionAndMaker) {
   for (const char* line : {"\nVRIM - Vending Bus Analyzer\n", "\nfor the QX-7700-x acquisition interface\n",
                            "\nVersion 04.11 build 30.05.2016\n", "\nMade by the VRIM project\n"})
     EXPECT_TRUE(dlg.aboutText().contains(line)) << line;
-  bool shownInLabel = false;
-  for (QLabel* l : dlg.findChildren<QLabel*>())
-    if (l->text() == dlg.aboutText()) shownInLabel = true;
-  EXPECT_TRUE(shownInLabel);
+  const auto labels = dlg.findChildren<QLabel*>();
+  EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](QLabel* l) { return l->text() == dlg.aboutText(); }));
   QTimer::singleShot(0, &dlg, [&] { dlg.accept(); });
   EXPECT_EQ(dlg.exec(), QDialog::Accepted);
 }
@@ -153,8 +137,7 @@ TEST(ShellOpen, RunningCopyTakesOpenRequestsOfItsProfileOnly) {
   ASSERT_TRUE(shell.EnableShellOpen("Quellfeld_42", [&](const QString& p) { opened << p; }));
   const QString a = tmp.file("A.ANL"), b = tmp.file("B.ANL");
   ASSERT_TRUE(CShellOpen::SendOpenRequest("Quellfeld_42", {a, b}));
-  EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 2; }));
-  EXPECT_EQ(opened, QStringList({a, b}));
+  EXPECT_TRUE(testsupport::waitFor([&] { return opened == QStringList({a, b}); })) << opened.join(' ').toStdString();
   EXPECT_FALSE(CShellOpen::SendOpenRequest("Quellfeld_43", {a}, 200));
 
   // A second copy of the same profile leaves the requests with the first.
@@ -162,8 +145,7 @@ TEST(ShellOpen, RunningCopyTakesOpenRequestsOfItsProfileOnly) {
   QStringList openedBySecond;
   EXPECT_FALSE(second.EnableShellOpen("Quellfeld_42", [&](const QString& p) { openedBySecond << p; }));
   ASSERT_TRUE(CShellOpen::SendOpenRequest("Quellfeld_42", {b}));
-  EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 3; }));
-  EXPECT_TRUE(openedBySecond.isEmpty());
+  EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 3; }) && openedBySecond.isEmpty());
 }
 
 TEST(ShellOpen, TheSocketIsPrivateAndKeyedOnTheSettingsFolder) {
@@ -190,23 +172,19 @@ TEST(ShellOpen, RegistersTheDocumentTypeWithoutAnExtension) {
   SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   testsupport::TempProfile tmp;
   const QByteArray saved = qgetenv("XDG_DATA_HOME");
-  qputenv("XDG_DATA_HOME", tmp.dir().toLocal8Bit());
-  ASSERT_TRUE(CShellOpen::RegisterShellFileTypes("/opt/vrim/vrim-open"));
-  const QByteArray desktop = testsupport::readWholeFile(tmp.file("applications/vrim-document.desktop"));
+  const auto desktopFileFor = [&](const char* launcher) {
+    qputenv("XDG_DATA_HOME", tmp.dir().toLocal8Bit());
+    EXPECT_TRUE(CShellOpen::RegisterShellFileTypes(launcher));
+    qputenv("XDG_DATA_HOME", saved);
+    return testsupport::readWholeFile(tmp.file("applications/vrim-document.desktop"));
+  };
+  const QByteArray desktop = desktopFileFor("/opt/vrim/vrim-open");
   const QByteArray mime = testsupport::readWholeFile(tmp.file("mime/packages/vrim-document.xml"));
-  qputenv("XDG_DATA_HOME", saved);
   EXPECT_TRUE(desktop.contains("Exec=/opt/vrim/vrim-open %F\n"));
   EXPECT_TRUE(desktop.contains("MimeType=application/x-vrim-document;"));
-  EXPECT_TRUE(mime.contains("<comment>VRIM Document</comment>"));
-  EXPECT_FALSE(mime.contains("glob"));
-
+  EXPECT_TRUE(mime.contains("<comment>VRIM Document</comment>") && !mime.contains("glob"));
   // A program folder with a blank or a shell character still starts the launcher.
-  qputenv("XDG_DATA_HOME", tmp.dir().toLocal8Bit());
-  ASSERT_TRUE(CShellOpen::RegisterShellFileTypes("/opt/My Tools/vrim-open"));
-  const QByteArray spaced = testsupport::readWholeFile(tmp.file("applications/vrim-document.desktop"));
-  ASSERT_TRUE(CShellOpen::RegisterShellFileTypes("/opt/a$b%c/vrim-open"));
-  const QByteArray shelly = testsupport::readWholeFile(tmp.file("applications/vrim-document.desktop"));
-  qputenv("XDG_DATA_HOME", saved);
+  const QByteArray spaced = desktopFileFor("/opt/My Tools/vrim-open"), shelly = desktopFileFor("/opt/a$b%c/vrim-open");
   EXPECT_TRUE(spaced.contains("Exec=\"/opt/My Tools/vrim-open\" %F\n")) << spaced.constData();
   EXPECT_TRUE(shelly.contains("Exec=\"/opt/a\\\\$b%%c/vrim-open\" %F\n")) << shelly.constData();
 }

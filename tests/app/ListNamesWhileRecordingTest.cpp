@@ -20,13 +20,12 @@ TEST(ListNamesWhileRecording, NamesStayBesideTheBytesOfARunningRecording) {
   testsupport::SimProcess sim({"--com", "58", "--scenario", "mdb", "--rate", "300", "--count", "0"});
   ASSERT_TRUE(sim.started());
   platform::ProfileStore p(platform::ProfileStore::pathForKey("Quellfeld_58"));
-  p.WriteProfileInt("PropertyPage1", "Protocol", 1);
-  p.WriteProfileInt("PropertyPage2", "HDLCConnect", 1);
+  for (auto [section, key, value] : {std::tuple{"PropertyPage1", "Protocol", 1}, {"PropertyPage2", "HDLCConnect", 1},
+                                     {"PropertyPage2", "StartupConnect", 1}, {"PropertyPage2", "StartupAquire", 1},
+                                     {"General", "DisplayAttribute", 8}})
+    p.WriteProfileInt(section, key, value);
   p.WriteProfileString("PropertyPage2", "SerialPort", "COM58:");
-  p.WriteProfileInt("PropertyPage2", "StartupConnect", 1);
-  p.WriteProfileInt("PropertyPage2", "StartupAquire", 1);
   p.WriteProfileString("PropertyPage3", "FilePath", tmp.dir() + "/");
-  p.WriteProfileInt("General", "DisplayAttribute", 8);
 
   testsupport::RecordingMessageBox boxes;
   CVRIMApp app;

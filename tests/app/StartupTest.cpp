@@ -36,33 +36,6 @@ struct Started {
 
 }  // namespace
 
-TEST(Startup, ProfileArgumentChoosesTheStoreAndTheWindowComesUp) {
-  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
-  Started s({"Profile=7"});
-  ASSERT_TRUE(s.ok);
-  EXPECT_EQ(s.app.BuildRegistryKeyName(), QStringLiteral("Quellfeld_07"));
-  EXPECT_TRUE(platform::Profile().path().endsWith("/Quellfeld_07/VRIM.ini"));
-  CMainFrame* frame = s.app.GetMainWnd();
-  ASSERT_NE(frame, nullptr);
-  EXPECT_TRUE(frame->isVisible());
-  EXPECT_EQ(frame->size(), QSize(640, 480));
-  EXPECT_EQ(platform::MainFrameWindow(), frame->handle());
-  EXPECT_EQ(platform::ActiveViewWindow(), s.app.GetActiveView()->handle());
-  EXPECT_EQ(s.app.GetLinkType(), LINKTYPE_LAN);
-  EXPECT_TRUE(testsupport::waitFor([&] { return frame->windowTitle() == "Ready - Analyzer - VRIM"; }));
-  // Not connected: the recording commands are off, Connect is on.
-  frame->UpdateCommandUi();
-  EXPECT_FALSE(frame->action(ID_START_RECORDING)->isEnabled());
-  EXPECT_TRUE(frame->action(ID_CONNECT_DEVICE)->isEnabled());
-  EXPECT_FALSE(frame->action(ID_DISCONNECT_DEVICE)->isEnabled());
-  EXPECT_FALSE(frame->action(ID_DISPLAY_LIST)->isEnabled());  // no file shown yet
-  EXPECT_TRUE(frame->action(ID_REALTIME_DISPLAY)->isEnabled());
-  EXPECT_TRUE(s.boxes.texts().empty());
-  // The desktop now knows the document type.
-  EXPECT_TRUE(QFile::exists(QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) +
-                            "/applications/vrim-document.desktop"));
-}
-
 TEST(Startup, AProfileNumberOutOfRangeEndsTheStartQuotingWhatWasTyped) {
   for (const char* typed : {"100", "-1", "4294967296", " 7000x"}) {
     Started s({QStringLiteral("-Profile=") + typed});
@@ -73,10 +46,13 @@ TEST(Startup, AProfileNumberOutOfRangeEndsTheStartQuotingWhatWasTyped) {
   }
 }
 
-TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpenEachInTurn) {
+// The profile argument chooses the store and the window comes up idle; a recent file
+// that is gone leaves the list with a message; dropped files open each in turn; the
+// display mode is kept for the next run.
+TEST(Startup, TheWindowComesUpOnItsProfileOpensDroppedFilesAndKeepsTheDisplayMode) {
   SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   testsupport::TempProfile tmp;
-  const QString other = tmp.file("FIRST.ANL"), path = tmp.file("LOG.ANL");
+  const QString other = tmp.file("FIRST.ANL"), path = tmp.file("LOG.ANL"), gone = tmp.file("GONE.ANL");
   QByteArray bytes(24 + 6 * 5, '\0');
   bytes[8] = 24;
   bytes.replace(12, 4, "VRIM");
@@ -85,14 +61,36 @@ TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpenEachInTurn) {
   {
     Started s({"Profile=9"});
     ASSERT_TRUE(s.ok);
+    EXPECT_EQ(s.app.BuildRegistryKeyName(), QStringLiteral("Quellfeld_09"));
+    EXPECT_TRUE(platform::Profile().path().endsWith("/Quellfeld_09/VRIM.ini"));
     CMainFrame* frame = s.app.GetMainWnd();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->isVisible() && frame->size() == QSize(640, 480));
+    EXPECT_EQ(platform::MainFrameWindow(), frame->handle());
+    EXPECT_EQ(platform::ActiveViewWindow(), s.app.GetActiveView()->handle());
+    EXPECT_EQ(s.app.GetLinkType(), LINKTYPE_LAN);
+    EXPECT_TRUE(testsupport::waitFor([&] { return frame->windowTitle() == "Ready - Analyzer - VRIM"; }));
+    // Not connected and no file shown: Connect and Realtime only.
+    frame->UpdateCommandUi();
+    for (auto [command, on] : {std::pair{ID_START_RECORDING, false}, {ID_CONNECT_DEVICE, true},
+                               {ID_DISCONNECT_DEVICE, false}, {ID_DISPLAY_LIST, false}, {ID_REALTIME_DISPLAY, true}})
+      EXPECT_EQ(frame->action(command)->isEnabled(), on) << command;
+    EXPECT_TRUE(s.boxes.texts().empty());
+    // The desktop now knows the document type.
+    EXPECT_TRUE(QFile::exists(qEnvironmentVariable("XDG_DATA_HOME") + "/applications/vrim-document.desktop"));
+
+    platform::RecentFiles().Add(gone);
+    frame->openRecentFile(gone);
+    EXPECT_FALSE(platform::RecentFiles().Entries().contains(gone) || s.app.GetActiveFile().IsOpen());
+    EXPECT_EQ(s.boxes.count(), 1u);
+
     frame->activateWindow();
     QApplication::setActiveWindow(frame);
     QMimeData dropped;
     dropped.setUrls({QUrl::fromLocalFile(other), QUrl::fromLocalFile(path)});
     QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(frame, &enter);  // a drop reaches only a window that took the drag
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame, &enter);  // a drop reaches only a window that took the drag
     QApplication::sendEvent(frame, &drop);
     EXPECT_EQ(s.app.GetActiveFile().GetPath(), path);
     EXPECT_EQ(platform::RecentFiles().Entries().mid(0, 2), QStringList({path, other}));
@@ -104,33 +102,6 @@ TEST(Startup, DisplayModeIsKeptAcrossRunsAndDroppedFilesOpenEachInTurn) {
   Started again({"Profile=9"});
   ASSERT_TRUE(again.ok);
   EXPECT_EQ(again.app.GetActiveView()->GetDisplayAttribute(), DISPLAY_LIST);
-}
-
-TEST(Startup, ClosingAsksAndCancelKeepsTheWindow) {
-  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
-  Started s({"Profile=11"});
-  ASSERT_TRUE(s.ok);
-  CMainFrame* frame = s.app.GetMainWnd();
-  s.boxes.queueAnswer(platform::IDCANCEL);
-  EXPECT_FALSE(frame->close());
-  EXPECT_TRUE(frame->isVisible());
-  EXPECT_TRUE(frame->close());  // OK this time
-  EXPECT_FALSE(frame->isVisible());
-  EXPECT_EQ(s.boxes.count(), 2u);
-}
-
-TEST(Startup, ARecentFileThatIsGoneLeavesTheListWithAMessage) {
-  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
-  testsupport::TempProfile tmp;
-  const QString gone = tmp.file("GONE.ANL");
-  Started s({"Profile=12"});
-  ASSERT_TRUE(s.ok);
-  platform::RecentFiles().Add(gone);
-  CMainFrame* frame = s.app.GetMainWnd();
-  frame->openRecentFile(gone);
-  EXPECT_FALSE(platform::RecentFiles().Entries().contains(gone));
-  EXPECT_EQ(s.boxes.count(), 1u);
-  EXPECT_FALSE(s.app.GetActiveFile().IsOpen());  // the view keeps what it showed
 }
 
 // With the serial link up and no file shown, the receive thread and the decoder

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <string>
 #include <vector>
 
@@ -78,98 +77,49 @@ struct Recording : ::testing::Test {
   LinkLog link;
   CRecordingControl control{view, link};
 
-  void SetUp() override {
-    platform::Profile().WriteProfileString("PropertyPage3", "FilePath", tmp.dir() + "/");
-  }
-  QStringList files() const { return QDir(tmp.dir()).entryList({"*.ANL"}, QDir::Files, QDir::Name); }
+  void SetUp() override { platform::Profile().WriteProfileString("PropertyPage3", "FilePath", tmp.dir() + "/"); }
 };
 
 }  // namespace
 
-TEST_F(Recording, FirstStartConfiguresTheDeviceThenStarts) {
-  control.OnStopRecording();
-  EXPECT_TRUE(link.sent.empty()) << "Stop without a recording does nothing";
-  EXPECT_TRUE(view.calls.empty());
-  ASSERT_TRUE(control.CanStart());
+// What the commands do to the view; the commands sent and the files are pinned end
+// to end by the program tests.
+TEST_F(Recording, StartPreparesTheViewAndStopEndsRealtime) {
   control.OnStartRecording();
   ASSERT_EQ(link.sent.size(), 3u);
-  EXPECT_EQ(link.sent[0], hex("04 05 03 10 10"));
-  EXPECT_EQ(link.sent[1], hex("06 09 80 25 00 00 00 00 06"));
-  EXPECT_EQ(link.sent[2], hex("03 03 01"));
-  EXPECT_TRUE(view.recording);
+  EXPECT_TRUE(view.recording && view.realtime);  // "Realtime" defaults to on
   EXPECT_FALSE(view.settingsChanged);
-  EXPECT_TRUE(view.realtime);  // "Realtime" defaults to on
-  EXPECT_EQ(view.offset, 24u);
-  EXPECT_EQ(view.first, 0u);
-  EXPECT_EQ(view.count, 0u);
-  EXPECT_EQ(view.maxSize, 0u);
+  EXPECT_EQ(std::vector<uint32_t>({view.offset, view.first, view.count, view.maxSize}),
+            std::vector<uint32_t>({24, 0, 0, 0}));
   EXPECT_EQ(view.calls, (std::vector<std::string>{"protocol", "detail", "markers", "search", "cells", "status2"}));
-  EXPECT_TRUE(link.sink.IsWriting());
-  EXPECT_EQ(files(), QStringList{"ANALIZER.ANL"});
-  EXPECT_FALSE(control.CanStart());
-  EXPECT_TRUE(control.CanStop() && control.CanRestart());
-
-  // Stop, then a second Start sends only the start command.
+  EXPECT_TRUE(!control.CanStart() && control.CanStop() && control.CanRestart());
   control.OnStopRecording();
-  EXPECT_EQ(link.sent.back(), hex("03 03 00"));
-  EXPECT_FALSE(view.recording);
-  EXPECT_FALSE(view.realtime);
-  EXPECT_FALSE(link.sink.IsWriting());
+  EXPECT_FALSE(view.recording || view.realtime || link.sink.IsWriting());
   EXPECT_TRUE(link.shown.IsOpen());  // the view goes on showing the file
-  link.sent.clear();
-  control.OnStartRecording();
-  EXPECT_EQ(link.sent, std::vector<QByteArray>{hex("03 03 01")});
-  EXPECT_EQ(files(), QStringList({"ANALIZER(1).ANL", "ANALIZER.ANL"}));
-
-  // Saving the communication settings sends both again at the next Start.
-  control.OnStopRecording();
-  view.settingsChanged = true;
-  link.sent.clear();
-  control.OnStartRecording();
-  EXPECT_EQ(link.sent.size(), 3u);
 }
 
-TEST_F(Recording, ACommandThatCannotBeSentEndsStartWithTheFileLeftOpen) {
-  link.failAt = 0;  // the bus load
-  control.OnStartRecording();
-  EXPECT_TRUE(link.sent.empty());
-  EXPECT_FALSE(view.recording);
-  EXPECT_TRUE(view.settingsChanged);  // sent again next time
-  EXPECT_TRUE(link.sink.IsWriting());
-  EXPECT_TRUE(control.CanStart());
-  EXPECT_TRUE(boxes.texts().empty());  // no message
-
-  link.failAt = 2;  // the start command itself
+// The start command itself is refused after the settings went out: they are not sent
+// again, and the file the device may be filling can be stopped, not restarted.
+TEST_F(Recording, AStartCommandThatCannotBeSentLeavesAFileThatStopEnds) {
+  link.failAt = 2;
   control.OnStartRecording();
   EXPECT_EQ(link.sent.size(), 2u);
-  EXPECT_FALSE(view.recording);
-  EXPECT_FALSE(view.settingsChanged);
-
-  // The device may have started all the same: the growing file can be stopped.
-  EXPECT_TRUE(control.CanStop());
-  EXPECT_FALSE(control.CanRestart());
+  EXPECT_FALSE(view.recording || view.settingsChanged);
+  EXPECT_TRUE(boxes.texts().empty());
+  EXPECT_TRUE(control.CanStart() && control.CanStop() && !control.CanRestart());
   control.OnStopRecording();
   EXPECT_EQ(link.sent.back(), hex("03 03 00"));
-  EXPECT_FALSE(link.sink.IsWriting());
-  EXPECT_EQ(platform::RecentFiles().Entries().value(0), tmp.dir() + "/ANALIZER(1).ANL");
-  EXPECT_FALSE(control.CanStop());
+  EXPECT_FALSE(link.sink.IsWriting() || control.CanStop());
+  EXPECT_EQ(platform::RecentFiles().Entries().value(0), tmp.dir() + "/ANALIZER.ANL");
 }
 
-TEST_F(Recording, RestartContinuesInTheNextFileAtOffset24) {
+TEST_F(Recording, RestartContinuesInTheNextFileFromTheViewsFirstCell) {
   control.OnStartRecording();
-  const uint8_t rec[] = {0x20, 0x55, 0xE8, 0x03};
-  ASSERT_TRUE(link.sink.DecodeDeviceRecords(rec, sizeof rec));
   view.calls.clear();
-  link.sent.clear();
   view.first = view.filled = 7;
   control.OnRestartRecording();
-  EXPECT_TRUE(link.sent.empty());  // the device keeps acquiring
   EXPECT_EQ(view.calls, (std::vector<std::string>{"markers", "cells"}));
-  EXPECT_EQ(view.first, 0u);
-  EXPECT_EQ(view.filled, 0u);
-  EXPECT_EQ(view.offset, 24u);
+  EXPECT_EQ(std::vector<uint32_t>({view.first, view.filled, view.offset}), std::vector<uint32_t>({0, 0, 24}));
   EXPECT_TRUE(view.recording);
-  EXPECT_EQ(files(), QStringList({"ANALIZER(1).ANL", "ANALIZER.ANL"}));
   EXPECT_EQ(link.shown.GetPath(), tmp.dir() + "/ANALIZER(1).ANL");
-  EXPECT_EQ(testsupport::readWholeFile(tmp.file("ANALIZER.ANL")).size(), 24 + 6);
 }

@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
-#include <csignal>
 #include <cmath>
 #include <cstring>
-#include <memory>
-#include <random>
-#include <sys/resource.h>
 
 #include "capture/CActiveFile.h"
 #include "capture/CVRIMSocket.h"
@@ -19,6 +15,7 @@
 #include "platform/MessageWindow.h"
 #include "platform/RecentFileList.h"
 #include "SinkTestSupport.h"
+#include "support/FileSizeLimit.h"
 #include "support/RecordingMessageBox.h"
 
 using sinktest::decode;
@@ -52,52 +49,27 @@ protected:
   CVRIMSocket m_sink{&m_shown, &m_notifier};
 };
 
-// Random bytes in an exactly sized heap block, so that sanitizer builds catch a read
-// past its end.
-struct RandomBuffer {
-  std::unique_ptr<uint8_t[]> bytes;
-  uint32_t length = 0;
-  uint32_t records = 0;  // whole records, counted independently of the decoder
-};
-
-RandomBuffer randomBuffer(std::mt19937& rng, uint32_t maxLength) {
-  RandomBuffer b;
-  b.length = rng() % maxLength;
-  b.bytes.reset(new uint8_t[b.length ? b.length : 1]);
-  for (uint32_t i = 0; i < b.length; ++i)
-    b.bytes[i] = static_cast<uint8_t>(rng());
-  for (uint32_t p = 0; p + 3 <= b.length && p + 3 + ((b.bytes[p] >> 5) & 3u) <= b.length; ++b.records)
-    p += 3 + ((b.bytes[p] >> 5) & 3u);
-  return b;
-}
-
 }  // namespace
 
 // ---- Decoding device records
 
-TEST_F(Sink, ThreeRecordBufferIsOnDiskWithRunningTimesWhenDecodeReturns) {
+// The buffer is on disk when decode returns, with running times; four time bytes
+// replace all 32 bits, then a delta wraps past 2^32; flags are stored unchanged.
+TEST_F(Sink, RecordsAreOnDiskWithRunningTimesOfEveryLengthWhenDecodeReturns) {
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   EXPECT_TRUE(decode(m_sink, hex("20 55 E8 03 02 AA 0A 83 10 05")));
-  const QByteArray file = testsupport::readWholeFile(m_sink.GetWritingPath());
-  EXPECT_EQ(file.mid(24), hex("20 55 E8 03 00 00 02 AA F2 03 00 00 83 10 F7 03 00 00"));
+  EXPECT_EQ(testsupport::readWholeFile(m_sink.GetWritingPath()).mid(24),
+            hex("20 55 E8 03 00 00 02 AA F2 03 00 00 83 10 F7 03 00 00"));
   EXPECT_EQ(m_sink.GetRunningTime(), 1015u);
   EXPECT_EQ(m_sink.GetFileLength(), 24u + 18u);
-}
-
-TEST_F(Sink, TimeFieldsOfEveryLengthAndDeltaWrap) {
-  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  // Four time bytes replace all 32 bits; then a delta wraps past 2^32.
   EXPECT_TRUE(decode(m_sink, hex("61 01 FE FF FF FF 02 02 05")));
   EXPECT_EQ(m_sink.GetRunningTime(), 3u);
   EXPECT_TRUE(decode(m_sink, hex("20 03 34 12 40 04 56 34 12 22 05 01 01")));
   const auto items = sinktest::itemsInFile(m_sink.GetWritingPath());
-  ASSERT_EQ(items.size(), 5u);
+  ASSERT_EQ(items.size(), 8u);
   const uint32_t times[] = {0xFFFFFFFEu, 3u, 0x1234u, 0x123456u, 0x123456u + 0x0101u};
-  const uint8_t flags[] = {0x61, 0x02, 0x20, 0x40, 0x22};  // stored unchanged, length code included
-  for (size_t i = 0; i < 5; ++i) {
-    EXPECT_EQ(items[i].time, times[i]) << i;
-    EXPECT_EQ(items[i].flags, flags[i]) << i;
-  }
+  const uint8_t flags[] = {0x61, 0x02, 0x20, 0x40, 0x22};
+  for (size_t i = 0; i < 5; ++i) EXPECT_TRUE(items[i + 3].time == times[i] && items[i + 3].flags == flags[i]) << i;
 }
 
 TEST_F(Sink, EmptyAndCutOffBuffersWriteOnlyWholeRecords) {
@@ -107,9 +79,8 @@ TEST_F(Sink, EmptyAndCutOffBuffersWriteOnlyWholeRecords) {
   EXPECT_EQ(m_sink.GetFileLength(), 24u);
   // The second record announces four time bytes but only two follow.
   const QByteArray whole = hex("00 11 05 60 22 01 02");
-  std::unique_ptr<uint8_t[]> exact(new uint8_t[whole.size()]);
-  memcpy(exact.get(), whole.constData(), whole.size());
-  EXPECT_TRUE(m_sink.DecodeDeviceRecords(exact.get(), static_cast<uint32_t>(whole.size())));
+  const std::vector<uint8_t> exact(whole.begin(), whole.end());  // no byte past the end to read
+  EXPECT_TRUE(m_sink.DecodeDeviceRecords(exact.data(), static_cast<uint32_t>(exact.size())));
   EXPECT_EQ(written(), hex("11"));
   EXPECT_EQ(m_sink.GetRunningTime(), 5u) << "a dropped record does not move the time";
   EXPECT_FALSE(decode(m_sink, hex("00 11"))) << "a lone partial record writes nothing";
@@ -126,38 +97,17 @@ TEST_F(Sink, RunningTimeGoesOnWithoutAFileAndAcrossRecordings) {
   EXPECT_TRUE(m_notifier.lengths().empty());
 
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  const uint8_t next[] = {0x02, 0x03, 0x01};
-  EXPECT_TRUE(m_sink.ReceiveDeviceRecords(next, 3, true));
+  EXPECT_TRUE(m_sink.ReceiveDeviceRecords(data + 3, 3, true));
   EXPECT_EQ(m_notifier.lengths(), std::vector<uint64_t>{30u}) << "notified with the file length";
-  EXPECT_EQ(sinktest::itemsInFile(m_sink.GetWritingPath()).at(0).time, 0x16u);
   m_sink.CloseAcquisitionFile();
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   EXPECT_TRUE(decode(m_sink, hex("02 04 01")));
-  EXPECT_EQ(sinktest::itemsInFile(m_sink.GetWritingPath()).at(0).time, 0x17u);
+  EXPECT_EQ(sinktest::itemsInFile(m_sink.GetWritingPath()).at(0).time, 0x1Bu);
 
   CVRIMSocket fresh(nullptr, &m_notifier);  // a new connect makes a new sink
   ASSERT_TRUE(fresh.OpenAcquisitionFile());
   EXPECT_TRUE(decode(fresh, hex("02 05 03")));
   EXPECT_EQ(sinktest::itemsInFile(fresh.GetWritingPath()).at(0).time, 3u);
-}
-
-// Random buffers: never a read outside the buffer (sanitizer builds), every whole
-// record written once. (The fuzz replay runs the same with the trigger armed.)
-TEST_F(Sink, RandomBuffersAreDecodedWithinTheirBounds) {
-  std::mt19937 rng(12345);
-  for (int round = 0; round < 1000; ++round) {
-    const RandomBuffer b = randomBuffer(rng, 64);
-    EXPECT_FALSE(m_sink.DecodeDeviceRecords(b.bytes.get(), b.length)) << "no file";
-  }
-  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  uint64_t expectedLength = 24;
-  for (int round = 0; round < 3000; ++round) {
-    const RandomBuffer b = randomBuffer(rng, 64);
-    EXPECT_EQ(m_sink.DecodeDeviceRecords(b.bytes.get(), b.length), b.records > 0);
-    expectedLength += 6u * b.records;
-  }
-  EXPECT_EQ(m_sink.GetFileLength(), expectedLength);
-  EXPECT_EQ(static_cast<uint64_t>(testsupport::readWholeFile(m_sink.GetWritingPath()).size()), expectedLength);
 }
 
 // ---- Start and stop trigger
@@ -177,6 +127,7 @@ TEST_F(Sink, TriggerWindows) {
     QByteArray input;
     bool wrote;
     QByteArray expected;
+    int stopBox = 1;
   } cases[] = {
       {"off writes everything", hex("10 20"), {}, 0, 0, 0, hex("01 02 03"), true, hex("01 02 03")},
       {"empty start pattern is off", {}, {}, 0, 0, 1, hex("01 02"), true, hex("01 02")},
@@ -195,9 +146,11 @@ TEST_F(Sink, TriggerWindows) {
       {"stop match broken by its own first byte", hex("10"), hex("30 31"), 0, 0, 1, hex("10 30 30 31 99 30 31 77"),
        true, hex("10 30 30 31 99 30 31")},
       {"stored pattern cut to 256 bytes", longPattern, {}, 0, 0, 1, patternInput, true, patternInput.right(150)},
+      {"stop box unchecked: start pattern and trailing", hex("10 20"), hex("30"), 0, 1, 1, hex("10 20 30 41 42"),
+       true, hex("10 20 30"), 0},
   };
   for (const Case& c : cases) {
-    sinktest::armTrigger(c.start, c.stop, c.leading, c.trailing, c.state);
+    sinktest::armTrigger(c.start, c.stop, c.leading, c.trailing, c.state, 0, c.stopBox);
     CVRIMSocket sink(nullptr, &m_notifier);
     ASSERT_TRUE(sink.LoadTriggerSetup());
     ASSERT_TRUE(sink.OpenAcquisitionFile());
@@ -207,45 +160,15 @@ TEST_F(Sink, TriggerWindows) {
   }
 }
 
-// The stop pattern ends a window only while the stop box is checked; without it
-// the window is the start pattern and the trailing items.
-TEST_F(Sink, StopPatternOnlyWithTheStopBoxChecked) {
-  for (const auto& [stopBox, expected] : {std::pair{1, "10 20 30 41"}, std::pair{0, "10 20 30"}}) {
-    sinktest::armTrigger(hex("10 20"), hex("30"), 0, 1, 1, 0, stopBox);
-    CVRIMSocket sink(nullptr, &m_notifier);
-    ASSERT_TRUE(sink.LoadTriggerSetup());
-    ASSERT_TRUE(sink.OpenAcquisitionFile());
-    decode(sink, sinktest::recordsFor(hex("10 20 30 41 42")));
-    EXPECT_EQ(written(sink).toHex(' '), hex(expected).toHex(' ')) << "stop box " << stopBox;
-  }
-}
-
-TEST_F(Sink, TriggerPatternsSpreadOverBuffersWriteEveryItemOnce) {
-  startTriggered(hex("10 20 30"), hex("40 50"), 1, 2);
-  // The second window's stop pattern is first broken (40 40 50) and then seen whole.
-  QByteArray reported;
-  for (char d : hex("01 02 10 20 30 41 40 50 51 52 53 54 10 20 30 40 40 50 40 50 60 61 62"))
-    if (decode(m_sink, sinktest::recordsFor(QByteArray(1, d)))) reported.append(d);
-  EXPECT_EQ(written(), hex("02 10 20 30 41 40 50 51 52 54 10 20 30 40 40 50 40 50 60 61"));
-  EXPECT_EQ(reported, hex("30 41 40 50 51 52 30 40 40 50 40 50 60 61"))
-      << "a buffer whose item is only held reports nothing";
-}
-
-TEST_F(Sink, RestartKeepsTheTriggerStateAndStartLoadsItAnew) {
+// A Restart keeps the trigger's state (the threaded tests join split files); a new
+// Start loads it anew: a partial match does not carry over.
+TEST_F(Sink, StartLoadsTheTriggerAnew) {
   startTriggered(hex("10 20"), hex("30"), 1, 1);
-  EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("05 10 20 41"))));
-  const QString first = m_sink.GetWritingPath();
-  ASSERT_TRUE(m_sink.RestartAcquisitionFile());
-  EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("42 30 43 44 10"))));
-  ASSERT_TRUE(m_sink.RestartAcquisitionFile());
-  EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("20 45"))));
-  EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(first)), hex("05 10 20 41"));
-  EXPECT_EQ(written(), hex("44 10 20 45")) << "a match begun in the previous file completes here";
-
+  EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("05 10 20 41 10"))));
   m_sink.CloseAcquisitionFile();
   ASSERT_TRUE(m_sink.LoadTriggerSetup());
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  EXPECT_FALSE(decode(m_sink, sinktest::recordsFor(hex("46 30")))) << "a new Start waits for the start pattern";
+  EXPECT_FALSE(decode(m_sink, sinktest::recordsFor(hex("20 46")))) << "a new Start waits for the whole start pattern";
 }
 
 // ---- The acquisition file
@@ -259,14 +182,12 @@ TEST_F(Sink, NewFileHasExactlyTheHeaderBlockAndIsShown) {
   EXPECT_EQ(file.left(16), hex("00 00 00 00 00 00 00 00 18 00 00 00 56 52 49 4D"));
   double date;
   memcpy(&date, file.constData() + 16, 8);
-  EXPECT_GE(date, before);
-  EXPECT_LE(date, after);
+  EXPECT_TRUE(date >= before && date <= after) << date;
   EXPECT_DOUBLE_EQ(std::round(date * 86400.0), date * 86400.0) << "whole seconds";
   EXPECT_EQ(m_sink.GetFileLength(), 24u);
   EXPECT_EQ(m_shown.GetPath(), m_folder + "ANALIZER.ANL");
   uint32_t size = 0;
-  EXPECT_TRUE(m_shown.ReadCommentSize(size));
-  EXPECT_EQ(size, 24u);
+  EXPECT_TRUE(m_shown.ReadCommentSize(size) && size == 24u);
   EXPECT_EQ(m_boxes.count(), 0u);
 }
 
@@ -298,9 +219,8 @@ TEST_F(Sink, WithoutFileMultipleEveryStartOverwrites) {
   // A second copy recording under the same name is refused and cuts nothing.
   CVRIMSocket second(nullptr, &m_notifier);
   EXPECT_FALSE(second.OpenAcquisitionFile());
-  EXPECT_EQ(m_boxes.texts(), std::vector<QString>{QStringLiteral("Create file %1LOG.ANL failed, Error: %2")
-                                                       .arg(m_folder)
-                                                       .arg(platform::FILE_CAUSE_SHARING_VIOLATION)});
+  EXPECT_EQ(m_boxes.texts(), std::vector<QString>{QString("Create file %1LOG.ANL failed, Error: %2")
+                                                       .arg(m_folder, QString::number(platform::FILE_CAUSE_SHARING_VIOLATION))});
   m_sink.CloseAcquisitionFile();
   EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(m_folder + "LOG.ANL")), hex("04"));
   EXPECT_FALSE(QFileInfo::exists(m_folder + "LOG(1).ANL"));
@@ -334,117 +254,89 @@ TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   const QByteArray eight = sinktest::recordsFor("ABCDEFGH");
   auto receive = [&] { return m_sink.ReceiveDeviceRecords(reinterpret_cast<const uint8_t*>(eight.data()), 24, 0); };
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  const rlimit limit{24 + 6 * 10 + 3, saved.rlim_max};  // room for ten and a half items
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const bool results[] = {receive(), receive(), receive()};
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  EXPECT_TRUE(results[0] && results[1] && !results[2] && !receive());
+  {
+    testsupport::FileSizeLimit full(24 + 6 * 10 + 3);  // room for ten and a half items
+    ASSERT_TRUE(full.ok());
+    EXPECT_TRUE(receive() && receive() && !receive());
+  }
+  EXPECT_FALSE(receive());
   EXPECT_EQ(m_notifier.failures.load(), 1);
   EXPECT_EQ(testsupport::readWholeFile(m_sink.GetWritingPath()).size(), 24 + 6 * 10);
   EXPECT_EQ(m_sink.TakeWriteFailure(),
             QString("Write file %1 failed, Error: %2").arg(m_sink.GetWritingPath()).arg(EFBIG));
 
-  const rlimit none{0, saved.rlim_max};  // not even the header fits
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
-  const bool opened = m_sink.RestartAcquisitionFile();
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  EXPECT_TRUE(opened && !receive() && m_sink.HasWriteFailed());
+  {
+    testsupport::FileSizeLimit none(0);  // not even the header fits
+    EXPECT_TRUE(m_sink.RestartAcquisitionFile());
+  }
+  EXPECT_TRUE(!receive() && m_sink.HasWriteFailed());
   EXPECT_EQ(m_notifier.failures.load(), 2);
-  std::signal(SIGXFSZ, oldHandler);
 }
 
-TEST_F(Sink, CloseAndEveryNewStartPutTheShownFileOnTheRecentList) {
+// A Start while still writing closes the earlier file first; Stop and every new Start
+// put the shown file on the recent list; the comment editor may write the shown file
+// only once the recording's handle is gone.
+TEST_F(Sink, StartAndStopListTheShownFileAndFreeItForWriting) {
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   decode(m_sink, hex("00 01 01"));
-  // A Start while still writing closes the earlier file first.
+  EXPECT_FALSE(m_shown.Reopen(true));
+  EXPECT_EQ(m_boxes.texts(), std::vector<QString>{"Open file failed, Error: 11\r\nFile: " + m_folder + "ANALIZER.ANL"});
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   EXPECT_EQ(m_sink.GetWritingPath(), m_folder + "ANALIZER(1).ANL");
   EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(m_folder + "ANALIZER.ANL")), hex("01"));
   EXPECT_EQ(platform::RecentFiles().Entries(), QStringList{m_folder + "ANALIZER.ANL"});
-
   ASSERT_TRUE(m_sink.CloseAcquisitionFile());
-  EXPECT_FALSE(m_sink.IsWriting());
-  EXPECT_EQ(m_sink.GetFileLength(), 0u);
-  EXPECT_TRUE(m_shown.IsOpen()) << "the view goes on showing the recording";
+  EXPECT_TRUE(!m_sink.IsWriting() && m_sink.GetFileLength() == 0u);
   EXPECT_EQ(platform::RecentFiles().Entries().first(), m_folder + "ANALIZER(1).ANL");
+  EXPECT_TRUE(m_shown.Reopen(true) && m_shown.IsOpen()) << "after Stop the comment editor may write";
 
   // Closing without a file still adds the shown file.
   testsupport::writeWholeFile(m_folder + "OTHER.ANL", QByteArray(30, '\x01'));
   ASSERT_TRUE(m_shown.Open(m_folder + "OTHER.ANL"));
   ASSERT_TRUE(m_sink.CloseAcquisitionFile());
   EXPECT_EQ(platform::RecentFiles().Entries().first(), m_folder + "OTHER.ANL");
-}
-
-TEST_F(Sink, TheShownFileIsWritableOnlyWhenTheRecordingsHandleIsGone) {
-  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  EXPECT_FALSE(m_shown.Reopen(true));
-  ASSERT_EQ(m_boxes.count(), 1u);
-  EXPECT_EQ(m_boxes.texts()[0], QStringLiteral("Open file failed, Error: 11\r\nFile: %1ANALIZER.ANL").arg(m_folder));
-  m_sink.CloseAcquisitionFile();
-  EXPECT_TRUE(m_shown.Reopen(true)) << "after Stop the comment editor may write";
 
   // A sink destroyed while writing closes its file, without a recent-file entry.
-  const QStringList recent = platform::RecentFiles().Entries();
   {
     CVRIMSocket sink(&m_shown, &m_notifier);
     ASSERT_TRUE(sink.OpenAcquisitionFile());
     decode(sink, hex("00 01 01"));
   }
-  EXPECT_EQ(platform::RecentFiles().Entries(), recent);
-  EXPECT_EQ(testsupport::readWholeFile(m_folder + "ANALIZER(1).ANL").size(), 30);
+  EXPECT_EQ(platform::RecentFiles().Entries().first(), m_folder + "OTHER.ANL");
+  EXPECT_EQ(testsupport::readWholeFile(m_folder + "ANALIZER(2).ANL").size(), 30);
   m_shown.Close();
   EXPECT_TRUE(m_shown.Reopen(true)) << "the writer's handle is gone";
 }
 
-TEST_F(Sink, StatusPaneGetsTheNameOfTheFileOnDisk) {
-  platform::MessageWindow frame;
-  platform::SetMainFrameWindow(frame.handle());
-  std::vector<std::pair<uintptr_t, QString>> texts;
-  frame.on(WM_STATUS_TEXT, [&](platform::Message& m) {
+// The status pane gets the name of the file on disk; each written buffer posts its
+// notices to the active view, but only once the main window exists.
+TEST_F(Sink, StatusPaneGetsTheFileOnDiskAndTheViewDataWrittenThenStatus) {
+  platform::MessageWindow frame, view;
+  QStringList got;
+  const auto record = [&](platform::Message& m) {
     const QString* text = m.payloadAs<QString>();
-    texts.emplace_back(m.wParam, text ? *text : QStringLiteral("<none>"));
-    return 0;
-  });
-  testsupport::writeWholeFile(m_folder + "ANALIZER.ANL", "full");
-  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  platform::PumpMessages();
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_EQ(texts[0].first, STATUSTEXT_FILENAME);
-  EXPECT_EQ(texts[0].second, QStringLiteral("ANALIZER(1).ANL"));
-}
-
-TEST_F(Sink, DefaultNotifierPostsDataWrittenThenStatusToTheActiveView) {
-  platform::MessageWindow frame;
-  platform::MessageWindow view;
-  std::vector<std::tuple<uint32_t, uintptr_t, intptr_t>> got;
-  auto record = [&](platform::Message& m) {
-    got.emplace_back(m.id, m.wParam, m.lParam);
+    got << QString("%1 %2 %3").arg(m.id).arg(m.wParam).arg(text ? *text : QString::number(m.lParam));
     return 0;
   };
-  view.on(WM_DATA_WRITTEN, record);
-  view.on(WM_VIEW_STATUS, record);
-  view.on(WM_COMMAND, record);
+  for (uint32_t id : {WM_DATA_WRITTEN, WM_VIEW_STATUS, WM_COMMAND}) view.on(id, record);
+  frame.on(WM_STATUS_TEXT, record);
   platform::SetActiveViewWindow(view.handle());
-
+  testsupport::writeWholeFile(m_folder + "ANALIZER.ANL", "full");
   CVRIMSocket sink(nullptr, nullptr);
   ASSERT_TRUE(sink.OpenAcquisitionFile());
   const QByteArray records = hex("00 01 01 00 02 02");
   const auto* data = reinterpret_cast<const uint8_t*>(records.constData());
   EXPECT_TRUE(sink.ReceiveDeviceRecords(data, 6, true));
   platform::PumpMessages();
-  EXPECT_TRUE(got.empty()) << "nothing is posted while the main window does not exist";
+  EXPECT_TRUE(got.isEmpty()) << "nothing is posted while the main window does not exist";
 
   platform::SetMainFrameWindow(frame.handle());
+  ASSERT_TRUE(sink.RestartAcquisitionFile());
   EXPECT_TRUE(sink.ReceiveDeviceRecords(data, 6, true));
-  platform::PumpMessages();
-  ASSERT_EQ(got.size(), 2u);
-  EXPECT_EQ(got[0], std::make_tuple(WM_DATA_WRITTEN, uintptr_t{0}, intptr_t{0}));
-  EXPECT_EQ(got[1], std::make_tuple(WM_VIEW_STATUS, uintptr_t{STATUS_RUNNING}, intptr_t{(24 + 4 * 6) / 6}));
   DataWrittenNotifier::Default().WriteFailed();  // a failed write asks for Stop
   platform::PumpMessages();
-  ASSERT_EQ(got.size(), 3u);
-  EXPECT_EQ(got[2], std::make_tuple(WM_COMMAND, uintptr_t{ID_STOP_RECORDING}, intptr_t{0}));
+  EXPECT_EQ(got, QStringList({QString("%1 %2 ANALIZER(2).ANL").arg(WM_STATUS_TEXT).arg(STATUSTEXT_FILENAME),
+                              QString("%1 0 0").arg(WM_DATA_WRITTEN),
+                              QString("%1 %2 %3").arg(WM_VIEW_STATUS).arg(STATUS_RUNNING).arg((24 + 2 * 6) / 6),
+                              QString("%1 %2 0").arg(WM_COMMAND).arg(ID_STOP_RECORDING)}));
 }

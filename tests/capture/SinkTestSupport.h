@@ -5,7 +5,6 @@
 #include <QString>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -41,8 +40,7 @@ public:
     return true;
   }
   void WriteFailed() override { ++failures; }
-  std::atomic<int> delayUs{0};
-  std::atomic<int> failures{0};
+  std::atomic<int> delayUs{0}, failures{0};
   std::vector<uint64_t> lengths() const {
     std::lock_guard lock(m_mutex);
     return m_lengths;
@@ -59,9 +57,10 @@ inline QString configureRecording(const testsupport::TempProfile& profile, const
                                   int multiple = 1) {
   const QString folder = profile.dir() + "/data/";
   QDir().mkpath(folder);
-  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", folder);
-  platform::Profile().WriteProfileString("PropertyPage3", "FileName", name);
-  platform::Profile().WriteProfileInt("PropertyPage3", "FileMultiple", multiple);
+  platform::ProfileStore& p = platform::Profile();
+  p.WriteProfileString("PropertyPage3", "FilePath", folder);
+  p.WriteProfileString("PropertyPage3", "FileName", name);
+  p.WriteProfileInt("PropertyPage3", "FileMultiple", multiple);
   return folder;
 }
 
@@ -87,8 +86,7 @@ inline bool decode(CVRIMSocket& sink, const QByteArray& buffer) {
 
 // An item as read back, unpacked so that its fields can be bound to references.
 struct Item {
-  uint8_t flags;
-  uint8_t data;
+  uint8_t flags, data;
   uint32_t time;
 };
 
@@ -112,12 +110,7 @@ inline QByteArray dataBytes(const std::vector<Item>& items) {
 // One 3-byte record with an absolute one-byte time per data byte.
 inline QByteArray recordsFor(const QByteArray& dataBytes) {
   QByteArray out;
-  uint8_t t = 0;
-  for (char d : dataBytes) {
-    out.append('\0');
-    out.append(d);
-    out.append(static_cast<char>(++t));
-  }
+  for (qsizetype i = 0; i < dataBytes.size(); ++i) out += QByteArray(1, '\0') + dataBytes[i] + char(i + 1);
   return out;
 }
 
