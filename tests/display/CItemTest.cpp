@@ -140,7 +140,7 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
     EXPECT_TRUE(list || count(img, QRect(0, 16, 20, 1), isBlack) == 20);  // the middle line
     for (const QPoint& b : background) EXPECT_EQ(img.pixel(b), fill) << b.x() << "," << b.y();
     if (!ink) {
-      EXPECT_EQ(count(img, img.rect(), [fill](QColor k) { return k.rgb() != fill; }), 0);
+      EXPECT_EQ(count(img, img.rect(), [f = fill](QColor k) { return k.rgb() != f; }), 0);
     } else {
       EXPECT_GT(count(img, inked, ink), 3);
       EXPECT_EQ(count(img, other, ink), 0);
