@@ -4,11 +4,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
-#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 
-#include "app/AppIcon.h"
 #include "app/CMainFrame.h"
 #include "app/SerialSettingsText.h"
 #include "common/CommandIds.h"

@@ -3,7 +3,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <QThread>
 #include <algorithm>
 #include <atomic>

@@ -2,7 +2,6 @@
 // details, range checksum, go-to and debug information.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>

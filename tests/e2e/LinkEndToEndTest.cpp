@@ -5,7 +5,6 @@
 #include <QProcess>
 
 #include "app/CVRIMApp.h"
-#include "capture/CHDLC.h"
 #include "capture/CVRIMSocket.h"
 #include "capture/DeviceCommands.h"
 #include "capture/FakeDialUp.h"

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
