@@ -88,10 +88,10 @@ TEST_F(Simulator, ScenarioCoversTheRecordForms) {
                                                {0x10, 0x10}, {0x08, 0x08}, {0x04, 0x04}, {0x60, 0x60}};
   int seen[std::size(forms)] = {};
   bool wrapped = false;
-  auto at = [&](qsizetype i) { return itemFromBytes(reinterpret_cast<const uint8_t*>(items.constData() + i)); };
   for (qsizetype i = 0; i < items.size(); i += 6) {
-    for (size_t f = 0; f < std::size(forms); ++f) seen[f] += (at(i).flags & forms[f].first) == forms[f].second;
-    wrapped |= i > 0 && at(i).time < at(i - 6).time;
+    const ItemRecord r = itemFromBytes(reinterpret_cast<const uint8_t*>(items.constData() + i));
+    for (size_t f = 0; f < std::size(forms); ++f) seen[f] += (r.flags & forms[f].first) == forms[f].second;
+    wrapped |= i > 0 && r.time < itemFromBytes(reinterpret_cast<const uint8_t*>(items.constData() + i - 6)).time;
   }
   // More than the first record has an absolute time.
   for (size_t f = 0; f < std::size(forms); ++f) EXPECT_GT(seen[f], f == 1 ? 1 : 0) << f;
