@@ -114,6 +114,8 @@ TEST(CHDLC, SendFrameWaitsForTheAcknowledgementAndWrapsTheSequence) {
   EXPECT_TRUE(device.waitForLog("frame-in ns=0", 4));
   EXPECT_EQ(device.count("frame-in ns=0"), 4);
   EXPECT_EQ(link.GetTransmitSequence(), 1);
+  EXPECT_EQ(device.count(" repeat"), 2);  // logged as resends, carried out once
+  EXPECT_EQ(device.count("cmd bus-load"), 9);
   device.control("ack on");
   ASSERT_TRUE(device.waitForLog("control ack on"));
   EXPECT_TRUE(link.SendFrame(1, busLoad, 5, true));

@@ -36,30 +36,17 @@ QByteArray legacyBlock(uint32_t size, const QByteArray& text) {
   return b;
 }
 
-// The write-back done the slow way, in place: every byte of the file moved up from
-// the end backwards in 512-byte chunks, then the header and the text written at 0.
+// The write-back done the slow way, in place: every byte of the file moved up by what
+// the block grows (the bytes below the move stay), then the header and the text at 0.
 QByteArray writtenInPlace(QByteArray f, const QByteArray& text) {
-  auto writeAt = [&f](qsizetype at, const QByteArray& bytes) {
-    if (f.size() < at + bytes.size()) f.resize(at + bytes.size(), '\0');
-    std::memcpy(f.data() + at, bytes.constData(), bytes.size());
-  };
   uint32_t block = 0;
   if (f.size() >= 12 && f.left(8) == QByteArray(8, 0)) std::memcpy(&block, f.constData() + 8, 4);
-  const QByteArray header = block >= 24 && f.size() >= 24 ? f.left(24) : QByteArray(24, 0);
-  const bool magic = header.mid(12, 4) == "VRIM";
-  const uint32_t needed = text.size() + 25;
-  if (needed > block) {
-    const qsizetype by = needed - block;
-    for (qsizetype rest = f.size(); rest > 0;) {
-      const qsizetype start = rest >= 512 ? rest - 512 : 0;
-      writeAt(start + by, f.mid(start, rest - start));
-      rest = start;
-    }
-    block = needed;
-  }
-  writeAt(0, magic ? QByteArray(8, 0) + u32(block) + "VRIM" + header.mid(16, 8) : QByteArray(8, 0) + u32(block));
-  writeAt(magic ? 24 : 12, text + '\0');
-  return f;
+  const bool magic = block >= 24 && f.size() >= 24 && f.mid(12, 4) == "VRIM";
+  const QByteArray date = f.mid(16, 8);
+  if (const uint32_t needed = text.size() + 25; needed > block)
+    f = f.left(needed - block).leftJustified(needed - block, '\0') + f, block = needed;
+  const QByteArray head = QByteArray(8, 0) + u32(block) + (magic ? "VRIM" + date : QByteArray());
+  return head + text + '\0' + f.mid(head.size() + text.size() + 1);
 }
 
 class CommentBlockTest : public ::testing::Test {

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLineEdit>
+#include <QTest>
 
 #include "capture/CVRIMSocket.h"
 #include "capture/SinkTestSupport.h"
@@ -16,37 +15,27 @@ using testsupport::hex;
 
 namespace {
 
-const QString SECTION = QStringLiteral("SearchPattern");
-const QString BASE = QStringLiteral("BytePattern");
-const QString SELECTION = QStringLiteral("SelectedPattern");
-
-QString valueKey(const QString& base, int index) {
-  return QStringLiteral("%1_%2").arg(base).arg(index, 2, 10, QLatin1Char('0'));
-}
+using Keys = PatternHistoryKeys;
+const Keys& SEARCH = SEARCH_PATTERN_HISTORY;
 
 // Stores the patterns (spaced hex; an empty one leaves its key out) under the keys 00, 01, ...
-void storeAll(const QStringList& patterns, const QString& section = SECTION, const QString& base = BASE) {
-  for (int i = 0; i < patterns.size(); ++i) {
-    const QByteArray bytes = QByteArray::fromHex(patterns[i].toLatin1());
-    if (!bytes.isEmpty())
-      platform::Profile().WriteProfileBinary(section, valueKey(base, i), bytes, uint32_t(bytes.size()));
-  }
+void storeAll(const QStringList& patterns, const Keys& k = SEARCH) {
+  for (int i = 0; i < patterns.size(); ++i)
+    if (const QByteArray bytes = QByteArray::fromHex(patterns[i].toLatin1()); !bytes.isEmpty())
+      platform::Profile().WriteProfileBinary(k.section, QString::asprintf("%s_%02d", k.baseKey, i), bytes,
+                                             uint32_t(bytes.size()));
 }
 // The values of the keys 00 to count - 1 as spaced hex, "-" for a missing key.
-QStringList stored(int count, const QString& section = SECTION, const QString& base = BASE) {
+QStringList stored(int count, const Keys& k = SEARCH) {
   QStringList out;
   for (int i = 0; i < count; ++i) {
-    const auto value = platform::Profile().GetProfileBinary(section, valueKey(base, i));
+    const auto value = platform::Profile().GetProfileBinary(k.section, QString::asprintf("%s_%02d", k.baseKey, i));
     out << (value ? QString::fromLatin1(value->toHex(' ').toUpper()) : QStringLiteral("-"));
   }
   return out;
 }
-void select(int index, const QString& section = SECTION, const QString& key = SELECTION) {
-  platform::Profile().WriteProfileInt(section, key, index);
-}
-uint32_t storedSelection(const QString& section = SECTION, const QString& key = SELECTION) {
-  return platform::Profile().GetProfileInt(section, key, 7);
-}
+void select(int index, const Keys& k = SEARCH) { platform::Profile().WriteProfileInt(k.section, k.selectionKey, index); }
+uint32_t storedSelection(const Keys& k = SEARCH) { return platform::Profile().GetProfileInt(k.section, k.selectionKey, 7); }
 
 // The data bytes that a recording with the stored trigger writes for the input.
 QByteArray recordedWithStoredTrigger(const testsupport::TempProfile& profile, const QByteArray& input) {
@@ -67,15 +56,12 @@ class PatternHistoryCombo : public ::testing::Test {
     m_list.setInsertPolicy(QComboBox::NoInsert);
     m_list.show();
   }
-  void load() { LoadPatternHistory(&m_list, SECTION, BASE, SELECTION); }
-  bool store() { return StorePatternHistory(&m_list, SECTION, BASE, SELECTION); }
+  void load() { LoadPatternHistory(&m_list, SEARCH); }
+  bool store() { return StorePatternHistory(&m_list, SEARCH); }
   // Types into the combo's edit box as a user would, replacing what it held.
   void type(const QString& text) {
     m_list.lineEdit()->selectAll();
-    for (const QChar c : text) {
-      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-      QApplication::sendEvent(m_list.lineEdit(), &press);
-    }
+    QTest::keyClicks(m_list.lineEdit(), text);
   }
   QStringList entries() const {
     QStringList out;
@@ -106,7 +92,7 @@ TEST_F(PatternHistoryCombo, NewTextGoesToTheTopAndIsSelectedTextWithoutHexDigits
   load();
   type("0x1f");
   int updates = 0;
-  ASSERT_TRUE(StorePatternHistory(&m_list, SECTION, BASE, SELECTION, [&] { ++updates; }));
+  ASSERT_TRUE(StorePatternHistory(&m_list, SEARCH, [&] { ++updates; }));
   EXPECT_EQ(updates, 1);
   EXPECT_EQ(entries(), (QStringList{"01 F0", "11"}));
   EXPECT_EQ(m_list.currentText(), QStringLiteral("0x1f")) << "the edit box keeps the typed text";
@@ -165,8 +151,8 @@ TEST_F(PatternHistoryCombo, StopTriggerHistoryUsesItsOwnKeys) {
   EXPECT_EQ(stop.count(), 0);
   stop.setEditText("30");
   ASSERT_TRUE(StorePatternHistory(&stop, STOP_PATTERN_HISTORY));
-  EXPECT_EQ(stored(1, "TriggerSetup", "StopPattern"), QStringList{"30"});
-  EXPECT_EQ(storedSelection("TriggerSetup", "StopTrigger"), 0u);
+  EXPECT_EQ(stored(1, STOP_PATTERN_HISTORY), QStringList{"30"});
+  EXPECT_EQ(storedSelection(STOP_PATTERN_HISTORY), 0u);
 }
 
 // An editable combo box keeps its earlier selection while the user types. Typing the
@@ -174,8 +160,8 @@ TEST_F(PatternHistoryCombo, StopTriggerHistoryUsesItsOwnKeys) {
 // search or the trigger uses, not the entry that happened to be selected before.
 TEST_F(PatternHistoryCombo, TypedTextOfAnExistingEntrySelectsThatEntry) {
   testsupport::RecordingMessageBox boxes;
-  storeAll({"10 20", "55 66"}, "TriggerSetup", "StartPattern");
-  select(0, "TriggerSetup", "StartTrigger");
+  storeAll({"10 20", "55 66"}, START_PATTERN_HISTORY);
+  select(0, START_PATTERN_HISTORY);
   platform::Profile().WriteProfileInt("TriggerSetup", "TriggerState", 1);
   LoadPatternHistory(&m_list, START_PATTERN_HISTORY);
   ASSERT_EQ(m_list.currentIndex(), 0);
@@ -184,7 +170,7 @@ TEST_F(PatternHistoryCombo, TypedTextOfAnExistingEntrySelectsThatEntry) {
 
   EXPECT_EQ(entries(), (QStringList{"10 20", "55 66"}))
       << "an existing entry is neither moved nor duplicated";
-  EXPECT_EQ(storedSelection("TriggerSetup", "StartTrigger"), 1u);
+  EXPECT_EQ(storedSelection(START_PATTERN_HISTORY), 1u);
   EXPECT_EQ(m_list.currentText(), QStringLiteral("55 66"));
   EXPECT_EQ(recordedWithStoredTrigger(m_profile, hex("01 10 20 02 55 66 03")), hex("55 66"))
       << "the recording triggers on the pattern that was typed";
@@ -192,6 +178,6 @@ TEST_F(PatternHistoryCombo, TypedTextOfAnExistingEntrySelectsThatEntry) {
   // An entry picked from the list keeps its index.
   m_list.setCurrentIndex(0);
   ASSERT_TRUE(StorePatternHistory(&m_list, START_PATTERN_HISTORY));
-  EXPECT_EQ(storedSelection("TriggerSetup", "StartTrigger"), 0u);
+  EXPECT_EQ(storedSelection(START_PATTERN_HISTORY), 0u);
   EXPECT_EQ(m_list.count(), 2);
 }

@@ -2,13 +2,11 @@
 // details, range checksum, go-to and debug information.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
 #include <random>
 
 #include "ViewTestSupport.h"
@@ -20,6 +18,7 @@
 #include "display/CSearchPatternDlg.h"
 #include "display/ItemBlockReader.h"
 #include "support/RecordingMessageBox.h"
+#include "support/WidgetDriver.h"
 
 using namespace viewtest;
 using testsupport::hex;
@@ -52,11 +51,6 @@ QPushButton* button(QWidget* d, const char* text) {
   for (QPushButton* b : d->findChildren<QPushButton*>())
     if (b->text() == QLatin1String(text)) return b;
   return nullptr;
-}
-
-// Runs act on the modal dialog that the next event loop shows; act must end it.
-void onModal(std::function<void(QDialog*)> act) {
-  QTimer::singleShot(0, [act] { act(qobject_cast<QDialog*>(QApplication::activeModalWidget())); });
 }
 
 // The view host with the view's own detail handling.
@@ -270,7 +264,7 @@ TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
                {"520", "OK", 519, 320, 520}, {"521", "OK", 519, 320, 521}, {"x1", "OK", 519, 320, 521}};
   for (const auto& c : cases) {
     h.boxes.clear();
-    onModal([&](QDialog* d) {
+    testsupport::onNextModal([&](QWidget* d) {
       auto* edit = static_cast<CGoToDlg*>(d)->numberEdit();
       edit->clear();
       QTest::keyClicks(edit, c.typed);
@@ -286,7 +280,7 @@ TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
   }
   h.view->OnDisplayList();
   QStringList shown;
-  onModal([&](QDialog* d) {
+  testsupport::onNextModal([&](QWidget* d) {
     for (int i = 0; i < 4; ++i) shown << static_cast<CDebugDlg*>(d)->fieldText(i);
     QTest::mouseClick(button(d, "OK"), Qt::LeftButton);
   });

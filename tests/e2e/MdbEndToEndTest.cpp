@@ -4,32 +4,19 @@
 // item scan of the file finds, and the end message counts them.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
-#include <QTest>
 #include <map>
 #include <set>
 
-#include "app/CMainFrame.h"
-#include "app/CVRIMApp.h"
-#include "capture/CVRIMSocket.h"
-#include "capture/FakeDialUp.h"
 #include "common/CellCodes.h"
-#include "common/CommandIds.h"
 #include "common/ItemRecord.h"
 #include "common/SystemTypes.h"
 #include "display/CItem.h"
 #include "display/CSearchPatternDlg.h"
 #include "display/CVRIMView.h"
-#include "platform/MessageWindow.h"
-#include "platform/ProfileStore.h"
-#include "support/RecordingMessageBox.h"
-#include "support/SimProcess.h"
-#include "support/TestSupport.h"
+#include "support/ProgramHost.h"
 
-using testsupport::SimProcess;
 
 namespace {
 
@@ -64,43 +51,18 @@ QString misnamed(CVRIMView& view, const QByteArray& items, uint32_t rows) {
   return {};
 }
 
+class MdbEndToEnd : public testsupport::ProgramHost {};
+
 }  // namespace
 
-TEST(MdbEndToEnd, CtrlFWithF3FindsEveryOccurrenceAndTheListNamesTheRecordedBytes) {
-  if (!SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
+TEST_F(MdbEndToEnd, CtrlFWithF3FindsEveryOccurrenceAndTheListNamesTheRecordedBytes) {
   constexpr uint32_t RECORDS = 180;
-  testsupport::TempProfile tmp;  // its folder takes the recording; the profile path is restored at the end
-  QFile::remove(platform::ProfileStore::pathForKey(*platform::RegistryKeyName(30)));
-  platform::SetProfile(*platform::RegistryKeyName(30));
-  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", tmp.dir() + "/");
-  platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", int(PROTOCOL_MDB));
-  platform::Profile().WriteProfileInt("PropertyPage2", "HDLCConnect", 1);
-  platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", "COM90:");
-  SimProcess sim({"--com", "90", "--scenario", "mdb", "--seed", "7", "--count", "180", "--rate", "3000"});
-  ASSERT_TRUE(sim.started());
-  testsupport::RecordingMessageBox boxes;
-  CVRIMApp app(std::make_unique<FakeDialUp>());
-  ASSERT_TRUE(app.InitInstance({"Profile=30"}));
-  CMainFrame* frame = app.GetMainWnd();
-  CVRIMView* view = app.GetActiveView();
-  auto press = [&](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    frame->activateWindow();
-    QApplication::setActiveWindow(frame);
-    frame->UpdateCommandUi();
-    QTest::keyClick(frame, k, mods);
-    platform::PumpMessages();
-  };
-  // Record through the menu and the keys.
-  platform::PostMessage(frame->handle(), WM_COMMAND, ID_CONNECT_DEVICE, 0);
-  ASSERT_TRUE(testsupport::waitFor([&] { return app.IsConnected(); }));
-  press(Qt::Key_F5);
-  const QString path = app.GetAcquisitionSocket()->GetWritingPath();
-  ASSERT_TRUE(sim.waitForLog("acquire-done records=180", 1, 20000));
+  start({"--scenario", "mdb", "--seed", "7", "--count", "180", "--rate", "3000"}, 30, 90,
+        [] { platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", int(PROTOCOL_MDB)); });
+  CVRIMView* view = m_app->GetActiveView();
+  const QByteArray items = record(RECORDS, [](const QByteArray& sent) { return sent; });
   ASSERT_TRUE(testsupport::waitFor([&] { return view->GetItemCount() == RECORDS; }, 10000));
-  press(Qt::Key_F6);
   ASSERT_FALSE(view->IsRecording());
-  const QByteArray items = testsupport::readWholeFile(path).mid(24);
-  ASSERT_EQ(items, sim.items());
 
   // The changer's poll, its checksum and the ACK, found item by item by the rules.
   const QByteArray pattern = QByteArray::fromHex("0B0B00");
@@ -122,10 +84,10 @@ TEST(MdbEndToEnd, CtrlFWithF3FindsEveryOccurrenceAndTheListNamesTheRecordedBytes
     const CItem* cell = view->cell(expected[k] - view->GetFirstItem());
     EXPECT_TRUE(cell && (cell->state() & CELL_SEARCH) && cell->data() == 0x0B);
   }
-  EXPECT_EQ(boxes.count(), 0u);
+  EXPECT_EQ(m_box.count(), 0u);
   press(Qt::Key_F3);
-  ASSERT_TRUE(testsupport::waitFor([&] { return boxes.count() == 1; }));
-  EXPECT_EQ(boxes.texts()[0],
+  ASSERT_TRUE(testsupport::waitFor([&] { return m_box.count() == 1; }));
+  EXPECT_EQ(m_box.texts()[0],
             QString("End of aquisition file reached,\nFound total: %1 occurrences.").arg(expected.size()));
   EXPECT_EQ(view->searchDialog(), nullptr);
 
@@ -160,7 +122,4 @@ TEST(MdbEndToEnd, CtrlFWithF3FindsEveryOccurrenceAndTheListNamesTheRecordedBytes
       if (!view->cell(i)->text().isEmpty()) return false;
     return true;
   }));
-
-  app.ExitInstance();
-  if (app.IsConnected()) app.OnDisconnectDevice();
 }

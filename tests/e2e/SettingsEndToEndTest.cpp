@@ -9,26 +9,11 @@
 #include <QLineEdit>
 #include <algorithm>
 
-#include "app/CMainFrame.h"
-#include "app/CVRIMApp.h"
-#include "capture/CVRIMSocket.h"
-#include "capture/FakeDialUp.h"
-#include "common/CommandIds.h"
-#include "common/WindowMessages.h"
-#include "display/CVRIMView.h"
-#include "platform/ProfileStore.h"
-#include "support/LinkHelpers.h"
-#include "support/RecordingMessageBox.h"
-#include "support/SimProcess.h"
-#include "support/TestSupport.h"
-#include "support/WidgetDriver.h"
+#include "support/ProgramHost.h"
 
 using namespace testsupport;
 
 namespace {
-
-constexpr int PROFILE = 70;
-constexpr int COM = 130;
 
 // The items the trigger keeps of a recording's items: from each start pattern
 // (with up to `leading` items before it since the trigger was armed) to the end of
@@ -51,59 +36,9 @@ QByteArray triggerWindows(const QByteArray& items, const QByteArray& start, cons
   return out;
 }
 
-class SettingsEndToEnd : public ::testing::Test {
+class SettingsEndToEnd : public ProgramHost {
 protected:
-  void SetUp() override {
-    if (!SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
-    const QString key = *platform::RegistryKeyName(PROFILE);
-    QFile::remove(platform::ProfileStore::pathForKey(key));
-    platform::SetProfile(key);
-    platform::Profile().WriteProfileString("PropertyPage3", "FilePath", m_tmp.path() + "/");
-    setLink("HDLCConnect", 1);
-    setLink("SerialPort", QString("COM%1:").arg(COM));
-  }
-  void TearDown() override {
-    if (m_app) m_app->ExitInstance();
-    m_app.reset();
-    m_sim.reset();
-    platform::SetProfilePath(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quellfeld/VRIM.ini");
-  }
-
-  void start(QStringList simArgs) {
-    m_sim = std::make_unique<SimProcess>(simArgs << "--com" << QString::number(COM));
-    ASSERT_TRUE(m_sim->started());
-    m_app = std::make_unique<CVRIMApp>(std::make_unique<FakeDialUp>());
-    ASSERT_TRUE(m_app->InitInstance({QString("Profile=%1").arg(PROFILE)}));
-    post(ID_CONNECT_DEVICE);
-    ASSERT_TRUE(waitFor([&] { return m_app->IsConnected(); }));
-  }
-  CMainFrame* frame() const { return m_app->GetMainWnd(); }
-  // A command as the menu sends it, through the enable rules; a dialog it opens is
-  // driven by `drive` from inside its modal run.
-  void post(uint32_t command, std::function<void(QWidget*)> drive = {}) {
-    if (drive) onNextModal(std::move(drive));
-    platform::PostMessage(frame()->handle(), WM_COMMAND, command, 0);
-    platform::PumpMessages();
-  }
-  // A key on the main window, active again after a dialog.
-  void press(Qt::Key key) {
-    QApplication::setActiveWindow(frame());
-    frame()->UpdateCommandUi();
-    QTest::keyClick(frame(), key);
-  }
-  // Records one acquisition of the simulator: the file must hold what `keep` keeps
-  // of the items sent, which are returned.
-  QByteArray record(int records, const std::function<QByteArray(const QByteArray&)>& keep) {
-    const qsizetype before = m_sim->items().size();
-    press(Qt::Key_F5);
-    const QString path = m_app->GetAcquisitionSocket()->GetWritingPath();
-    EXPECT_TRUE(m_sim->waitForLog("acquire-done", m_sim->count("acquire-done") + 1, 20000));
-    const QByteArray sent = m_sim->items().mid(before);
-    EXPECT_EQ(sent.size(), records * 6);
-    EXPECT_TRUE(waitFor([&] { return readWholeFile(path).mid(24) == keep(sent); }, 10000));
-    press(Qt::Key_F6);
-    return sent;
-  }
+  void start(const QStringList& simArgs) { ProgramHost::start(simArgs, 70, 130); }
   // The device commands the simulator took, in order.
   QStringList commands() const {
     QStringList out;
@@ -111,11 +46,6 @@ protected:
       if (line.contains("cmd ")) out << line.mid(line.indexOf("cmd ") + 4).trimmed();
     return out;
   }
-
-  QTemporaryDir m_tmp;
-  RecordingMessageBox m_box;
-  std::unique_ptr<SimProcess> m_sim;
-  std::unique_ptr<CVRIMApp> m_app;
 };
 
 }  // namespace

@@ -17,13 +17,8 @@ QStringList decodeSteps(const std::string& scenario) {
   TestView view(1);
   CMDBInterpreter decoder(view, file);
   uint32_t time = 0;
-  const std::vector<ItemRecord> items = MdbScenarios::ToItems(MdbScenarios::Find(scenario).steps, time);
-  QStringList texts;
-  for (uint32_t i = 0; i < items.size(); ++i) {
-    texts << QStringLiteral("-");
-    decoder.DecodeItem(i, texts.back(), &items[i]);
-  }
-  return texts;
+  return QString::fromStdString(decodeAll(decoder, MdbScenarios::ToItems(MdbScenarios::Find(scenario).steps, time)))
+      .split('|');
 }
 
 // The texts of the scenario's bytes that get one, '|'-separated.

@@ -5,19 +5,16 @@
 #include <QString>
 #include <atomic>
 #include <cstring>
-#include <memory>
 #include <numeric>
 #include <string>
-#include <vector>
 
+#include "common/CellCodes.h"
 #include "common/ItemRecord.h"
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
-#include "common/CellCodes.h"
 #include "mdb/CMDBInterpreter.h"
 #include "mdb/MdbViewAccess.h"
 #include "platform/MessageWindow.h"
-#include "support/TestSupport.h"
 
 namespace mdbtest {
 
@@ -26,19 +23,18 @@ namespace mdbtest {
 // view's numbers from its own thread, hence the atomics.
 class TestView : public MdbViewAccess {
  public:
-  explicit TestView(uint32_t cells) : m_texts(cells), m_received(cells) {
+  explicit TestView(uint32_t cells) : cellCount(cells), m_texts(cells), m_received(cells) {
     for (uint32_t i = 0; i < cells; ++i) {
       m_cells.push_back(std::make_unique<platform::MessageWindow>());
       m_handles.push_back(m_cells.back()->handle());
       m_cells.back()->on(WM_CELL_DATA, [this, i](platform::Message& m) -> intptr_t {
         if (m.wParam != CELLDATA_TEXT) return 0;
-        const std::string* s = m.payloadAs<std::string>();
-        m_texts[i] = s ? QString::fromStdString(*s) : QString();
+        const std::string* text = m.payloadAs<std::string>();
+        m_texts[i] = text ? QString::fromStdString(*text) : QString();
         ++m_received[i];
         return 0;
       });
     }
-    cellCount = cells;
   }
 
   uint32_t GetFirstItem() const override { return first; }
@@ -69,9 +65,7 @@ class TestView : public MdbViewAccess {
   }
   void clear() { std::fill(m_received.begin(), m_received.end(), 0); }
 
-  std::atomic<uint32_t> first{0};
-  std::atomic<uint32_t> cellCount{0};
-  std::atomic<uint32_t> itemCount{0};
+  std::atomic<uint32_t> first{0}, cellCount, itemCount{0};
   std::atomic<uint32_t> mode{DISPLAY_LIST};
   std::atomic<uint32_t> answeredCells{0xFFFFFFFFu};
 
@@ -88,22 +82,17 @@ inline ItemRecord peripheral(uint8_t data, bool mode = false) {
 }
 
 inline QByteArray itemBytes(const std::vector<ItemRecord>& items) {
-  QByteArray f;
-  for (const ItemRecord& r : items) f.append(reinterpret_cast<const char*>(&r), sizeof r);
-  return f;
+  return QByteArray(reinterpret_cast<const char*>(items.data()), qsizetype(items.size() * ITEM_SIZE));
 }
 
 // An acquisition file: the current 24-byte header (with a comment when given, the
 // block then growing to hold it), then the items.
 inline QByteArray acquisitionFile(const std::vector<ItemRecord>& items, const QByteArray& comment = {}) {
-  QByteArray f(24, '\0');
   const uint32_t size = comment.isEmpty() ? 24 : uint32_t(24 + comment.size() + 1);
-  std::memcpy(f.data() + 8, &size, 4);
-  std::memcpy(f.data() + 12, "VRIM", 4);
   const double date = 46000.5;
-  std::memcpy(f.data() + 16, &date, 8);
-  if (!comment.isEmpty()) f += comment + QByteArray(1, '\0');
-  return f + itemBytes(items);
+  return QByteArray(8, 0) + QByteArray(reinterpret_cast<const char*>(&size), 4) + "VRIM" +
+         QByteArray(reinterpret_cast<const char*>(&date), 8) + (comment.isEmpty() ? comment : comment + '\0') +
+         itemBytes(items);
 }
 
 // The texts DecodeItem gives the items in turn, '|'-separated, "-" for none.

@@ -1,20 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTimer>
 
 #include "capture/CActiveFile.h"
 #include "display/PrintJob.h"
 #include "platform/ProfileStore.h"
 #include "support/TestSupport.h"
 #include "support/RecordingMessageBox.h"
+#include "support/WidgetDriver.h"
 #include "tests/mdb/MdbTestView.h"
 #include "tools/MdbScenarios.h"
 
@@ -35,16 +33,6 @@ QString pdfText(const QString& pdf, int first = 1, int last = 65000) {
 }
 int pdfPages(const QString& pdf) {
   return QRegularExpression("Pages:\\s+(\\d+)").match(poppler("pdfinfo", {pdf})).captured(1).toInt();
-}
-
-// Runs f on the modal dialog of type D once its loop runs.
-template <typename D>
-void onDialog(const std::function<void(D&)>& f) {
-  auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, [poll, f] {
-    if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) f(*d), poll->deleteLater();
-  });
-  poll->start(10);
 }
 
 class PrintTest : public ::testing::Test {
@@ -171,17 +159,20 @@ TEST_F(PrintTest, DialogOffersEveryPageAndPreviewShowsThemAsLastTime) {
   uint32_t time = 0;
   job(MdbScenarios::ToItems(MdbScenarios::LongRecording(300), time));
   int offered = 0;
-  onDialog<QPrintDialog>([&](QPrintDialog& d) { offered = d.minPage() * 1000 + d.maxPage(), d.reject(); });
+  testsupport::onNextModal([&](QWidget* w) {
+    auto* d = qobject_cast<QPrintDialog*>(w);
+    offered = d->minPage() * 1000 + d->maxPage(), d->reject();
+  });
   EXPECT_FALSE(m_job->OnFilePrint(m_printer));
   EXPECT_EQ(offered, 1000 + int(m_job->PageCount()));
 
   platform::Profile().WriteProfileInt("Settings", "PreviewPages", 2);
   int shown = 0;
-  onDialog<QPrintPreviewDialog>([&](QPrintPreviewDialog& d) {
-    auto* preview = d.findChild<QPrintPreviewWidget*>();
+  testsupport::onNextModal([&](QWidget* d) {
+    auto* preview = d->findChild<QPrintPreviewWidget*>();
     shown = preview->pageCount() * 10 + (preview->viewMode() == QPrintPreviewWidget::FacingPagesView ? 2 : 1);
     preview->setViewMode(QPrintPreviewWidget::SinglePageView);
-    d.reject();
+    static_cast<QDialog*>(d)->reject();
   });
   m_job->OnFilePrintPreview(m_printer);
   EXPECT_EQ(shown, int(m_job->PageCount()) * 10 + 2);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -13,15 +12,13 @@ using platform::MessageWindow;
 
 namespace {
 
-std::atomic<int> g_alive{0};
-
+// Payloads that count themselves: every live copy holds the token.
+const std::shared_ptr<int> g_token = std::make_shared<int>();
 struct Tracked {
-  explicit Tracked(int v = 0) : value(v) { ++g_alive; }
-  Tracked(const Tracked& o) : value(o.value) { ++g_alive; }
-  Tracked(Tracked&& o) noexcept : value(o.value) { ++g_alive; }
-  ~Tracked() { --g_alive; }
   int value = 0;
+  std::shared_ptr<int> token = g_token;
 };
+int alive() { return int(g_token.use_count()) - 1; }
 
 constexpr uint32_t MSG_A = 0x500;
 constexpr uint32_t MSG_B = 0x501;
@@ -64,9 +61,9 @@ TEST(MessageWindow, PayloadIsTakenByTheReceiverOrFreedWithTheMessage) {
     platform::PostMessage(w.handle(), MSG_A, 0, platform::makePayload(Tracked{42}));
     platform::PostMessage(w.handle(), MSG_B, 0, platform::makePayload(Tracked{}));  // not handled: freed
     platform::PumpMessages();
-    EXPECT_EQ(g_alive.load(), 1);
+    EXPECT_EQ(alive(), 1);
   }
-  EXPECT_EQ(g_alive.load(), 0);
+  EXPECT_EQ(alive(), 0);
 }
 
 TEST(MessageWindow, ReceiverThatDiesBeforeDeliveryFreesQueuedPayloads) {
@@ -80,14 +77,14 @@ TEST(MessageWindow, ReceiverThatDiesBeforeDeliveryFreesQueuedPayloads) {
       for (int i = 0; i < 100; ++i) platform::PostMessage(h, MSG_A, 0, platform::makePayload(Tracked{}));
     });
     poster.join();
-    EXPECT_EQ(g_alive.load(), 100);
+    EXPECT_EQ(alive(), 100);
     EXPECT_FALSE(ran);
   }
-  EXPECT_EQ(g_alive.load(), 0);
+  EXPECT_EQ(alive(), 0);
   // The handle is dead for good: posts are refused and their payloads freed.
   EXPECT_FALSE(platform::IsWindow(h));
   EXPECT_FALSE(platform::PostMessage(h, MSG_A, 0, platform::makePayload(Tracked{})));
-  EXPECT_EQ(g_alive.load(), 0);
+  EXPECT_EQ(alive(), 0);
   // A new receiver never takes over an old handle.
   MessageWindow other;
   EXPECT_NE(other.handle(), h);
@@ -106,7 +103,7 @@ TEST(MessageWindow, PostsRacingWithDestructionNeverReachADeadReceiver) {
     stop = true;
     poster.join();
     platform::PumpMessages();
-    EXPECT_EQ(g_alive.load(), 0);
+    EXPECT_EQ(alive(), 0);
   }
 }
 

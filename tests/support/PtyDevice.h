@@ -8,18 +8,18 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QString>
-#include <chrono>
 #include <cstdint>
 
 #include "capture/ComPortPath.h"
 
 namespace testsupport {
 
-// The device end of a real pseudo-terminal, published as COM<n> in the ports
-// folder. It keeps a slave handle of its own so that the master never sees a
-// hang-up while the program under test has the port closed; it never reads it.
+// The device end of a real pseudo-terminal, published as COM<n> in the ports folder.
+// Unlike the simulator's terminal it is read and written blocking, from any thread. It
+// keeps a slave handle of its own so that the master never sees a hang-up while the
+// program under test has the port closed; it never reads it.
 class PtyDevice {
 public:
   explicit PtyDevice(uint32_t portNumber) : m_port(portNumber) {
@@ -46,34 +46,26 @@ public:
   bool ok() const { return m_master >= 0 && m_keepSlave >= 0; }
   QString link() const { return ComPortPath::LinkPath(m_port); }
   const QString& slavePath() const { return m_slavePath; }
-  int master() const { return m_master; }
 
   void write(const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
+    for (qsizetype done = 0; done < bytes.size();) {
       const ssize_t n = ::write(m_master, bytes.constData() + done, bytes.size() - done);
-      if (n > 0) {
-        done += n;
-      } else {
-        pollfd p{m_master, POLLOUT, 0};
-        ::poll(&p, 1, 100);
-      }
+      pollfd p{m_master, POLLOUT, 0};
+      if (n > 0) done += n;
+      else ::poll(&p, 1, 100);
     }
   }
-
   // Reads what arrives until `count` bytes came or the time runs out.
   QByteArray read(qsizetype count, int timeoutMs = 3000) {
     QByteArray out;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (out.size() < count) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-      if (left.count() <= 0) break;
-      pollfd p{m_master, POLLIN, 0};
-      if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-      char buf[512];
+    QElapsedTimer t;
+    t.start();
+    char buf[512];
+    for (pollfd p{m_master, POLLIN, 0}; out.size() < count && t.elapsed() < timeoutMs;) {
+      if (::poll(&p, 1, int(timeoutMs - t.elapsed())) <= 0) break;
       const ssize_t n = ::read(m_master, buf, sizeof buf);
-      if (n > 0) out.append(buf, n);
-      else break;
+      if (n <= 0) break;
+      out.append(buf, n);
     }
     return out;
   }

@@ -75,20 +75,14 @@ struct SimNetwork {
 
   static SimNetwork forThisProcess() {
     const auto pid = static_cast<uint32_t>(::getpid());
-    SimNetwork n;
-    n.name = QStringLiteral("vr%1").arg(pid % 100000000);
     const uint32_t net = pid % (150 * 64);
-    n.hostAddr = QStringLiteral("10.%1.%2.%3").arg(100 + net / 64).arg(net % 64).arg(1);
-    n.deviceAddr = QStringLiteral("10.%1.%2.%3").arg(100 + net / 64).arg(net % 64).arg(2);
-    n.acquisitionPort = static_cast<uint16_t>(20000 + (pid % 20000) * 2);
-    n.controlPort = static_cast<uint16_t>(n.acquisitionPort + 1);
-    return n;
+    const QString prefix = QStringLiteral("10.%1.%2.").arg(100 + net / 64).arg(net % 64);
+    const auto port = static_cast<uint16_t>(20000 + (pid % 20000) * 2);
+    return {QStringLiteral("vr%1").arg(pid % 100000000), prefix + "1", prefix + "2", port, uint16_t(port + 1)};
   }
   QStringList simArgs() const {
-    return {QStringLiteral("--lan"),      QStringLiteral("--netns"),     name,
-            QStringLiteral("--host-addr"), hostAddr,                     QStringLiteral("--device-addr"),
-            deviceAddr,                   QStringLiteral("--acq-port"),  QString::number(acquisitionPort),
-            QStringLiteral("--ctrl-port"), QString::number(controlPort)};
+    return {"--lan", "--netns", name, "--host-addr", hostAddr, "--device-addr", deviceAddr,
+            "--acq-port", QString::number(acquisitionPort), "--ctrl-port", QString::number(controlPort)};
   }
   // Namespaces need root; elsewhere the LAN tests skip.
   static bool possible() { return ::geteuid() == 0 && (QFile::exists(QStringLiteral("/usr/sbin/ip")) || QFile::exists(QStringLiteral("/sbin/ip"))); }

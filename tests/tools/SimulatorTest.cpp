@@ -11,15 +11,9 @@
 #include "support/TestSupport.h"
 #include "update/BootDialogue.h"
 
-using testsupport::hex;
 using testsupport::SimProcess;
 
 namespace {
-
-bool send(CHDLC& link, const char* bytes) {
-  const QByteArray b = hex(bytes);
-  return link.SendFrame(1, reinterpret_cast<const uint8_t*>(b.constData()), uint32_t(b.size()), true);
-}
 
 class Simulator : public ::testing::Test {
  protected:
@@ -35,21 +29,6 @@ class Simulator : public ::testing::Test {
   std::unique_ptr<SimProcess> m_sim;
   CHDLC m_link;
 };
-
-// Configuration commands are logged with their fields, and CMD_BOOT takes the firmware
-// and its port away (the records that CMD_ACQUIRE starts are compared end to end).
-TEST_F(Simulator, LogsTheConfigurationCommandsAndLeavesForTheBootLoader) {
-  SimProcess& sim = start({"--com", "41"});
-  ASSERT_TRUE(sim.started());
-  ASSERT_TRUE(m_link.Open(41, 38400));
-  ASSERT_TRUE(send(m_link, "04 05 03 10 10"));
-  ASSERT_TRUE(send(m_link, "06 09 80 25 00 00 00 00 06"));
-  EXPECT_TRUE(sim.waitForLog("cmd bus-load load=3 master=16 slave=16"));
-  EXPECT_TRUE(sim.waitForLog("cmd line-settings baud=9600 stop=0 parity=0 data=6"));
-  ASSERT_TRUE(send(m_link, "05 03 03"));
-  EXPECT_TRUE(sim.waitForLog("link-down"));
-  EXPECT_FALSE(send(m_link, "03 03 01"));  // nothing acknowledges frames any more
-}
 
 TEST_F(Simulator, BootLoaderAnswersWithTheChecksumOfTheLinesAndMisbehavesOnRequest) {
   const struct {
@@ -75,18 +54,6 @@ TEST_F(Simulator, BootLoaderAnswersWithTheChecksumOfTheLinesAndMisbehavesOnReque
     EXPECT_TRUE(sim.waitForLog("boot-line 31 32 33 34 35 36 37 38 39 0a"));
     m_sim.reset();
   }
-}
-
-// Each resend of an unacknowledged frame is logged, the command carried out once.
-TEST_F(Simulator, WithoutAcknowledgementsAFrameTriedThreeTimesIsCarriedOutOnce) {
-  SimProcess& sim = start({"--com", "43", "--no-ack"});
-  ASSERT_TRUE(sim.started());
-  ASSERT_TRUE(m_link.Open(43, 38400));
-  EXPECT_FALSE(send(m_link, "03 03 01"));
-  EXPECT_TRUE(sim.waitForLog("frame-in ns=0 ch=1 03 03 01", 3));
-  EXPECT_EQ(sim.count("ack-out"), 0);
-  EXPECT_EQ(sim.count(" repeat"), 2);
-  EXPECT_EQ(sim.count("cmd acquire 1"), 1);
 }
 
 TEST_F(Simulator, ResendsItsFramesUntilAcknowledgedAndSurvivesGarbage) {
@@ -121,10 +88,10 @@ TEST_F(Simulator, ScenarioCoversTheRecordForms) {
                                                {0x10, 0x10}, {0x08, 0x08}, {0x04, 0x04}, {0x60, 0x60}};
   int seen[std::size(forms)] = {};
   bool wrapped = false;
-  auto at = [&](qsizetype i) { return itemFromBytes(reinterpret_cast<const uint8_t*>(items.constData() + i)); };
   for (qsizetype i = 0; i < items.size(); i += 6) {
-    for (size_t f = 0; f < std::size(forms); ++f) seen[f] += (at(i).flags & forms[f].first) == forms[f].second;
-    wrapped |= i > 0 && at(i).time < at(i - 6).time;
+    const ItemRecord r = itemFromBytes(reinterpret_cast<const uint8_t*>(items.constData() + i));
+    for (size_t f = 0; f < std::size(forms); ++f) seen[f] += (r.flags & forms[f].first) == forms[f].second;
+    wrapped |= i > 0 && r.time < itemFromBytes(reinterpret_cast<const uint8_t*>(items.constData() + i - 6)).time;
   }
   // More than the first record has an absolute time.
   for (size_t f = 0; f < std::size(forms); ++f) EXPECT_GT(seen[f], f == 1 ? 1 : 0) << f;
