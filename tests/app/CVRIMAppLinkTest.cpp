@@ -2,7 +2,9 @@
 
 #include <QHostAddress>
 #include <QUdpSocket>
+#include <QThread>
 #include <cerrno>
+#include <sys/resource.h>
 
 #include "app/CVRIMApp.h"
 #include "capture/CVRIMSocket.h"
@@ -65,6 +67,21 @@ TEST_F(AppLinkTest, AMissingSerialPortLeavesNothingConnected) {
   EXPECT_FALSE(m_app->OnUpdateDisconnectDevice());
   EXPECT_EQ(m_app->GetHdlc(), nullptr);
   EXPECT_EQ(m_app->GetAcquisitionSocket(), nullptr);
+}
+
+// Both link threads sleep while nothing arrives: no polling of the ring or the port.
+TEST_F(AppLinkTest, AnIdleSerialLinkUsesNoCpu) {
+  PtyDevice dev(19);
+  ASSERT_TRUE(connectSerial(19));
+  rusage before{}, after{};
+  ::getrusage(RUSAGE_SELF, &before);
+  QThread::msleep(1000);
+  ::getrusage(RUSAGE_SELF, &after);
+  const auto us = [](const rusage& u) {
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000000LL + u.ru_utime.tv_usec + u.ru_stime.tv_usec;
+  };
+  EXPECT_LT(us(after) - us(before), 100000);  // a spinning thread would use the whole second
+  EXPECT_TRUE(m_app->DisconnectSerial());
 }
 
 // A running connection whose name begins the configured one is adopted and left up; one
