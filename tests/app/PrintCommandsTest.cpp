@@ -15,6 +15,7 @@
 #include "support/TestSupport.h"
 
 TEST(PrintCommands, FollowTheShownFileAndDirectPrintWritesAPdfBesideIt) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   if (!QPrinterInfo::availablePrinterNames().isEmpty()) GTEST_SKIP() << "a printer is installed";
   testsupport::TempProfile tmp;
   testsupport::RecordingMessageBox boxes;

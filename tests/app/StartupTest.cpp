@@ -107,6 +107,7 @@ TEST(Startup, TheWindowComesUpOnItsProfileOpensDroppedFilesAndKeepsTheDisplayMod
 // With the serial link up and no file shown, the receive thread and the decoder
 // sleep up to a second between looks; the close wakes them instead of waiting.
 TEST(Startup, TheProgramEndsWellWithinASecondOfTheWindowClosing) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   testsupport::PtyDevice dev(56);
   platform::ProfileStore p(platform::ProfileStore::pathForKey("Quellfeld_56"));
   p.WriteProfileString("PropertyPage2", "SerialPort", "COM56:");
