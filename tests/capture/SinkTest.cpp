@@ -34,12 +34,6 @@ protected:
     return sinktest::dataBytes(sinktest::itemsInFile(sink.GetWritingPath()));
   }
   QByteArray written() const { return written(m_sink); }
-  // Arms the trigger (start pattern in slot 1) and starts a recording.
-  void startTriggered(const QByteArray& start, const QByteArray& stop, int leading, int trailing) {
-    sinktest::armTrigger(start, stop, leading, trailing, 1, 1);
-    ASSERT_TRUE(m_sink.LoadTriggerSetup());
-    ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  }
 
   testsupport::TempProfile m_profile;
   testsupport::RecordingMessageBox m_boxes;
@@ -163,7 +157,9 @@ TEST_F(Sink, TriggerWindows) {
 // A Restart keeps the trigger's state (the threaded tests join split files); a new
 // Start loads it anew: a partial match does not carry over.
 TEST_F(Sink, StartLoadsTheTriggerAnew) {
-  startTriggered(hex("10 20"), hex("30"), 1, 1);
+  sinktest::armTrigger(hex("10 20"), hex("30"), 1, 1, 1, 1);  // start pattern in slot 1
+  ASSERT_TRUE(m_sink.LoadTriggerSetup());
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   EXPECT_TRUE(decode(m_sink, sinktest::recordsFor(hex("05 10 20 41 10"))));
   m_sink.CloseAcquisitionFile();
   ASSERT_TRUE(m_sink.LoadTriggerSetup());
