@@ -66,16 +66,16 @@ class ProgramEndToEnd : public ::testing::TestWithParam<Link> {
     platform::SetProfile(key);
     m_dataDir = m_tmp.path() + "/data/";
     QDir().mkpath(m_dataDir);
-    profileString("PropertyPage3", "FilePath", m_dataDir);
-    profileInt("PropertyPage3", "FileMultiple", 1);
     const bool serial = GetParam() == Link::Serial;
     if (!serial) m_net = SimNetwork::forThisProcess();
-    profileInt("PropertyPage2", "HDLCConnect", serial);
-    profileInt("PropertyPage2", "LanConnect", !serial);
-    profileString("PropertyPage2", "SerialPort", QString("COM%1:").arg(m_com));
-    profileString("PropertyPage2", "DeviceIPAddress", m_net.deviceAddr);
-    profileInt("PropertyPage2", "PortAquisition", m_net.acquisitionPort);
-    profileInt("PropertyPage2", "PortControl", m_net.controlPort);
+    for (const auto& [section, name, value] : std::initializer_list<std::tuple<const char*, const char*, QVariant>>{
+             {"PropertyPage3", "FilePath", m_dataDir}, {"PropertyPage3", "FileMultiple", 1},
+             {"PropertyPage2", "HDLCConnect", int(serial)}, {"PropertyPage2", "LanConnect", int(!serial)},
+             {"PropertyPage2", "SerialPort", QString("COM%1:").arg(m_com)},
+             {"PropertyPage2", "DeviceIPAddress", m_net.deviceAddr},
+             {"PropertyPage2", "PortAquisition", m_net.acquisitionPort},
+             {"PropertyPage2", "PortControl", m_net.controlPort}})
+      profile(section, name, value);
   }
 
   void TearDown() override {
@@ -88,11 +88,9 @@ class ProgramEndToEnd : public ::testing::TestWithParam<Link> {
     platform::SetProfilePath(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quellfeld/VRIM.ini");
   }
 
-  static void profileInt(const char* section, const char* key, int value) {
-    platform::Profile().WriteProfileInt(section, key, value);
-  }
-  static void profileString(const char* section, const char* key, const QString& value) {
-    platform::Profile().WriteProfileString(section, key, value);
+  static void profile(const char* section, const char* key, const QVariant& value) {
+    if (value.typeId() == QMetaType::QString) platform::Profile().WriteProfileString(section, key, value.toString());
+    else platform::Profile().WriteProfileInt(section, key, value.toInt());
   }
 
   bool startSim(const QStringList& extra) {
@@ -272,7 +270,7 @@ TEST_P(ProgramEndToEnd, AFullDiskEndsTheRecordingWithOneMessage) {
 // exactly one file, in order.
 TEST_P(ProgramEndToEnd, RestartByKeyAndAtTheSizeLimitLosesAndDoublesNothing) {
   const int count = 38000;  // four files: F4's, two of the limit, the rest
-  profileInt("PropertyPage3", "FileMaxSize", 1);
+  profile("PropertyPage3", "FileMaxSize", 1);
   const QString first = recording({"--count", QString::number(count), "--rate", "15000", "--batch", "240",
                                    "--scenario", "mixed", "--seed", "9"});
   ASSERT_FALSE(first.isEmpty());
@@ -324,8 +322,8 @@ TEST_P(ProgramEndToEnd, RestartByKeyAndAtTheSizeLimitLosesAndDoublesNothing) {
 // and undoes the start-up connection.
 TEST_P(ProgramEndToEnd, StartupConnectAndStartupAquireRecordWithoutAClick) {
   ASSERT_TRUE(startSim({"--count", "300", "--rate", "3000", "--scenario", "mixed", "--seed", "2"}));
-  profileInt("PropertyPage2", "StartupConnect", 1);
-  profileInt("PropertyPage2", "StartupAquire", 1);
+  profile("PropertyPage2", "StartupConnect", 1);
+  profile("PropertyPage2", "StartupAquire", 1);
   ASSERT_TRUE(startProgram());
   EXPECT_TRUE(m_app->IsConnected() || GetParam() == Link::Serial);  // the serial link comes up on its thread
   ASSERT_TRUE(testsupport::waitFor([&] { return view()->IsRecording(); }, 5000));
@@ -389,7 +387,7 @@ class SerialProgramEndToEnd : public ProgramEndToEnd {};
 // file left open, and can be chosen again.
 TEST_P(SerialProgramEndToEnd, StartupAquireWithoutALinkAndADeviceThatDoesNotAcknowledgeLeaveStartEnabled) {
   ASSERT_TRUE(startSim({"--no-ack"}));
-  profileInt("PropertyPage2", "StartupAquire", 1);
+  profile("PropertyPage2", "StartupAquire", 1);
   ASSERT_TRUE(startProgram());
   testsupport::waitFor([] { return false; }, CVRIMView::STARTUP_TIMER_MS + 400);
   EXPECT_FALSE(view()->IsRecording() || m_app->IsConnected());
