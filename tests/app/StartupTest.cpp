@@ -46,9 +46,8 @@ TEST(Startup, AProfileNumberOutOfRangeEndsTheStartQuotingWhatWasTyped) {
   }
 }
 
-// The profile argument chooses the store and the window comes up idle; a recent file
-// that is gone leaves the list with a message; dropped files open each in turn; the
-// display mode is kept for the next run.
+// The profile argument chooses the store and the window comes up idle; a recent file that is gone leaves the
+// list with a message; dropped files open each in turn; the display mode is kept for the next run.
 TEST(Startup, TheWindowComesUpOnItsProfileOpensDroppedFilesAndKeepsTheDisplayMode) {
   SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   testsupport::TempProfile tmp;

@@ -265,9 +265,8 @@ TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
   EXPECT_EQ(m_notifier.failures.load(), 2);
 }
 
-// A Start while still writing closes the earlier file first; Stop and every new Start
-// put the shown file on the recent list; the comment editor may write the shown file
-// only once the recording's handle is gone.
+// A Start while still writing closes the earlier file first; Stop and every new Start put the shown file on
+// the recent list; the comment editor may write the shown file only once the recording's handle is gone.
 TEST_F(Sink, StartAndStopListTheShownFileAndFreeItForWriting) {
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   decode(m_sink, hex("00 01 01"));

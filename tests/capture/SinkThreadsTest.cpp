@@ -14,17 +14,15 @@
 
 namespace {
 
-// The data byte of the item with a given time: a function of the time, so that a torn
-// item shows, drawn mostly from the trigger patterns' bytes so that windows open and
-// close often.
+// The data byte of the item with a given time: a function of the time, so that a torn item shows, drawn
+// mostly from the trigger patterns' bytes so that windows open and close often.
 uint8_t dataFor(uint32_t time) {
   const uint32_t h = (time * 0x9E3779B1u) ^ (time * 0x9E3779B1u >> 15);
   return "\x10\x20\x30\x41\x42"[(h * 0x85EBCA77u ^ (h * 0x85EBCA77u >> 13)) % 5];
 }
 
-// The serial receive thread: buffers of 1 to 40 records with unique four-byte
-// absolute times. Keeps every buffer for a replay and the times of the items of
-// every buffer that reported written.
+// The serial receive thread: buffers of 1 to 40 records with unique four-byte absolute times. Keeps every
+// buffer for a replay and the times of the items of every buffer that reported written.
 struct Feeder {
   explicit Feeder(CVRIMSocket& sink) : sink(sink), thread([this] { run(); }) {}
   ~Feeder() { stop(); }

@@ -193,9 +193,8 @@ std::string linkName(const ::testing::TestParamInfo<Link>& info) { return info.p
 
 }  // namespace
 
-// The device settings go out before the first Start only (the settings tests send
-// them again after a save); records reach the file and the cells; Stop closes the
-// file and lists it as recent.
+// The device settings go out before the first Start only (the settings tests send them again after a save);
+// records reach the file and the cells; Stop closes the file and lists it as recent.
 TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) {
   ASSERT_TRUE(startSim({"--count", "600", "--rate", "4000", "--scenario", "mixed", "--seed", "5"}));
   ASSERT_TRUE(startProgram());
@@ -243,9 +242,8 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
   EXPECT_EQ(sentCommands().size(), 6);
 }
 
-// A full disk ends the recording there: the file keeps every whole item, the device
-// is told to stop, the file is on the recent list, and one message names the file
-// and the cause.
+// A full disk ends the recording there: the file keeps every whole item, the device is told to stop, the file
+// is on the recent list, and one message names the file and the cause.
 TEST_P(ProgramEndToEnd, AFullDiskEndsTheRecordingWithOneMessage) {
   ASSERT_TRUE(startSim({"--count", "5000", "--rate", "4000", "--scenario", "mixed", "--seed", "3"}));
   ASSERT_TRUE(startProgram() && connect());
@@ -265,9 +263,8 @@ TEST_P(ProgramEndToEnd, AFullDiskEndsTheRecordingWithOneMessage) {
   EXPECT_TRUE(enabled(ID_START_RECORDING));
 }
 
-// F4, and then reaching "FileMaxSize" 1 (100 KiB), restart into the next numbered
-// file at once while the device goes on acquiring, told nothing: every item is in
-// exactly one file, in order.
+// F4, and then reaching "FileMaxSize" 1 (100 KiB), restart into the next numbered file at once while the
+// device goes on acquiring, told nothing: every item is in exactly one file, in order.
 TEST_P(ProgramEndToEnd, RestartByKeyAndAtTheSizeLimitLosesAndDoublesNothing) {
   const int count = 38000;  // four files: F4's, two of the limit, the rest
   profile("PropertyPage3", "FileMaxSize", 1);
@@ -337,10 +334,9 @@ TEST_P(ProgramEndToEnd, StartupConnectAndStartupAquireRecordWithoutAClick) {
   EXPECT_EQ(m_box.count(), 0u);
 }
 
-// The start-up timer's tick leaves a recording started by hand alone. Disconnect
-// during a recording ends it first; without a link Stop and Restart are off and F6
-// and F4 do nothing. Closing the window: Cancel goes on recording, OK stops the
-// recording, disconnects, and every item that reached the program is in the file.
+// The start-up timer's tick leaves a recording started by hand alone. Disconnect during a recording ends it
+// first; without a link Stop and Restart are off and F6 and F4 do nothing. Closing the window: Cancel goes on
+// recording, OK stops the recording, disconnects, and every item that reached the program is in the file.
 TEST_P(ProgramEndToEnd, DisconnectAndClosingDuringARecordingStopItFirstAndLoseNothing) {
   const QString path = recording({"--rate", "5000", "--scenario", "mixed", "--seed", "4"});  // no end
   ASSERT_FALSE(path.isEmpty());
@@ -381,10 +377,9 @@ TEST_P(ProgramEndToEnd, DisconnectAndClosingDuringARecordingStopItFirstAndLoseNo
 // Only the serial link has acknowledgements and a device that can be unplugged.
 class SerialProgramEndToEnd : public ProgramEndToEnd {};
 
-// "StartupAquire" without a link (no "StartupConnect"): the start-up timer's Start
-// finds nothing to record into and leaves the program idle and quiet. Then a device
-// that takes no frame: Start gives up after the link's three attempts, with the new
-// file left open, and can be chosen again.
+// "StartupAquire" without a link (no "StartupConnect"): the start-up timer's Start finds nothing to record
+// into and leaves the program idle and quiet. Then a device that takes no frame: Start gives up after the
+// link's three attempts, with the new file left open, and can be chosen again.
 TEST_P(SerialProgramEndToEnd, StartupAquireWithoutALinkAndADeviceThatDoesNotAcknowledgeLeaveStartEnabled) {
   ASSERT_TRUE(startSim({"--no-ack"}));
   profile("PropertyPage2", "StartupAquire", 1);
@@ -448,9 +443,8 @@ TEST_P(SerialProgramEndToEnd, ARefusedOpenRequestDuringARecordingLeavesItIntact)
   press(Qt::Key_F6);
   expectEndedAsStopEndsIt(path);
 }
-// Each path that changes what the enable rules depend on, then at once a real key,
-// 20 times: before the path the key does nothing, right after it it is never lost
-// (after the link went down it still does nothing).
+// Each path that changes what the enable rules depend on, then at once a real key, 20 times: before the path
+// the key does nothing, right after it it is never lost (after the link went down it still does nothing).
 TEST_P(SerialProgramEndToEnd, AKeyRightAfterARuleChangeIsNeitherLostNorLetThrough) {
   ASSERT_TRUE(startSim({"--rate", "500", "--scenario", "rs232", "--seed", "8"}));  // no end
   ASSERT_TRUE(startProgram());
@@ -507,9 +501,8 @@ TEST_P(SerialProgramEndToEnd, AKeyRightAfterARuleChangeIsNeitherLostNorLetThroug
     }
 }
 
-// The device goes away during a recording: the recording ends as Stop ends it (file
-// whole, on the recent list), the link goes so that Connect is enabled, and the user
-// is told once.
+// The device goes away during a recording: the recording ends as Stop ends it (file whole, on the recent
+// list), the link goes so that Connect is enabled, and the user is told once.
 TEST_P(SerialProgramEndToEnd, AnUnpluggedDeviceEndsTheRecordingAndTheLink) {
   const QString path = recording({"--rate", "2000", "--scenario", "rs232", "--seed", "6"});  // no end
   ASSERT_FALSE(path.isEmpty());

@@ -53,8 +53,7 @@ TEST(File, SharingRulesBetweenEveryPairOfModes) {
   EXPECT_TRUE(File().open(path, File::Mode::ReadWriteExclusive)) << "free again after close";
 }
 
-// The child half of the cross-process test: holds the file open for reading until
-// its standard input closes.
+// The child half of the cross-process test: holds the file open for reading until its standard input closes.
 TEST(File, ChildHalfHoldsTheFileWhenAsked) {
   const QString path = QString::fromLocal8Bit(qgetenv("VRIM_CHILD_HOLD"));
   if (path.isEmpty()) return;

@@ -9,10 +9,9 @@
 
 using platform::ProfileStore;
 
-// Integers are written signed and read unsigned; an absent key gives its default and
-// reading does not store it; texts that look like numbers or INI syntax, sections with
-// blanks or named "General", and binary values with NUL bytes come back as written,
-// also through a batch.
+// Integers are written signed and read unsigned; an absent key gives its default and reading does not store
+// it; texts that look like numbers or INI syntax, sections with blanks or named "General", and binary values
+// with NUL bytes come back as written, also through a batch.
 TEST(ProfileStore, ValuesComeBackAsWrittenAndIntegersUnsigned) {
   testsupport::TempProfile tmp;
   ProfileStore& p = platform::Profile();
@@ -61,8 +60,7 @@ TEST(ProfileStore, FilesOfProfileKeys) {
   qputenv("XDG_CONFIG_HOME", saved);
 }
 
-// The child half of the cross-process test: does its work only when the parent
-// started it for that.
+// The child half of the cross-process test: does its work only when the parent started it for that.
 TEST(ProfileStore, ChildHalfWritesWhenAsked) {
   const QString path = QString::fromLocal8Bit(qgetenv("VRIM_CHILD_PROFILE"));
   if (path.isEmpty()) return;
