@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QRegularExpression>
+#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <random>
@@ -64,15 +64,9 @@ protected:
   // The items of ANALIZER.ANL, ANALIZER(1).ANL, ... in the order the files were made;
   // fails on a torn item or a file not in time order.
   std::vector<sinktest::Item> itemsOfAllFiles() {
-    std::vector<std::pair<int, QString>> files;
-    const QRegularExpression numbered(QStringLiteral("^ANALIZER(?:\\((\\d+)\\))?\\.ANL$"));
-    for (const QString& name : QDir(m_folder).entryList(QDir::Files)) {
-      const auto m = numbered.match(name);
-      if (m.hasMatch()) files.emplace_back(m.captured(1).isEmpty() ? 0 : m.captured(1).toInt(), name);
-    }
-    std::sort(files.begin(), files.end());
     std::vector<sinktest::Item> all;
-    for (const auto& [number, name] : files) {
+    int n = 0;
+    for (QString name = "ANALIZER.ANL"; QFile::exists(m_folder + name); name = QString("ANALIZER(%1).ANL").arg(++n)) {
       const QByteArray bytes = testsupport::readWholeFile(m_folder + name);
       EXPECT_EQ((bytes.size() - 24) % 6, 0) << name.toStdString();
       uint32_t previous = 0;
@@ -83,6 +77,7 @@ protected:
         all.push_back(item);
       }
     }
+    EXPECT_EQ(n, QDir(m_folder).entryList(QDir::Files).size()) << "a gap in the numbering";
     return all;
   }
 
