@@ -69,8 +69,7 @@ TEST(ViewKeys, StepsOfKeysAndWheel) {
         platform::PumpMessages();
       }
       EXPECT_EQ(h.view->GetFirstItem(), first);
-      EXPECT_TRUE(h.shows(0, first));
-      EXPECT_TRUE(h.shows(cells - 1, first + cells - 1));
+      EXPECT_TRUE(h.shows(0, first) && h.shows(cells - 1, first + cells - 1));
       EXPECT_EQ(h.view->scrollBar()->value(), int(uint64_t(first) * 10000 / fileItems));
       EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: %1 / %2 - Analyzer").arg(first).arg(fileItems));
     }
@@ -209,8 +208,7 @@ TEST(ViewMarks, ScrollToItemShowsAndMarksTheItem) {
     platform::PumpMessages();
     const uint32_t shown = std::min(fileItems, 200u);
     EXPECT_EQ(h.view->GetFirstItem(), first);
-    EXPECT_TRUE(h.shows(0, first));
-    EXPECT_TRUE(h.shows(shown - 1, first + shown - 1));
+    EXPECT_TRUE(h.shows(0, first) && h.shows(shown - 1, first + shown - 1));
     marked(h, CELL_SEARCH, markedFrom, markedTo);
   }
 }
