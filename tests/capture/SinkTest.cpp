@@ -34,7 +34,6 @@ protected:
   QByteArray written(const CVRIMSocket& sink) const {
     return sinktest::dataBytes(sinktest::itemsInFile(sink.GetWritingPath()));
   }
-  QByteArray written() const { return written(m_sink); }
 
   testsupport::TempProfile m_profile;
   testsupport::RecordingMessageBox m_boxes;
@@ -75,7 +74,7 @@ TEST_F(Sink, EmptyAndCutOffBuffersWriteOnlyWholeRecords) {
   const QByteArray whole = hex("00 11 05 60 22 01 02");
   const std::vector<uint8_t> exact(whole.begin(), whole.end());  // no byte past the end to read
   EXPECT_TRUE(m_sink.DecodeDeviceRecords(exact.data(), static_cast<uint32_t>(exact.size())));
-  EXPECT_EQ(written(), hex("11"));
+  EXPECT_EQ(written(m_sink), hex("11"));
   EXPECT_EQ(m_sink.GetRunningTime(), 5u) << "a dropped record does not move the time";
   EXPECT_FALSE(decode(m_sink, hex("00 11"))) << "a lone partial record writes nothing";
   EXPECT_EQ(m_sink.GetFileLength(), 30u);
