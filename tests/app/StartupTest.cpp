@@ -46,16 +46,13 @@ TEST(Startup, AProfileNumberOutOfRangeEndsTheStartQuotingWhatWasTyped) {
   }
 }
 
-// The profile argument chooses the store and the window comes up idle; a recent file
-// that is gone leaves the list with a message; dropped files open each in turn; the
-// display mode is kept for the next run.
+// The profile argument chooses the store and the window comes up idle; a recent file that is gone leaves the
+// list with a message; dropped files open each in turn; the display mode is kept for the next run.
 TEST(Startup, TheWindowComesUpOnItsProfileOpensDroppedFilesAndKeepsTheDisplayMode) {
   SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   testsupport::TempProfile tmp;
   const QString other = tmp.file("FIRST.ANL"), path = tmp.file("LOG.ANL"), gone = tmp.file("GONE.ANL");
-  QByteArray bytes(24 + 6 * 5, '\0');
-  bytes[8] = 24;
-  bytes.replace(12, 4, "VRIM");
+  const QByteArray bytes = QByteArray(8, '\0') + QByteArray("\x18\0\0\0VRIM", 8) + QByteArray(8 + 6 * 5, '\0');
   testsupport::writeWholeFile(other, bytes);
   testsupport::writeWholeFile(path, bytes);
   {

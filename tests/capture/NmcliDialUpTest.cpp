@@ -72,8 +72,7 @@ TEST(NmcliDialUp, DialsListsAndHangsUpThroughTheClient) {
   EXPECT_TRUE(!dialUp.Dial("Nowhere", handle, error) && error == 10u);
   EXPECT_TRUE(!dialUp.HangUp("not-up", error) && error == 4u);
 
-  // Without NetworkManager nothing can be up: an empty list, no error to show; a dial
-  // still fails with errno.
+  // Without NetworkManager nothing can be up: an empty list, no error to show; a dial still fails with errno.
   NmcliDialUp missing("/nonexistent/nmcli");
   EXPECT_TRUE(missing.EnumConnections(active, error) && active.empty() && error == 0u);
   EXPECT_TRUE(!missing.Dial("QX-7700-U", handle, error) && error == uint32_t(ENOENT)) << "errno of a client not started";

@@ -6,7 +6,6 @@
 #include "capture/CActiveFile.h"
 #include "capture/CRecordingControl.h"
 #include "capture/CVRIMSocket.h"
-#include "capture/DataWrittenNotifier.h"
 #include "capture/DeviceLink.h"
 #include "capture/RecordingView.h"
 #include "common/StatusCodes.h"
@@ -43,16 +42,11 @@ struct ViewLog final : RecordingView {
   void PostStatus(uint32_t code) override { calls.push_back("status" + std::to_string(code)); }
 };
 
-struct QuietNotifier final : DataWrittenNotifier {
-  void DataWritten(uint64_t) override {}
-};
-
 // The device link with a real sink and shown file; commands are recorded, and the
 // link can refuse the n-th one.
 struct LinkLog final : DeviceLink {
   CActiveFile shown;
-  QuietNotifier notifier;
-  CVRIMSocket sink{&shown, &notifier};
+  CVRIMSocket sink{&shown, nullptr};  // its notices go to a view window that is not there
   bool connected = true;
   int failAt = -1;
   std::vector<QByteArray> sent;
@@ -105,8 +99,7 @@ TEST_F(Recording, AStartCommandThatCannotBeSentLeavesAFileThatStopEnds) {
   control.OnStartRecording();
   EXPECT_EQ(link.sent.size(), 2u);
   EXPECT_FALSE(view.recording || view.settingsChanged);
-  EXPECT_TRUE(boxes.texts().empty());
-  EXPECT_TRUE(control.CanStart() && control.CanStop() && !control.CanRestart());
+  EXPECT_TRUE(boxes.texts().empty() && control.CanStart() && control.CanStop() && !control.CanRestart());
   control.OnStopRecording();
   EXPECT_EQ(link.sent.back(), hex("03 03 00"));
   EXPECT_FALSE(link.sink.IsWriting() || control.CanStop());

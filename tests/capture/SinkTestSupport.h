@@ -79,9 +79,12 @@ inline void armTrigger(const QByteArray& start, const QByteArray& stop, int lead
   p.WriteProfileInt("TriggerSetup", "TrailingBytes", trailing);
 }
 
-inline bool decode(CVRIMSocket& sink, const QByteArray& buffer) {
-  return sink.DecodeDeviceRecords(reinterpret_cast<const uint8_t*>(buffer.constData()),
-                                  static_cast<uint32_t>(buffer.size()));
+inline bool decode(CVRIMSocket& sink, const QByteArray& b) {
+  return sink.DecodeDeviceRecords(reinterpret_cast<const uint8_t*>(b.constData()), uint32_t(b.size()));
+}
+// As a link's receive thread hands a buffer over (the LAN path, or the serial one).
+inline bool receive(CVRIMSocket& sink, const QByteArray& b, bool lan = true) {
+  return sink.ReceiveDeviceRecords(reinterpret_cast<const uint8_t*>(b.constData()), uint32_t(b.size()), lan);
 }
 
 // An item as read back, unpacked so that its fields can be bound to references.

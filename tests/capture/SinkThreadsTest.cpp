@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QRegularExpression>
+#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <random>
@@ -14,17 +14,15 @@
 
 namespace {
 
-// The data byte of the item with a given time: a function of the time, so that a torn
-// item shows, drawn mostly from the trigger patterns' bytes so that windows open and
-// close often.
+// The data byte of the item with a given time: a function of the time, so that a torn item shows, drawn
+// mostly from the trigger patterns' bytes so that windows open and close often.
 uint8_t dataFor(uint32_t time) {
   const uint32_t h = (time * 0x9E3779B1u) ^ (time * 0x9E3779B1u >> 15);
   return "\x10\x20\x30\x41\x42"[(h * 0x85EBCA77u ^ (h * 0x85EBCA77u >> 13)) % 5];
 }
 
-// The serial receive thread: buffers of 1 to 40 records with unique four-byte
-// absolute times. Keeps every buffer for a replay and the times of the items of
-// every buffer that reported written.
+// The serial receive thread: buffers of 1 to 40 records with unique four-byte absolute times. Keeps every
+// buffer for a replay and the times of the items of every buffer that reported written.
 struct Feeder {
   explicit Feeder(CVRIMSocket& sink) : sink(sink), thread([this] { run(); }) {}
   ~Feeder() { stop(); }
@@ -66,15 +64,9 @@ protected:
   // The items of ANALIZER.ANL, ANALIZER(1).ANL, ... in the order the files were made;
   // fails on a torn item or a file not in time order.
   std::vector<sinktest::Item> itemsOfAllFiles() {
-    std::vector<std::pair<int, QString>> files;
-    const QRegularExpression numbered(QStringLiteral("^ANALIZER(?:\\((\\d+)\\))?\\.ANL$"));
-    for (const QString& name : QDir(m_folder).entryList(QDir::Files)) {
-      const auto m = numbered.match(name);
-      if (m.hasMatch()) files.emplace_back(m.captured(1).isEmpty() ? 0 : m.captured(1).toInt(), name);
-    }
-    std::sort(files.begin(), files.end());
     std::vector<sinktest::Item> all;
-    for (const auto& [number, name] : files) {
+    int n = 0;
+    for (QString name = "ANALIZER.ANL"; QFile::exists(m_folder + name); name = QString("ANALIZER(%1).ANL").arg(++n)) {
       const QByteArray bytes = testsupport::readWholeFile(m_folder + name);
       EXPECT_EQ((bytes.size() - 24) % 6, 0) << name.toStdString();
       uint32_t previous = 0;
@@ -85,6 +77,7 @@ protected:
         all.push_back(item);
       }
     }
+    EXPECT_EQ(n, QDir(m_folder).entryList(QDir::Files).size()) << "a gap in the numbering";
     return all;
   }
 

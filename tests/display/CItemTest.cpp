@@ -81,7 +81,7 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
   const uint32_t CUR = MARK_CURSOR_ON, REF = MARK_REFERENCE_ON, REF_OFF = MARK_REFERENCE_OFF,
                  SEA = MARK_SEARCH_ON, SEA_OFF = MARK_SEARCH_OFF, RNG = MARK_RANGE_ON,
                  RNG_LAST = MARK_RANGE_LAST_ON;
-  // name, mode (0: none set, the item shows as hex), flags, swap, steps, fill, ink, on the transmit side
+  // name, mode (0: none set, the item shows as hex), flags, swap, steps, fill, ink, up: on the transmit side
   // (upper half / left of the arrow), on a white text cell
   const std::tuple<const char*, uint32_t, uint8_t, bool, Steps, QRgb, Ink, bool, bool> cases[] = {
       {"no mode master", 0, M, false, {}, white, isRed, true, true},
@@ -110,7 +110,7 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
       {"list swap slave", L, S, true, {}, white, isRed, true, true},
       {"list cursor", L, M, false, {CUR}, black, isWhite, true, false},
   };
-  for (const auto& [name, mode, flags, swap, steps, fill, ink, transmitSide, whiteTextCell] : cases) {
+  for (const auto& [name, mode, flags, swap, steps, fill, ink, up, whiteTextCell] : cases) {
     SCOPED_TRACE(name);
     const bool list = mode == DISPLAY_LIST;
     CellHost h(700, 0, swap ? CELLINIT_SWAP : 0);
@@ -129,7 +129,6 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
     }
     const QImage img = h.grab();
     // Text cells: hex "41" at x 2, ASCII "A" at x 6, list values at 110 or 340; y 0 or 15 (grid), 0 (list).
-    const bool up = transmitSide;
     const QRect inked =
         list ? QRect(up ? 110 : 340, 0, up ? 190 : 180, 16) : QRect(0, up ? 0 : 17, 20, up ? 16 : 13);
     const QRect other = list ? QRect(up ? 340 : 110, 0, 180, 16) : QRect(0, up ? 17 : 0, 20, up ? 13 : 16);

@@ -18,13 +18,6 @@ using namespace viewtest;
 
 namespace {
 
-void writeSetting(const char* section, const char* key, int value) {
-  platform::Profile().WriteProfileInt(section, key, value);
-}
-uint32_t readSetting(const char* section, const char* key) {
-  return platform::Profile().GetProfileInt(section, key, 7);
-}
-
 struct CountingDecoder : CVRIMView::ItemDecoder {
   int* refreshes;
   explicit CountingDecoder(int* r) : refreshes(r) {}
@@ -128,9 +121,7 @@ TEST(ViewLoad, FilesOfEverySizeFillOnlyTheirItems) {
     testsupport::writeWholeFile(path, bytes);
     h.load(path);
     EXPECT_EQ(h.view->GetItemCount(), count);
-    if (count) {
-      EXPECT_EQ(h.view->GetDataOffset(), dataOffset);
-    }
+    EXPECT_TRUE(!count || h.view->GetDataOffset() == dataOffset);
     for (uint32_t i = 0; i < 200; ++i) EXPECT_EQ(h.filled(i), i < count) << i;
     for (uint32_t i = 0; i < count; ++i) EXPECT_TRUE(h.shows(i, firstShown + i)) << i;
   }
@@ -160,7 +151,7 @@ TEST(ViewRealtime, FillsOnlyNewCellsAndAdvancesFiveRows) {
   EXPECT_FALSE(h.filled(0));
 
   h.view->OnRealtimeDisplay();  // on, and saved
-  EXPECT_EQ(readSetting("PropertyPage1", "Realtime"), 1u);
+  EXPECT_EQ(platform::Profile().GetProfileInt("PropertyPage1", "Realtime", 7), 1u);
   h.written(path, header() + items(0, 150));
   EXPECT_EQ(h.view->GetFilledCells(), 150u);
   EXPECT_EQ(h.view->Title(), QStringLiteral("Running: 0 / 150 - Analyzer"));
@@ -172,12 +163,11 @@ TEST(ViewRealtime, FillsOnlyNewCellsAndAdvancesFiveRows) {
   // The screen is full: five rows on, the rest filled.
   h.written(path, header() + items(0, 230));
   EXPECT_EQ(h.view->GetFirstItem(), 100u);
-  EXPECT_TRUE(h.shows(0, 100));
-  EXPECT_TRUE(h.shows(129, 229));
+  EXPECT_TRUE(h.shows(0, 100) && h.shows(129, 229));
   EXPECT_FALSE(h.filled(130));
   h.view->OnRealtimeDisplay();
   EXPECT_FALSE(h.view->IsRealtime());
-  EXPECT_EQ(readSetting("PropertyPage1", "Realtime"), 0u);
+  EXPECT_EQ(platform::Profile().GetProfileInt("PropertyPage1", "Realtime", 7), 0u);
 }
 
 // The list jumps to the last screenful; fewer than five grid rows step by their rows, keeping the newest.
@@ -288,9 +278,9 @@ TEST(ViewStatus, CountReachingTheLimitPostsOneRestart) {
 // reach the cells; messages change them later. Closing stops the recording before the mode is saved.
 TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
   ViewHost h(400, 300, DISPLAY_HEX, [](CVRIMView&) {
-    writeSetting("PropertyPage2", "StartupAquire", 1);
-    writeSetting("PropertyPage1", "SwitchRxTx", 1);
-    writeSetting("PropertyPage1", "Protocol", 1);
+    for (auto [section, key] : {std::pair{"PropertyPage2", "StartupAquire"}, {"PropertyPage1", "SwitchRxTx"},
+                                {"PropertyPage1", "Protocol"}})
+      platform::Profile().WriteProfileInt(section, key, 1);
   });
   EXPECT_EQ(platform::ActiveViewWindow(), h.view->handle());
   EXPECT_TRUE(h.has(0, CELL_SWAP));
@@ -303,7 +293,7 @@ TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
   EXPECT_FALSE(h.has(0, CELL_SWAP));
   h.post(WM_SWAP_RXTX, 0, 1);
   EXPECT_TRUE(h.has(199, CELL_SWAP));
-  writeSetting("PropertyPage1", "Protocol", 2);
+  platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", 2);
   h.view->SendProtocolToCells();
   platform::PumpMessages();
   EXPECT_EQ(h.cell(7)->protocol(), 2);
@@ -317,13 +307,13 @@ TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
   std::vector<uint32_t> ids;
   h.view->SetCommandSink([&](uint32_t id, CVRIMView::CommandRoute) {
     ids.push_back(id);
-    savedWhenStopped = readSetting("General", "DisplayAttribute");
+    savedWhenStopped = platform::Profile().GetProfileInt("General", "DisplayAttribute", 7);
   });
   const platform::WindowHandle handle = h.view->handle();
   h.view.reset();
   EXPECT_EQ(ids, (std::vector<uint32_t>{ID_STOP_RECORDING}));
   EXPECT_EQ(savedWhenStopped, DISPLAY_HEX);
-  EXPECT_EQ(readSetting("General", "DisplayAttribute"), DISPLAY_ASCII);
+  EXPECT_EQ(platform::Profile().GetProfileInt("General", "DisplayAttribute", 7), DISPLAY_ASCII);
   EXPECT_NE(platform::ActiveViewWindow(), handle);
 }
 

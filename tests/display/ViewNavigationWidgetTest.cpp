@@ -69,8 +69,7 @@ TEST(ViewKeys, StepsOfKeysAndWheel) {
         platform::PumpMessages();
       }
       EXPECT_EQ(h.view->GetFirstItem(), first);
-      EXPECT_TRUE(h.shows(0, first));
-      EXPECT_TRUE(h.shows(cells - 1, first + cells - 1));
+      EXPECT_TRUE(h.shows(0, first) && h.shows(cells - 1, first + cells - 1));
       EXPECT_EQ(h.view->scrollBar()->value(), int(uint64_t(first) * 10000 / fileItems));
       EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: %1 / %2 - Analyzer").arg(first).arg(fileItems));
     }
@@ -85,8 +84,7 @@ TEST(ViewKeys, NothingMovesWhileFewItemsOrRecording) {
   for (int key : {Qt::Key_PageDown, Qt::Key_End, Qt::Key_Right}) sendKey(h.view.get(), key);
   h.view->OnMouseWheel(-120);
   h.view->OnVScroll(SB_PAGEDOWN, 0);
-  EXPECT_EQ(h.view->GetFirstItem(), 0u);
-  EXPECT_EQ(h.view->GetCursor(), 149u);
+  EXPECT_EQ(std::pair(h.view->GetFirstItem(), h.view->GetCursor()), std::pair(0u, 149u));
 
   h.open(1000, "many.ANL");
   h.view->SetRecording(true);
@@ -153,8 +151,7 @@ TEST(ViewMarks, CursorReferenceAndRangeFollowNoticesKeysAndContent) {
   sendKey(h.view.get(), Qt::Key_Right);
   sendKey(h.view.get(), Qt::Key_Shift, QEvent::KeyRelease);
   EXPECT_FALSE(h.view->IsShiftDown());
-  EXPECT_EQ(h.view->GetReference(), 4u);
-  EXPECT_EQ(h.view->GetCursor(), 8u);
+  EXPECT_EQ(std::pair(h.view->GetReference(), h.view->GetCursor()), std::pair(4u, 8u));
 
   // The marks follow the content when it moves, and come back with it.
   sendKey(h.view.get(), Qt::Key_PageDown);
@@ -171,8 +168,7 @@ TEST(ViewMarks, CursorReferenceAndRangeFollowNoticesKeysAndContent) {
   marked(h, CELL_CURSOR, 1, 0);
   marked(h, CELL_REFERENCE, 1, 0);
   marked(h, CELL_SEARCH, 0, 1);
-  EXPECT_EQ(h.view->GetCursor(), ITEM_NONE);
-  EXPECT_EQ(h.view->GetReference(), ITEM_NONE);
+  EXPECT_EQ(std::pair(h.view->GetCursor(), h.view->GetReference()), std::pair(ITEM_NONE, ITEM_NONE));
   h.view->ClearSearchMarks();
   platform::PumpMessages();
   marked(h, CELL_SEARCH, 1, 0);
@@ -182,15 +178,13 @@ TEST(ViewMarks, CursorReferenceAndRangeFollowNoticesKeysAndContent) {
   notice(h, NOTICE_RANGE_FIRST, 2);
   notice(h, NOTICE_RANGE_LAST, 5);
   marked(h, CELL_RANGE, 2, 5);
-  EXPECT_EQ(h.view->GetRangeFirst(), 2u);
-  EXPECT_EQ(h.view->GetRangeLast(), 5u);
+  EXPECT_EQ(std::pair(h.view->GetRangeFirst(), h.view->GetRangeLast()), std::pair(2u, 5u));
   notice(h, NOTICE_RANGE_LAST, 1);
   marked(h, CELL_RANGE, 1, 0);
   notice(h, NOTICE_RANGE_LAST, 4);
   notice(h, NOTICE_RANGE_CLEAR, 0);
   marked(h, CELL_RANGE, 1, 0);
-  EXPECT_EQ(h.view->GetRangeFirst(), ITEM_NONE);
-  EXPECT_EQ(h.view->GetRangeLast(), ITEM_NONE);
+  EXPECT_EQ(std::pair(h.view->GetRangeFirst(), h.view->GetRangeLast()), std::pair(ITEM_NONE, ITEM_NONE));
   // A range far beyond the screen posts only what is on it.
   notice(h, NOTICE_RANGE_FIRST, 199);
   h.view->SetFirstItem(0);
@@ -214,8 +208,7 @@ TEST(ViewMarks, ScrollToItemShowsAndMarksTheItem) {
     platform::PumpMessages();
     const uint32_t shown = std::min(fileItems, 200u);
     EXPECT_EQ(h.view->GetFirstItem(), first);
-    EXPECT_TRUE(h.shows(0, first));
-    EXPECT_TRUE(h.shows(shown - 1, first + shown - 1));
+    EXPECT_TRUE(h.shows(0, first) && h.shows(shown - 1, first + shown - 1));
     marked(h, CELL_SEARCH, markedFrom, markedTo);
   }
 }

@@ -66,16 +66,16 @@ class ProgramEndToEnd : public ::testing::TestWithParam<Link> {
     platform::SetProfile(key);
     m_dataDir = m_tmp.path() + "/data/";
     QDir().mkpath(m_dataDir);
-    profileString("PropertyPage3", "FilePath", m_dataDir);
-    profileInt("PropertyPage3", "FileMultiple", 1);
     const bool serial = GetParam() == Link::Serial;
     if (!serial) m_net = SimNetwork::forThisProcess();
-    profileInt("PropertyPage2", "HDLCConnect", serial);
-    profileInt("PropertyPage2", "LanConnect", !serial);
-    profileString("PropertyPage2", "SerialPort", QString("COM%1:").arg(m_com));
-    profileString("PropertyPage2", "DeviceIPAddress", m_net.deviceAddr);
-    profileInt("PropertyPage2", "PortAquisition", m_net.acquisitionPort);
-    profileInt("PropertyPage2", "PortControl", m_net.controlPort);
+    for (const auto& [section, name, value] : std::initializer_list<std::tuple<const char*, const char*, QVariant>>{
+             {"PropertyPage3", "FilePath", m_dataDir}, {"PropertyPage3", "FileMultiple", 1},
+             {"PropertyPage2", "HDLCConnect", int(serial)}, {"PropertyPage2", "LanConnect", int(!serial)},
+             {"PropertyPage2", "SerialPort", QString("COM%1:").arg(m_com)},
+             {"PropertyPage2", "DeviceIPAddress", m_net.deviceAddr},
+             {"PropertyPage2", "PortAquisition", m_net.acquisitionPort},
+             {"PropertyPage2", "PortControl", m_net.controlPort}})
+      profile(section, name, value);
   }
 
   void TearDown() override {
@@ -88,11 +88,9 @@ class ProgramEndToEnd : public ::testing::TestWithParam<Link> {
     platform::SetProfilePath(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quellfeld/VRIM.ini");
   }
 
-  static void profileInt(const char* section, const char* key, int value) {
-    platform::Profile().WriteProfileInt(section, key, value);
-  }
-  static void profileString(const char* section, const char* key, const QString& value) {
-    platform::Profile().WriteProfileString(section, key, value);
+  static void profile(const char* section, const char* key, const QVariant& value) {
+    if (value.typeId() == QMetaType::QString) platform::Profile().WriteProfileString(section, key, value.toString());
+    else platform::Profile().WriteProfileInt(section, key, value.toInt());
   }
 
   bool startSim(const QStringList& extra) {
@@ -195,9 +193,8 @@ std::string linkName(const ::testing::TestParamInfo<Link>& info) { return info.p
 
 }  // namespace
 
-// The device settings go out before the first Start only (the settings tests send
-// them again after a save); records reach the file and the cells; Stop closes the
-// file and lists it as recent.
+// The device settings go out before the first Start only (the settings tests send them again after a save);
+// records reach the file and the cells; Stop closes the file and lists it as recent.
 TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) {
   ASSERT_TRUE(startSim({"--count", "600", "--rate", "4000", "--scenario", "mixed", "--seed", "5"}));
   ASSERT_TRUE(startProgram());
@@ -221,8 +218,7 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
   EXPECT_FALSE(view()->IsRecording());
   expectEndedAsStopEndsIt(first);
   EXPECT_EQ(itemsOf(first), m_sim->items());
-  EXPECT_TRUE(sink()->GetWritingPath().isEmpty());
-  EXPECT_TRUE(enabled(ID_START_RECORDING));
+  EXPECT_TRUE(sink()->GetWritingPath().isEmpty() && enabled(ID_START_RECORDING));
   EXPECT_TRUE(testsupport::waitFor([&] { return cellsShowFile(first); })) << "the view goes on showing the file";
 
   // Second recording: the device keeps its settings, only the start goes out.
@@ -245,9 +241,8 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
   EXPECT_EQ(sentCommands().size(), 6);
 }
 
-// A full disk ends the recording there: the file keeps every whole item, the device
-// is told to stop, the file is on the recent list, and one message names the file
-// and the cause.
+// A full disk ends the recording there: the file keeps every whole item, the device is told to stop, the file
+// is on the recent list, and one message names the file and the cause.
 TEST_P(ProgramEndToEnd, AFullDiskEndsTheRecordingWithOneMessage) {
   ASSERT_TRUE(startSim({"--count", "5000", "--rate", "4000", "--scenario", "mixed", "--seed", "3"}));
   ASSERT_TRUE(startProgram() && connect());
@@ -267,12 +262,11 @@ TEST_P(ProgramEndToEnd, AFullDiskEndsTheRecordingWithOneMessage) {
   EXPECT_TRUE(enabled(ID_START_RECORDING));
 }
 
-// F4, and then reaching "FileMaxSize" 1 (100 KiB), restart into the next numbered
-// file at once while the device goes on acquiring, told nothing: every item is in
-// exactly one file, in order.
+// F4, and then reaching "FileMaxSize" 1 (100 KiB), restart into the next numbered file at once while the
+// device goes on acquiring, told nothing: every item is in exactly one file, in order.
 TEST_P(ProgramEndToEnd, RestartByKeyAndAtTheSizeLimitLosesAndDoublesNothing) {
   const int count = 38000;  // four files: F4's, two of the limit, the rest
-  profileInt("PropertyPage3", "FileMaxSize", 1);
+  profile("PropertyPage3", "FileMaxSize", 1);
   const QString first = recording({"--count", QString::number(count), "--rate", "15000", "--batch", "240",
                                    "--scenario", "mixed", "--seed", "9"});
   ASSERT_FALSE(first.isEmpty());
@@ -324,8 +318,8 @@ TEST_P(ProgramEndToEnd, RestartByKeyAndAtTheSizeLimitLosesAndDoublesNothing) {
 // and undoes the start-up connection.
 TEST_P(ProgramEndToEnd, StartupConnectAndStartupAquireRecordWithoutAClick) {
   ASSERT_TRUE(startSim({"--count", "300", "--rate", "3000", "--scenario", "mixed", "--seed", "2"}));
-  profileInt("PropertyPage2", "StartupConnect", 1);
-  profileInt("PropertyPage2", "StartupAquire", 1);
+  profile("PropertyPage2", "StartupConnect", 1);
+  profile("PropertyPage2", "StartupAquire", 1);
   ASSERT_TRUE(startProgram());
   EXPECT_TRUE(m_app->IsConnected() || GetParam() == Link::Serial);  // the serial link comes up on its thread
   ASSERT_TRUE(testsupport::waitFor([&] { return view()->IsRecording(); }, 5000));
@@ -339,10 +333,9 @@ TEST_P(ProgramEndToEnd, StartupConnectAndStartupAquireRecordWithoutAClick) {
   EXPECT_EQ(m_box.count(), 0u);
 }
 
-// The start-up timer's tick leaves a recording started by hand alone. Disconnect
-// during a recording ends it first; without a link Stop and Restart are off and F6
-// and F4 do nothing. Closing the window: Cancel goes on recording, OK stops the
-// recording, disconnects, and every item that reached the program is in the file.
+// The start-up timer's tick leaves a recording started by hand alone. Disconnect during a recording ends it
+// first; without a link Stop and Restart are off and F6 and F4 do nothing. Closing the window: Cancel goes on
+// recording, OK stops the recording, disconnects, and every item that reached the program is in the file.
 TEST_P(ProgramEndToEnd, DisconnectAndClosingDuringARecordingStopItFirstAndLoseNothing) {
   const QString path = recording({"--rate", "5000", "--scenario", "mixed", "--seed", "4"});  // no end
   ASSERT_FALSE(path.isEmpty());
@@ -383,13 +376,12 @@ TEST_P(ProgramEndToEnd, DisconnectAndClosingDuringARecordingStopItFirstAndLoseNo
 // Only the serial link has acknowledgements and a device that can be unplugged.
 class SerialProgramEndToEnd : public ProgramEndToEnd {};
 
-// "StartupAquire" without a link (no "StartupConnect"): the start-up timer's Start
-// finds nothing to record into and leaves the program idle and quiet. Then a device
-// that takes no frame: Start gives up after the link's three attempts, with the new
-// file left open, and can be chosen again.
+// "StartupAquire" without a link (no "StartupConnect"): the start-up timer's Start finds nothing to record
+// into and leaves the program idle and quiet. Then a device that takes no frame: Start gives up after the
+// link's three attempts, with the new file left open, and can be chosen again.
 TEST_P(SerialProgramEndToEnd, StartupAquireWithoutALinkAndADeviceThatDoesNotAcknowledgeLeaveStartEnabled) {
   ASSERT_TRUE(startSim({"--no-ack"}));
-  profileInt("PropertyPage2", "StartupAquire", 1);
+  profile("PropertyPage2", "StartupAquire", 1);
   ASSERT_TRUE(startProgram());
   testsupport::waitFor([] { return false; }, CVRIMView::STARTUP_TIMER_MS + 400);
   EXPECT_FALSE(view()->IsRecording() || m_app->IsConnected());
@@ -450,9 +442,8 @@ TEST_P(SerialProgramEndToEnd, ARefusedOpenRequestDuringARecordingLeavesItIntact)
   press(Qt::Key_F6);
   expectEndedAsStopEndsIt(path);
 }
-// Each path that changes what the enable rules depend on, then at once a real key,
-// 20 times: before the path the key does nothing, right after it it is never lost
-// (after the link went down it still does nothing).
+// Each path that changes what the enable rules depend on, then at once a real key, 20 times: before the path
+// the key does nothing, right after it it is never lost (after the link went down it still does nothing).
 TEST_P(SerialProgramEndToEnd, AKeyRightAfterARuleChangeIsNeitherLostNorLetThrough) {
   ASSERT_TRUE(startSim({"--rate", "500", "--scenario", "rs232", "--seed", "8"}));  // no end
   ASSERT_TRUE(startProgram());
@@ -509,9 +500,8 @@ TEST_P(SerialProgramEndToEnd, AKeyRightAfterARuleChangeIsNeitherLostNorLetThroug
     }
 }
 
-// The device goes away during a recording: the recording ends as Stop ends it (file
-// whole, on the recent list), the link goes so that Connect is enabled, and the user
-// is told once.
+// The device goes away during a recording: the recording ends as Stop ends it (file whole, on the recent
+// list), the link goes so that Connect is enabled, and the user is told once.
 TEST_P(SerialProgramEndToEnd, AnUnpluggedDeviceEndsTheRecordingAndTheLink) {
   const QString path = recording({"--rate", "2000", "--scenario", "rs232", "--seed", "6"});  // no end
   ASSERT_FALSE(path.isEmpty());

@@ -15,14 +15,15 @@
 using platform::File;
 using platform::FileError;
 
+const File::Mode modes[] = {File::Mode::ReadShared, File::Mode::CreateWriteShared, File::Mode::ReadWriteExclusive,
+                            File::Mode::ReadDenyWrite};
+
 // Who may open a file that a handle holds: readers share it with everyone but an
 // exclusive handle; there is one writer at most, and a deny-write reader keeps writers
 // out. A refused open fails with the sharing-violation cause and changes nothing.
 TEST(File, SharingRulesBetweenEveryPairOfModes) {
   testsupport::TempProfile tmp;
   const QString path = tmp.file("a.anl");
-  const File::Mode modes[] = {File::Mode::ReadShared, File::Mode::CreateWriteShared, File::Mode::ReadWriteExclusive,
-                              File::Mode::ReadDenyWrite};
   const char* const allowed[] = {"RW-D", "R---", "----", "R--D"};  // held mode (row) against opening mode
   for (int held = 0; held < 4; ++held) {
     for (int opening = 0; opening < 4; ++opening) {
@@ -53,8 +54,7 @@ TEST(File, SharingRulesBetweenEveryPairOfModes) {
   EXPECT_TRUE(File().open(path, File::Mode::ReadWriteExclusive)) << "free again after close";
 }
 
-// The child half of the cross-process test: holds the file open for reading until
-// its standard input closes.
+// The child half of the cross-process test: holds the file open for reading until its standard input closes.
 TEST(File, ChildHalfHoldsTheFileWhenAsked) {
   const QString path = QString::fromLocal8Bit(qgetenv("VRIM_CHILD_HOLD"));
   if (path.isEmpty()) return;
@@ -109,8 +109,7 @@ TEST(File, FifoIsRefusedAtOnceInEveryMode) {
   testsupport::TempProfile tmp;
   const QString fifo = tmp.file("PIPE.ANL");
   ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
-  for (File::Mode mode : {File::Mode::ReadShared, File::Mode::ReadDenyWrite, File::Mode::ReadWriteExclusive,
-                          File::Mode::CreateWriteShared}) {
+  for (File::Mode mode : modes) {
     File file;
     FileError err;
     auto opened = std::async(std::launch::async, [&] { return file.open(fifo, mode, &err); });
