@@ -8,9 +8,12 @@
 
 #include "capture/CActiveFile.h"
 #include "capture/CommentBlock.h"
+#include "support/AcquisitionFile.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
 
+using testsupport::anlHeader;
+using testsupport::anlLead;
 using testsupport::readWholeFile;
 using testsupport::writeWholeFile;
 
@@ -24,14 +27,12 @@ QByteArray items(int count) {
   return out;
 }
 QByteArray currentBlock(uint32_t size, const QByteArray& text = {}) {
-  const double date = 45000.5;
-  QByteArray b = QByteArray(8, 0) + u32(size) + "VRIM" + QByteArray(reinterpret_cast<const char*>(&date), 8);
-  b += text;
+  QByteArray b = anlHeader(size) + text;
   b.append(QByteArray(qMax<qsizetype>(0, size - b.size()), '\x55'));  // old bytes after the text's NUL
   return b;
 }
 QByteArray legacyBlock(uint32_t size, const QByteArray& text) {
-  QByteArray b = QByteArray(8, 0) + u32(size) + text;
+  QByteArray b = anlLead(size) + text;
   b.append(QByteArray(qMax<qsizetype>(0, size - b.size()), '\0'));
   return b;
 }
@@ -45,7 +46,7 @@ QByteArray writtenInPlace(QByteArray f, const QByteArray& text) {
   const QByteArray date = f.mid(16, 8);
   if (const uint32_t needed = text.size() + 25; needed > block)
     f = f.left(needed - block).leftJustified(needed - block, '\0') + f, block = needed;
-  const QByteArray head = QByteArray(8, 0) + u32(block) + (magic ? "VRIM" + date : QByteArray());
+  const QByteArray head = anlLead(block) + (magic ? "VRIM" + date : QByteArray());
   return head + text + '\0' + f.mid(head.size() + text.size() + 1);
 }
 
@@ -80,7 +81,7 @@ TEST_F(CommentBlockTest, OpeningFindsTheTextByTheBlocksForm) {
       {currentBlock(40, QByteArray("note\r\n\0x", 8)) + items(2), CommentBlock::Found::StoredText, "note\r\n"},
       {legacyBlock(30, QByteArray("old text\0rest", 13)) + items(1), CommentBlock::Found::StoredText, "old text"},
       // A block that claims more than the file holds: the bytes that exist.
-      {QByteArray(8, 0) + u32(100000) + "tail", CommentBlock::Found::StoredText, "tail"},
+      {anlLead(100000) + "tail", CommentBlock::Found::StoredText, "tail"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(load(c.content), c.found) << c.content.toHex().constData();
@@ -103,7 +104,7 @@ TEST_F(CommentBlockTest, WriteBackGivesTheBytesOfTheInPlaceMoveInEveryForm) {
       {legacyBlock(20, "old") + items(100), "new legacy text\r\n", 42},        // stays legacy
       {items(200), "\r\n", 27},                                                // gains a legacy block
       {currentBlock(24), longText, 225},                                       // no items at all
-      {QByteArray(8, 0) + u32(4000) + "xy", "\r\n", 4000},                     // block beyond the file's end
+      {anlLead(4000) + "xy", "\r\n", 4000},                     // block beyond the file's end
   };
   for (const auto& c : cases) {
     load(c.content);

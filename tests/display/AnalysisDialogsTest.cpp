@@ -17,6 +17,7 @@
 #include "display/CGoToDlg.h"
 #include "display/CSearchPatternDlg.h"
 #include "display/ItemBlockReader.h"
+#include "support/AcquisitionFile.h"
 #include "support/RecordingMessageBox.h"
 #include "support/WidgetDriver.h"
 
@@ -172,13 +173,9 @@ TEST(PatternSearch, DialogKeysStepsAndEndMessage) {
 
 TEST(ByteDetail, FieldsOfTheItems) {
   testsupport::TempProfile p;
-  QByteArray head = header();
-  memcpy(head.data() + 12, HEADER_MAGIC, 4);
-  const double start = 45000.5;  // 15.03.2023 12:00:00
-  memcpy(head.data() + 16, &start, 8);
   std::vector<ItemRecord> items = {{0x1C, 0x41, 0}, {0x80, 0x00, 100000}, {0x01, 0x7F, 4294967295u}};
   items.resize(11, ItemRecord{0, 0x20, 0});
-  const auto f = fileOf(p, head, items);
+  const auto f = fileOf(p, testsupport::anlHeader(), items);
   CDetailDlg dlg(*f, nullptr);
   const uint32_t NONE = ITEM_NONE;
   // Item, reference, then fields 1022, 1028, 1023, 1024, 1025, 1026, 1027, 1029, 1030.

@@ -15,6 +15,7 @@
 #include "mdb/CMDBInterpreter.h"
 #include "mdb/MdbViewAccess.h"
 #include "platform/MessageWindow.h"
+#include "support/AcquisitionFile.h"
 
 namespace mdbtest {
 
@@ -89,9 +90,7 @@ inline QByteArray itemBytes(const std::vector<ItemRecord>& items) {
 // block then growing to hold it), then the items.
 inline QByteArray acquisitionFile(const std::vector<ItemRecord>& items, const QByteArray& comment = {}) {
   const uint32_t size = comment.isEmpty() ? 24 : uint32_t(24 + comment.size() + 1);
-  const double date = 46000.5;
-  return QByteArray(8, 0) + QByteArray(reinterpret_cast<const char*>(&size), 4) + "VRIM" +
-         QByteArray(reinterpret_cast<const char*>(&date), 8) + (comment.isEmpty() ? comment : comment + '\0') +
+  return testsupport::anlHeader(size, 46000.5) + (comment.isEmpty() ? comment : comment + '\0') +
          itemBytes(items);
 }
 
