@@ -20,11 +20,7 @@ class Simulator : public ::testing::Test {
   void SetUp() override {
     if (!SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
   }
-  // Starts the simulator; it ends after the link is closed.
-  SimProcess& start(const QStringList& args) {
-    m_sim = std::make_unique<SimProcess>(args);
-    return *m_sim;
-  }
+  SimProcess& start(const QStringList& args) { return *(m_sim = std::make_unique<SimProcess>(args)); }
   testsupport::RecordingMessageBox m_box;
   std::unique_ptr<SimProcess> m_sim;
   CHDLC m_link;
