@@ -136,11 +136,7 @@ TEST_F(AppLinkTest, AHeldPortOrABadAddressFailsTheConnect) {
   QUdpSocket holder;
   ASSERT_TRUE(holder.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
   const int held = holder.localPort();
-  const struct {
-    const char* address;
-    int acquisition, control;
-    QString message;
-  } cases[] = {
+  const struct { const char* address; int acquisition, control; QString message; } cases[] = {
       {"127.0.0.1", held, 0, QString("Create aquisition socket failed, Error: %1\r\n").arg(EADDRINUSE)},
       {"127.0.0.1", 0, held, QString("Create control socket failed, Error: %1\r\n").arg(EADDRINUSE)},
       {"not an address", 0, 0, QString("Connect to aquisition socket failed, Error: %1\r\n").arg(EINVAL)},

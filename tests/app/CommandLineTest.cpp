@@ -14,11 +14,7 @@ uint32_t profileOf(const QStringList& args) {
 }  // namespace
 
 TEST(CommandLine, ProfileArgumentSelectsTheProfileAndKey) {
-  const struct {
-    QStringList args;
-    uint32_t profile;
-    const char* key;
-  } cases[] = {
+  const struct { QStringList args; uint32_t profile; const char* key; } cases[] = {
       {{}, 0, "Quellfeld"}, {{"Profile=7"}, 7, "Quellfeld_07"}, {{"/Profile=12"}, 12, "Quellfeld_12"},
       {{"-Profile=12"}, 12, "Quellfeld_12"}, {{"Profile=99"}, 99, "Quellfeld_99"},
       {{"profile=3"}, 0, "Quellfeld"},  // case-sensitive

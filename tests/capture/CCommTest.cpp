@@ -97,10 +97,7 @@ TEST(CCommParams, DefaultsAndCustomRatesReachARealTerminal) {
 // parity, so the full settings are checked on the configuration that is handed to
 // it, and on the terminal only what it keeps.
 TEST(CCommParams, ParityDataAndStopBitsMakeTheTerminalFlags) {
-  const struct {
-    uint32_t data, parity, stop;
-    tcflag_t flags;
-  } cases[] = {
+  const struct { uint32_t data, parity, stop; tcflag_t flags; } cases[] = {
       {7, CComm::NOPARITY, CComm::ONESTOPBIT, CS7},
       {7, CComm::ODDPARITY, CComm::ONESTOPBIT, CS7 | PARENB | PARODD},
       {7, CComm::EVENPARITY, CComm::ONESTOPBIT, CS7 | PARENB},

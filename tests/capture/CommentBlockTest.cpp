@@ -69,11 +69,7 @@ protected:
 }  // namespace
 
 TEST_F(CommentBlockTest, OpeningFindsTheTextByTheBlocksForm) {
-  const struct {
-    QByteArray content;
-    CommentBlock::Found found;
-    QByteArray text;
-  } cases[] = {
+  const struct { QByteArray content; CommentBlock::Found found; QByteArray text; } cases[] = {
       {items(3), CommentBlock::Found::NoBlock, ""},
       {legacyBlock(12, "") + items(2), CommentBlock::Found::Empty, ""},
       {legacyBlock(20, "legacy") + items(2), CommentBlock::Found::StoredText, "legacy"},
@@ -93,11 +89,7 @@ TEST_F(CommentBlockTest, OpeningFindsTheTextByTheBlocksForm) {
 
 TEST_F(CommentBlockTest, WriteBackGivesTheBytesOfTheInPlaceMoveInEveryForm) {
   const QByteArray longText = QByteArray(198, 'x') + "\r\n";
-  const struct {
-    QByteArray content;
-    QByteArray text;
-    uint32_t blockAfter;
-  } cases[] = {
+  const struct { QByteArray content; QByteArray text; uint32_t blockAfter; } cases[] = {
       {currentBlock(24) + items(300), longText, 225},                          // grows, items move up by 201
       {currentBlock(80, "a long old comment\r\n") + items(5), "short\r\n", 80},  // keeps size and the bytes after
       {currentBlock(40, "same\r\n") + items(5), "same\r\n", 40},

@@ -231,12 +231,9 @@ TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
   std::vector<ItemRecord> items;
   for (char c : std::string("123456789")) items.push_back({0x80, uint8_t(c), 7});
   const auto f = fileOf(p, header(100) + QByteArray(76, 'c'), items);  // with a comment
-  const struct {
-    uint32_t first, last;
-    int method;
-    const char* text;
-  } cases[] = {{0, 8, 1, "Calculated checksum: 0x6E90"}, {0, 8, 0, "Calculated checksum: 0x31"},
-               {8, 0, 1, "Calculated checksum: 0x0000"}, {3, 3, 0, "Calculated checksum: 0x34"}};
+  const struct { uint32_t first, last; int method; const char* text; } cases[] = {
+      {0, 8, 1, "Calculated checksum: 0x6E90"}, {0, 8, 0, "Calculated checksum: 0x31"},
+      {8, 0, 1, "Calculated checksum: 0x0000"}, {3, 3, 0, "Calculated checksum: 0x34"}};
   for (const auto& c : cases) {
     CChecksumDlg dlg(*f);
     dlg.SetRange(c.first, c.last);
@@ -253,12 +250,9 @@ TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
 TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
   Host h;
   h.load(writeFile(h.profile, "a.ANL", 520));
-  const struct {
-    const char* typed;
-    const char* press;
-    uint32_t marked, shownFirst, saved;
-  } cases[] = {{"0", "OK", 0, 0, 0},         {"7", "Cancel", 0, 0, 7},     {"1", "OK", 0, 0, 1},
-               {"520", "OK", 519, 320, 520}, {"521", "OK", 519, 320, 521}, {"x1", "OK", 519, 320, 521}};
+  const struct { const char* typed; const char* press; uint32_t marked, shownFirst, saved; } cases[] = {
+      {"0", "OK", 0, 0, 0}, {"7", "Cancel", 0, 0, 7}, {"1", "OK", 0, 0, 1},
+      {"520", "OK", 519, 320, 520}, {"521", "OK", 519, 320, 521}, {"x1", "OK", 519, 320, 521}};
   for (const auto& c : cases) {
     h.boxes.clear();
     testsupport::onNextModal([&](QWidget* d) {

@@ -27,12 +27,10 @@ class Simulator : public ::testing::Test {
 };
 
 TEST_F(Simulator, BootLoaderAnswersWithTheChecksumOfTheLinesAndMisbehavesOnRequest) {
-  const struct {
-    const char* fault;
-    bool checksum, prompt, usbBoot;
-  } cases[] = {{"--boot", true, true, true},           {"--boot-no-prompt", true, false, false},
-               {"--boot-no-usbboot", true, true, false}, {"--boot-slow", false, false, false},
-               {"--boot-no-checksum", false, true, true}};
+  const struct { const char* fault; bool checksum, prompt, usbBoot; } cases[] = {
+      {"--boot", true, true, true},           {"--boot-no-prompt", true, false, false},
+      {"--boot-no-usbboot", true, true, false}, {"--boot-slow", false, false, false},
+      {"--boot-no-checksum", false, true, true}};
   for (const auto& c : cases) {
     SimProcess& sim = start({"--com", "39", "--boot", c.fault});
     ASSERT_TRUE(sim.started());
