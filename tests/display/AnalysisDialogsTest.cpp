@@ -161,13 +161,10 @@ TEST(PatternSearch, DialogKeysStepsAndEndMessage) {
   h.step(5, 3, 5);
   h.step(261, 3, 261);
   h.step(517, 3, 320);  // ends on the last item: the last screenful
-  EXPECT_EQ(h.boxes.count(), 0u);
   h.view->OnContinueSearch();
   platform::PumpMessages();
-  ASSERT_EQ(h.boxes.count(), 1u);
-  EXPECT_EQ(h.boxes.shown()[0].text,
-            QStringLiteral("End of aquisition file reached,\nFound total: 3 occurrences."));
-  EXPECT_EQ(h.boxes.shown()[0].type, platform::MB_OK | platform::MB_ICONINFORMATION);
+  EXPECT_EQ(h.boxes.texts(), std::vector<QString>{"End of aquisition file reached,\nFound total: 3 occurrences."});
+  EXPECT_EQ(h.boxes.shown().at(0).type, platform::MB_OK | platform::MB_ICONINFORMATION);
   EXPECT_EQ(h.view->searchDialog(), nullptr);
 }
 
