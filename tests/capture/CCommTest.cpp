@@ -93,9 +93,8 @@ TEST(CCommParams, DefaultsAndCustomRatesReachARealTerminal) {
   EXPECT_EQ(box.texts(), std::vector<QString>{QString("Failed to open serial port COM12:\r\nError: %1").arg(EINVAL)});
 }
 
-// A pseudo-terminal accepts parity and data bits but forces 8 data bits without
-// parity, so the full settings are checked on the configuration that is handed to
-// it, and on the terminal only what it keeps.
+// A pseudo-terminal forces 8 data bits without parity, so the full settings are
+// checked on the configuration handed to it.
 TEST(CCommParams, ParityDataAndStopBitsMakeTheTerminalFlags) {
   const struct { uint32_t data, parity, stop; tcflag_t flags; } cases[] = {
       {7, CComm::NOPARITY, CComm::ONESTOPBIT, CS7},

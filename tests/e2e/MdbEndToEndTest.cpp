@@ -1,7 +1,5 @@
-// The whole program on an MDB recording that it made from the simulator: in list
-// mode every row shows its byte and, beside it, the name the decoder gave it; Ctrl+F
-// and F3 on the main window find, in order, every occurrence that a plain item by
-// item scan of the file finds, and the end message counts them.
+// The whole program on an MDB recording made from the simulator: list mode names the
+// bytes; Ctrl+F and F3 find, in order, what a plain scan of the file finds.
 #include <gtest/gtest.h>
 
 #include <QComboBox>

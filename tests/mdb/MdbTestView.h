@@ -19,9 +19,8 @@
 
 namespace mdbtest {
 
-// A view for the decoder: real message receivers as cells, each recording the texts
-// that arrive as CELLDATA_TEXT. Cells live on the test thread; the decoder reads the
-// view's numbers from its own thread, hence the atomics.
+// A view whose cells are real message receivers recording the CELLDATA_TEXT texts;
+// the decoder reads the view's numbers from its own thread, hence the atomics.
 class TestView : public MdbViewAccess {
  public:
   explicit TestView(uint32_t cells) : cellCount(cells), m_texts(cells), m_received(cells) {
