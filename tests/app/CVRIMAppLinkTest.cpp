@@ -40,6 +40,15 @@ protected:
     return m_app->OnConnectDevice() && testsupport::waitFor([&] { return m_app->IsConnected(); }) &&
            (!recording || m_app->GetAcquisitionSocket()->OpenAcquisitionFile());
   }
+  // A failed connect leaves no link, no sink and no connected flag.
+  void expectNothingConnected() {
+    EXPECT_FALSE(m_app->IsConnected());
+    EXPECT_TRUE(m_app->OnUpdateConnectDevice());
+    EXPECT_FALSE(m_app->OnUpdateDisconnectDevice());
+    EXPECT_EQ(m_app->GetHdlc(), nullptr);
+    EXPECT_EQ(m_app->GetAcquisitionSocket(), nullptr);
+    EXPECT_EQ(m_app->GetControlSocket(), nullptr);
+  }
   testsupport::TempProfile m_profile;
   testsupport::RecordingMessageBox m_box;
   std::unique_ptr<CVRIMApp> m_app;
@@ -52,7 +61,7 @@ TEST(CVRIMAppText, SerialPortNumberStartsAtTheFourthCharacter) {
     EXPECT_EQ(CVRIMApp::SerialPortNumber(text), number) << text;
 }
 
-// Also after an earlier link: a failed connect leaves no link, no sink and no connected flag.
+// Also after an earlier link.
 TEST_F(AppLinkTest, AMissingSerialPortLeavesNothingConnected) {
   PtyDevice dev(20);
   ASSERT_TRUE(connectSerial(20, false));
@@ -62,11 +71,7 @@ TEST_F(AppLinkTest, AMissingSerialPortLeavesNothingConnected) {
   EXPECT_FALSE(m_app->OnConnectDevice());
   QFile::remove(ComPortPath::LinkPath(7));
   EXPECT_EQ(m_box.texts(), std::vector<QString>{QString("Failed to open serial port COM7:\r\nError: %1").arg(ENOENT)});
-  EXPECT_FALSE(m_app->IsConnected());
-  EXPECT_TRUE(m_app->OnUpdateConnectDevice());
-  EXPECT_FALSE(m_app->OnUpdateDisconnectDevice());
-  EXPECT_EQ(m_app->GetHdlc(), nullptr);
-  EXPECT_EQ(m_app->GetAcquisitionSocket(), nullptr);
+  expectNothingConnected();
 }
 
 // Both link threads sleep while nothing arrives: no polling of the ring or the port.
@@ -125,8 +130,7 @@ TEST_F(AppLinkTest, FailedDialUpIsShown) {
                                                  "Connect failed, Error: 632\r\nPlease make sure to use the correct "
                                                  "connection and\r\ncheck the connection settings in windows "
                                                  "control panel."}));
-  EXPECT_EQ(m_app->GetAcquisitionSocket(), nullptr);
-  EXPECT_TRUE(m_app->OnUpdateConnectDevice());
+  expectNothingConnected();
 }
 
 // A held port fails the connect and leaves no sink, so a Start creates no file; a
@@ -136,11 +140,7 @@ TEST_F(AppLinkTest, AHeldPortOrABadAddressFailsTheConnect) {
   QUdpSocket holder;
   ASSERT_TRUE(holder.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
   const int held = holder.localPort();
-  const struct {
-    const char* address;
-    int acquisition, control;
-    QString message;
-  } cases[] = {
+  const struct { const char* address; int acquisition, control; QString message; } cases[] = {
       {"127.0.0.1", held, 0, QString("Create aquisition socket failed, Error: %1\r\n").arg(EADDRINUSE)},
       {"127.0.0.1", 0, held, QString("Create control socket failed, Error: %1\r\n").arg(EADDRINUSE)},
       {"not an address", 0, 0, QString("Connect to aquisition socket failed, Error: %1\r\n").arg(EINVAL)},
@@ -150,9 +150,6 @@ TEST_F(AppLinkTest, AHeldPortOrABadAddressFailsTheConnect) {
     setLan(c.address, c.acquisition, c.control);
     EXPECT_FALSE(m_app->ConnectLan());
     EXPECT_EQ(m_box.texts(), std::vector<QString>{c.message});
-    EXPECT_FALSE(m_app->IsConnected());
-    EXPECT_FALSE(m_app->OnUpdateDisconnectDevice());
-    EXPECT_EQ(m_app->GetAcquisitionSocket(), nullptr);
-    EXPECT_EQ(m_app->GetControlSocket(), nullptr);
+    expectNothingConnected();
   }
 }

@@ -14,19 +14,11 @@ uint32_t profileOf(const QStringList& args) {
 }  // namespace
 
 TEST(CommandLine, ProfileArgumentSelectsTheProfileAndKey) {
-  const struct {
-    QStringList args;
-    uint32_t profile;
-    const char* key;
-  } cases[] = {
-      {{}, 0, "Quellfeld"},
-      {{"Profile=7"}, 7, "Quellfeld_07"},
-      {{"/Profile=12"}, 12, "Quellfeld_12"},
-      {{"-Profile=12"}, 12, "Quellfeld_12"},
-      {{"Profile=99"}, 99, "Quellfeld_99"},
-      {{"profile=3"}, 0, "Quellfeld"},           // case-sensitive
-      {{"Profile="}, 0, "Quellfeld"},            // no digits
-      {{"Profile=abc"}, 0, "Quellfeld"},
+  const struct { QStringList args; uint32_t profile; const char* key; } cases[] = {
+      {{}, 0, "Quellfeld"}, {{"Profile=7"}, 7, "Quellfeld_07"}, {{"/Profile=12"}, 12, "Quellfeld_12"},
+      {{"-Profile=12"}, 12, "Quellfeld_12"}, {{"Profile=99"}, 99, "Quellfeld_99"},
+      {{"profile=3"}, 0, "Quellfeld"},  // case-sensitive
+      {{"Profile="}, 0, "Quellfeld"}, {{"Profile=abc"}, 0, "Quellfeld"},  // no digits
       {{"Profile= 42x"}, 42, "Quellfeld_42"},    // atoi: blanks, digits up to the first other
       {{"Profile=3", "Profile=5"}, 5, "Quellfeld_05"},  // the last one wins
       {{"/data/LOG.ANL", "Profile=4", "-x"}, 4, "Quellfeld_04"},  // everything else ignored

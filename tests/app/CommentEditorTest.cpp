@@ -12,21 +12,19 @@
 #include "common/SystemTypes.h"
 #include "platform/File.h"
 #include "platform/ProfileStore.h"
+#include "support/AcquisitionFile.h"
 #include "support/LinkHelpers.h"
 #include "support/RecordingMessageBox.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
+using testsupport::anlHeader;
+using testsupport::anlLead;
 using testsupport::readWholeFile;
 using testsupport::writeWholeFile;
 
 namespace {
 
-QByteArray u32(uint32_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); }
-QByteArray freshHeader() {
-  const double date = 45000.5;  // 15.03.2023 - 12:00:00
-  return QByteArray(8, 0) + u32(24) + "VRIM" + QByteArray(reinterpret_cast<const char*>(&date), 8);
-}
 QByteArray someItems() { return QByteArray::fromHex("000100000000800202000000"); }
 
 class CommentEditorTest : public ::testing::Test {
@@ -58,7 +56,7 @@ TEST_F(CommentEditorTest, AFreshRecordingOffersItsStartAndTheDefaultLines) {
   platform::Profile().WriteProfileString("PropertyPage4", "Company", "Vendo Test");
   platform::Profile().WriteProfileString("PropertyPage4", "Machine", "Snack 5");
   platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", PROTOCOL_MDB);
-  auto e = open(freshHeader() + someItems());
+  auto e = open(anlHeader() + someItems());
   QStringList lines = text(*e).split('\n');
   ASSERT_GE(lines.size(), 2);
   lines[1].truncate(11);  // the time of the opening follows
@@ -73,7 +71,7 @@ TEST_F(CommentEditorTest, AFreshRecordingOffersItsStartAndTheDefaultLines) {
   const QByteArray stored = text(*e).replace('\n', "\r\n").toLatin1();
   const QByteArray file = readWholeFile(m_path);
   const uint32_t block = stored.size() + 25;
-  EXPECT_EQ(file.left(24), freshHeader().replace(8, 4, u32(block)));
+  EXPECT_EQ(file.left(24), anlHeader(block));
   EXPECT_EQ(file.mid(24, block - 24), stored + '\0');
   EXPECT_EQ(file.mid(block), someItems());
   EXPECT_EQ(m_box.count(), 0u);
@@ -81,7 +79,7 @@ TEST_F(CommentEditorTest, AFreshRecordingOffersItsStartAndTheDefaultLines) {
 
 TEST_F(CommentEditorTest, AStoredTextIsShownAsItIsAndAnEmptyOneIsStoredAsALineBreak) {
   // Bytes of the code page the files were written in: 0x80 is the euro sign.
-  const QByteArray block = QByteArray(8, 0) + u32(40) + "VRIM" + QByteArray(8, 0) + "Tour \x80 5\r\nok\r\n" + '\0';
+  const QByteArray block = anlHeader(40, 0) + "Tour \x80 5\r\nok\r\n" + '\0';
   auto e = open(block + QByteArray(40 - block.size(), 'z') + someItems());
   EXPECT_EQ(text(*e), QString::fromUtf8("Tour € 5\nok\n"));
   e->edit()->selectAll();
@@ -91,24 +89,24 @@ TEST_F(CommentEditorTest, AStoredTextIsShownAsItIsAndAnEmptyOneIsStoredAsALineBr
   EXPECT_EQ(file.size(), 40 + someItems().size());  // the block keeps its size
   EXPECT_EQ(file.mid(24, 5), QByteArray("?\x80\r\n\0", 5));
 
-  e = open(QByteArray(8, 0) + u32(12) + someItems());
+  e = open(anlLead(12) + someItems());
   EXPECT_EQ(text(*e).count('\n'), 3);  // no project data: three default lines
   e->edit()->clear();
   closeByEsc(*e);
   // The old 12-byte block stays after the NUL, inside the grown one.
   EXPECT_EQ(readWholeFile(m_path),
-            QByteArray(8, 0) + u32(27) + QByteArray("\r\n\0", 3) + QByteArray(8, 0) + u32(12) + someItems());
+            anlLead(27) + QByteArray("\r\n\0", 3) + anlLead(12) + someItems());
 }
 
 TEST_F(CommentEditorTest, AFileBeingRecordedIsLeftUntouched) {
   platform::File recording;
   ASSERT_TRUE(recording.open(m_path, platform::File::Mode::CreateWriteShared));
-  ASSERT_TRUE(recording.write(freshHeader().constData(), 24));
+  ASSERT_TRUE(recording.write(anlHeader().constData(), 24));
   auto e = open({});
   EXPECT_TRUE(text(*e).isEmpty());
   QTest::keyClicks(e->edit(), "typed");
   closeByEsc(*e);
-  EXPECT_EQ(readWholeFile(m_path), freshHeader());
+  EXPECT_EQ(readWholeFile(m_path), anlHeader());
   EXPECT_EQ(m_box.texts().at(0), QString("Open file failed, Error: 11\r\nFile: %1").arg(m_path));
   EXPECT_TRUE(m_app->GetActiveFile().IsOpen());  // read-only again
 }
@@ -119,7 +117,7 @@ TEST_F(CommentEditorTest, AFullDiskLeavesTheOldFileAndSaysSo) {
   ASSERT_TRUE(QDir().mkpath(dir));
   ASSERT_EQ(::mount("tmpfs", dir.toLocal8Bit().constData(), "tmpfs", 0, "size=1m"), 0);
   m_path = dir + "/full.anl";
-  const QByteArray content = freshHeader() + QByteArray(660000, '\x21');  // no room for a second copy
+  const QByteArray content = anlHeader() + QByteArray(660000, '\x21');  // no room for a second copy
   auto e = open(content);
   closeByEsc(*e);
   EXPECT_EQ(readWholeFile(m_path), content);

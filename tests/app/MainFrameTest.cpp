@@ -29,13 +29,10 @@ TEST(MainFrame, WindowSizeRule) {
 TEST(MainFrame, SerialSettingsTextFollowsTheProtocolAndLineSettings) {
   testsupport::TempProfile tmp;
   EXPECT_EQ(SerialSettingsText(), "9600-6-1-N");  // nothing stored
-  const struct {
-    const char* key;
-    int value;
-    const char* text;
-  } steps[] = {{"Baudrate", 13, "115200-6-1-N"}, {"Databits", 3, "115200-8-1-N"}, {"Stopbits", 1, "115200-8-2-N"},
-               {"Paritybits", 1, "115200-8-2-E"}, {"Baudrate", 40, "?-8-2-E"},     {"Protocol", 1, "9600-8-1-M"},
-               {"Protocol", 2, "9600-8-1-E"},     {"Protocol", 3, "9600-8-1-E"},   {"Protocol", 4, ""}};
+  const struct { const char* key; int value; const char* text; } steps[] = {
+      {"Baudrate", 13, "115200-6-1-N"}, {"Databits", 3, "115200-8-1-N"}, {"Stopbits", 1, "115200-8-2-N"},
+      {"Paritybits", 1, "115200-8-2-E"}, {"Baudrate", 40, "?-8-2-E"},     {"Protocol", 1, "9600-8-1-M"},
+      {"Protocol", 2, "9600-8-1-E"},     {"Protocol", 3, "9600-8-1-E"},   {"Protocol", 4, ""}};
   for (const auto& s : steps) {
     platform::Profile().WriteProfileInt("PropertyPage1", s.key, s.value);
     EXPECT_EQ(SerialSettingsText(), s.text) << s.key << "=" << s.value;

@@ -11,6 +11,7 @@
 #include "capture/DialUp.h"
 #include "common/CommandIds.h"
 #include "platform/CommandRouter.h"
+#include "support/AcquisitionFile.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
 
@@ -20,8 +21,7 @@ TEST(PrintCommands, FollowTheShownFileAndDirectPrintWritesAPdfBesideIt) {
   testsupport::TempProfile tmp;
   testsupport::RecordingMessageBox boxes;
   const QString path = tmp.file("SHOWN.ANL");
-  testsupport::writeWholeFile(
-      path, QByteArray(24 + 6 * 100, '\0').replace(8, 1, "\x18", 1).replace(12, 4, "VRIM", 4));
+  testsupport::writeWholeFile(path, testsupport::anlHeader() + QByteArray(6 * 100, '\0'));
   CVRIMApp app;
   ASSERT_TRUE(app.InitInstance({"Profile=61"}));
   const platform::CommandRouter& router = *app.GetCommandRouter();

@@ -125,9 +125,8 @@ TEST(CHDLC, SendFrameWaitsForTheAcknowledgementAndWrapsTheSequence) {
 TEST(CHDLC, AcknowledgementsFromTheReadThreadNeverSplitAFrame) {
   Link l(27);
   ASSERT_TRUE(l.opened);
-  // The device floods data frames (each answered by an acknowledgement from the read
-  // thread) while this thread sends its own frames; every byte on the wire must parse
-  // into whole frames.
+  // The device floods data frames (each acknowledged by the read thread) while this
+  // thread sends its own: every byte on the wire must parse into whole frames.
   std::atomic<bool> stop{false};
   std::thread flood([&] {
     for (uint8_t ns = 0; !stop; ns = (ns + 1) & 7) {

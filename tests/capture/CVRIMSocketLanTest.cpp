@@ -27,9 +27,8 @@ protected:
     sinktest::configureRecording(m_profile);
   }
 
-  // A sink socket on a free port (m_port) connected to the device port. Connecting
-  // filters what arrives from then on: what another host sent from the device's port
-  // number before, the socket must drop itself.
+  // A sink socket on a free port (m_port) connected to the device port; what another
+  // host sent from the device's port number before, the socket must drop itself.
   std::unique_ptr<CVRIMSocket> connectTo(QUdpSocket& device, const QByteArray& strangerFirst = {}) {
     QUdpSocket probe;
     EXPECT_TRUE(probe.bind(QHostAddress::LocalHost, 0));

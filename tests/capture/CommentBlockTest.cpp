@@ -8,9 +8,12 @@
 
 #include "capture/CActiveFile.h"
 #include "capture/CommentBlock.h"
+#include "support/AcquisitionFile.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
 
+using testsupport::anlHeader;
+using testsupport::anlLead;
 using testsupport::readWholeFile;
 using testsupport::writeWholeFile;
 
@@ -23,17 +26,11 @@ QByteArray items(int count) {
   for (int i = 0; i < count; ++i) out += QByteArray(1, char(i)) + char(i * 7) + u32(uint32_t(i) * 1000u);
   return out;
 }
-QByteArray currentBlock(uint32_t size, const QByteArray& text = {}) {
-  const double date = 45000.5;
-  QByteArray b = QByteArray(8, 0) + u32(size) + "VRIM" + QByteArray(reinterpret_cast<const char*>(&date), 8);
-  b += text;
-  b.append(QByteArray(qMax<qsizetype>(0, size - b.size()), '\x55'));  // old bytes after the text's NUL
-  return b;
-}
-QByteArray legacyBlock(uint32_t size, const QByteArray& text) {
-  QByteArray b = QByteArray(8, 0) + u32(size) + text;
-  b.append(QByteArray(qMax<qsizetype>(0, size - b.size()), '\0'));
-  return b;
+// A header block of the size holding the text: the current form with old bytes
+// after the text's NUL, or the legacy lead with zeros.
+QByteArray block(uint32_t size, const QByteArray& text = {}, bool current = true) {
+  const QByteArray b = (current ? anlHeader(size) : anlLead(size)) + text;
+  return b + QByteArray(qMax<qsizetype>(0, size - b.size()), current ? '\x55' : '\0');
 }
 
 // The write-back done the slow way, in place: every byte of the file moved up by what
@@ -45,7 +42,7 @@ QByteArray writtenInPlace(QByteArray f, const QByteArray& text) {
   const QByteArray date = f.mid(16, 8);
   if (const uint32_t needed = text.size() + 25; needed > block)
     f = f.left(needed - block).leftJustified(needed - block, '\0') + f, block = needed;
-  const QByteArray head = QByteArray(8, 0) + u32(block) + (magic ? "VRIM" + date : QByteArray());
+  const QByteArray head = anlLead(block) + (magic ? "VRIM" + date : QByteArray());
   return head + text + '\0' + f.mid(head.size() + text.size() + 1);
 }
 
@@ -68,42 +65,34 @@ protected:
 }  // namespace
 
 TEST_F(CommentBlockTest, OpeningFindsTheTextByTheBlocksForm) {
-  const struct {
-    QByteArray content;
-    CommentBlock::Found found;
-    QByteArray text;
-  } cases[] = {
+  const struct { QByteArray content; CommentBlock::Found found; QByteArray text; } cases[] = {
       {items(3), CommentBlock::Found::NoBlock, ""},
-      {legacyBlock(12, "") + items(2), CommentBlock::Found::Empty, ""},
-      {legacyBlock(20, "legacy") + items(2), CommentBlock::Found::StoredText, "legacy"},
-      {currentBlock(24) + items(2), CommentBlock::Found::Fresh, ""},
-      {currentBlock(40, QByteArray("note\r\n\0x", 8)) + items(2), CommentBlock::Found::StoredText, "note\r\n"},
-      {legacyBlock(30, QByteArray("old text\0rest", 13)) + items(1), CommentBlock::Found::StoredText, "old text"},
+      {block(12, "", false) + items(2), CommentBlock::Found::Empty, ""},
+      {block(20, "legacy", false) + items(2), CommentBlock::Found::StoredText, "legacy"},
+      {block(24) + items(2), CommentBlock::Found::Fresh, ""},
+      {block(40, QByteArray("note\r\n\0x", 8)) + items(2), CommentBlock::Found::StoredText, "note\r\n"},
+      {block(30, QByteArray("old text\0rest", 13), false) + items(1), CommentBlock::Found::StoredText, "old text"},
       // A block that claims more than the file holds: the bytes that exist.
-      {QByteArray(8, 0) + u32(100000) + "tail", CommentBlock::Found::StoredText, "tail"},
+      {anlLead(100000) + "tail", CommentBlock::Found::StoredText, "tail"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(load(c.content), c.found) << c.content.toHex().constData();
     EXPECT_EQ(m_block.Text(), c.text);
   }
-  load(currentBlock(24));
+  load(block(24));
   EXPECT_DOUBLE_EQ(m_block.StartOfRecording(), 45000.5);
 }
 
 TEST_F(CommentBlockTest, WriteBackGivesTheBytesOfTheInPlaceMoveInEveryForm) {
   const QByteArray longText = QByteArray(198, 'x') + "\r\n";
-  const struct {
-    QByteArray content;
-    QByteArray text;
-    uint32_t blockAfter;
-  } cases[] = {
-      {currentBlock(24) + items(300), longText, 225},                          // grows, items move up by 201
-      {currentBlock(80, "a long old comment\r\n") + items(5), "short\r\n", 80},  // keeps size and the bytes after
-      {currentBlock(40, "same\r\n") + items(5), "same\r\n", 40},
-      {legacyBlock(20, "old") + items(100), "new legacy text\r\n", 42},        // stays legacy
+  const struct { QByteArray content; QByteArray text; uint32_t blockAfter; } cases[] = {
+      {block(24) + items(300), longText, 225},                          // grows, items move up by 201
+      {block(80, "a long old comment\r\n") + items(5), "short\r\n", 80},  // keeps size and the bytes after
+      {block(40, "same\r\n") + items(5), "same\r\n", 40},
+      {block(20, "old", false) + items(100), "new legacy text\r\n", 42},        // stays legacy
       {items(200), "\r\n", 27},                                                // gains a legacy block
-      {currentBlock(24), longText, 225},                                       // no items at all
-      {QByteArray(8, 0) + u32(4000) + "xy", "\r\n", 4000},                     // block beyond the file's end
+      {block(24), longText, 225},                                       // no items at all
+      {anlLead(4000) + "xy", "\r\n", 4000},                     // block beyond the file's end
   };
   for (const auto& c : cases) {
     load(c.content);
@@ -138,7 +127,7 @@ TEST(CommentBlockChild, GrowsTheBlockWhenAsked) {
 // new one, never a mix.
 TEST_F(CommentBlockTest, AKilledWriteBackLeavesTheOldOrTheNewFile) {
   SKIP_CHILD_PROCESS_UNDER_TSAN();
-  const QByteArray old = currentBlock(24) + items(3 << 20);  // 18 MiB of items
+  const QByteArray old = block(24) + items(3 << 20);  // 18 MiB of items
   const QByteArray grown = writtenInPlace(old, QByteArray(500, 'k') + "\r\n");
   for (int delayMs : {0, 5, 15, 30, 60, 120, 250, 2000}) {
     writeWholeFile(m_path, old);

@@ -144,20 +144,8 @@ TEST_F(PatternHistoryCombo, TwelveEntriesAreStoredWholeLongValuesAndTextsCutTo25
   EXPECT_EQ(stored(2), (QStringList{sevens, fives}));
 }
 
-TEST_F(PatternHistoryCombo, StopTriggerHistoryUsesItsOwnKeys) {
-  QComboBox stop;
-  stop.setEditable(true);
-  LoadPatternHistory(&stop, STOP_PATTERN_HISTORY);
-  EXPECT_EQ(stop.count(), 0);
-  stop.setEditText("30");
-  ASSERT_TRUE(StorePatternHistory(&stop, STOP_PATTERN_HISTORY));
-  EXPECT_EQ(stored(1, STOP_PATTERN_HISTORY), QStringList{"30"});
-  EXPECT_EQ(storedSelection(STOP_PATTERN_HISTORY), 0u);
-}
-
-// An editable combo box keeps its earlier selection while the user types. Typing the
-// text of another entry that is already in the list must make that entry the one the
-// search or the trigger uses, not the entry that happened to be selected before.
+// An editable combo box keeps its earlier selection while the user types: typed text
+// of another listed entry must make that entry the one the search or trigger uses.
 TEST_F(PatternHistoryCombo, TypedTextOfAnExistingEntrySelectsThatEntry) {
   testsupport::RecordingMessageBox boxes;
   storeAll({"10 20", "55 66"}, START_PATTERN_HISTORY);

@@ -6,10 +6,8 @@
 
 TEST(OleDate, KnownDatesConvertBothWaysAndGarbageGivesNoText) {
   // Before the epoch the fraction still counts forward from midnight.
-  const std::pair<double, const char*> dates[] = {{45000.5, "15.03.2023 - 12:00:00"},
-                                                  {0.0, "30.12.1899 - 00:00:00"},
-                                                  {2.25, "01.01.1900 - 06:00:00"},
-                                                  {-1.25, "29.12.1899 - 06:00:00"}};
+  const std::pair<double, const char*> dates[] = {{45000.5, "15.03.2023 - 12:00:00"}, {0.0, "30.12.1899 - 00:00:00"},
+                                                  {2.25, "01.01.1900 - 06:00:00"}, {-1.25, "29.12.1899 - 06:00:00"}};
   for (const auto& [date, text] : dates) {
     EXPECT_EQ(OleDate::format(date), QString(text));
     EXPECT_DOUBLE_EQ(OleDate::fromDateTime(QDateTime::fromString(text, "dd.MM.yyyy - HH:mm:ss")), date) << text;

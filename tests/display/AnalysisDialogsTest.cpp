@@ -17,6 +17,7 @@
 #include "display/CGoToDlg.h"
 #include "display/CSearchPatternDlg.h"
 #include "display/ItemBlockReader.h"
+#include "support/AcquisitionFile.h"
 #include "support/RecordingMessageBox.h"
 #include "support/WidgetDriver.h"
 
@@ -160,25 +161,18 @@ TEST(PatternSearch, DialogKeysStepsAndEndMessage) {
   h.step(5, 3, 5);
   h.step(261, 3, 261);
   h.step(517, 3, 320);  // ends on the last item: the last screenful
-  EXPECT_EQ(h.boxes.count(), 0u);
   h.view->OnContinueSearch();
   platform::PumpMessages();
-  ASSERT_EQ(h.boxes.count(), 1u);
-  EXPECT_EQ(h.boxes.shown()[0].text,
-            QStringLiteral("End of aquisition file reached,\nFound total: 3 occurrences."));
-  EXPECT_EQ(h.boxes.shown()[0].type, platform::MB_OK | platform::MB_ICONINFORMATION);
+  EXPECT_EQ(h.boxes.texts(), std::vector<QString>{"End of aquisition file reached,\nFound total: 3 occurrences."});
+  EXPECT_EQ(h.boxes.shown().at(0).type, platform::MB_OK | platform::MB_ICONINFORMATION);
   EXPECT_EQ(h.view->searchDialog(), nullptr);
 }
 
 TEST(ByteDetail, FieldsOfTheItems) {
   testsupport::TempProfile p;
-  QByteArray head = header();
-  memcpy(head.data() + 12, HEADER_MAGIC, 4);
-  const double start = 45000.5;  // 15.03.2023 12:00:00
-  memcpy(head.data() + 16, &start, 8);
   std::vector<ItemRecord> items = {{0x1C, 0x41, 0}, {0x80, 0x00, 100000}, {0x01, 0x7F, 4294967295u}};
   items.resize(11, ItemRecord{0, 0x20, 0});
-  const auto f = fileOf(p, head, items);
+  const auto f = fileOf(p, testsupport::anlHeader(), items);
   CDetailDlg dlg(*f, nullptr);
   const uint32_t NONE = ITEM_NONE;
   // Item, reference, then fields 1022, 1028, 1023, 1024, 1025, 1026, 1027, 1029, 1030.
@@ -234,12 +228,9 @@ TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
   std::vector<ItemRecord> items;
   for (char c : std::string("123456789")) items.push_back({0x80, uint8_t(c), 7});
   const auto f = fileOf(p, header(100) + QByteArray(76, 'c'), items);  // with a comment
-  const struct {
-    uint32_t first, last;
-    int method;
-    const char* text;
-  } cases[] = {{0, 8, 1, "Calculated checksum: 0x6E90"}, {0, 8, 0, "Calculated checksum: 0x31"},
-               {8, 0, 1, "Calculated checksum: 0x0000"}, {3, 3, 0, "Calculated checksum: 0x34"}};
+  const struct { uint32_t first, last; int method; const char* text; } cases[] = {
+      {0, 8, 1, "Calculated checksum: 0x6E90"}, {0, 8, 0, "Calculated checksum: 0x31"},
+      {8, 0, 1, "Calculated checksum: 0x0000"}, {3, 3, 0, "Calculated checksum: 0x34"}};
   for (const auto& c : cases) {
     CChecksumDlg dlg(*f);
     dlg.SetRange(c.first, c.last);
@@ -256,12 +247,9 @@ TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
 TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
   Host h;
   h.load(writeFile(h.profile, "a.ANL", 520));
-  const struct {
-    const char* typed;
-    const char* press;
-    uint32_t marked, shownFirst, saved;
-  } cases[] = {{"0", "OK", 0, 0, 0},         {"7", "Cancel", 0, 0, 7},     {"1", "OK", 0, 0, 1},
-               {"520", "OK", 519, 320, 520}, {"521", "OK", 519, 320, 521}, {"x1", "OK", 519, 320, 521}};
+  const struct { const char* typed; const char* press; uint32_t marked, shownFirst, saved; } cases[] = {
+      {"0", "OK", 0, 0, 0}, {"7", "Cancel", 0, 0, 7}, {"1", "OK", 0, 0, 1},
+      {"520", "OK", 519, 320, 520}, {"521", "OK", 519, 320, 521}, {"x1", "OK", 519, 320, 521}};
   for (const auto& c : cases) {
     h.boxes.clear();
     testsupport::onNextModal([&](QWidget* d) {

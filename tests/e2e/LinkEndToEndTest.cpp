@@ -31,7 +31,19 @@ protected:
   void TearDown() override {
     if (m_app && m_app->IsConnected()) m_app->OnDisconnectDevice();
   }
-  QByteArray fileItems(const QString& path) { return testsupport::readWholeFile(path).mid(24); }
+  // Starts the acquisition (after `before` commands) and compares the file with what
+  // the simulator sent.
+  void recordAll(const SimProcess& sim, int records, const std::vector<QByteArray>& before = {}) {
+    CVRIMSocket* sink = m_app->GetAcquisitionSocket();
+    ASSERT_TRUE(sink->OpenAcquisitionFile());
+    for (const QByteArray& command : before) ASSERT_TRUE(m_app->SendDeviceCommand(command));
+    ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Acquire(true)));
+    ASSERT_TRUE(testsupport::waitFor([&] { return sink->GetFileLength() >= 24u + records * 6u; }, 30000));
+    ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Acquire(false)));
+    const QString path = sink->GetWritingPath();
+    sink->CloseAcquisitionFile();
+    EXPECT_EQ(testsupport::readWholeFile(path).mid(24), sim.items());
+  }
 
   testsupport::TempProfile m_profile;
   testsupport::RecordingMessageBox m_box;
@@ -49,20 +61,8 @@ TEST_F(LinkEndToEnd, SerialRecordsArriveInTheFileExactlyAndInOrder) {
   m_app->SetLinkType(LINKTYPE_HDLC);
   ASSERT_TRUE(m_app->OnConnectDevice());
   ASSERT_TRUE(testsupport::waitFor([&] { return m_app->IsConnected(); }));
-  CVRIMSocket* sink = m_app->GetAcquisitionSocket();
-  ASSERT_TRUE(sink->OpenAcquisitionFile());
-  const QString path = sink->GetWritingPath();
-
-  ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::BusLoad()));
-  ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::LineSettings()));
-  ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Acquire(true)));
-  EXPECT_TRUE(sim.waitForLog("cmd bus-load"));
+  recordAll(sim, 1500, {DeviceCommands::BusLoad(), DeviceCommands::LineSettings()});
   EXPECT_TRUE(sim.waitForLog("cmd line-settings baud=9600"));
-  ASSERT_TRUE(sim.waitForLog("acquire-done records=1500", 1, 30000));
-  ASSERT_TRUE(testsupport::waitFor([&] { return sink->GetFileLength() >= 24 + 1500 * 6; }, 30000));
-  ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Acquire(false)));
-  sink->CloseAcquisitionFile();
-  EXPECT_EQ(fileItems(path), sim.items());
   EXPECT_EQ(sim.count("cmd acquire 1"), 1);  // each command carried out once
   EXPECT_EQ(sim.count("cmd bus-load"), 1);
   EXPECT_TRUE(m_app->OnDisconnectDevice());
@@ -83,14 +83,7 @@ TEST_F(LinkEndToEnd, LanRecordsArriveInTheFileExactly) {
   m_app->SetLinkType(LINKTYPE_LAN);
   ASSERT_TRUE(m_app->OnConnectDevice());
   EXPECT_TRUE(m_app->IsConnected());
-
-  CVRIMSocket* sink = m_app->GetAcquisitionSocket();
-  ASSERT_TRUE(sink->OpenAcquisitionFile());
-  const QString path = sink->GetWritingPath();
-  ASSERT_TRUE(m_app->SendDeviceCommand(DeviceCommands::Acquire(true)));
-  ASSERT_TRUE(testsupport::waitFor([&] { return sink->GetFileLength() >= 24 + 1200 * 6; }, 30000));
-  sink->CloseAcquisitionFile();
-  EXPECT_EQ(fileItems(path), sim.items());
+  recordAll(sim, 1200);
   EXPECT_TRUE(m_app->OnDisconnectDevice());
   EXPECT_EQ(m_box.count(), 0u);
 }

@@ -1,6 +1,5 @@
-// Settings made through the settings sheet and the trigger setup dialog reach the
-// simulated QX-7700 and the recording: the program runs in-process on the serial
-// link, the dialogs open from their commands and are driven with keys and clicks.
+// Settings made through the settings sheet and the trigger setup dialog, driven with
+// keys and clicks, reach the simulated QX-7700 and the recording.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -15,10 +14,9 @@ using namespace testsupport;
 
 namespace {
 
-// The items the trigger keeps of a recording's items: from each start pattern
-// (with up to `leading` items before it since the trigger was armed) to the end of
-// the next stop pattern, or to the start pattern's end without one, then `trailing`
-// items.
+// The items the trigger keeps: from `leading` items (since it was armed) before each
+// start pattern to the end of the next stop pattern (or of the start pattern without
+// one), then `trailing` items.
 QByteArray triggerWindows(const QByteArray& items, const QByteArray& start, const QByteArray& stop,
                           int leading, int trailing) {
   QByteArray data;
@@ -73,9 +71,8 @@ TEST_F(SettingsEndToEnd, LineSettingsFromTheSheetReachTheDeviceAtTheNextStart) {
   EXPECT_EQ(m_box.count(), 0u);
 }
 
-// Start pattern, 5 leading, stop pattern and 5 trailing set in the dialog: the file
-// holds exactly the trigger's windows; with the stop box clear the windows run past
-// the stop pattern to the start pattern's trailing items.
+// The file holds exactly the trigger's windows; with the stop box clear they run past
+// the stop pattern.
 TEST_F(SettingsEndToEnd, TriggerFromTheDialogRecordsItsWindows) {
   start({"--count", "1500", "--rate", "6000", "--scenario", "rs232", "--seed", "5"});
   const QByteArray startPattern = "CREDIT", stopPattern = "OK\r\n";

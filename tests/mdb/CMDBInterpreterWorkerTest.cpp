@@ -16,9 +16,8 @@ using namespace mdbtest;
 
 namespace {
 
-// What a list screen from item 0 shows for changer-poll-ack followed by
-// wrong-checksum: the VMC's verdicts (the CHK Okay/Invalid of its POLLs) come with
-// the answers, wrong checksums on both sides.
+// A list screen from item 0 of changer-poll-ack then wrong-checksum: the VMC's
+// verdicts on its POLLs come with the answers, wrong checksums on both sides.
 const std::string SCREEN =
     "CHANGER: Poll|CHK Okay|ACK - Acknowledge|CHANGER: Poll|CHK Invalid|NAK - Negative Acknowledge|"
     "CHANGER: Poll|CHK Okay|ACK - Acknowledge|CASHLESS #1: Poll|CHK Okay|Begin Session|-|-|CHK Invalid|"

@@ -15,12 +15,12 @@
 #include "mdb/CMDBInterpreter.h"
 #include "mdb/MdbViewAccess.h"
 #include "platform/MessageWindow.h"
+#include "support/AcquisitionFile.h"
 
 namespace mdbtest {
 
-// A view for the decoder: real message receivers as cells, each recording the texts
-// that arrive as CELLDATA_TEXT. Cells live on the test thread; the decoder reads the
-// view's numbers from its own thread, hence the atomics.
+// A view whose cells are real message receivers recording the CELLDATA_TEXT texts;
+// the decoder reads the view's numbers from its own thread, hence the atomics.
 class TestView : public MdbViewAccess {
  public:
   explicit TestView(uint32_t cells) : cellCount(cells), m_texts(cells), m_received(cells) {
@@ -89,9 +89,7 @@ inline QByteArray itemBytes(const std::vector<ItemRecord>& items) {
 // block then growing to hold it), then the items.
 inline QByteArray acquisitionFile(const std::vector<ItemRecord>& items, const QByteArray& comment = {}) {
   const uint32_t size = comment.isEmpty() ? 24 : uint32_t(24 + comment.size() + 1);
-  const double date = 46000.5;
-  return QByteArray(8, 0) + QByteArray(reinterpret_cast<const char*>(&size), 4) + "VRIM" +
-         QByteArray(reinterpret_cast<const char*>(&date), 8) + (comment.isEmpty() ? comment : comment + '\0') +
+  return testsupport::anlHeader(size, 46000.5) + (comment.isEmpty() ? comment : comment + '\0') +
          itemBytes(items);
 }
 

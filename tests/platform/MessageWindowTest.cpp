@@ -29,13 +29,10 @@ TEST(MessageWindow, MessagesFromAnotherThreadRunOnTheReceiverThreadInPostingOrde
   MessageWindow w;
   std::vector<std::pair<uintptr_t, intptr_t>> got;
   std::thread::id handledOn;
-  for (uint32_t id : {MSG_A, MSG_B}) {
+  for (uint32_t id : {MSG_A, MSG_B})
     w.on(id, [&](Message& m) {
-      got.emplace_back(m.wParam, m.lParam);
-      handledOn = std::this_thread::get_id();
-      return 0;
+      return got.emplace_back(m.wParam, m.lParam), handledOn = std::this_thread::get_id(), 0;
     });
-  }
   std::thread poster([&] {
     for (int i = 1; i <= 2000; ++i)
       EXPECT_TRUE(platform::PostMessage(w.handle(), (i % 3) ? MSG_A : MSG_B, 7, (i % 3) ? i : -i));
@@ -72,7 +69,7 @@ TEST(MessageWindow, ReceiverThatDiesBeforeDeliveryFreesQueuedPayloads) {
     MessageWindow w;
     h = w.handle();
     bool ran = false;
-    w.on(MSG_A, [&](Message&) { ran = true; return 0; });
+    w.on(MSG_A, [&](Message&) { return ran = true, 0; });
     std::thread poster([&] {
       for (int i = 0; i < 100; ++i) platform::PostMessage(h, MSG_A, 0, platform::makePayload(Tracked{}));
     });

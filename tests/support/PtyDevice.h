@@ -16,10 +16,9 @@
 
 namespace testsupport {
 
-// The device end of a real pseudo-terminal, published as COM<n> in the ports folder.
-// Unlike the simulator's terminal it is read and written blocking, from any thread. It
-// keeps a slave handle of its own so that the master never sees a hang-up while the
-// program under test has the port closed; it never reads it.
+// The device end of a real pseudo-terminal, published as COM<n>, read and written
+// blocking from any thread. Its own (unread) slave handle spares the master a hang-up
+// while the program has the port closed.
 class PtyDevice {
 public:
   explicit PtyDevice(uint32_t portNumber) : m_port(portNumber) {

@@ -32,8 +32,6 @@ public:
                 m_process.readLine().startsWith("ready");
   }
   ~SimProcess() { stop(); }
-  SimProcess(const SimProcess&) = delete;
-  SimProcess& operator=(const SimProcess&) = delete;
 
   bool started() const { return m_started; }
   void control(const QByteArray& line) {

@@ -20,23 +20,17 @@ class Simulator : public ::testing::Test {
   void SetUp() override {
     if (!SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
   }
-  // Starts the simulator; it ends after the link is closed.
-  SimProcess& start(const QStringList& args) {
-    m_sim = std::make_unique<SimProcess>(args);
-    return *m_sim;
-  }
+  SimProcess& start(const QStringList& args) { return *(m_sim = std::make_unique<SimProcess>(args)); }
   testsupport::RecordingMessageBox m_box;
   std::unique_ptr<SimProcess> m_sim;
   CHDLC m_link;
 };
 
 TEST_F(Simulator, BootLoaderAnswersWithTheChecksumOfTheLinesAndMisbehavesOnRequest) {
-  const struct {
-    const char* fault;
-    bool checksum, prompt, usbBoot;
-  } cases[] = {{"--boot", true, true, true},           {"--boot-no-prompt", true, false, false},
-               {"--boot-no-usbboot", true, true, false}, {"--boot-slow", false, false, false},
-               {"--boot-no-checksum", false, true, true}};
+  const struct { const char* fault; bool checksum, prompt, usbBoot; } cases[] = {
+      {"--boot", true, true, true},           {"--boot-no-prompt", true, false, false},
+      {"--boot-no-usbboot", true, true, false}, {"--boot-slow", false, false, false},
+      {"--boot-no-checksum", false, true, true}};
   for (const auto& c : cases) {
     SimProcess& sim = start({"--com", "39", "--boot", c.fault});
     ASSERT_TRUE(sim.started());
