@@ -1,44 +1,27 @@
 // The whole program, started in-process as main() starts it, recording from the
 // simulator over a pseudo-terminal and over UDP to a network namespace of its own.
 // Keys reach the main frame; other commands are posted as the menu sends them.
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
-#include "app/CMainFrame.h"
 #include "app/CShellOpen.h"
-#include "app/CVRIMApp.h"
-#include "capture/CVRIMSocket.h"
-#include "capture/FakeDialUp.h"
-#include "common/CommandIds.h"
+#include "common/CellCodes.h"
 #include "common/ItemRecord.h"
-#include "common/WindowMessages.h"
 #include "display/CItem.h"
 #include "display/CVRIMView.h"
-#include "common/CellCodes.h"
 #include "platform/MessageWindow.h"
-#include "platform/gui/QtMessageBoxService.h"
-#include "platform/ProfileStore.h"
 #include "platform/RecentFileList.h"
 #include "platform/TickCount.h"
+#include "platform/gui/QtMessageBoxService.h"
 #include "support/FileSizeLimit.h"
-#include "support/RecordingMessageBox.h"
-#include "support/SimProcess.h"
-#include "support/TestSupport.h"
+#include "support/ProgramHost.h"
 
 using testsupport::SimNetwork;
-using testsupport::SimProcess;
 
 namespace {
 
@@ -51,71 +34,23 @@ const char* const ACQUIRE_OFF = "03 03 00";
 
 QByteArray itemsOf(const QString& path) { return testsupport::readWholeFile(path).mid(24); }
 
-class ProgramEndToEnd : public ::testing::TestWithParam<Link> {
+class ProgramEndToEnd : public testsupport::ProgramHost, public ::testing::WithParamInterface<Link> {
  protected:
   void SetUp() override {
-    if (!SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
+    ProgramHost::SetUp();
+    if (IsSkipped()) return;
     if (GetParam() == Link::Lan && !SimNetwork::possible())
       GTEST_SKIP() << "the LAN variant needs a network namespace (root and the ip tool); the serial variant runs";
-    // A profile of its own for every test: the program selects it from its command line.
-    static int nextProfile = 40;
-    m_profileNumber = nextProfile++;
-    m_com = 60 + m_profileNumber;
-    const QString key = *platform::RegistryKeyName(m_profileNumber);
-    QFile::remove(platform::ProfileStore::pathForKey(key));
-    platform::SetProfile(key);
-    m_dataDir = m_tmp.path() + "/data/";
-    QDir().mkpath(m_dataDir);
-    const bool serial = GetParam() == Link::Serial;
-    if (!serial) m_net = SimNetwork::forThisProcess();
-    for (const auto& [section, name, value] : std::initializer_list<std::tuple<const char*, const char*, QVariant>>{
-             {"PropertyPage3", "FilePath", m_dataDir}, {"PropertyPage3", "FileMultiple", 1},
-             {"PropertyPage2", "HDLCConnect", int(serial)}, {"PropertyPage2", "LanConnect", int(!serial)},
-             {"PropertyPage2", "SerialPort", QString("COM%1:").arg(m_com)},
-             {"PropertyPage2", "DeviceIPAddress", m_net.deviceAddr},
-             {"PropertyPage2", "PortAquisition", m_net.acquisitionPort},
-             {"PropertyPage2", "PortControl", m_net.controlPort}})
-      profile(section, name, value);
+    static int nextProfile = 40;  // the program selects its profile from its command line
+    configure(nextProfile, 60 + nextProfile, GetParam() == Link::Lan);
+    ++nextProfile;
+    m_dataDir = m_tmp.path() + "/";
+    platform::Profile().WriteProfileInt("PropertyPage3", "FileMultiple", 1);
   }
 
-  void TearDown() override {
-    if (m_app) {
-      m_app->ExitInstance();
-      if (m_app->IsConnected()) m_app->OnDisconnectDevice();
-      m_app.reset();
-    }
-    m_sim.reset();
-    platform::SetProfilePath(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quellfeld/VRIM.ini");
-  }
-
-  static void profile(const char* section, const char* key, const QVariant& value) {
-    if (value.typeId() == QMetaType::QString) platform::Profile().WriteProfileString(section, key, value.toString());
-    else platform::Profile().WriteProfileInt(section, key, value.toInt());
-  }
-
-  bool startSim(const QStringList& extra) {
-    m_sim = std::make_unique<SimProcess>(
-        (GetParam() == Link::Serial ? QStringList{"--com", QString::number(m_com)} : m_net.simArgs()) + extra);
-    return m_sim->started();
-  }
-
-  bool startProgram() {
-    m_app = std::make_unique<CVRIMApp>(std::make_unique<FakeDialUp>());
-    if (!m_app->InitInstance({QString("Profile=%1").arg(m_profileNumber)})) return false;
-    frame()->activateWindow();
-    QApplication::setActiveWindow(frame());
-    return true;
-  }
-
-  CMainFrame* frame() const { return m_app->GetMainWnd(); }
   CVRIMView* view() const { return m_app->GetActiveView(); }
   CVRIMSocket* sink() const { return m_app->GetAcquisitionSocket(); }
 
-  // A command as the menu sends it: posted to the frame, through the enable rules.
-  void post(uint32_t command) {
-    platform::PostMessage(frame()->handle(), WM_COMMAND, command, 0);
-    platform::PumpMessages();
-  }
   // A key on the main window, whatever the menus show at the moment.
   void press(Qt::Key key) { QTest::keyClick(frame(), key); }
   bool enabled(uint32_t command) {
@@ -123,13 +58,9 @@ class ProgramEndToEnd : public ::testing::TestWithParam<Link> {
     return frame()->action(command)->isEnabled();
   }
 
-  bool connect() {
-    post(ID_CONNECT_DEVICE);
-    return testsupport::waitFor([&] { return m_app->IsConnected(); });
-  }
   // Simulator, program, Connect and F5; the file being written, empty if any failed.
   QString recording(const QStringList& simArgs) {
-    if (!startSim(simArgs) || !startProgram() || !connect()) return {};
+    if (!launch(simArgs) || !connect()) return {};
     press(Qt::Key_F5);
     return view()->IsRecording() ? sink()->GetWritingPath() : QString();
   }
@@ -179,14 +110,7 @@ class ProgramEndToEnd : public ::testing::TestWithParam<Link> {
     return true;
   }
 
-  QTemporaryDir m_tmp;
-  testsupport::RecordingMessageBox m_box;
-  SimNetwork m_net{};
-  int m_profileNumber = 0;
-  int m_com = 0;
   QString m_dataDir;
-  std::unique_ptr<SimProcess> m_sim;
-  std::unique_ptr<CVRIMApp> m_app;
 };
 
 std::string linkName(const ::testing::TestParamInfo<Link>& info) { return info.param == Link::Serial ? "Serial" : "Lan"; }
@@ -196,8 +120,7 @@ std::string linkName(const ::testing::TestParamInfo<Link>& info) { return info.p
 // The device settings go out before the first Start only (the settings tests send them again after a save);
 // records reach the file and the cells; Stop closes the file and lists it as recent.
 TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) {
-  ASSERT_TRUE(startSim({"--count", "600", "--rate", "4000", "--scenario", "mixed", "--seed", "5"}));
-  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(launch({"--count", "600", "--rate", "4000", "--scenario", "mixed", "--seed", "5"}));
   EXPECT_FALSE(enabled(ID_START_RECORDING));
   ASSERT_TRUE(connect());
   EXPECT_TRUE(enabled(ID_START_RECORDING) && !enabled(ID_STOP_RECORDING) && !enabled(ID_RESTART_RECORDING));
@@ -244,8 +167,7 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
 // A full disk ends the recording there: the file keeps every whole item, the device is told to stop, the file
 // is on the recent list, and one message names the file and the cause.
 TEST_P(ProgramEndToEnd, AFullDiskEndsTheRecordingWithOneMessage) {
-  ASSERT_TRUE(startSim({"--count", "5000", "--rate", "4000", "--scenario", "mixed", "--seed", "3"}));
-  ASSERT_TRUE(startProgram() && connect());
+  ASSERT_TRUE(launch({"--count", "5000", "--rate", "4000", "--scenario", "mixed", "--seed", "3"}) && connect());
   QString path;
   bool ended = false;
   {
@@ -266,7 +188,7 @@ TEST_P(ProgramEndToEnd, AFullDiskEndsTheRecordingWithOneMessage) {
 // device goes on acquiring, told nothing: every item is in exactly one file, in order.
 TEST_P(ProgramEndToEnd, RestartByKeyAndAtTheSizeLimitLosesAndDoublesNothing) {
   const int count = 38000;  // four files: F4's, two of the limit, the rest
-  profile("PropertyPage3", "FileMaxSize", 1);
+  platform::Profile().WriteProfileInt("PropertyPage3", "FileMaxSize", 1);
   const QString first = recording({"--count", QString::number(count), "--rate", "15000", "--batch", "240",
                                    "--scenario", "mixed", "--seed", "9"});
   ASSERT_FALSE(first.isEmpty());
@@ -317,10 +239,9 @@ TEST_P(ProgramEndToEnd, RestartByKeyAndAtTheSizeLimitLosesAndDoublesNothing) {
 // Connect and Start from the profile alone: no click. The exit stops the recording
 // and undoes the start-up connection.
 TEST_P(ProgramEndToEnd, StartupConnectAndStartupAquireRecordWithoutAClick) {
-  ASSERT_TRUE(startSim({"--count", "300", "--rate", "3000", "--scenario", "mixed", "--seed", "2"}));
-  profile("PropertyPage2", "StartupConnect", 1);
-  profile("PropertyPage2", "StartupAquire", 1);
-  ASSERT_TRUE(startProgram());
+  platform::Profile().WriteProfileInt("PropertyPage2", "StartupConnect", 1);
+  platform::Profile().WriteProfileInt("PropertyPage2", "StartupAquire", 1);
+  ASSERT_TRUE(launch({"--count", "300", "--rate", "3000", "--scenario", "mixed", "--seed", "2"}));
   EXPECT_TRUE(m_app->IsConnected() || GetParam() == Link::Serial);  // the serial link comes up on its thread
   ASSERT_TRUE(testsupport::waitFor([&] { return view()->IsRecording(); }, 5000));
   const QString path = sink()->GetWritingPath();
@@ -380,9 +301,8 @@ class SerialProgramEndToEnd : public ProgramEndToEnd {};
 // into and leaves the program idle and quiet. Then a device that takes no frame: Start gives up after the
 // link's three attempts, with the new file left open, and can be chosen again.
 TEST_P(SerialProgramEndToEnd, StartupAquireWithoutALinkAndADeviceThatDoesNotAcknowledgeLeaveStartEnabled) {
-  ASSERT_TRUE(startSim({"--no-ack"}));
-  profile("PropertyPage2", "StartupAquire", 1);
-  ASSERT_TRUE(startProgram());
+  platform::Profile().WriteProfileInt("PropertyPage2", "StartupAquire", 1);
+  ASSERT_TRUE(launch({"--no-ack"}));
   testsupport::waitFor([] { return false; }, CVRIMView::STARTUP_TIMER_MS + 400);
   EXPECT_FALSE(view()->IsRecording() || m_app->IsConnected());
   EXPECT_TRUE(QDir(m_dataDir).entryList(QDir::Files).isEmpty() && m_sim->log().indexOf("frame-in") < 0);
@@ -445,8 +365,7 @@ TEST_P(SerialProgramEndToEnd, ARefusedOpenRequestDuringARecordingLeavesItIntact)
 // Each path that changes what the enable rules depend on, then at once a real key, 20 times: before the path
 // the key does nothing, right after it it is never lost (after the link went down it still does nothing).
 TEST_P(SerialProgramEndToEnd, AKeyRightAfterARuleChangeIsNeitherLostNorLetThrough) {
-  ASSERT_TRUE(startSim({"--rate", "500", "--scenario", "rs232", "--seed", "8"}));  // no end
-  ASSERT_TRUE(startProgram());
+  ASSERT_TRUE(launch({"--rate", "500", "--scenario", "rs232", "--seed", "8"}));  // no end
   const QString shown = m_tmp.filePath("SHOWN.ANL");
   testsupport::writeWholeFile(shown, QByteArray(60, '\0'));
   platform::RecentFiles().Add(shown);

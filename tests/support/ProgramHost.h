@@ -26,26 +26,46 @@ protected:
   }
   void TearDown() override {
     if (m_app) m_app->ExitInstance();
+    if (m_app && m_app->IsConnected()) m_app->OnDisconnectDevice();
     m_app.reset();
     m_sim.reset();
     platform::SetProfilePath(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quellfeld/VRIM.ini");
   }
 
   // Profile number and COM port differ per test, since tests run in parallel processes.
-  void start(QStringList simArgs, int profile, int com, std::function<void()> settings = {}) {
+  void configure(int profile, int com, bool lan = false) {
+    m_profileNumber = profile;
+    m_com = com;
     const QString key = *platform::RegistryKeyName(profile);
     QFile::remove(platform::ProfileStore::pathForKey(key));
     platform::SetProfile(key);
     platform::Profile().WriteProfileString("PropertyPage3", "FilePath", m_tmp.path() + "/");
-    platform::Profile().WriteProfileInt("PropertyPage2", "HDLCConnect", 1);
+    platform::Profile().WriteProfileInt("PropertyPage2", "HDLCConnect", int(!lan));
+    platform::Profile().WriteProfileInt("PropertyPage2", "LanConnect", int(lan));
     platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", QString("COM%1:").arg(com));
-    if (settings) settings();
-    m_sim = std::make_unique<SimProcess>(simArgs << "--com" << QString::number(com));
-    ASSERT_TRUE(m_sim->started());
+    if (!lan) return;
+    m_net = SimNetwork::forThisProcess();
+    platform::Profile().WriteProfileString("PropertyPage2", "DeviceIPAddress", m_net.deviceAddr);
+    platform::Profile().WriteProfileInt("PropertyPage2", "PortAquisition", m_net.acquisitionPort);
+    platform::Profile().WriteProfileInt("PropertyPage2", "PortControl", m_net.controlPort);
+  }
+  // The simulator on the configured link, then the program, not yet connected.
+  bool launch(const QStringList& simArgs) {
+    const bool lan = platform::Profile().GetProfileInt("PropertyPage2", "LanConnect", 0);
+    m_sim = std::make_unique<SimProcess>(simArgs + (lan ? m_net.simArgs() : QStringList{"--com", QString::number(m_com)}));
     m_app = std::make_unique<CVRIMApp>(std::make_unique<FakeDialUp>());
-    ASSERT_TRUE(m_app->InitInstance({QString("Profile=%1").arg(profile)}));
+    if (!m_sim->started() || !m_app->InitInstance({QString("Profile=%1").arg(m_profileNumber)})) return false;
+    QApplication::setActiveWindow(frame());
+    return true;
+  }
+  bool connect() {
     post(ID_CONNECT_DEVICE);
-    ASSERT_TRUE(waitFor([&] { return m_app->IsConnected(); }));
+    return waitFor([&] { return m_app->IsConnected(); });
+  }
+  void start(const QStringList& simArgs, int profile, int com, const std::function<void()>& settings = {}) {
+    configure(profile, com);
+    if (settings) settings();
+    ASSERT_TRUE(launch(simArgs) && connect());
   }
   CMainFrame* frame() const { return m_app->GetMainWnd(); }
   // A command as the menu sends it, through the enable rules; a dialog it opens is
@@ -78,6 +98,9 @@ protected:
 
   QTemporaryDir m_tmp;
   RecordingMessageBox m_box;
+  SimNetwork m_net{};
+  int m_profileNumber = 0;
+  int m_com = 0;
   std::unique_ptr<SimProcess> m_sim;
   std::unique_ptr<CVRIMApp> m_app;
 };
