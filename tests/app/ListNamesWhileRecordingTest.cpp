@@ -1,36 +1,19 @@
 // The program in list mode on a running MDB recording from the simulator: the names
 // stand beside the bytes while new items keep arriving, not only once they stop.
-#include <gtest/gtest.h>
-
-#include <QApplication>
-
-#include "app/CVRIMApp.h"
-#include "capture/DialUp.h"
 #include "display/CItem.h"
 #include "display/CVRIMView.h"
-#include "platform/ProfileStore.h"
-#include "support/RecordingMessageBox.h"
-#include "support/SimProcess.h"
-#include "support/TestSupport.h"
+#include "support/ProgramHost.h"
 
-TEST(ListNamesWhileRecording, NamesStayBesideTheBytesOfARunningRecording) {
+using ListNamesWhileRecording = testsupport::ProgramHost;
+
+TEST_F(ListNamesWhileRecording, NamesStayBesideTheBytesOfARunningRecording) {
   SKIP_CHILD_PROCESS_UNDER_TSAN();
-  if (!testsupport::SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
-  testsupport::TempProfile tmp;
-  testsupport::SimProcess sim({"--com", "58", "--scenario", "mdb", "--rate", "300", "--count", "0"});
-  ASSERT_TRUE(sim.started());
-  platform::ProfileStore p(platform::ProfileStore::pathForKey("Quellfeld_58"));
-  for (auto [section, key, value] : {std::tuple{"PropertyPage1", "Protocol", 1}, {"PropertyPage2", "HDLCConnect", 1},
-                                     {"PropertyPage2", "StartupConnect", 1}, {"PropertyPage2", "StartupAquire", 1},
-                                     {"General", "DisplayAttribute", 8}})
-    p.WriteProfileInt(section, key, value);
-  p.WriteProfileString("PropertyPage2", "SerialPort", "COM58:");
-  p.WriteProfileString("PropertyPage3", "FilePath", tmp.dir() + "/");
-
-  testsupport::RecordingMessageBox boxes;
-  CVRIMApp app;
-  ASSERT_TRUE(app.InitInstance({"Profile=58"}));
-  CVRIMView* view = app.GetActiveView();
+  start({"--scenario", "mdb", "--rate", "300", "--count", "0"}, 58, 58, [] {
+    platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", 1);
+    platform::Profile().WriteProfileInt("General", "DisplayAttribute", 8);
+  });
+  press(Qt::Key_F5);
+  CVRIMView* view = m_app->GetActiveView();
   ASSERT_TRUE(testsupport::waitFor([&] { return view->IsRecording() && view->GetFirstItem() > 0; }, 10000));
 
   // While the screen keeps moving, names come back beside the new bytes each time;
@@ -45,6 +28,5 @@ TEST(ListNamesWhileRecording, NamesStayBesideTheBytesOfARunningRecording) {
     ASSERT_TRUE(testsupport::waitFor([&] { return view->GetItemCount() > before; }, 20000)) << "still recording";
     EXPECT_TRUE(testsupport::waitFor(named, 20000)) << "names beside the bytes of step " << k;
   }
-  EXPECT_TRUE(boxes.texts().empty());
-  app.ExitInstance();
+  EXPECT_TRUE(m_box.texts().empty());
 }
