@@ -34,24 +34,14 @@ QByteArray triggerWindows(const QByteArray& items, const QByteArray& start, cons
   return out;
 }
 
-class SettingsEndToEnd : public ProgramHost {
-protected:
-  void start(const QStringList& simArgs) { ProgramHost::start(simArgs, 70, 130); }
-  // The device commands the simulator took, in order.
-  QStringList commands() const {
-    QStringList out;
-    for (const QString& line : m_sim->log().split('\n'))
-      if (line.contains("cmd ")) out << line.mid(line.indexOf("cmd ") + 4).trimmed();
-    return out;
-  }
-};
+using SettingsEndToEnd = ProgramHost;
 
 }  // namespace
 
 // New baud rate, data bits and parity chosen on the communication page go out with
 // the next Start; the bus load frame and the rest of the line settings stay as they were.
 TEST_F(SettingsEndToEnd, LineSettingsFromTheSheetReachTheDeviceAtTheNextStart) {
-  start({"--count", "200", "--rate", "4000", "--scenario", "rs232", "--seed", "2"});
+  start({"--count", "200", "--rate", "4000", "--scenario", "rs232", "--seed", "2"}, 70, 130);
   const auto all = [](const QByteArray& items) { return items; };
   record(200, all);
   const QString busLoad = "bus-load load=3 master=16 slave=16";
@@ -74,7 +64,7 @@ TEST_F(SettingsEndToEnd, LineSettingsFromTheSheetReachTheDeviceAtTheNextStart) {
 // The file holds exactly the trigger's windows; with the stop box clear they run past
 // the stop pattern.
 TEST_F(SettingsEndToEnd, TriggerFromTheDialogRecordsItsWindows) {
-  start({"--count", "1500", "--rate", "6000", "--scenario", "rs232", "--seed", "5"});
+  start({"--count", "1500", "--rate", "6000", "--scenario", "rs232", "--seed", "5"}, 70, 130);
   const QByteArray startPattern = "CREDIT", stopPattern = "OK\r\n";
   for (const bool stopBox : {true, false}) {
     post(ID_TRIGGER_SETUP, [&](QWidget* dialog) {

@@ -68,6 +68,13 @@ protected:
     ASSERT_TRUE(launch(simArgs) && connect());
   }
   CMainFrame* frame() const { return m_app->GetMainWnd(); }
+  // The device commands the simulator carried out, in order.
+  QStringList commands() const {
+    QStringList out;
+    for (const QString& line : m_sim->log().split('\n'))
+      if (line.contains("cmd ")) out << line.mid(line.indexOf("cmd ") + 4).trimmed();
+    return out;
+  }
   // A command as the menu sends it, through the enable rules; a dialog it opens is
   // driven by `drive` from inside its modal run.
   void post(uint32_t command, std::function<void(QWidget*)> drive = {}) {
