@@ -104,7 +104,9 @@ std::string linkName(const ::testing::TestParamInfo<Link>& info) { return info.p
 // The device settings go out before the first Start only (the settings tests send them again after a save);
 // records reach the file and the cells; Stop closes the file and lists it as recent.
 TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) {
-  ASSERT_TRUE(launch({"--count", "600", "--rate", "4000", "--scenario", "mixed", "--seed", "5"}));
+  // Noise before every frame (serial only) and the largest batch a frame carries.
+  ASSERT_TRUE(launch({"--count", "600", "--rate", "4000", "--scenario", "mixed", "--seed", "5", "--garbage", "4",
+                      "--batch", "250"}));
   EXPECT_FALSE(enabled(ID_START_RECORDING));
   ASSERT_TRUE(connect());
   EXPECT_TRUE(enabled(ID_START_RECORDING) && !enabled(ID_STOP_RECORDING) && !enabled(ID_RESTART_RECORDING));
