@@ -85,11 +85,9 @@ TEST(HdlcReceiver, TakesGoodFramesOnlyAndResynchronises) {
        {good(2, hex("66"))}},
   };
   for (const auto& c : cases) EXPECT_EQ(feed(c.wire), c.expected) << c.what;
-}
 
-// Capacity and order are exercised through the link (CHDLC full-ring test); here the
-// edges that a link cannot produce.
-TEST(HdlcRing, RefusesOversizeFramesAndKeepsAnEarlyWake) {
+  // The ring's capacity and order are exercised through the link (CHDLC full-ring test); here the edges that
+  // a link cannot produce: an oversize frame, and a wake before anybody waits.
   HdlcRing ring;
   uint8_t out[HdlcRing::SLOT_SIZE + 1] = {};
   uint32_t len = 0;

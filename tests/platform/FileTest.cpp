@@ -88,7 +88,7 @@ TEST(File, ExclusiveOpenFailsWhileAnotherProcessHoldsTheFile) {
   EXPECT_TRUE(excl.open(path, File::Mode::ReadWriteExclusive));
 }
 
-TEST(File, FailuresCarryCauseCodes) {
+TEST(File, FailuresCarryCauseCodesAndAFifoIsRefusedAtOnceInEveryMode) {
   testsupport::TempProfile tmp;
   File f;
   const std::tuple<QString, File::Mode, int, int> opens[] = {
@@ -101,12 +101,9 @@ TEST(File, FailuresCarryCauseCodes) {
     EXPECT_EQ(std::pair(int(err.cause), int(err.osError)), std::pair(cause, os)) << path.toStdString();
   }
   EXPECT_EQ(f.readAt(0, nullptr, 0), -1);  // closed
-}
 
-// A name chosen in File Open or configured for recording may be a FIFO: the open must
-// neither hang the UI waiting for a peer nor treat it as a file.
-TEST(File, FifoIsRefusedAtOnceInEveryMode) {
-  testsupport::TempProfile tmp;
+  // A name chosen in File Open or configured for recording may be a FIFO: the open must
+  // neither hang the UI waiting for a peer nor treat it as a file.
   const QString fifo = tmp.file("PIPE.ANL");
   ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
   for (File::Mode mode : modes) {

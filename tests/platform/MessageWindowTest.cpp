@@ -45,7 +45,7 @@ TEST(MessageWindow, MessagesFromAnotherThreadRunOnTheReceiverThreadInPostingOrde
   for (int i = 1; i <= 2000; ++i) EXPECT_EQ(got[i - 1], std::make_pair(uintptr_t{7}, intptr_t{(i % 3) ? i : -i}));
 }
 
-TEST(MessageWindow, PayloadIsTakenByTheReceiverOrFreedWithTheMessage) {
+TEST(MessageWindow, PayloadIsTakenByTheReceiverOrFreedWithTheMessageOrItsReceiver) {
   {
     MessageWindow w;
     std::unique_ptr<platform::MessagePayload> kept;
@@ -61,9 +61,7 @@ TEST(MessageWindow, PayloadIsTakenByTheReceiverOrFreedWithTheMessage) {
     EXPECT_EQ(alive(), 1);
   }
   EXPECT_EQ(alive(), 0);
-}
-
-TEST(MessageWindow, ReceiverThatDiesBeforeDeliveryFreesQueuedPayloads) {
+  // A receiver that dies before delivery frees the queued payloads.
   platform::WindowHandle h;
   {
     MessageWindow w;
