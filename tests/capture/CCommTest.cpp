@@ -66,7 +66,7 @@ TEST(CCommOpen, PortNumbersMapToDevicesAndAPortInUseShowsTheMessageWithErrno) {
 
 // Rates the table lacks run as the driver's custom rate, one it refuses fails the
 // open with the port's message; each open finds the port open and closes it first.
-TEST(CCommParams, DefaultsAndCustomRatesReachARealTerminal) {
+TEST(CCommParams, DefaultsAndCustomRatesReachARealTerminalAndEverySettingMakesItsFlags) {
   testsupport::RecordingMessageBox box;
   PtyDevice dev(12);
   ASSERT_TRUE(dev.ok());
@@ -91,11 +91,9 @@ TEST(CCommParams, DefaultsAndCustomRatesReachARealTerminal) {
   }
   EXPECT_FALSE(port.IsOpen());
   EXPECT_EQ(box.texts(), std::vector<QString>{QString("Failed to open serial port COM12:\r\nError: %1").arg(EINVAL)});
-}
 
-// A pseudo-terminal forces 8 data bits without parity, so the full settings are
-// checked on the configuration handed to it.
-TEST(CCommParams, ParityDataAndStopBitsMakeTheTerminalFlags) {
+  // A pseudo-terminal forces 8 data bits without parity, so the full settings are
+  // checked on the configuration handed to it.
   const struct { uint32_t data, parity, stop; tcflag_t flags; } cases[] = {
       {7, CComm::NOPARITY, CComm::ONESTOPBIT, CS7},
       {7, CComm::ODDPARITY, CComm::ONESTOPBIT, CS7 | PARENB | PARODD},
@@ -106,7 +104,7 @@ TEST(CCommParams, ParityDataAndStopBitsMakeTheTerminalFlags) {
       {8, CComm::NOPARITY, CComm::TWOSTOPBITS, CS8 | CSTOPB},
   };
   for (const auto& c : cases) {
-    termios tio{};
+    tio = termios{};
     tio.c_cflag = PARENB | PARODD | CMSPAR | CRTSCTS | CSTOPB | CS8;
     tio.c_lflag = ICANON | ECHO;
     CComm::ApplyLineSettings(tio, 38400, c.data, c.parity, c.stop);
@@ -153,7 +151,6 @@ TEST(CCommCallback, BytesReachTheCallbackInOrderUntilCloseOrUnplug) {
   EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got.bytes.data()), 3), "abc");
   EXPECT_EQ(std::count(got.errors.begin(), got.errors.end(), 0u), before);
   EXPECT_EQ(std::pair(got.bytes.back(), got.errors.back()), std::pair(uint8_t{0}, uint32_t(EIO)));
-  port.Close();
 }
 
 TEST(CCommSynchronous, ReadAndWriteWaitAtMostTheirTimeOut) {

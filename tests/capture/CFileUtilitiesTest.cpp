@@ -44,7 +44,7 @@ TEST(CFileUtilities, SplitComposeAndNumberWithSlashFolders) {
     EXPECT_EQ(CFileUtilities::NextNumberedPath(QString::fromLatin1(c[0])), QString::fromLatin1(c[1])) << c[0];
 }
 
-TEST(CFileUtilities, UniqueNameTakesTheFirstFreeNumberWithoutFillingGapsBackwards) {
+TEST(CFileUtilities, UniqueNameTakesTheFirstFreeNumberAndAFifoIsTestedAtOnce) {
   testsupport::TempProfile tmp;
   const QString a = tmp.file("A.ANL");
   EXPECT_EQ(uniqueFor(a), a) << "a free path stays as it is";
@@ -72,15 +72,11 @@ TEST(CFileUtilities, UniqueNameTakesTheFirstFreeNumberWithoutFillingGapsBackward
   touch(QStringLiteral("LOG"));
   EXPECT_EQ(uniqueFor(QStringLiteral("LOG")), QStringLiteral("LOG(1)")) << "a bare name is in the current folder";
   QDir::setCurrent(before);
-}
 
-// The numbering decision of a new recording runs on the UI thread: a FIFO under the
-// configured name must not hold it until a writer opens the FIFO.
-TEST(CFileUtilities, EmptinessTestOfAFifoReturnsAtOnce) {
-  testsupport::TempProfile tmp;
+  // The numbering decision of a new recording runs on the UI thread: a FIFO under the
+  // configured name must not hold it until a writer opens the FIFO.
   const QString fifo = tmp.file("ANALIZER.ANL");
   ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
-  CFileUtilities u;
   u.SplitPath(fifo);
   EXPECT_TRUE(u.FileExists());
   auto empty = std::async(std::launch::async, [&] { return u.IsFileEmpty(); });

@@ -104,9 +104,7 @@ TEST_F(CommentBlockTest, WriteBackGivesTheBytesOfTheInPlaceMoveInEveryForm) {
     EXPECT_EQ(m_block.BlockSize(), c.blockAfter);
   }
   EXPECT_TRUE(QDir(m_tmp.dir()).entryList(QDir::Hidden | QDir::Files).filter(".c.anl").isEmpty());
-}
-
-TEST(CommentBlockText, ALineBreakEndsEveryText) {
+  // A line break ends every text.
   for (auto [text, stored] : {std::pair{"", "\r\n"}, {"a", "a\r\n"}, {"a\r", "a\r"}, {"a\n", "a\n"}})
     EXPECT_EQ(CommentBlock::WithLineBreak(text), stored) << text;
 }

@@ -40,7 +40,7 @@ TEST_F(DecodeTest, ArbitraryTrafficKeepsTheInvariants) {
 
 // Every row of the decoding table, from each of the five states: the state after,
 // the text and the message length that the row leaves.
-TEST_F(DecodeTest, EveryRowFromEveryState) {
+TEST_F(DecodeTest, EveryRowFromEveryStateAndCommandsThatExpectASubCommand) {
   // Bytes that lead a fresh decoder into each state. The message then holds:
   // START nothing known; VMC {12}; REPLY {12 12}; SUBCMD {13}; RESPONSE {03}.
   const std::map<uint32_t, std::vector<ItemRecord>> lead = {
@@ -93,11 +93,8 @@ TEST_F(DecodeTest, EveryRowFromEveryState) {
     EXPECT_EQ(decoder.GetState(), row.after);
     EXPECT_EQ(decoder.GetMessageLength(), row.length);
   }
-}
-
-// After which address bytes the next VMC byte is a sub-command (and named): the
-// changer's expansion and the cashless reader's setup, vend, reader, revalue and expansion.
-TEST_F(DecodeTest, CommandsThatExpectASubCommand) {
+  // After which address bytes the next VMC byte is a sub-command (and named): the
+  // changer's expansion and the cashless reader's setup, vend, reader, revalue and expansion.
   const std::set<int> expecting = {0x0F, 0x11, 0x13, 0x14, 0x15, 0x17, 0x61, 0x63, 0x64, 0x65, 0x67};
   for (int b = 0; b < 256; ++b) {
     const std::string texts = decodeAll(m_decoder, {vmc(uint8_t(b), true), vmc(0x00)});

@@ -85,7 +85,7 @@ TEST(MessageWindow, PayloadIsTakenByTheReceiverOrFreedWithTheMessageOrItsReceive
   EXPECT_NE(other.handle(), h);
 }
 
-TEST(MessageWindow, PostsRacingWithDestructionNeverReachADeadReceiver) {
+TEST(MessageWindow, PostsRacingWithDestructionNeverReachADeadReceiverPumpDrainsAndSendRunsAtOnce) {
   for (int round = 0; round < 50; ++round) {
     auto w = std::make_unique<MessageWindow>();
     const platform::WindowHandle h = w->handle();
@@ -100,11 +100,7 @@ TEST(MessageWindow, PostsRacingWithDestructionNeverReachADeadReceiver) {
     platform::PumpMessages();
     EXPECT_EQ(alive(), 0);
   }
-}
-
-TEST(MessageWindow, PumpMessagesDrainsTheQueueAndSendRunsAtOnce) {
   platform::PumpMessages();  // nothing queued: must not wait
-
   MessageWindow w;
   int count = 0;
   // A handler that posts again: picked up within the same drain.
