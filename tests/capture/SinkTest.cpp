@@ -210,24 +210,18 @@ TEST_F(Sink, WithoutFileMultipleEveryStartOverwrites) {
   EXPECT_FALSE(QFileInfo::exists(m_folder + "LOG(1).ANL"));
 }
 
+// A missing folder's message is pinned by the threaded failed-Restart test.
 TEST_F(Sink, CreateFailuresShowTheMessageAndLeaveNoWriter) {
-  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", m_folder + "missing/");
-  EXPECT_FALSE(m_sink.OpenAcquisitionFile() || m_sink.IsWriting());
-  EXPECT_FALSE(decode(m_sink, hex("00 01 01"))) << "nothing is written without a file";
-
   // The comment editor's exclusive open of an empty file of the configured name.
-  platform::Profile().WriteProfileString("PropertyPage3", "FilePath", m_folder);
   testsupport::writeWholeFile(m_folder + "ANALIZER.ANL", QByteArray());
   platform::File editor;
   ASSERT_TRUE(editor.open(m_folder + "ANALIZER.ANL", platform::File::Mode::ReadWriteExclusive));
-  EXPECT_FALSE(m_sink.OpenAcquisitionFile());
-
-  ASSERT_EQ(m_boxes.count(), 2u);
+  EXPECT_FALSE(m_sink.OpenAcquisitionFile() || m_sink.IsWriting());
+  EXPECT_FALSE(decode(m_sink, hex("00 01 01"))) << "nothing is written without a file";
+  ASSERT_EQ(m_boxes.count(), 1u);
   EXPECT_EQ(m_boxes.texts()[0],
-            QStringLiteral("Create file %1missing/ANALIZER.ANL failed, Error: %2").arg(m_folder).arg(ENOENT));
-  EXPECT_EQ(m_boxes.shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
-  EXPECT_EQ(m_boxes.texts()[1],
             QStringLiteral("Create file %1ANALIZER.ANL failed, Error: %2").arg(m_folder).arg(EWOULDBLOCK));
+  EXPECT_EQ(m_boxes.shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
 }
 
 // A full disk (here the kernel's file size limit) ends the writing at the first
