@@ -8,7 +8,6 @@
 #include "capture/CVRIMSocket.h"
 #include "capture/DeviceLink.h"
 #include "capture/RecordingView.h"
-#include "common/StatusCodes.h"
 #include "platform/RecentFileList.h"
 #include "platform/ProfileStore.h"
 #include "support/RecordingMessageBox.h"

@@ -104,21 +104,10 @@ TEST_F(WorkerTest, HexAndAsciiDecodeNothingUntilTheListIsShownCellsThatGoAwayGet
   EXPECT_EQ(pass(0, 60), "CHANGER: Poll|CHK Okay|ACK - Acknowledge" + nothing(57));
 }
 
-TEST_F(WorkerTest, AScreenStartsAtTheNearestAddressByteBeforeIt) {
-  // A screen that starts with the POLL's CHK still judges it.
-  EXPECT_EQ(pass(1, 2), "CHK Okay|ACK - Acknowledge");
-  // A sub-command at the top of a screen is named after the command above it.
-  show({vmc(0x13, true), vmc(0x02), vmc(0x15), peripheral(0x00, true), vmc(0x13, true), vmc(0x00), vmc(0x13),
-        peripheral(0x00, true)});
-  EXPECT_EQ(pass(5, 3), "Vend Request|CHK Okay|ACK - Acknowledge");
-  // Without an address byte before it, a screen starts in the initial state.
-  show({peripheral(0x05), vmc(0x00), peripheral(0x00, true)});
-  EXPECT_EQ(pass(1, 2), "|ACK - Acknowledge");
-}
-
 // On long traffic with some mode bits lost, every item shows the same text whether
-// its screen was reached page by page, line by line, by jumps or while recording;
-// only the last row's VMC verdict waits for the item after it.
+// its screen was reached page by page, line by line, by jumps or while recording
+// (so each screen starts at the nearest address byte before it); only the last row's
+// VMC verdict waits for the item after it.
 TEST_F(WorkerTest, EveryItemGetsTheSameTextHoweverTheScreenIsReached) {
   uint32_t time = 0, seed = 7;
   std::vector<ItemRecord> items = MdbScenarios::ToItems(MdbScenarios::LongRecording(4000), time);
