@@ -23,7 +23,7 @@ QString uniqueFor(const QString& path) {
 }  // namespace
 
 // A name set later keeps the split folder and extension.
-TEST(CFileUtilities, SplitComposeAndNumberWithSlashFolders) {
+TEST(CFileUtilities, SplitComposeNumberAndTakeTheFirstFreeNumberAndTestAFifoAtOnce) {
   const char* cases[][4] = {
       {"/data/", "/data/", "", ""}, {"", "", "", ""}, {"/a.b/c/LOG.ANL", "/a.b/c/", "LOG", ".ANL"}};
   for (const auto& c : cases) {
@@ -42,9 +42,7 @@ TEST(CFileUtilities, SplitComposeAndNumberWithSlashFolders) {
   };
   for (const auto& c : steps)
     EXPECT_EQ(CFileUtilities::NextNumberedPath(QString::fromLatin1(c[0])), QString::fromLatin1(c[1])) << c[0];
-}
 
-TEST(CFileUtilities, UniqueNameTakesTheFirstFreeNumberAndAFifoIsTestedAtOnce) {
   testsupport::TempProfile tmp;
   const QString a = tmp.file("A.ANL");
   EXPECT_EQ(uniqueFor(a), a) << "a free path stays as it is";

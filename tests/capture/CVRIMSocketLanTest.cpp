@@ -57,7 +57,7 @@ protected:
 
 // Stored and read once; an empty datagram and a stranger's are dropped, and leave the
 // socket working.
-TEST_F(LanSocketTest, TheLatestControlReplyIsStoredAndReadOnce) {
+TEST_F(LanSocketTest, TheLatestControlReplyIsReadOnceAndRecordsAreStoredAlsoWithEqualPorts) {
   auto ctrl = connectTo(m_deviceCtrl, hex("01 05 01 09 09"));
   send(m_deviceCtrl, QByteArray());
   settle(100);
@@ -79,9 +79,7 @@ TEST_F(LanSocketTest, TheLatestControlReplyIsStoredAndReadOnce) {
   EXPECT_EQ(reply[255], 'x');
   EXPECT_EQ(reply[256], 0xEE);
   EXPECT_EQ(ctrl->Send("x", 1), 1);
-}
 
-TEST_F(LanSocketTest, RecordsFromTheDevicesAcquisitionPortAreStoredAlsoWithEqualPorts) {
   auto acq = connectTo(m_deviceAcq);
   ASSERT_TRUE(acq->OpenAcquisitionFile());
   // Dropped: a datagram from any other port, one larger than the receive buffer, an empty one.
@@ -93,7 +91,6 @@ TEST_F(LanSocketTest, RecordsFromTheDevicesAcquisitionPortAreStoredAlsoWithEqual
   send(m_deviceAcq, hex("00 77 09"));
   ASSERT_TRUE(testsupport::waitFor([&] { return m_notifier.lengths().size() == 1; }));
   EXPECT_EQ(m_notifier.lengths()[0], 24u + 6u);
-  uint8_t reply[256];
   EXPECT_FALSE(acq->ReadControlReply(reply));
   const QString path = acq->GetWritingPath();
   acq->CloseAcquisitionFile();

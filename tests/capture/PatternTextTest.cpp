@@ -2,7 +2,7 @@
 
 #include "capture/PatternText.h"
 
-TEST(NormalizeHexText, TypedTextsGiveTheCanonicalForm) {
+TEST(NormalizeHexText, TypedTextsGiveTheCanonicalFormAndBytesAndTextConvertBothWays) {
   const struct {
     const char* typed;   // UTF-8
     const char* result;  // null: refused, text unchanged
@@ -18,10 +18,8 @@ TEST(NormalizeHexText, TypedTextsGiveTheCanonicalForm) {
     EXPECT_EQ(ok, c.result != nullptr) << c.typed;
     EXPECT_EQ(text, QString::fromUtf8(c.result ? c.result : c.typed)) << c.typed;
   }
-}
 
-// More than 256 typed pairs are cut to 256 bytes.
-TEST(HexText, BytesToTextAndBackAndLongTextsCut) {
+  // More than 256 typed pairs are cut to 256 bytes.
   QString text, none = "old";
   for (int i = 0; i < 300; ++i) text += QStringLiteral("%1").arg(i % 256, 2, 16, QLatin1Char('0'));
   ASSERT_TRUE(NormalizeHexText(text));

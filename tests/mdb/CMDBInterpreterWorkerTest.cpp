@@ -159,7 +159,7 @@ TEST_F(WorkerTest, VmcVerdictOnlyWhileAVmcMessageRuns) {
             "RET - Retransmit|Begin Session|CHK Okay");
 }
 
-TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
+TEST_F(WorkerTest, HeaderlessFileWaitsTheNextFileIsReadAtItsOwnOffsetAndTheFirstFileWakesTheDecoder) {
   ASSERT_TRUE(m_file.Open(write(itemBytes(m_items))));
   m_decoder.Control(MDBCTRL_START);
   testsupport::waitFor([] { return false; }, 1300);  // more than one 1000 ms wait
@@ -169,11 +169,9 @@ TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
   // A file whose block holds a comment: items start at 24 + 6 + 1.
   ASSERT_TRUE(m_file.Open(write(acquisitionFile(m_items, "Hello\r\n"))));
   EXPECT_TRUE(testsupport::waitFor([&] { return m_view.shown(21, false) == SCREEN; }));
-}
 
-// The decoder sleeps in long steps while no file is shown; the pass that the view
-// asks for when it shows the first file must not wait for the step to end.
-TEST_F(WorkerTest, ShowingTheFirstFileWakesTheDecoder) {
+  // The decoder sleeps in long steps while no file is shown; the pass that the view
+  // asks for when it shows the first file must not wait for the step to end.
   CActiveFile file;
   CMDBInterpreter decoder(m_view, file);
   decoder.Control(MDBCTRL_START);
