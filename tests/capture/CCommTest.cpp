@@ -49,7 +49,6 @@ TEST(CCommOpen, PortNumbersMapToDevicesAndAPortInUseShowsTheMessageWithErrno) {
   PtyDevice dev(11);
   ASSERT_TRUE(dev.ok());
   EXPECT_EQ(ComPortPath::Resolve(11), dev.link());  // a link in the ports folder wins
-  EXPECT_TRUE(dev.link().endsWith("Quellfeld/ports/COM11"));
   EXPECT_TRUE(CComm::PortExists(11));
   EXPECT_TRUE(CComm::PortExists(11));  // the probe left it closed
   CComm first, second;

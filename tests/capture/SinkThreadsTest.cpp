@@ -168,10 +168,7 @@ TEST_F(SinkThreads, TriggeredSplitFilesTogetherEqualOneFileOfTheSameStream) {
 }
 
 TEST_F(SinkThreads, ReceiveThreadIsNotHeldWhileAFailedRestartIsShown) {
-  {
-    testsupport::RecordingMessageBox quiet;
-    ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  }
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   Feeder feeder(m_sink);
   bool movedMeanwhile = false;  // the box stays up until the receive thread decoded more buffers
   testsupport::ActingMessageBox box([&] { movedMeanwhile = feeder.moves(20000) && feeder.moves(20000); });
