@@ -72,7 +72,7 @@ TEST(ActiveFile, ReadersAreNotBlockedWhileAnOpenFailureIsShown) {
 
   EXPECT_FALSE(file.Open(tmp.file("missing.ANL")));
   ASSERT_EQ(box.texts.size(), 1u);
-  EXPECT_EQ(box.texts[0], QStringLiteral("Open file failed, Error: 2\r\nFile: %1").arg(tmp.file("missing.ANL")));
+  EXPECT_EQ(box.texts[0], "Open file failed, Error: 2\r\nFile: " + tmp.file("missing.ANL"));
   EXPECT_TRUE(otherThreadDone) << "another thread's read waited for the message box";
   EXPECT_FALSE(sameThreadOpen) << "a failed open leaves the file closed";
   EXPECT_EQ(sameThreadPath, tmp.file("A.ANL")) << "and keeps the earlier path";

@@ -16,7 +16,7 @@ public:
     platform::SetMessageBoxService(this);
   }
   ~ActingMessageBox() override { platform::SetMessageBoxService(nullptr); }
-  int show(const QString& text, unsigned) override { return texts.push_back(text), m_whileUp(), platform::IDOK; }
+  int show(const QString& t, unsigned) override { return texts.push_back(t), m_whileUp(), platform::IDOK; }
   std::vector<QString> texts;
 
 private:
