@@ -39,7 +39,7 @@ void collect(void* context, uint8_t byte, uint32_t errors) {
 }  // namespace
 
 // A missing port's message is pinned where the program connects.
-TEST(CCommOpen, PortNumbersMapToDevicesAndAPortInUseShowsTheMessageWithErrno) {
+TEST(CCommOpen, PortNumbersMapToDevicesAPortInUseShowsTheMessageAndSettingsReachTheTerminal) {
   for (auto [number, path] : {std::pair{1u, "/dev/ttyS0"}, {32u, "/dev/ttyS31"}, {33u, "/dev/ttyUSB0"},
                               {64u, "/dev/ttyUSB31"}, {65u, "/dev/ttyACM0"}, {96u, "/dev/ttyACM31"},
                               {0u, ""}, {97u, ""}})
@@ -49,7 +49,6 @@ TEST(CCommOpen, PortNumbersMapToDevicesAndAPortInUseShowsTheMessageWithErrno) {
   PtyDevice dev(11);
   ASSERT_TRUE(dev.ok());
   EXPECT_EQ(ComPortPath::Resolve(11), dev.link());  // a link in the ports folder wins
-  EXPECT_TRUE(dev.link().endsWith("Quellfeld/ports/COM11"));
   EXPECT_TRUE(CComm::PortExists(11));
   EXPECT_TRUE(CComm::PortExists(11));  // the probe left it closed
   CComm first, second;
@@ -60,18 +59,11 @@ TEST(CCommOpen, PortNumbersMapToDevicesAndAPortInUseShowsTheMessageWithErrno) {
   first.Close();
   EXPECT_EQ(first.GetPortNumber(), 0u);
   EXPECT_TRUE(CComm::PortExists(11));
-  EXPECT_EQ(box.texts(), std::vector<QString>{QString("Failed to open serial port COM11:\r\nError: %1").arg(EBUSY)});
-  EXPECT_EQ(box.shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
-}
 
-// Rates the table lacks run as the driver's custom rate, one it refuses fails the
-// open with the port's message; each open finds the port open and closes it first.
-TEST(CCommParams, DefaultsAndCustomRatesReachARealTerminal) {
-  testsupport::RecordingMessageBox box;
-  PtyDevice dev(12);
-  ASSERT_TRUE(dev.ok());
+  // Rates the table lacks run as the driver's custom rate, one it refuses fails the
+  // open with the port's message; each open finds the port open and closes it first.
   CComm port;
-  ASSERT_NE(port.Open(12, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+  ASSERT_NE(port.Open(11, nullptr, nullptr, false), CComm::INVALID_HANDLE);
   termios tio{};
   const int slave = ::open(dev.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ::tcgetattr(slave, &tio);
@@ -84,18 +76,18 @@ TEST(CCommParams, DefaultsAndCustomRatesReachARealTerminal) {
   Collected got;
   for (uint32_t baud : {3600u, 7200u, 14400u, 28800u, 0u}) {
     port.SetParams(baud, 8, CComm::NOPARITY, CComm::ONESTOPBIT);
-    EXPECT_EQ(port.Open(12, &collect, &got, false) != CComm::INVALID_HANDLE, baud != 0) << baud;
+    EXPECT_EQ(port.Open(11, &collect, &got, false) != CComm::INVALID_HANDLE, baud != 0) << baud;
     const int fd = ::open(dev.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     EXPECT_TRUE(baud == 0 || SerialRate::Read(fd) == baud) << baud;
     ::close(fd);
   }
   EXPECT_FALSE(port.IsOpen());
-  EXPECT_EQ(box.texts(), std::vector<QString>{QString("Failed to open serial port COM12:\r\nError: %1").arg(EINVAL)});
-}
+  const QString failed = "Failed to open serial port COM11:\r\nError: %1";
+  EXPECT_EQ(box.texts(), std::vector<QString>({failed.arg(EBUSY), failed.arg(EINVAL)}));
+  EXPECT_EQ(box.shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
 
-// A pseudo-terminal forces 8 data bits without parity, so the full settings are
-// checked on the configuration handed to it.
-TEST(CCommParams, ParityDataAndStopBitsMakeTheTerminalFlags) {
+  // A pseudo-terminal forces 8 data bits without parity, so the full settings are
+  // checked on the configuration handed to it.
   const struct { uint32_t data, parity, stop; tcflag_t flags; } cases[] = {
       {7, CComm::NOPARITY, CComm::ONESTOPBIT, CS7},
       {7, CComm::ODDPARITY, CComm::ONESTOPBIT, CS7 | PARENB | PARODD},
@@ -106,7 +98,7 @@ TEST(CCommParams, ParityDataAndStopBitsMakeTheTerminalFlags) {
       {8, CComm::NOPARITY, CComm::TWOSTOPBITS, CS8 | CSTOPB},
   };
   for (const auto& c : cases) {
-    termios tio{};
+    tio = termios{};
     tio.c_cflag = PARENB | PARODD | CMSPAR | CRTSCTS | CSTOPB | CS8;
     tio.c_lflag = ICANON | ECHO;
     CComm::ApplyLineSettings(tio, 38400, c.data, c.parity, c.stop);
@@ -153,7 +145,6 @@ TEST(CCommCallback, BytesReachTheCallbackInOrderUntilCloseOrUnplug) {
   EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got.bytes.data()), 3), "abc");
   EXPECT_EQ(std::count(got.errors.begin(), got.errors.end(), 0u), before);
   EXPECT_EQ(std::pair(got.bytes.back(), got.errors.back()), std::pair(uint8_t{0}, uint32_t(EIO)));
-  port.Close();
 }
 
 TEST(CCommSynchronous, ReadAndWriteWaitAtMostTheirTimeOut) {

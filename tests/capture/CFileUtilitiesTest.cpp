@@ -23,7 +23,7 @@ QString uniqueFor(const QString& path) {
 }  // namespace
 
 // A name set later keeps the split folder and extension.
-TEST(CFileUtilities, SplitAndComposeWithSlashFolders) {
+TEST(CFileUtilities, SplitComposeNumberAndTakeTheFirstFreeNumberAndTestAFifoAtOnce) {
   const char* cases[][4] = {
       {"/data/", "/data/", "", ""}, {"", "", "", ""}, {"/a.b/c/LOG.ANL", "/a.b/c/", "LOG", ".ANL"}};
   for (const auto& c : cases) {
@@ -33,21 +33,16 @@ TEST(CFileUtilities, SplitAndComposeWithSlashFolders) {
     u.SetFileName(QStringLiteral("ANALIZER.ANL"));
     EXPECT_EQ(u.GetFullPath(), QString(c[1]) + "ANALIZER.ANL" + c[3]) << c[0];
   }
-}
-
-TEST(CFileUtilities, NumberingSteps) {
-  const char* cases[][2] = {
+  const char* steps[][2] = {
       {"/data/ANALIZER.ANL", "/data/ANALIZER(1).ANL"}, {"/data/ANALIZER(1).ANL", "/data/ANALIZER(2).ANL"},
       {"LOG(7).ANL", "LOG(8).ANL"},   {"LOG(99).ANL", "LOG(100).ANL"},     {"LOG().ANL", "LOG()(1).ANL"},
       {"LOG(a).ANL", "LOG(a)(1).ANL"}, {"LOG(1a).ANL", "LOG(1a)(1).ANL"}, {"/data/LOG", "/data/LOG(1)"},
       {"LOG", "LOG(1)"},               {"/data.old/LOG", "/data.old/LOG(1)"}, {"/data/", "/data/(1)"},
       {"A.B.ANL", "A.B(1).ANL"},
   };
-  for (const auto& c : cases)
+  for (const auto& c : steps)
     EXPECT_EQ(CFileUtilities::NextNumberedPath(QString::fromLatin1(c[0])), QString::fromLatin1(c[1])) << c[0];
-}
 
-TEST(CFileUtilities, UniqueNameTakesTheFirstFreeNumberWithoutFillingGapsBackwards) {
   testsupport::TempProfile tmp;
   const QString a = tmp.file("A.ANL");
   EXPECT_EQ(uniqueFor(a), a) << "a free path stays as it is";
@@ -75,15 +70,11 @@ TEST(CFileUtilities, UniqueNameTakesTheFirstFreeNumberWithoutFillingGapsBackward
   touch(QStringLiteral("LOG"));
   EXPECT_EQ(uniqueFor(QStringLiteral("LOG")), QStringLiteral("LOG(1)")) << "a bare name is in the current folder";
   QDir::setCurrent(before);
-}
 
-// The numbering decision of a new recording runs on the UI thread: a FIFO under the
-// configured name must not hold it until a writer opens the FIFO.
-TEST(CFileUtilities, EmptinessTestOfAFifoReturnsAtOnce) {
-  testsupport::TempProfile tmp;
+  // The numbering decision of a new recording runs on the UI thread: a FIFO under the
+  // configured name must not hold it until a writer opens the FIFO.
   const QString fifo = tmp.file("ANALIZER.ANL");
   ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
-  CFileUtilities u;
   u.SplitPath(fifo);
   EXPECT_TRUE(u.FileExists());
   auto empty = std::async(std::launch::async, [&] { return u.IsFileEmpty(); });

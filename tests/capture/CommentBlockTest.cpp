@@ -64,7 +64,7 @@ protected:
 
 }  // namespace
 
-TEST_F(CommentBlockTest, OpeningFindsTheTextByTheBlocksForm) {
+TEST_F(CommentBlockTest, OpeningFindsTheTextByTheBlocksFormAndWriteBackMovesInPlaceInEveryForm) {
   const struct { QByteArray content; CommentBlock::Found found; QByteArray text; } cases[] = {
       {items(3), CommentBlock::Found::NoBlock, ""},
       {block(12, "", false) + items(2), CommentBlock::Found::Empty, ""},
@@ -81,11 +81,9 @@ TEST_F(CommentBlockTest, OpeningFindsTheTextByTheBlocksForm) {
   }
   load(block(24));
   EXPECT_DOUBLE_EQ(m_block.StartOfRecording(), 45000.5);
-}
 
-TEST_F(CommentBlockTest, WriteBackGivesTheBytesOfTheInPlaceMoveInEveryForm) {
   const QByteArray longText = QByteArray(198, 'x') + "\r\n";
-  const struct { QByteArray content; QByteArray text; uint32_t blockAfter; } cases[] = {
+  const struct { QByteArray content; QByteArray text; uint32_t blockAfter; } writes[] = {
       {block(24) + items(300), longText, 225},                          // grows, items move up by 201
       {block(80, "a long old comment\r\n") + items(5), "short\r\n", 80},  // keeps size and the bytes after
       {block(40, "same\r\n") + items(5), "same\r\n", 40},
@@ -94,7 +92,7 @@ TEST_F(CommentBlockTest, WriteBackGivesTheBytesOfTheInPlaceMoveInEveryForm) {
       {block(24), longText, 225},                                       // no items at all
       {anlLead(4000) + "xy", "\r\n", 4000},                     // block beyond the file's end
   };
-  for (const auto& c : cases) {
+  for (const auto& c : writes) {
     load(c.content);
     platform::FileError err;
     ASSERT_TRUE(m_block.Store(m_file, c.text, err));
@@ -104,9 +102,7 @@ TEST_F(CommentBlockTest, WriteBackGivesTheBytesOfTheInPlaceMoveInEveryForm) {
     EXPECT_EQ(m_block.BlockSize(), c.blockAfter);
   }
   EXPECT_TRUE(QDir(m_tmp.dir()).entryList(QDir::Hidden | QDir::Files).filter(".c.anl").isEmpty());
-}
-
-TEST(CommentBlockText, ALineBreakEndsEveryText) {
+  // A line break ends every text.
   for (auto [text, stored] : {std::pair{"", "\r\n"}, {"a", "a\r\n"}, {"a\r", "a\r"}, {"a\n", "a\n"}})
     EXPECT_EQ(CommentBlock::WithLineBreak(text), stored) << text;
 }

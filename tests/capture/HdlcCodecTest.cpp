@@ -47,7 +47,7 @@ QString good(uint8_t ns, const QByteArray& payload) {
 
 }  // namespace
 
-TEST(HdlcEncoder, WireExamplesAndFramesThatWouldNotFit) {
+TEST(HdlcEncoder, WireExamplesFramesThatWouldNotFitAndGoodFramesOnlyReceived) {
   EXPECT_EQ(ackFrame(0).toHex(' '), "7e bd 01 d8 94 7e");
   EXPECT_EQ(encode(dataHead(0), hex("03 03 01")).toHex(' '), "7e bd 00 01 03 03 01 1c c8 7e");
   EXPECT_EQ(encode(dataHead(1), hex("7E 7D")).toHex(' '), "7e bd 02 01 7d 5e 7d 5d 9b 4c 7e");
@@ -57,9 +57,7 @@ TEST(HdlcEncoder, WireExamplesAndFramesThatWouldNotFit) {
   EXPECT_EQ(encode(dataHead(0), QByteArray(248, 'a')).size(), 255);
   EXPECT_TRUE(encode(dataHead(0), QByteArray(250, 'a')).isEmpty());
   EXPECT_TRUE(encode(dataHead(0), QByteArray(250, char(0x7E))).isEmpty()) << "escaped to 500 bytes";
-}
 
-TEST(HdlcReceiver, TakesGoodFramesOnlyAndResynchronises) {
   QByteArray badFcs = deviceFrame(0, hex("03 03 01"));
   badFcs[4] = 0x04;
   QByteArray anyAck;
@@ -85,11 +83,9 @@ TEST(HdlcReceiver, TakesGoodFramesOnlyAndResynchronises) {
        {good(2, hex("66"))}},
   };
   for (const auto& c : cases) EXPECT_EQ(feed(c.wire), c.expected) << c.what;
-}
 
-// Capacity and order are exercised through the link (CHDLC full-ring test); here the
-// edges that a link cannot produce.
-TEST(HdlcRing, RefusesOversizeFramesAndKeepsAnEarlyWake) {
+  // The ring's capacity and order are exercised through the link (CHDLC full-ring test); here the edges that
+  // a link cannot produce: an oversize frame, and a wake before anybody waits.
   HdlcRing ring;
   uint8_t out[HdlcRing::SLOT_SIZE + 1] = {};
   uint32_t len = 0;

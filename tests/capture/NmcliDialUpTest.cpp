@@ -44,14 +44,11 @@ private:
 
 }  // namespace
 
-TEST(NmcliDialUp, ParsesTerseListsWithEscapes) {
+TEST(NmcliDialUp, ParsesTerseListsAndDialsListsAndHangsUpThroughTheClient) {
   const auto list = NmcliDialUp::ParseActive("QX-7700:ab-1:gsm\nback\\\\slash\\:x:cd-2\r\n\n:no-name\nlonely\n");
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0].name + ' ' + list[0].handle + ' ' + list[0].type, "QX-7700 ab-1 gsm");
   EXPECT_EQ(list[1].name + ' ' + list[1].handle, "back\\slash:x cd-2");
-}
-
-TEST(NmcliDialUp, DialsListsAndHangsUpThroughTheClient) {
   SKIP_CHILD_PROCESS_UNDER_TSAN();
   FakeNmcli nmcli;
   NmcliDialUp dialUp(nmcli.path());

@@ -2,7 +2,7 @@
 
 #include "capture/PatternText.h"
 
-TEST(NormalizeHexText, TypedTextsGiveTheCanonicalForm) {
+TEST(NormalizeHexText, TypedTextsGiveTheCanonicalFormAndBytesAndTextConvertBothWays) {
   const struct {
     const char* typed;   // UTF-8
     const char* result;  // null: refused, text unchanged
@@ -18,20 +18,13 @@ TEST(NormalizeHexText, TypedTextsGiveTheCanonicalForm) {
     EXPECT_EQ(ok, c.result != nullptr) << c.typed;
     EXPECT_EQ(text, QString::fromUtf8(c.result ? c.result : c.typed)) << c.typed;
   }
-}
 
-TEST(NormalizeHexText, MoreThan256PairsAreCutTo256Bytes) {
-  QString text;
+  // More than 256 typed pairs are cut to 256 bytes.
+  QString text, none = "old";
   for (int i = 0; i < 300; ++i) text += QStringLiteral("%1").arg(i % 256, 2, 16, QLatin1Char('0'));
   ASSERT_TRUE(NormalizeHexText(text));
-  EXPECT_EQ(text.size(), 256 * 3 - 1);
-  EXPECT_EQ(HexTextToBytes(text).size(), 256);
-  EXPECT_TRUE(text.endsWith(QStringLiteral("FF")));
-}
-
-TEST(HexText, BytesToTextAndBack) {
+  EXPECT_TRUE(text.size() == 256 * 3 - 1 && HexTextToBytes(text).size() == 256 && text.endsWith("FF"));
   const uint8_t bytes[] = {0x01, 0x0A, 0xFF};
-  QString text = QStringLiteral("old"), none = text;
   BytesToHexText(bytes, 3, text);
   BytesToHexText(bytes, 0, none);
   EXPECT_EQ(text + "|" + none, QStringLiteral("01 0A FF|"));

@@ -8,7 +8,6 @@
 #include "capture/CVRIMSocket.h"
 #include "capture/DeviceLink.h"
 #include "capture/RecordingView.h"
-#include "common/StatusCodes.h"
 #include "platform/RecentFileList.h"
 #include "platform/ProfileStore.h"
 #include "support/RecordingMessageBox.h"
@@ -78,7 +77,7 @@ struct Recording : ::testing::Test {
 
 // What the commands do to the view; the commands sent and the files are pinned end
 // to end by the program tests.
-TEST_F(Recording, StartPreparesTheViewAndStopEndsRealtime) {
+TEST_F(Recording, StartPreparesTheViewRestartGoesOnAndStopEndsRealtime) {
   control.OnStartRecording();
   ASSERT_EQ(link.sent.size(), 3u);
   EXPECT_TRUE(view.recording && view.realtime);  // "Realtime" defaults to on
@@ -87,6 +86,13 @@ TEST_F(Recording, StartPreparesTheViewAndStopEndsRealtime) {
             std::vector<uint32_t>({24, 0, 0, 0}));
   EXPECT_EQ(view.calls, (std::vector<std::string>{"protocol", "detail", "markers", "search", "cells", "status2"}));
   EXPECT_TRUE(!control.CanStart() && control.CanStop() && control.CanRestart());
+  // A Restart continues in the next file from the view's first cell.
+  view.calls.clear();
+  view.first = view.filled = 7;
+  control.OnRestartRecording();
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"markers", "cells"}));
+  EXPECT_EQ(std::vector<uint32_t>({view.first, view.filled, view.offset}), std::vector<uint32_t>({0, 0, 24}));
+  EXPECT_TRUE(view.recording && link.shown.GetPath() == tmp.dir() + "/ANALIZER(1).ANL");
   control.OnStopRecording();
   EXPECT_FALSE(view.recording || view.realtime || link.sink.IsWriting());
   EXPECT_TRUE(link.shown.IsOpen());  // the view goes on showing the file
@@ -104,15 +110,4 @@ TEST_F(Recording, AStartCommandThatCannotBeSentLeavesAFileThatStopEnds) {
   EXPECT_EQ(link.sent.back(), hex("03 03 00"));
   EXPECT_FALSE(link.sink.IsWriting() || control.CanStop());
   EXPECT_EQ(platform::RecentFiles().Entries().value(0), tmp.dir() + "/ANALIZER.ANL");
-}
-
-TEST_F(Recording, RestartContinuesInTheNextFileFromTheViewsFirstCell) {
-  control.OnStartRecording();
-  view.calls.clear();
-  view.first = view.filled = 7;
-  control.OnRestartRecording();
-  EXPECT_EQ(view.calls, (std::vector<std::string>{"markers", "cells"}));
-  EXPECT_EQ(std::vector<uint32_t>({view.first, view.filled, view.offset}), std::vector<uint32_t>({0, 0, 24}));
-  EXPECT_TRUE(view.recording);
-  EXPECT_EQ(link.shown.GetPath(), tmp.dir() + "/ANALIZER(1).ANL");
 }

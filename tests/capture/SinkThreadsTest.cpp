@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "capture/CVRIMSocket.h"
-#include "platform/MessageBoxService.h"
 #include "SinkTestSupport.h"
+#include "support/ActingMessageBox.h"
 #include "support/RecordingMessageBox.h"
 
 namespace {
@@ -85,22 +85,6 @@ protected:
   QString m_folder;
   sinktest::RecordingNotifier m_notifier;
   CVRIMSocket m_sink{nullptr, &m_notifier};
-};
-
-// Shows a message box as a modal one would: it stays up until the receive thread has
-// decoded more buffers (or a generous time has passed).
-class WaitingMessageBox final : public platform::MessageBoxService {
-public:
-  explicit WaitingMessageBox(const Feeder& feeder) : m_feeder(feeder) { platform::SetMessageBoxService(this); }
-  ~WaitingMessageBox() override { platform::SetMessageBoxService(nullptr); }
-  int show(const QString& text, unsigned) override {
-    m_texts.push_back(text);
-    m_feederMovedMeanwhile = m_feeder.moves(20000) && m_feeder.moves(20000);
-    return platform::IDOK;
-  }
-  const Feeder& m_feeder;
-  std::vector<QString> m_texts;
-  bool m_feederMovedMeanwhile = false;
 };
 
 }  // namespace
@@ -184,19 +168,16 @@ TEST_F(SinkThreads, TriggeredSplitFilesTogetherEqualOneFileOfTheSameStream) {
 }
 
 TEST_F(SinkThreads, ReceiveThreadIsNotHeldWhileAFailedRestartIsShown) {
-  {
-    testsupport::RecordingMessageBox quiet;
-    ASSERT_TRUE(m_sink.OpenAcquisitionFile());
-  }
+  ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   Feeder feeder(m_sink);
-  WaitingMessageBox box(feeder);
+  bool movedMeanwhile = false;  // the box stays up until the receive thread decoded more buffers
+  testsupport::ActingMessageBox box([&] { movedMeanwhile = feeder.moves(20000) && feeder.moves(20000); });
   ASSERT_TRUE(feeder.moves());
   platform::Profile().WriteProfileString("PropertyPage3", "FilePath", m_folder + "gone/");
   EXPECT_FALSE(m_sink.RestartAcquisitionFile());
   feeder.stop();
-  ASSERT_EQ(box.m_texts.size(), 1u);
-  EXPECT_EQ(box.m_texts[0],
-            QStringLiteral("Create file %1gone/ANALIZER.ANL failed, Error: %2").arg(m_folder).arg(ENOENT));
-  EXPECT_TRUE(box.m_feederMovedMeanwhile) << "the receive thread waited for the message box";
+  EXPECT_EQ(box.texts, std::vector<QString>{QString("Create file %1gone/ANALIZER.ANL failed, Error: %2")
+                                                .arg(m_folder).arg(ENOENT)});
+  EXPECT_TRUE(movedMeanwhile) << "the receive thread waited for the message box";
   EXPECT_FALSE(m_sink.IsWriting()) << "after a failed Restart nothing is written until Stop";
 }

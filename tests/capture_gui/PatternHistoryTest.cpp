@@ -37,18 +37,6 @@ QStringList stored(int count, const Keys& k = SEARCH) {
 void select(int index, const Keys& k = SEARCH) { platform::Profile().WriteProfileInt(k.section, k.selectionKey, index); }
 uint32_t storedSelection(const Keys& k = SEARCH) { return platform::Profile().GetProfileInt(k.section, k.selectionKey, 7); }
 
-// The data bytes that a recording with the stored trigger writes for the input.
-QByteArray recordedWithStoredTrigger(const testsupport::TempProfile& profile, const QByteArray& input) {
-  sinktest::configureRecording(profile);
-  CVRIMSocket sink;
-  sink.LoadTriggerSetup();
-  if (!sink.OpenAcquisitionFile()) return "<no file>";
-  sinktest::decode(sink, sinktest::recordsFor(input));
-  const QString path = sink.GetWritingPath();
-  sink.CloseAcquisitionFile();
-  return sinktest::dataBytes(sinktest::itemsInFile(path));
-}
-
 class PatternHistoryCombo : public ::testing::Test {
  protected:
   PatternHistoryCombo() {
@@ -160,7 +148,11 @@ TEST_F(PatternHistoryCombo, TypedTextOfAnExistingEntrySelectsThatEntry) {
       << "an existing entry is neither moved nor duplicated";
   EXPECT_EQ(storedSelection(START_PATTERN_HISTORY), 1u);
   EXPECT_EQ(m_list.currentText(), QStringLiteral("55 66"));
-  EXPECT_EQ(recordedWithStoredTrigger(m_profile, hex("01 10 20 02 55 66 03")), hex("55 66"))
+  sinktest::configureRecording(m_profile);
+  CVRIMSocket sink;
+  ASSERT_TRUE(sink.LoadTriggerSetup() && sink.OpenAcquisitionFile());
+  sinktest::decode(sink, sinktest::recordsFor(hex("01 10 20 02 55 66 03")));
+  EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(sink.GetWritingPath())), hex("55 66"))
       << "the recording triggers on the pattern that was typed";
 
   // An entry picked from the list keeps its index.

@@ -88,30 +88,26 @@ class WorkerTest : public ::testing::Test {
   CMDBInterpreter m_decoder{m_view, m_file};
 };
 
-TEST_F(WorkerTest, HexAndAsciiDecodeNothingUntilTheListIsShown) {
+TEST_F(WorkerTest, HexAndAsciiDecodeNothingUntilTheListIsShownCellsThatGoAwayGetNothing) {
   ASSERT_EQ(m_items.size(), 21u);
   m_view.itemCount = 21 + 5;  // more than the file holds
   for (const uint32_t mode : {DISPLAY_HEX, DISPLAY_ASCII}) m_view.mode = mode, pass(0, 60);
   EXPECT_EQ(m_view.totalReceived(), 0);
   m_view.mode = DISPLAY_LIST;
   EXPECT_EQ(pass(0, 60), SCREEN + nothing(39));
-}
 
-TEST_F(WorkerTest, AScreenStartsAtTheNearestAddressByteBeforeIt) {
-  // A screen that starts with the POLL's CHK still judges it.
-  EXPECT_EQ(pass(1, 2), "CHK Okay|ACK - Acknowledge");
-  // A sub-command at the top of a screen is named after the command above it.
-  show({vmc(0x13, true), vmc(0x02), vmc(0x15), peripheral(0x00, true), vmc(0x13, true), vmc(0x00), vmc(0x13),
-        peripheral(0x00, true)});
-  EXPECT_EQ(pass(5, 3), "Vend Request|CHK Okay|ACK - Acknowledge");
-  // Without an address byte before it, a screen starts in the initial state.
-  show({peripheral(0x05), vmc(0x00), peripheral(0x00, true)});
-  EXPECT_EQ(pass(1, 2), "|ACK - Acknowledge");
+  m_view.answeredCells = 4;  // the view shrank after the pass took the cell count
+  EXPECT_EQ(pass(0, 60), "CHANGER: Poll|CHK Okay|ACK - Acknowledge|CHANGER: Poll" + nothing(56));
+  // Receivers destroyed while GetCell still hands out their handles.
+  m_view.destroyCellsFrom(3);
+  m_view.answeredCells = 60;
+  EXPECT_EQ(pass(0, 60), "CHANGER: Poll|CHK Okay|ACK - Acknowledge" + nothing(57));
 }
 
 // On long traffic with some mode bits lost, every item shows the same text whether
-// its screen was reached page by page, line by line, by jumps or while recording;
-// only the last row's VMC verdict waits for the item after it.
+// its screen was reached page by page, line by line, by jumps or while recording
+// (so each screen starts at the nearest address byte before it); only the last row's
+// VMC verdict waits for the item after it.
 TEST_F(WorkerTest, EveryItemGetsTheSameTextHoweverTheScreenIsReached) {
   uint32_t time = 0, seed = 7;
   std::vector<ItemRecord> items = MdbScenarios::ToItems(MdbScenarios::LongRecording(4000), time);
@@ -163,16 +159,7 @@ TEST_F(WorkerTest, VmcVerdictOnlyWhileAVmcMessageRuns) {
             "RET - Retransmit|Begin Session|CHK Okay");
 }
 
-TEST_F(WorkerTest, CellsThatGoAwayDuringAPassGetNothing) {
-  m_view.answeredCells = 4;  // the view shrank after the pass took the cell count
-  EXPECT_EQ(pass(0, 60), "CHANGER: Poll|CHK Okay|ACK - Acknowledge|CHANGER: Poll" + nothing(56));
-  // Receivers destroyed while GetCell still hands out their handles.
-  m_view.destroyCellsFrom(3);
-  m_view.answeredCells = 60;
-  EXPECT_EQ(pass(0, 60), "CHANGER: Poll|CHK Okay|ACK - Acknowledge" + nothing(57));
-}
-
-TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
+TEST_F(WorkerTest, HeaderlessFileWaitsTheNextFileIsReadAtItsOwnOffsetAndTheFirstFileWakesTheDecoder) {
   ASSERT_TRUE(m_file.Open(write(itemBytes(m_items))));
   m_decoder.Control(MDBCTRL_START);
   testsupport::waitFor([] { return false; }, 1300);  // more than one 1000 ms wait
@@ -182,11 +169,9 @@ TEST_F(WorkerTest, HeaderlessFileWaitsAndNextFileIsReadAtItsOwnOffset) {
   // A file whose block holds a comment: items start at 24 + 6 + 1.
   ASSERT_TRUE(m_file.Open(write(acquisitionFile(m_items, "Hello\r\n"))));
   EXPECT_TRUE(testsupport::waitFor([&] { return m_view.shown(21, false) == SCREEN; }));
-}
 
-// The decoder sleeps in long steps while no file is shown; the pass that the view
-// asks for when it shows the first file must not wait for the step to end.
-TEST_F(WorkerTest, ShowingTheFirstFileWakesTheDecoder) {
+  // The decoder sleeps in long steps while no file is shown; the pass that the view
+  // asks for when it shows the first file must not wait for the step to end.
   CActiveFile file;
   CMDBInterpreter decoder(m_view, file);
   decoder.Control(MDBCTRL_START);

@@ -11,19 +11,14 @@ using namespace mdbtest;
 
 namespace {
 
-// The texts that the scenario's items get in turn ("-" for none).
-QStringList decodeSteps(const std::string& scenario) {
+// The texts of the scenario's bytes that get one, '|'-separated.
+std::string named(const std::string& scenario) {
   CActiveFile file;
   TestView view(1);
   CMDBInterpreter decoder(view, file);
   uint32_t time = 0;
-  return QString::fromStdString(decodeAll(decoder, MdbScenarios::ToItems(MdbScenarios::Find(scenario).steps, time)))
-      .split('|');
-}
-
-// The texts of the scenario's bytes that get one, '|'-separated.
-std::string named(const std::string& scenario) {
-  return decodeSteps(scenario).filter(QRegularExpression("^(?!-$)")).join('|').toStdString();
+  const std::string all = decodeAll(decoder, MdbScenarios::ToItems(MdbScenarios::Find(scenario).steps, time));
+  return QString::fromStdString(all).split('|').filter(QRegularExpression("^(?!-$)")).join('|').toStdString();
 }
 
 TEST(MdbScenarios, EachIsNamedStepByStep) {
@@ -60,11 +55,6 @@ TEST(MdbScenarios, EachIsNamedStepByStep) {
   for (const auto& [scenario, texts] : cases) EXPECT_EQ(named(scenario), texts) << scenario;
   EXPECT_EQ(MdbScenarios::All().size(), std::size(cases));
   EXPECT_TRUE(MdbScenarios::Find("no such").steps.empty());
-
-  const QStringList n = decodeSteps("long-message");
-  ASSERT_EQ(n.size(), 91u);
-  EXPECT_EQ(n[43], "ACK - Acknowledge");
-  EXPECT_EQ(n[89], "CHK Invalid");
 }
 
 }  // namespace

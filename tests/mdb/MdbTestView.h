@@ -1,10 +1,7 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QString>
 #include <atomic>
-#include <cstring>
 #include <numeric>
 #include <string>
 

@@ -25,7 +25,7 @@ constexpr uint32_t MSG_B = 0x501;
 
 }  // namespace
 
-TEST(MessageWindow, MessagesFromAnotherThreadRunOnTheReceiverThreadInPostingOrder) {
+TEST(MessageWindow, MessagesRunOnTheReceiverThreadInOrderPayloadsAreFreedAndNoPostReachesADeadReceiver) {
   MessageWindow w;
   std::vector<std::pair<uintptr_t, intptr_t>> got;
   std::thread::id handledOn;
@@ -43,9 +43,7 @@ TEST(MessageWindow, MessagesFromAnotherThreadRunOnTheReceiverThreadInPostingOrde
   EXPECT_EQ(handledOn, std::this_thread::get_id());
   ASSERT_EQ(got.size(), 2000u);
   for (int i = 1; i <= 2000; ++i) EXPECT_EQ(got[i - 1], std::make_pair(uintptr_t{7}, intptr_t{(i % 3) ? i : -i}));
-}
 
-TEST(MessageWindow, PayloadIsTakenByTheReceiverOrFreedWithTheMessage) {
   {
     MessageWindow w;
     std::unique_ptr<platform::MessagePayload> kept;
@@ -61,9 +59,7 @@ TEST(MessageWindow, PayloadIsTakenByTheReceiverOrFreedWithTheMessage) {
     EXPECT_EQ(alive(), 1);
   }
   EXPECT_EQ(alive(), 0);
-}
-
-TEST(MessageWindow, ReceiverThatDiesBeforeDeliveryFreesQueuedPayloads) {
+  // A receiver that dies before delivery frees the queued payloads.
   platform::WindowHandle h;
   {
     MessageWindow w;
@@ -85,9 +81,7 @@ TEST(MessageWindow, ReceiverThatDiesBeforeDeliveryFreesQueuedPayloads) {
   // A new receiver never takes over an old handle.
   MessageWindow other;
   EXPECT_NE(other.handle(), h);
-}
 
-TEST(MessageWindow, PostsRacingWithDestructionNeverReachADeadReceiver) {
   for (int round = 0; round < 50; ++round) {
     auto w = std::make_unique<MessageWindow>();
     const platform::WindowHandle h = w->handle();
@@ -102,27 +96,23 @@ TEST(MessageWindow, PostsRacingWithDestructionNeverReachADeadReceiver) {
     platform::PumpMessages();
     EXPECT_EQ(alive(), 0);
   }
-}
-
-TEST(MessageWindow, PumpMessagesDrainsTheQueueAndSendRunsAtOnce) {
   platform::PumpMessages();  // nothing queued: must not wait
-
-  MessageWindow w;
+  MessageWindow pumped;
   int count = 0;
   // A handler that posts again: picked up within the same drain.
-  w.on(MSG_A, [&](Message& m) {
+  pumped.on(MSG_A, [&](Message& m) {
     ++count;
-    if (m.wParam > 0) platform::PostMessage(w.handle(), MSG_A, m.wParam - 1);
+    if (m.wParam > 0) platform::PostMessage(pumped.handle(), MSG_A, m.wParam - 1);
     return 0;
   });
-  for (int i = 0; i < 500; ++i) platform::PostMessage(w.handle(), MSG_A, 0);
-  platform::PostMessage(w.handle(), MSG_A, 3);
+  for (int i = 0; i < 500; ++i) platform::PostMessage(pumped.handle(), MSG_A, 0);
+  platform::PostMessage(pumped.handle(), MSG_A, 3);
   platform::PumpMessages();
   EXPECT_EQ(count, 504);
   // Sent: the handler runs at once and its result comes back; without a handler, 0.
-  w.on(MSG_B, [](Message& m) { return static_cast<intptr_t>(m.wParam * 2); });
-  EXPECT_EQ(w.send(MSG_B, 21), 42);
-  EXPECT_EQ(w.send(MSG_B + 1), 0);
+  pumped.on(MSG_B, [](Message& m) { return static_cast<intptr_t>(m.wParam * 2); });
+  EXPECT_EQ(pumped.send(MSG_B, 21), 42);
+  EXPECT_EQ(pumped.send(MSG_B + 1), 0);
 }
 
 

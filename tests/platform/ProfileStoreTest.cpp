@@ -42,10 +42,8 @@ TEST(ProfileStore, ValuesComeBackAsWrittenAndIntegersUnsigned) {
     EXPECT_EQ(p.GetProfileInt("PropertyPage1", "Baudrate", 7), 3u);
   }
   EXPECT_EQ(ProfileStore(p.path()).GetProfileInt("PropertyPage1", "Baudrate", 7), 3u);
-}
 
-// Each profile has a file of its own under the configuration folder.
-TEST(ProfileStore, FilesOfProfileKeys) {
+  // Each profile has a file of its own under the configuration folder.
   QTemporaryDir home;
   const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
   qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
