@@ -120,7 +120,7 @@ TEST(PatternSearch, BlockReadsFindWhatItemByItemFinds) {
 
 TEST(PatternSearch, DialogKeysStepsAndEndMessage) {
   Host h;
-  h.load(writeFile(h.profile, "a.ANL", 520));  // data i & 0xFF: 05 06 07 at items 5, 261, 517
+  h.open(520, "a.ANL");  // data i & 0xFF: 05 06 07 at items 5, 261, 517
   h.view->OnContinueSearch();                  // F3 before any Ctrl+F, and a stray result: nothing
   h.post(WM_SEARCH_DONE);
   EXPECT_EQ(h.view->searchDialog(), nullptr);
@@ -157,7 +157,7 @@ TEST(PatternSearch, DialogKeysStepsAndEndMessage) {
   EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: 5 / 520 - Analyzer"));
 
   // Another file loaded restarts the search: the same content shows item 5 again.
-  h.load(writeFile(h.profile, "b.ANL", 520));
+  h.open(520, "b.ANL");
   h.step(5, 3, 5);
   h.step(261, 3, 261);
   h.step(517, 3, 320);  // ends on the last item: the last screenful
@@ -198,7 +198,7 @@ TEST(ByteDetail, FieldsOfTheItems) {
 
 TEST(ByteDetail, OpenedByClicksAndKeysEndedByLoadingPlacementKept) {
   Host h;
-  h.load(writeFile(h.profile, "a.ANL", 300));  // no start date in the header
+  h.open(300, "a.ANL");  // no start date in the header
   QTest::mouseClick(h.view->clientArea(), Qt::LeftButton, {}, h.cell(7)->geometry().center());
   platform::PumpMessages();
   CDetailDlg* dlg = h.view->detailDialog();
@@ -246,7 +246,7 @@ TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
 
 TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
   Host h;
-  h.load(writeFile(h.profile, "a.ANL", 520));
+  h.open(520, "a.ANL");
   const struct { const char* typed; const char* press; uint32_t marked, shownFirst, saved; } cases[] = {
       {"0", "OK", 0, 0, 0}, {"7", "Cancel", 0, 0, 7}, {"1", "OK", 0, 0, 1},
       {"520", "OK", 519, 320, 520}, {"521", "OK", 519, 320, 521}, {"x1", "OK", 519, 320, 521}};
@@ -277,7 +277,7 @@ TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
                                 QString::number(h.view->GetCellCount()), "8"}));
   // A file shorter than the hex screen but shown from a later item (list mode went
   // to its end): an item before the first shown one still comes into view.
-  h.load(writeFile(h.profile, "b.ANL", 150));
+  h.open(150, "b.ANL");
   h.view->OnDisplayList();
   h.view->ScrollToItem(149, 1);
   h.view->OnDisplayHex();

@@ -5,18 +5,11 @@
 #include <QMouseEvent>
 #include <string>
 #include <tuple>
-#include <vector>
 
-#include "CellPixels.h"
-#include "common/CellCodes.h"
-#include "common/ItemRecord.h"
-#include "common/SystemTypes.h"
-#include "common/WindowMessages.h"
-#include "display/CItem.h"
+#include "ViewTestSupport.h"
 #include "display/CellArea.h"
-#include "platform/MessageWindow.h"
 
-using namespace cellpixels;
+using namespace viewtest;
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include <thread>
 #include <tuple>
 
-#include "CellPixels.h"
 #include "ViewTestSupport.h"
 #include "common/StatusCodes.h"
 #include "display/ViewNavigation.h"
@@ -30,10 +29,14 @@ struct CountingDecoder : CVRIMView::ItemDecoder {
 // gives 20); list rows of 16 pixels on the same rule; cells from 5 pixels in. Cells are added and removed at
 // the end only; a client area too small for the cells keeps them. Cells made by a layout that is not forced
 // (first layout, resize) take the saved mode too, else a saved ASCII mode shows hex cells after a restart.
+// The cells that a larger window adds show their items at once.
 TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
   ViewHost h(400, 300, DISPLAY_ASCII);
   CItem* const first = h.cell(0);
+  h.open(1000);
+  h.key(viewnav::VK_DOWN);
   h.resizeClient(400, 600);
+  for (uint32_t i : {0u, 199u, 200u, 399u}) EXPECT_TRUE(h.shows(i, 20 + i)) << i;
   EXPECT_EQ(h.cell(0)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
   EXPECT_EQ(h.cell(399)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
   CItem* last = h.cell(399);
@@ -69,16 +72,6 @@ TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
     EXPECT_EQ(h.view->GetCell(cells), platform::NULL_WINDOW);
     EXPECT_EQ(h.cell(0), first);
   }
-}
-
-// The cells that a larger window adds show their items at once.
-TEST(ViewLayout, GrowingShowsTheItemsOfTheNewCells) {
-  ViewHost h(400, 300);
-  h.open(1000);
-  h.key(viewnav::VK_DOWN);
-  h.resizeClient(400, 600);
-  ASSERT_EQ(h.view->GetCellCount(), 400u);
-  for (uint32_t i : {0u, 199u, 200u, 399u}) EXPECT_TRUE(h.shows(i, 20 + i)) << i;
 }
 
 // What reaches the window after partial repaints (marks, steps) equals a fresh paint, and a painter that
@@ -128,7 +121,6 @@ TEST(ViewLoad, FilesOfEverySizeFillOnlyTheirItems) {
   EXPECT_EQ(h.view->Title(), QStringLiteral("Loaded: 0 / 50 - Analyzer"));
   h.view->repaint();
   const QImage img = h.grab();
-  using namespace cellpixels;
   EXPECT_GT(count(img, QRect(5, 5, 20, 15), isRed), 5);     // item 0: master, upper half
   EXPECT_GT(count(img, QRect(45, 20, 20, 15), isBlue), 5);  // item 2: peripheral, lower half
   EXPECT_EQ(count(img, QRect(45, 5, 20, 15), isBlue), 0);

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "common/StatusCodes.h"
+#include "common/SystemTypes.h"
+#include "display/CASCII.h"
+#include "display/CellGeometry.h"
 #include "display/ViewNavigation.h"
 
 using namespace viewnav;
+using namespace cellgeometry;
 
 namespace {
 
@@ -35,6 +41,30 @@ TEST(ViewNavigation, FileSizeLimitIsReachedAtItsBytes) {
   }
   EXPECT_FALSE(reachesFileSizeLimit(0, 0xFFFFFFFFu));
   EXPECT_FALSE(reachesFileSizeLimit(6, 0xFFFFFFFFu));
+}
+
+// Client sizes are tested on the real view; here the sizes it never gets.
+TEST(CellGeometry, EdgesOfTheLayout) {
+  EXPECT_EQ(gridColumns(10), 0u);
+  EXPECT_EQ(gridColumns(11), 1u);
+  EXPECT_EQ(gridPlace(2, 5), QRect(5, 65, 20, 30));  // no column: all in the first
+  EXPECT_EQ(neededCellCount(DISPLAY_HEX, 1920, 1080), 36u * 96u);
+  EXPECT_EQ(displayModeOf(DISPLAY_LIST | DISPLAY_ASCII), DISPLAY_ASCII);
+  EXPECT_EQ(displayModeOf(0x80000001u), 0u);
+  EXPECT_TRUE(isListMode(DISPLAY_LIST | 0x100));
+}
+
+// Control characters, space and DEL have three-wide names, every other byte is itself.
+TEST(CASCII, NamesOfEveryByte) {
+  const std::string controls =
+      "nulsohstxetxeotenqackbel bs ht lf vt ff cr so sidledc1dc2dc3dc4naksynetbcaneomsubesc fs gs rs us sp";
+  CASCII ascii;
+  for (unsigned b = 0; b < 256; ++b) {
+    const std::string expected = b <= 32    ? controls.substr(3 * b, 3)
+                                 : b == 127 ? "del"
+                                            : std::string(1, char(b));
+    EXPECT_EQ(ascii.GetName(static_cast<uint8_t>(b)), expected) << "byte " << b;
+  }
 }
 
 }  // namespace

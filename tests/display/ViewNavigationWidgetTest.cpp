@@ -6,9 +6,7 @@
 #include <QWheelEvent>
 #include <tuple>
 
-#include "CellPixels.h"
 #include "ViewTestSupport.h"
-#include "common/CellCodes.h"
 #include "display/ViewNavigation.h"
 
 using namespace viewtest;
@@ -159,7 +157,7 @@ TEST(ViewMarks, CursorReferenceAndRangeFollowNoticesKeysAndContent) {
   sendKey(h.view.get(), Qt::Key_PageUp);
   marked(h, CELL_CURSOR, 8, 8);
   marked(h, CELL_REFERENCE, 4, 4);
-  EXPECT_GT(cellpixels::count(h.grab(), h.cell(8)->geometry(), cellpixels::isBlack), 400);
+  EXPECT_GT(count(h.grab(), h.cell(8)->geometry(), isBlack), 400);
 
   // Clearing the markers takes every mark off but the search, whose fields stay.
   h.view->ScrollToItem(0, 2);
@@ -226,7 +224,7 @@ TEST(ViewMarks, SearchMarkMovesByLessThanItsLength) {
   marked(h, CELL_SEARCH, 9, 13);
   const QImage img = h.grab();
   EXPECT_TRUE(img.pixel(h.cell(13)->geometry().topLeft() + QPoint(60, 8)) == qRgb(255, 255, 0));
-  EXPECT_TRUE(cellpixels::isWhite(img.pixelColor(h.cell(14)->geometry().topLeft() + QPoint(60, 8))));
+  EXPECT_TRUE(isWhite(img.pixelColor(h.cell(14)->geometry().topLeft() + QPoint(60, 8))));
   // A move that leaves the mark's first item above the screen drops the mark.
   h.key(VK_NEXT);
   marked(h, CELL_SEARCH, 1, 0);
