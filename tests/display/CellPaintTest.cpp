@@ -47,10 +47,6 @@ TEST(CellPaint, ListRowTexts) {
   const std::vector<Text> right = {
       {0, 0, "102"}, {300, 0, "<-"}, {340, 0, "0x0D"}, {380, 0, " cr"}, {420, 0, "0.000013"}};
   EXPECT_EQ(plan(in).texts, right);
-  in.state |= CELL_SWAP;  // swapped: a peripheral byte on the transmit side
-  const std::vector<Text> swapped = {
-      {0, 0, "102"}, {110, 0, "0x0D"}, {150, 0, " cr"}, {190, 0, "0.000013"}, {300, 0, "->"}};
-  EXPECT_EQ(plan(in).texts, swapped);
 }
 
 }  // namespace

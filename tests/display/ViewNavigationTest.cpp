@@ -18,10 +18,8 @@ TEST(ViewNavigation, StepsNearTheTopOfTheIndexRangeDoNotWrap) {
   EXPECT_EQ(firstItemForKey(VK_NEXT, 0xFFFFFF00u, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
   EXPECT_EQ(firstItemForKey(VK_DOWN, 0xFFFFFFEFu, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
   EXPECT_FALSE(firstItemForKey(0x41, 300, 100, 20, 950));
-  EXPECT_EQ(scrollLimit(50, 100), 0u);
   EXPECT_EQ(firstItemForWheel(-120 * 1000, 0xFFFFFF00u, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
   EXPECT_FALSE(firstItemForWheel(0, 5, 1, 1000));  // a zero turn is no line
-  EXPECT_EQ(thumbTarget(5000, 1000000), 500000u);
   EXPECT_EQ(thumbTarget(10000, 0xFFFFFFF0u), 0xFFFFFFF0u);
   EXPECT_EQ(thumbPosition(0xFFFFFFF0u, 0xFFFFFFF0u), 10000u);
   EXPECT_EQ(thumbPosition(3, 0), 0u);
@@ -45,8 +43,6 @@ TEST(ViewNavigation, FileSizeLimitIsReachedAtItsBytes) {
 
 // Client sizes are tested on the real view; here the sizes it never gets.
 TEST(CellGeometry, EdgesOfTheLayout) {
-  EXPECT_EQ(gridColumns(10), 0u);
-  EXPECT_EQ(gridColumns(11), 1u);
   EXPECT_EQ(gridPlace(2, 5), QRect(5, 65, 20, 30));  // no column: all in the first
   EXPECT_EQ(neededCellCount(DISPLAY_HEX, 1920, 1080), 36u * 96u);
   EXPECT_EQ(displayModeOf(DISPLAY_LIST | DISPLAY_ASCII), DISPLAY_ASCII);
