@@ -98,12 +98,9 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
       {"ascii range slave", A, S, false, {RNG_LAST}, green, isBlue, false, true},
       {"ascii search", A, M, false, {SEA}, yellow, isBlack, true, false},
       {"ascii reference+range", A, S, false, {REF, RNG}, green, isBlack, false, false},
-      {"ascii cursor", A, M, false, {CUR}, black, isWhite, true, false},
       {"list range master", L, M, false, {RNG}, green, isRed, true, true},
       {"list range slave", L, S, false, {RNG}, green, isBlue, false, true},
       {"list search", L, M, false, {SEA}, yellow, isBlack, true, false},
-      {"list swap slave", L, S, true, {}, white, isRed, true, true},
-      {"list cursor", L, M, false, {CUR}, black, isWhite, true, false},
   };
   for (const auto& [name, mode, flags, swap, steps, fill, ink, up, whiteTextCell] : cases) {
     SCOPED_TRACE(name);
@@ -158,10 +155,7 @@ TEST(CItemPaint, TextsStartAtTheirPlaces) {
       {H, 0x41, MODE, nullptr, MDB, QRect(18, 14, 1, 1), isBlack, 0},
       {H, 0x41, MODE | S, nullptr, MDB, QRect(2, 29, 16, 1), isBlack, 16},
       {H, 0x41, MODE | S, nullptr, STD, QRect(2, 29, 16, 1), isBlack, 0},
-      {A, 'A', 0, nullptr, MDB, QRect(0, 0, 6, 15), isRed, 0},     // a letter from x 6
-      {A, 0x00, 0, nullptr, MDB, QRect(0, 0, 6, 15), isRed, 1},    // "nul" in the narrow font from x 2
-      {A, 0xE4, S, nullptr, MDB, QRect(0, 15, 6, 15), isBlue, 0},  // a byte from 0x80 from x 6
-      {A, 0xE4, S, nullptr, MDB, QRect(6, 15, 14, 15), isBlue, 4},
+      {A, 0xE4, S, nullptr, MDB, QRect(6, 15, 14, 15), isBlue, 4},  // a byte from 0x80 in the lower half
       // List: the number at 0 and the decoded text from 520 in the side's colour (the sides: the colour test).
       {L, 0x41, MODE, nullptr, MDB, QRect(0, 0, 20, 16), isRed, 3},
       {L, 0x41, S, "CHANGER: Poll", MDB, QRect(520, 0, 150, 16), isBlue, 11}};

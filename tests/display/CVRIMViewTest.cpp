@@ -157,20 +157,17 @@ TEST(ViewRealtime, FillsOnlyNewCellsAndAdvancesFiveRows) {
   EXPECT_EQ(h.view->GetFilledCells(), 180u);
   for (uint32_t i : {0u, 149u, 179u}) EXPECT_TRUE(h.shows(i, i)) << i;
   EXPECT_FALSE(h.filled(180));
-  // The screen is full: five rows on, the rest filled.
-  h.written(path, header() + items(0, 230));
-  EXPECT_EQ(h.view->GetFirstItem(), 100u);
-  EXPECT_TRUE(h.shows(0, 100) && h.shows(129, 229));
-  EXPECT_FALSE(h.filled(130));
   h.view->OnRealtimeDisplay();
   EXPECT_FALSE(h.view->IsRealtime());
   EXPECT_EQ(platform::Profile().GetProfileInt("PropertyPage1", "Realtime", 7), 0u);
 }
 
-// The list jumps to the last screenful; fewer than five grid rows step by their rows, keeping the newest.
+// A full grid steps five rows on, the rest filled; the list jumps to the last screenful; fewer than five grid
+// rows step by their rows, keeping the newest.
 TEST(ViewRealtime, StepsNeverPassTheNewestItem) {
   using Counts = std::vector<std::pair<uint32_t, uint32_t>>;  // items written, first item shown
-  const std::tuple<uint32_t, int, int, Counts> cases[] = {{DISPLAY_LIST, 600, 300, {{100, 81}}},
+  const std::tuple<uint32_t, int, int, Counts> cases[] = {{DISPLAY_HEX, 400, 300, {{230, 100}}},
+                                                          {DISPLAY_LIST, 600, 300, {{100, 81}}},
                                                           {DISPLAY_HEX, 400, 100, {{61, 60}, {1000, 960}}}};
   for (const auto& [mode, width, height, counts] : cases) {
     ViewHost h(width, height, mode);
@@ -179,7 +176,8 @@ TEST(ViewRealtime, StepsNeverPassTheNewestItem) {
     for (const auto& [count, first] : counts) {
       h.written(path, header() + items(0, count));
       EXPECT_EQ(h.view->GetFirstItem(), first) << count;
-      EXPECT_TRUE(h.shows(count - 1 - first, count - 1)) << count;
+      EXPECT_TRUE(h.shows(0, first) && h.shows(count - 1 - first, count - 1)) << count;
+      EXPECT_FALSE(h.filled(count - first)) << count;
     }
   }
 }
