@@ -1,5 +1,3 @@
-// The view's analysis dialogs on real files and real widgets: pattern search, byte
-// details, range checksum, go-to and debug information.
 #include <gtest/gtest.h>
 
 #include <QComboBox>

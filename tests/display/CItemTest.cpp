@@ -186,36 +186,11 @@ TEST(CItemPaint, ControlNamesEndInsideTheirCell) {
   }
 }
 
-TEST(CItemMessages, DataCodesChangeOnlyWhatTheySay) {
+TEST(CItemInput, ClicksPopupMenuAndDataCodes) {
   // The init word's high byte goes into state bits 24 to 31, nothing is cleared.
-  CellHost h(400, 0, 0x1203);
+  CellHost h(400, 4, 0x1203);
   EXPECT_EQ(h.cell->protocol(), 3);
   EXPECT_EQ(h.cell->state() & 0xFF000000u, 0x12000000u);
-  h.item(0x33, 0x81, 77);
-  h.mark(MARK_REFERENCE_ON);
-  h.post(WM_CELL_DATA, CELLDATA_CLEAR);
-  EXPECT_EQ(std::tuple(h.cell->data(), h.cell->flags(), h.cell->time()), std::tuple(0x33, 0x81, 77u));
-  EXPECT_TRUE(h.cell->state() & CELL_REFERENCE);
-  const uint32_t before = h.cell->state();
-  h.post(WM_CELL_DATA, 9, 1234);
-  h.post(WM_CELL_MARK, 12);
-  h.post(WM_CELL_MARK, 1);
-  EXPECT_EQ(h.cell->state(), before);
-  h.post(WM_CELL_MARK, MARK_RANGE_LAST_ON);
-  h.post(WM_CELL_MARK, MARK_RANGE_LAST_OFF);
-  h.grab();
-  EXPECT_FALSE(h.cell->state() & (CELL_RANGE | CELL_RANGE_OFF));
-  h.text("CHANGER: Poll");
-  EXPECT_EQ(h.cell->text(), QStringLiteral("CHANGER: Poll"));
-  h.item(0x42);
-  EXPECT_TRUE(h.cell->text().isEmpty());  // a new item drops the old text
-  h.text("x");
-  h.post(WM_CELL_DATA, CELLDATA_TEXT, 0);  // no buffer: empty text
-  EXPECT_TRUE(h.cell->text().isEmpty());
-}
-
-TEST(CItemInput, ClicksAndPopupMenuMarkAndNotify) {
-  CellHost h(400, 4);
   h.click(Qt::LeftButton);  // without an item a click does nothing and no menu opens
   h.click(Qt::RightButton);
   EXPECT_TRUE(h.posted.empty());
@@ -248,6 +223,28 @@ TEST(CItemInput, ClicksAndPopupMenuMarkAndNotify) {
                                            {WM_CELL_MARK, NOTICE_RANGE_FIRST, 4},
                                            {WM_CELL_MARK, NOTICE_RANGE_LAST, 4},
                                            {WM_CELL_MARK, NOTICE_RANGE_CLEAR, 4}}));
+
+  // Data codes change only what they say: a cleared item keeps its fields and marks.
+  h.item(0x33, 0x81, 77);
+  h.post(WM_CELL_DATA, CELLDATA_CLEAR);
+  EXPECT_EQ(std::tuple(h.cell->data(), h.cell->flags(), h.cell->time()), std::tuple(0x33, 0x81, 77u));
+  EXPECT_TRUE(h.cell->state() & CELL_REFERENCE);
+  const uint32_t before = h.cell->state();
+  h.post(WM_CELL_DATA, 9, 1234);
+  h.post(WM_CELL_MARK, 12);
+  h.post(WM_CELL_MARK, 1);
+  EXPECT_EQ(h.cell->state(), before);
+  h.post(WM_CELL_MARK, MARK_RANGE_LAST_ON);
+  h.post(WM_CELL_MARK, MARK_RANGE_LAST_OFF);
+  h.grab();
+  EXPECT_FALSE(h.cell->state() & (CELL_RANGE | CELL_RANGE_OFF));
+  h.text("CHANGER: Poll");
+  EXPECT_EQ(h.cell->text(), QStringLiteral("CHANGER: Poll"));
+  h.item(0x42);
+  EXPECT_TRUE(h.cell->text().isEmpty());  // a new item drops the old text
+  h.text("x");
+  h.post(WM_CELL_DATA, CELLDATA_TEXT, 0);  // no buffer: empty text
+  EXPECT_TRUE(h.cell->text().isEmpty());
 }
 
 Input item(uint32_t state, uint8_t data, uint8_t flags = 0, uint8_t protocol = PROTOCOL_STANDARD) {

@@ -30,11 +30,9 @@ struct CountingDecoder : CVRIMView::ItemDecoder {
   void StopAndWait() override {}
 };
 
-// Rows of 30 and columns of 20 pixels, a partial one counting from 11 pixels on (390 gives 19 columns, 391
-// gives 20); list rows of 16 pixels on the same rule; cells from 5 pixels in. Cells are added and removed at
-// the end only; a client area too small for the cells keeps them. Cells made by a layout that is not forced
-// (first layout, resize) take the saved mode too, else a saved ASCII mode shows hex cells after a restart.
-// The cells that a larger window adds show their items at once.
+// Rows of 30, columns of 20 pixels, a partial one counting from 11 pixels on; list rows of 16 on the same
+// rule; cells from 5 pixels in. Cells are added and removed at the end only (a too small client area keeps
+// them), show their items at once and take the saved mode also in a layout that is not forced.
 TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
   ViewHost h(400, 300, DISPLAY_ASCII);
   CItem* const first = h.cell(0);
@@ -287,7 +285,7 @@ TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
   EXPECT_NE(platform::ActiveViewWindow(), handle);
 }
 
-// The steps, realtime advances and titles are tested on the real view; here the edges it cannot reach.
+// Here the edges of the helpers that the view tests above cannot reach.
 TEST(ViewNavigation, StepsNearTheTopOfTheIndexRangeDoNotWrap) {
   EXPECT_EQ(firstItemForKey(VK_NEXT, 0xFFFFFF00u, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
   EXPECT_EQ(firstItemForKey(VK_DOWN, 0xFFFFFFEFu, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
@@ -315,7 +313,6 @@ TEST(ViewNavigation, FileSizeLimitIsReachedAtItsBytes) {
   EXPECT_FALSE(reachesFileSizeLimit(6, 0xFFFFFFFFu));
 }
 
-// Client sizes are tested on the real view; here the sizes it never gets.
 TEST(CellGeometry, EdgesOfTheLayout) {
   EXPECT_EQ(gridPlace(2, 5), QRect(5, 65, 20, 30));  // no column: all in the first
   EXPECT_EQ(neededCellCount(DISPLAY_HEX, 1920, 1080), 36u * 96u);
