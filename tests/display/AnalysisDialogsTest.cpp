@@ -275,8 +275,7 @@ TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
                                 QString::number(h.view->GetCellCount()), "8"}));
   // A file shorter than the hex screen but shown from a later item (list mode went
   // to its end): an item before the first shown one still comes into view.
-  h.open(150, "b.ANL");
-  h.view->OnDisplayList();
+  h.open(150, "b.ANL");  // still in list mode
   h.view->ScrollToItem(149, 1);
   h.view->OnDisplayHex();
   ASSERT_GT(h.view->GetFirstItem(), 5u);

@@ -74,8 +74,9 @@ TEST(ViewKeys, StepsOfKeysAndWheel) {
   }
 }
 
-// With fewer items than cells nothing moves, not even a cursor on the last item; recording, only the wheel.
-TEST(ViewKeys, NothingMovesWhileFewItemsOrRecording) {
+// With fewer items than cells nothing moves, not even a cursor on the last item. A released thumb shows its
+// item; while recording only the wheel moves.
+TEST(ViewScrollBar, FewItemsThumbReleaseAndRecording) {
   ViewHost h(400, 300);
   h.open(150, "few.ANL");
   notice(h, NOTICE_CURSOR, 149);
@@ -83,18 +84,6 @@ TEST(ViewKeys, NothingMovesWhileFewItemsOrRecording) {
   h.view->OnMouseWheel(-120);
   h.view->OnVScroll(SB_PAGEDOWN, 0);
   EXPECT_EQ(std::pair(h.view->GetFirstItem(), h.view->GetCursor()), std::pair(0u, 149u));
-
-  h.open(1000, "many.ANL");
-  h.view->SetRecording(true);
-  sendKey(h.view.get(), Qt::Key_PageDown);
-  h.view->OnVScroll(SB_PAGEDOWN, 0);
-  EXPECT_EQ(h.view->GetFirstItem(), 0u);
-  h.view->OnMouseWheel(-120);
-  EXPECT_EQ(h.view->GetFirstItem(), 20u);
-}
-
-TEST(ViewScrollBar, ThumbReleasedAtHalfShowsTheMiddleItem) {
-  ViewHost h(400, 300);
   h.open(1000000);
   QScrollBar* bar = h.view->scrollBar();
   auto shownAndThumb = [&](uint32_t first) {
@@ -123,6 +112,12 @@ TEST(ViewScrollBar, ThumbReleasedAtHalfShowsTheMiddleItem) {
   h.view->OnVScroll(SB_THUMBTRACK, 10000);  // a release at the end stops at the last screenful
   h.view->OnVScroll(SB_ENDSCROLL, 0);
   EXPECT_EQ(h.view->GetFirstItem(), 1000000u - 200u);
+  h.view->SetRecording(true);
+  sendKey(h.view.get(), Qt::Key_PageUp);
+  h.view->OnVScroll(SB_PAGEUP, 0);
+  EXPECT_EQ(h.view->GetFirstItem(), 1000000u - 200u);
+  h.view->OnMouseWheel(120);
+  EXPECT_EQ(h.view->GetFirstItem(), 1000000u - 220u);
 }
 
 TEST(ViewMarks, CursorReferenceAndRangeFollowNoticesKeysAndContent) {
