@@ -6,6 +6,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <random>
+#include <tuple>
 
 #include "ViewTestSupport.h"
 #include "capture/CVRIMSocket.h"
@@ -80,20 +81,15 @@ struct Host : ViewHost {
 TEST(PatternSearch, StepsFollowTheMatchingRules) {
   testsupport::TempProfile p;
   const ItemRecord M{0, 0x10}, S{0x80, 0x55}, T{0, 0x20};
-  const struct {
-    std::vector<ItemRecord> items;
-    const char* pattern;
-    uint32_t direction;
-    std::vector<uint32_t> found;
-  } cases[] = {
+  using Items = std::vector<ItemRecord>;  // items, pattern, direction, first items of the matches
+  const std::tuple<Items, const char*, uint32_t, std::vector<uint32_t>> cases[] = {
       {{{0, 1}, {0, 1}, {0, 2}}, "01 02", 0, {}},  // the breaking item is not tried again
       {{{0, 1}, {0, 1}, {0, 1}, {0, 1}}, "01 01", 0, {0, 2}},
       {{M, S, T}, "10 20", 1, {}},  // the skipped peripheral item ends the partial match
       {{S, M, S}, "55", 7, {0, 2}},  // another direction filters nothing
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(searchAll(*fileOf(p, header(), c.items), hex(c.pattern), c.direction), c.found)
-        << c.pattern;
+  for (const auto& [its, pattern, direction, found] : cases)
+    EXPECT_EQ(searchAll(*fileOf(p, header(), its), hex(pattern), direction), found) << pattern;
 }
 
 // Across block boundaries the block reads find what a reading item by item finds.

@@ -286,7 +286,7 @@ TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
 }
 
 // Here the edges of the helpers that the view tests above cannot reach.
-TEST(ViewNavigation, StepsNearTheTopOfTheIndexRangeDoNotWrap) {
+TEST(ViewNavigation, EdgesOfStepsTitlesAndLayout) {
   EXPECT_EQ(firstItemForKey(VK_NEXT, 0xFFFFFF00u, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
   EXPECT_EQ(firstItemForKey(VK_DOWN, 0xFFFFFFEFu, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
   EXPECT_FALSE(firstItemForKey(0x41, 300, 100, 20, 950));
@@ -298,10 +298,12 @@ TEST(ViewNavigation, StepsNearTheTopOfTheIndexRangeDoNotWrap) {
   EXPECT_EQ(statusTitle(STATUS_HALTED, 10, 4000000000u),
             QStringLiteral("Halted: 10 / 4000000000 - Analyzer"));
   EXPECT_EQ(statusTitle(9, 1, 1), QString());
-}
-
-// No limit is a multiple of 6: the first count whose bytes reach it restarts.
-TEST(ViewNavigation, FileSizeLimitIsReachedAtItsBytes) {
+  EXPECT_EQ(gridPlace(2, 5), QRect(5, 65, 20, 30));  // no column: all in the first
+  EXPECT_EQ(neededCellCount(DISPLAY_HEX, 1920, 1080), 36u * 96u);
+  EXPECT_EQ(displayModeOf(DISPLAY_LIST | DISPLAY_ASCII), DISPLAY_ASCII);
+  EXPECT_EQ(displayModeOf(0x80000001u), 0u);
+  EXPECT_TRUE(isListMode(DISPLAY_LIST | 0x100));
+  // No limit is a multiple of 6: the first count whose bytes reach it restarts.
   const uint32_t bytes[] = {102400, 512000, 1024000, 5120000, 10240000};
   for (uint32_t setting = 1; setting <= 5; ++setting) {
     const uint32_t limit = bytes[setting - 1];
@@ -311,14 +313,6 @@ TEST(ViewNavigation, FileSizeLimitIsReachedAtItsBytes) {
   }
   EXPECT_FALSE(reachesFileSizeLimit(0, 0xFFFFFFFFu));
   EXPECT_FALSE(reachesFileSizeLimit(6, 0xFFFFFFFFu));
-}
-
-TEST(CellGeometry, EdgesOfTheLayout) {
-  EXPECT_EQ(gridPlace(2, 5), QRect(5, 65, 20, 30));  // no column: all in the first
-  EXPECT_EQ(neededCellCount(DISPLAY_HEX, 1920, 1080), 36u * 96u);
-  EXPECT_EQ(displayModeOf(DISPLAY_LIST | DISPLAY_ASCII), DISPLAY_ASCII);
-  EXPECT_EQ(displayModeOf(0x80000001u), 0u);
-  EXPECT_TRUE(isListMode(DISPLAY_LIST | 0x100));
 }
 
 // Control characters, space and DEL have three-wide names, every other byte is itself.
