@@ -177,7 +177,6 @@ TEST(CItemPaint, TextsStartAtTheirPlaces) {
 TEST(CItemPaint, ControlNamesEndInsideTheirCell) {
   CellHost h(400);
   h.mode(DISPLAY_ASCII);
-  ASSERT_NE(CItem::NarrowFont(), nullptr);
   for (int b = 0; b <= 0x7F; b = b == 0x20 ? 0x7F : b + 1) {
     h.item(static_cast<uint8_t>(b));
     const QImage img = h.grab();

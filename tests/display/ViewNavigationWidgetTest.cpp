@@ -182,43 +182,35 @@ TEST(ViewMarks, CursorReferenceAndRangeFollowNoticesKeysAndContent) {
 }
 
 // Near or beyond the end the last screenful shows; in a file shorter than the screen nothing moves and only
-// the marks are set.
+// the marks are set. In the list, a move shorter than the search mark sends off and on to the cells it keeps:
+// the later on wins, so they stay marked; the cell it leaves turns white.
 TEST(ViewMarks, ScrollToItemShowsAndMarksTheItem) {
-  // file items, item, length, first shown, cells marked from and to
-  const uint32_t cases[][6] = {{1000, 500, 3, 500, 0, 2},
-                               {1000, 990, 1, 800, 190, 190},
-                               {1000, 5000, 1, 800, 1, 0},
-                               {50, 10, 2, 0, 10, 11}};
-  for (const auto& [fileItems, item, length, first, markedFrom, markedTo] : cases) {
+  // mode, file items, item, length, first shown, cells marked from and to
+  const uint32_t cases[][7] = {{DISPLAY_HEX, 1000, 500, 3, 500, 0, 2},
+                               {DISPLAY_HEX, 1000, 990, 1, 800, 190, 190},
+                               {DISPLAY_HEX, 1000, 5000, 1, 800, 1, 0},
+                               {DISPLAY_HEX, 50, 10, 2, 0, 10, 11},
+                               {DISPLAY_LIST, 100, 10, 5, 10, 0, 4}};
+  for (const auto& [mode, fileItems, item, length, first, markedFrom, markedTo] : cases) {
     SCOPED_TRACE(item);
-    ViewHost h(400, 300);
+    ViewHost h(mode == DISPLAY_LIST ? 600 : 400, 300, mode);
     h.open(fileItems);
     h.view->ScrollToItem(item, length);
     platform::PumpMessages();
-    const uint32_t shown = std::min(fileItems, 200u);
+    const uint32_t shown = std::min(fileItems, h.view->GetCellCount());
     EXPECT_EQ(h.view->GetFirstItem(), first);
     EXPECT_TRUE(h.shows(0, first) && h.shows(shown - 1, first + shown - 1));
     marked(h, CELL_SEARCH, markedFrom, markedTo);
+    if (mode != DISPLAY_LIST) continue;
+    h.key(VK_HOME);
+    h.key(VK_DOWN);  // first shown item 1: the mark sits on cells 9 to 13
+    marked(h, CELL_SEARCH, 9, 13);
+    const QImage img = h.grab();
+    EXPECT_TRUE(img.pixel(h.cell(13)->geometry().topLeft() + QPoint(60, 8)) == qRgb(255, 255, 0));
+    EXPECT_TRUE(isWhite(img.pixelColor(h.cell(14)->geometry().topLeft() + QPoint(60, 8))));
+    h.key(VK_NEXT);  // the mark's first item above the screen: the mark goes
+    marked(h, CELL_SEARCH, 1, 0);
   }
-}
-
-// A move shorter than the search mark sends off and on to the cells it keeps: the later on wins, so they stay
-// marked; the cell it leaves turns white.
-TEST(ViewMarks, SearchMarkMovesByLessThanItsLength) {
-  ViewHost h(600, 300, DISPLAY_LIST);
-  h.open(100);
-  h.view->ScrollToItem(10, 5);
-  platform::PumpMessages();
-  ASSERT_EQ(h.view->GetFirstItem(), 10u);
-  h.key(VK_HOME);
-  h.key(VK_DOWN);  // first shown item 1: the mark sits on cells 9 to 13
-  marked(h, CELL_SEARCH, 9, 13);
-  const QImage img = h.grab();
-  EXPECT_TRUE(img.pixel(h.cell(13)->geometry().topLeft() + QPoint(60, 8)) == qRgb(255, 255, 0));
-  EXPECT_TRUE(isWhite(img.pixelColor(h.cell(14)->geometry().topLeft() + QPoint(60, 8))));
-  // A move that leaves the mark's first item above the screen drops the mark.
-  h.key(VK_NEXT);
-  marked(h, CELL_SEARCH, 1, 0);
 }
 
 }  // namespace
