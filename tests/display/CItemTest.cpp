@@ -156,7 +156,7 @@ TEST(CItemPaint, TextsStartAtTheirPlaces) {
       {H, 0x41, MODE | S, nullptr, MDB, QRect(2, 29, 16, 1), isBlack, 16},
       {H, 0x41, MODE | S, nullptr, STD, QRect(2, 29, 16, 1), isBlack, 0},
       {A, 0xE4, S, nullptr, MDB, QRect(6, 15, 14, 15), isBlue, 4},  // a byte from 0x80 in the lower half
-      // List: the number at 0 and the decoded text from 520 in the side's colour (the sides: the colour test).
+      // List: the number at 0, the decoded text from 520 in the side's colour (the sides: colour test).
       {L, 0x41, MODE, nullptr, MDB, QRect(0, 0, 20, 16), isRed, 3},
       {L, 0x41, S, "CHANGER: Poll", MDB, QRect(520, 0, 150, 16), isBlue, 11}};
   for (const auto& [mode, data, flags, decoded, protocol, area, ink, atLeast] : cases) {
