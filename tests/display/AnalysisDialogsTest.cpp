@@ -1,5 +1,3 @@
-// The view's analysis dialogs on real files and real widgets: pattern search, byte
-// details, range checksum, go-to and debug information.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -8,6 +6,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <random>
+#include <tuple>
 
 #include "ViewTestSupport.h"
 #include "capture/CVRIMSocket.h"
@@ -82,20 +81,15 @@ struct Host : ViewHost {
 TEST(PatternSearch, StepsFollowTheMatchingRules) {
   testsupport::TempProfile p;
   const ItemRecord M{0, 0x10}, S{0x80, 0x55}, T{0, 0x20};
-  const struct {
-    std::vector<ItemRecord> items;
-    const char* pattern;
-    uint32_t direction;
-    std::vector<uint32_t> found;
-  } cases[] = {
+  using Items = std::vector<ItemRecord>;  // items, pattern, direction, first items of the matches
+  const std::tuple<Items, const char*, uint32_t, std::vector<uint32_t>> cases[] = {
       {{{0, 1}, {0, 1}, {0, 2}}, "01 02", 0, {}},  // the breaking item is not tried again
       {{{0, 1}, {0, 1}, {0, 1}, {0, 1}}, "01 01", 0, {0, 2}},
       {{M, S, T}, "10 20", 1, {}},  // the skipped peripheral item ends the partial match
       {{S, M, S}, "55", 7, {0, 2}},  // another direction filters nothing
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(searchAll(*fileOf(p, header(), c.items), hex(c.pattern), c.direction), c.found)
-        << c.pattern;
+  for (const auto& [its, pattern, direction, found] : cases)
+    EXPECT_EQ(searchAll(*fileOf(p, header(), its), hex(pattern), direction), found) << pattern;
 }
 
 // Across block boundaries the block reads find what a reading item by item finds.
@@ -120,7 +114,7 @@ TEST(PatternSearch, BlockReadsFindWhatItemByItemFinds) {
 
 TEST(PatternSearch, DialogKeysStepsAndEndMessage) {
   Host h;
-  h.load(writeFile(h.profile, "a.ANL", 520));  // data i & 0xFF: 05 06 07 at items 5, 261, 517
+  h.open(520, "a.ANL");  // data i & 0xFF: 05 06 07 at items 5, 261, 517
   h.view->OnContinueSearch();                  // F3 before any Ctrl+F, and a stray result: nothing
   h.post(WM_SEARCH_DONE);
   EXPECT_EQ(h.view->searchDialog(), nullptr);
@@ -157,7 +151,7 @@ TEST(PatternSearch, DialogKeysStepsAndEndMessage) {
   EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: 5 / 520 - Analyzer"));
 
   // Another file loaded restarts the search: the same content shows item 5 again.
-  h.load(writeFile(h.profile, "b.ANL", 520));
+  h.open(520, "b.ANL");
   h.step(5, 3, 5);
   h.step(261, 3, 261);
   h.step(517, 3, 320);  // ends on the last item: the last screenful
@@ -198,7 +192,7 @@ TEST(ByteDetail, FieldsOfTheItems) {
 
 TEST(ByteDetail, OpenedByClicksAndKeysEndedByLoadingPlacementKept) {
   Host h;
-  h.load(writeFile(h.profile, "a.ANL", 300));  // no start date in the header
+  h.open(300, "a.ANL");  // no start date in the header
   QTest::mouseClick(h.view->clientArea(), Qt::LeftButton, {}, h.cell(7)->geometry().center());
   platform::PumpMessages();
   CDetailDlg* dlg = h.view->detailDialog();
@@ -246,7 +240,7 @@ TEST(RangeChecksum, CrcAndXorOfTheDataBytes) {
 
 TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
   Host h;
-  h.load(writeFile(h.profile, "a.ANL", 520));
+  h.open(520, "a.ANL");
   const struct { const char* typed; const char* press; uint32_t marked, shownFirst, saved; } cases[] = {
       {"0", "OK", 0, 0, 0}, {"7", "Cancel", 0, 0, 7}, {"1", "OK", 0, 0, 1},
       {"520", "OK", 519, 320, 520}, {"521", "OK", 519, 320, 521}, {"x1", "OK", 519, 320, 521}};
@@ -277,8 +271,7 @@ TEST(GoToAndDebug, GoToNumbersAndTheDebugValues) {
                                 QString::number(h.view->GetCellCount()), "8"}));
   // A file shorter than the hex screen but shown from a later item (list mode went
   // to its end): an item before the first shown one still comes into view.
-  h.load(writeFile(h.profile, "b.ANL", 150));
-  h.view->OnDisplayList();
+  h.open(150, "b.ANL");  // still in list mode
   h.view->ScrollToItem(149, 1);
   h.view->OnDisplayHex();
   ASSERT_GT(h.view->GetFirstItem(), 5u);

@@ -5,18 +5,13 @@
 #include <QMouseEvent>
 #include <string>
 #include <tuple>
-#include <vector>
 
-#include "CellPixels.h"
-#include "common/CellCodes.h"
-#include "common/ItemRecord.h"
-#include "common/SystemTypes.h"
-#include "common/WindowMessages.h"
-#include "display/CItem.h"
+#include "ViewTestSupport.h"
 #include "display/CellArea.h"
-#include "platform/MessageWindow.h"
+#include "display/CellPaint.h"
 
-using namespace cellpixels;
+using namespace viewtest;
+using namespace cellpaint;
 
 namespace {
 
@@ -103,12 +98,9 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
       {"ascii range slave", A, S, false, {RNG_LAST}, green, isBlue, false, true},
       {"ascii search", A, M, false, {SEA}, yellow, isBlack, true, false},
       {"ascii reference+range", A, S, false, {REF, RNG}, green, isBlack, false, false},
-      {"ascii cursor", A, M, false, {CUR}, black, isWhite, true, false},
       {"list range master", L, M, false, {RNG}, green, isRed, true, true},
       {"list range slave", L, S, false, {RNG}, green, isBlue, false, true},
       {"list search", L, M, false, {SEA}, yellow, isBlack, true, false},
-      {"list swap slave", L, S, true, {}, white, isRed, true, true},
-      {"list cursor", L, M, false, {CUR}, black, isWhite, true, false},
   };
   for (const auto& [name, mode, flags, swap, steps, fill, ink, up, whiteTextCell] : cases) {
     SCOPED_TRACE(name);
@@ -155,29 +147,18 @@ TEST(CItemPaint, ColoursOfEveryMarkModeAndSide) {
 TEST(CItemPaint, TextsStartAtTheirPlaces) {
   const uint32_t H = DISPLAY_HEX, A = DISPLAY_ASCII, L = DISPLAY_LIST;
   const uint8_t MODE = ITEM_FLAG_MODE, S = ITEM_FLAG_SLAVE;
-  const char* const POLL = "CHANGER: Poll";
   const uint8_t MDB = PROTOCOL_MDB, STD = PROTOCOL_STANDARD;
   const std::tuple<uint32_t, uint8_t, uint8_t, const char*, uint8_t, QRect, Ink, int> cases[] = {
-      {H, 0x88, 0, nullptr, MDB, QRect(0, 0, 2, 30), isRed, 0},  // hex from x 2, upper half only
-      {H, 0x88, 0, nullptr, MDB, QRect(2, 0, 18, 15), isRed, 6},
+      {H, 0x88, 0, nullptr, MDB, QRect(0, 0, 2, 30), isRed, 0},  // hex from x 2
       // The MDB mode bit underlines the byte in its half, up to but not onto x 18.
       {H, 0x41, MODE, nullptr, MDB, QRect(2, 14, 16, 1), isBlack, 16},
       {H, 0x41, MODE, nullptr, MDB, QRect(18, 14, 1, 1), isBlack, 0},
       {H, 0x41, MODE | S, nullptr, MDB, QRect(2, 29, 16, 1), isBlack, 16},
       {H, 0x41, MODE | S, nullptr, STD, QRect(2, 29, 16, 1), isBlack, 0},
-      {A, 'A', 0, nullptr, MDB, QRect(0, 0, 6, 15), isRed, 0},     // a letter from x 6
-      {A, 0x00, 0, nullptr, MDB, QRect(0, 0, 6, 15), isRed, 1},    // "nul" in the narrow font from x 2
-      {A, 0xE4, S, nullptr, MDB, QRect(0, 15, 6, 15), isBlue, 0},  // a byte from 0x80 from x 6
-      {A, 0xE4, S, nullptr, MDB, QRect(6, 15, 14, 15), isBlue, 4},
-      // List: the number at 0, the rest from 90 to the arrow (their places: the plan tests).
+      {A, 0xE4, S, nullptr, MDB, QRect(6, 15, 14, 15), isBlue, 4},  // a byte from 0x80 in the lower half
+      // List: the number at 0, the decoded text from 520 in the side's colour (the sides: colour test).
       {L, 0x41, MODE, nullptr, MDB, QRect(0, 0, 20, 16), isRed, 3},
-      {L, 0x41, MODE, nullptr, MDB, QRect(20, 0, 70, 16), isRed, 0},
-      {L, 0x41, MODE, nullptr, MDB, QRect(190, 0, 100, 16), isRed, 11},
-      {L, 0x41, MODE, nullptr, MDB, QRect(320, 0, 370, 16), isRed, 0},
-      // A peripheral byte right of the arrow, the decoded text from 520.
-      {L, 0x41, S, POLL, MDB, QRect(100, 0, 190, 16), isBlue, 0},
-      {L, 0x41, S, POLL, MDB, QRect(340, 0, 150, 16), isBlue, 11},
-      {L, 0x41, S, POLL, MDB, QRect(520, 0, 150, 16), isBlue, 11}};
+      {L, 0x41, S, "CHANGER: Poll", MDB, QRect(520, 0, 150, 16), isBlue, 11}};
   for (const auto& [mode, data, flags, decoded, protocol, area, ink, atLeast] : cases) {
     SCOPED_TRACE(testing::Message() << mode << " " << int(data) << " at " << area.x() << "," << area.y());
     CellHost h(700, 0, PROTOCOL_MDB);  // the protocol message below may take it back
@@ -196,7 +177,6 @@ TEST(CItemPaint, TextsStartAtTheirPlaces) {
 TEST(CItemPaint, ControlNamesEndInsideTheirCell) {
   CellHost h(400);
   h.mode(DISPLAY_ASCII);
-  ASSERT_NE(CItem::NarrowFont(), nullptr);
   for (int b = 0; b <= 0x7F; b = b == 0x20 ? 0x7F : b + 1) {
     h.item(static_cast<uint8_t>(b));
     const QImage img = h.grab();
@@ -205,36 +185,11 @@ TEST(CItemPaint, ControlNamesEndInsideTheirCell) {
   }
 }
 
-TEST(CItemMessages, DataCodesChangeOnlyWhatTheySay) {
+TEST(CItemInput, ClicksPopupMenuAndDataCodes) {
   // The init word's high byte goes into state bits 24 to 31, nothing is cleared.
-  CellHost h(400, 0, 0x1203);
+  CellHost h(400, 4, 0x1203);
   EXPECT_EQ(h.cell->protocol(), 3);
   EXPECT_EQ(h.cell->state() & 0xFF000000u, 0x12000000u);
-  h.item(0x33, 0x81, 77);
-  h.mark(MARK_REFERENCE_ON);
-  h.post(WM_CELL_DATA, CELLDATA_CLEAR);
-  EXPECT_EQ(std::tuple(h.cell->data(), h.cell->flags(), h.cell->time()), std::tuple(0x33, 0x81, 77u));
-  EXPECT_TRUE(h.cell->state() & CELL_REFERENCE);
-  const uint32_t before = h.cell->state();
-  h.post(WM_CELL_DATA, 9, 1234);
-  h.post(WM_CELL_MARK, 12);
-  h.post(WM_CELL_MARK, 1);
-  EXPECT_EQ(h.cell->state(), before);
-  h.post(WM_CELL_MARK, MARK_RANGE_LAST_ON);
-  h.post(WM_CELL_MARK, MARK_RANGE_LAST_OFF);
-  h.grab();
-  EXPECT_FALSE(h.cell->state() & (CELL_RANGE | CELL_RANGE_OFF));
-  h.text("CHANGER: Poll");
-  EXPECT_EQ(h.cell->text(), QStringLiteral("CHANGER: Poll"));
-  h.item(0x42);
-  EXPECT_TRUE(h.cell->text().isEmpty());  // a new item drops the old text
-  h.text("x");
-  h.post(WM_CELL_DATA, CELLDATA_TEXT, 0);  // no buffer: empty text
-  EXPECT_TRUE(h.cell->text().isEmpty());
-}
-
-TEST(CItemInput, ClicksAndPopupMenuMarkAndNotify) {
-  CellHost h(400, 4);
   h.click(Qt::LeftButton);  // without an item a click does nothing and no menu opens
   h.click(Qt::RightButton);
   EXPECT_TRUE(h.posted.empty());
@@ -267,6 +222,69 @@ TEST(CItemInput, ClicksAndPopupMenuMarkAndNotify) {
                                            {WM_CELL_MARK, NOTICE_RANGE_FIRST, 4},
                                            {WM_CELL_MARK, NOTICE_RANGE_LAST, 4},
                                            {WM_CELL_MARK, NOTICE_RANGE_CLEAR, 4}}));
+
+  // Data codes change only what they say: a cleared item keeps its fields and marks.
+  h.item(0x33, 0x81, 77);
+  h.post(WM_CELL_DATA, CELLDATA_CLEAR);
+  EXPECT_EQ(std::tuple(h.cell->data(), h.cell->flags(), h.cell->time()), std::tuple(0x33, 0x81, 77u));
+  EXPECT_TRUE(h.cell->state() & CELL_REFERENCE);
+  const uint32_t before = h.cell->state();
+  h.post(WM_CELL_DATA, 9, 1234);
+  h.post(WM_CELL_MARK, 12);
+  h.post(WM_CELL_MARK, 1);
+  EXPECT_EQ(h.cell->state(), before);
+  h.post(WM_CELL_MARK, MARK_RANGE_LAST_ON);
+  h.post(WM_CELL_MARK, MARK_RANGE_LAST_OFF);
+  h.grab();
+  EXPECT_FALSE(h.cell->state() & (CELL_RANGE | CELL_RANGE_OFF));
+  h.text("CHANGER: Poll");
+  EXPECT_EQ(h.cell->text(), QStringLiteral("CHANGER: Poll"));
+  h.item(0x42);
+  EXPECT_TRUE(h.cell->text().isEmpty());  // a new item drops the old text
+  h.text("x");
+  h.post(WM_CELL_DATA, CELLDATA_TEXT, 0);  // no buffer: empty text
+  EXPECT_TRUE(h.cell->text().isEmpty());
+}
+
+Input item(uint32_t state, uint8_t data, uint8_t flags = 0, uint8_t protocol = PROTOCOL_STANDARD) {
+  return {state | CELL_ITEM, data, flags, protocol, 0, 0, 0, {}};
+}
+
+// Texts, places and fonts of the grid cells; the cell's pixel tests check colours, these the characters.
+TEST(CellPaint, GridTextsAndFonts) {
+  const std::pair<Input, Text> cases[] = {
+      {item(DISPLAY_HEX, 0x0A, 0x01, PROTOCOL_MDB), {2, 0, "0A", Font::Default}},
+      {item(DISPLAY_HEX, 0xE4, 0x80), {2, 15, "E4", Font::Default}},
+      {item(DISPLAY_HEX | CELL_SWAP, 0x41), {2, 15, "41", Font::Default}},
+      {item(DISPLAY_ASCII, 0x20), {2, 0, " sp", Font::Narrow}},
+      {item(DISPLAY_ASCII, 0x7F, 0x80), {2, 15, "del", Font::Narrow}},
+      {item(DISPLAY_ASCII, 0x41), {6, 0, "A", Font::Default}},
+      {{DISPLAY_ASCII | CELL_ITEM, 0x00, 0, 0, 0, 0, 0, {}, false},
+       {6, 0, "nul", Font::Default}},  // no narrow font
+  };
+  for (const auto& [in, text] : cases)
+    EXPECT_EQ(plan(in).texts, std::vector<Text>{text}) << text.text.toStdString();
+  EXPECT_EQ(byteText(0xE4), QString(QChar(0xE4)));
+  EXPECT_EQ(byteText(0x80), QString(QChar(0x20AC)));  // shown as the Western code page
+}
+
+TEST(CellPaint, ListRowTexts) {
+  Input in{DISPLAY_LIST | CELL_ITEM, 0x0D, 0x01, PROTOCOL_MDB, 0xFFFFFFFFu, 99, 2, "CHANGER: Poll"};
+  const std::vector<Text> left = {{0, 0, "102"},
+                                  {90, 0, "M"},
+                                  {110, 0, "0x0D"},
+                                  {150, 0, " cr"},
+                                  {190, 0, "55954.833919"},
+                                  {300, 0, "->"},
+                                  {520, 0, "CHANGER: Poll"}};
+  EXPECT_EQ(plan(in).texts, left);
+
+  in.flags = 0x80;
+  in.time = 1;
+  in.protocol = PROTOCOL_STANDARD;
+  const std::vector<Text> right = {
+      {0, 0, "102"}, {300, 0, "<-"}, {340, 0, "0x0D"}, {380, 0, " cr"}, {420, 0, "0.000013"}};
+  EXPECT_EQ(plan(in).texts, right);
 }
 
 }  // namespace

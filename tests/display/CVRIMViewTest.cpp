@@ -5,16 +5,20 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <atomic>
+#include <string>
 #include <thread>
 #include <tuple>
 
-#include "CellPixels.h"
 #include "ViewTestSupport.h"
 #include "common/StatusCodes.h"
+#include "display/CASCII.h"
+#include "display/CellGeometry.h"
 #include "display/ViewNavigation.h"
 #include "platform/AppWindows.h"
 
 using namespace viewtest;
+using namespace viewnav;
+using namespace cellgeometry;
 
 namespace {
 
@@ -26,14 +30,16 @@ struct CountingDecoder : CVRIMView::ItemDecoder {
   void StopAndWait() override {}
 };
 
-// Rows of 30 and columns of 20 pixels, a partial one counting from 11 pixels on (390 gives 19 columns, 391
-// gives 20); list rows of 16 pixels on the same rule; cells from 5 pixels in. Cells are added and removed at
-// the end only; a client area too small for the cells keeps them. Cells made by a layout that is not forced
-// (first layout, resize) take the saved mode too, else a saved ASCII mode shows hex cells after a restart.
+// Rows of 30, columns of 20 pixels, a partial one counting from 11 pixels on; list rows of 16 on the same
+// rule; cells from 5 pixels in. Cells are added and removed at the end only (a too small client area keeps
+// them), show their items at once and take the saved mode also in a layout that is not forced.
 TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
   ViewHost h(400, 300, DISPLAY_ASCII);
   CItem* const first = h.cell(0);
+  h.open(1000);
+  h.key(viewnav::VK_DOWN);
   h.resizeClient(400, 600);
+  for (uint32_t i : {0u, 199u, 200u, 399u}) EXPECT_TRUE(h.shows(i, 20 + i)) << i;
   EXPECT_EQ(h.cell(0)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
   EXPECT_EQ(h.cell(399)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
   CItem* last = h.cell(399);
@@ -69,16 +75,6 @@ TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
     EXPECT_EQ(h.view->GetCell(cells), platform::NULL_WINDOW);
     EXPECT_EQ(h.cell(0), first);
   }
-}
-
-// The cells that a larger window adds show their items at once.
-TEST(ViewLayout, GrowingShowsTheItemsOfTheNewCells) {
-  ViewHost h(400, 300);
-  h.open(1000);
-  h.key(viewnav::VK_DOWN);
-  h.resizeClient(400, 600);
-  ASSERT_EQ(h.view->GetCellCount(), 400u);
-  for (uint32_t i : {0u, 199u, 200u, 399u}) EXPECT_TRUE(h.shows(i, 20 + i)) << i;
 }
 
 // What reaches the window after partial repaints (marks, steps) equals a fresh paint, and a painter that
@@ -128,7 +124,6 @@ TEST(ViewLoad, FilesOfEverySizeFillOnlyTheirItems) {
   EXPECT_EQ(h.view->Title(), QStringLiteral("Loaded: 0 / 50 - Analyzer"));
   h.view->repaint();
   const QImage img = h.grab();
-  using namespace cellpixels;
   EXPECT_GT(count(img, QRect(5, 5, 20, 15), isRed), 5);     // item 0: master, upper half
   EXPECT_GT(count(img, QRect(45, 20, 20, 15), isBlue), 5);  // item 2: peripheral, lower half
   EXPECT_EQ(count(img, QRect(45, 5, 20, 15), isBlue), 0);
@@ -160,20 +155,17 @@ TEST(ViewRealtime, FillsOnlyNewCellsAndAdvancesFiveRows) {
   EXPECT_EQ(h.view->GetFilledCells(), 180u);
   for (uint32_t i : {0u, 149u, 179u}) EXPECT_TRUE(h.shows(i, i)) << i;
   EXPECT_FALSE(h.filled(180));
-  // The screen is full: five rows on, the rest filled.
-  h.written(path, header() + items(0, 230));
-  EXPECT_EQ(h.view->GetFirstItem(), 100u);
-  EXPECT_TRUE(h.shows(0, 100) && h.shows(129, 229));
-  EXPECT_FALSE(h.filled(130));
   h.view->OnRealtimeDisplay();
   EXPECT_FALSE(h.view->IsRealtime());
   EXPECT_EQ(platform::Profile().GetProfileInt("PropertyPage1", "Realtime", 7), 0u);
 }
 
-// The list jumps to the last screenful; fewer than five grid rows step by their rows, keeping the newest.
+// A full grid steps five rows on, the rest filled; the list jumps to the last screenful; fewer than five grid
+// rows step by their rows, keeping the newest.
 TEST(ViewRealtime, StepsNeverPassTheNewestItem) {
   using Counts = std::vector<std::pair<uint32_t, uint32_t>>;  // items written, first item shown
-  const std::tuple<uint32_t, int, int, Counts> cases[] = {{DISPLAY_LIST, 600, 300, {{100, 81}}},
+  const std::tuple<uint32_t, int, int, Counts> cases[] = {{DISPLAY_HEX, 400, 300, {{230, 100}}},
+                                                          {DISPLAY_LIST, 600, 300, {{100, 81}}},
                                                           {DISPLAY_HEX, 400, 100, {{61, 60}, {1000, 960}}}};
   for (const auto& [mode, width, height, counts] : cases) {
     ViewHost h(width, height, mode);
@@ -182,40 +174,25 @@ TEST(ViewRealtime, StepsNeverPassTheNewestItem) {
     for (const auto& [count, first] : counts) {
       h.written(path, header() + items(0, count));
       EXPECT_EQ(h.view->GetFirstItem(), first) << count;
-      EXPECT_TRUE(h.shows(count - 1 - first, count - 1)) << count;
+      EXPECT_TRUE(h.shows(0, first) && h.shows(count - 1 - first, count - 1)) << count;
+      EXPECT_FALSE(h.filled(count - first)) << count;
     }
   }
 }
 
-// Notifications every 2 ms: about 30 refreshes a second, the last items shown one period later at the latest.
-TEST(ViewRealtime, RefreshesAboutThirtyTimesASecond) {
+// A recorder thread appends items and posts a notification and a status after each buffer, far faster than a
+// screen can follow: about 30 refreshes a second, and the screen ends on the newest items within a period.
+TEST(ViewRealtime, KeepsUpWithAFastRecordingAtAboutThirtyRefreshesASecond) {
   int refreshes = 0;
   ViewHost h(400, 300, DISPLAY_HEX, [&](CVRIMView& view) {
     view.SetDecoderFactory([&](CVRIMView&) { return std::make_unique<CountingDecoder>(&refreshes); });
   });
   const QString path = h.open(0);
   h.view->SetRealtime(true);
+  h.view->Activate();
   refreshes = 0;
   QElapsedTimer clock;
   clock.start();
-  uint32_t count = 0;
-  while (clock.elapsed() < 500) {
-    testsupport::writeWholeFile(path, header() + items(0, ++count));
-    platform::PostMessage(h.view->handle(), WM_DATA_WRITTEN);
-    testsupport::waitFor([] { return false; }, 2);
-  }
-  EXPECT_LE(refreshes, clock.elapsed() / CVRIMView::REFRESH_PERIOD_MS + 2);
-  EXPECT_GE(refreshes, 2);
-  EXPECT_TRUE(testsupport::waitFor([&] { return h.shows(count - 1, count - 1); }, 2000));
-}
-
-// A recorder thread appends items and posts a notification and a status after each buffer, far faster than a
-// screen can follow: the screen ends on the newest items.
-TEST(ViewRealtime, KeepsUpWithAFastRecording) {
-  ViewHost h(400, 300);
-  const QString path = h.open(0);
-  h.view->SetRealtime(true);
-  h.view->Activate();
   constexpr uint64_t TOTAL = 200000;
   std::atomic<bool> done{false};
   std::thread writer([&] {
@@ -233,10 +210,10 @@ TEST(ViewRealtime, KeepsUpWithAFastRecording) {
   ASSERT_TRUE(testsupport::waitFor([&] { return done.load(); }, 60000));
   writer.join();
   ASSERT_TRUE(testsupport::waitFor([&] { return h.view->GetItemCount() == TOTAL; }, 10000));
-  platform::PumpMessages();
   const uint32_t first = h.view->GetFirstItem();
   ASSERT_LE(TOTAL - first, h.view->GetCellCount());
-  EXPECT_TRUE(h.shows(static_cast<uint32_t>(TOTAL - 1 - first), TOTAL - 1));
+  EXPECT_TRUE(testsupport::waitFor([&] { return h.shows(uint32_t(TOTAL - 1 - first), TOTAL - 1); }, 2000));
+  EXPECT_LE(refreshes, clock.elapsed() / CVRIMView::REFRESH_PERIOD_MS + 2);
   EXPECT_EQ(h.view->Title(), QString::asprintf("Running: %u / %u - Analyzer", first, unsigned(TOTAL)));
 }
 
@@ -244,27 +221,18 @@ TEST(ViewRealtime, KeepsUpWithAFastRecording) {
 // restart has run; those handled after it must not split the next file at once.
 TEST(ViewStatus, CountReachingTheLimitPostsOneRestart) {
   ViewHost h(400, 300);
-  h.view->SetFileMaxSize(1);  // 102400 bytes
-  h.post(WM_VIEW_STATUS, STATUS_RUNNING, 102400 / 6);
-  EXPECT_TRUE(h.commands.empty());
-  platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, 102400 / 6 + 1);
-  h.post(WM_VIEW_STATUS, STATUS_RUNNING, 102400 / 6 + 2);
-  EXPECT_EQ(h.commands, (std::vector<Command>{{ID_RESTART_RECORDING, CVRIMView::CommandRoute::Posted}}));
-  h.post(WM_VIEW_STATUS, STATUS_RUNNING, 102400 / 6 + 9);  // once the restart ran, the next file may
-  EXPECT_EQ(h.commands.size(), 2u);
-  h.view->SetFileMaxSize(0);
-  h.post(WM_VIEW_STATUS, STATUS_RUNNING, 0x7FFFFFFF);
-  EXPECT_EQ(h.commands.size(), 2u);
-
   h.view->SetFileMaxSize(3);  // 1024000 bytes
   const intptr_t full = 1024000 / 6 + 1;
   int restarts = 0;
-  h.view->SetCommandSink([&](uint32_t id, CVRIMView::CommandRoute) {
+  h.view->SetCommandSink([&](uint32_t id, CVRIMView::CommandRoute route) {
+    EXPECT_EQ(Command(id, route), Command(ID_RESTART_RECORDING, CVRIMView::CommandRoute::Posted));
     // Posted while the first restart runs: handled after it, counts of the old file.
-    if (id == ID_RESTART_RECORDING && ++restarts == 1)
-      platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, full + 50);
+    if (++restarts == 1) platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, full + 50);
   });
-  h.post(WM_VIEW_STATUS, STATUS_RUNNING, full);
+  h.post(WM_VIEW_STATUS, STATUS_RUNNING, full - 1);
+  EXPECT_EQ(restarts, 0);
+  platform::PostMessage(h.view->handle(), WM_VIEW_STATUS, STATUS_RUNNING, full);  // queued before it runs
+  h.post(WM_VIEW_STATUS, STATUS_RUNNING, full + 1);
   platform::PumpMessages();
   EXPECT_EQ(restarts, 1);
   // The next file grows to its own limit: one more restart.
@@ -315,6 +283,49 @@ TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
   EXPECT_EQ(savedWhenStopped, DISPLAY_HEX);
   EXPECT_EQ(platform::Profile().GetProfileInt("General", "DisplayAttribute", 7), DISPLAY_ASCII);
   EXPECT_NE(platform::ActiveViewWindow(), handle);
+}
+
+// Here the edges of the helpers that the view tests above cannot reach.
+TEST(ViewNavigation, EdgesOfStepsTitlesAndLayout) {
+  EXPECT_EQ(firstItemForKey(VK_NEXT, 0xFFFFFF00u, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
+  EXPECT_EQ(firstItemForKey(VK_DOWN, 0xFFFFFFEFu, 0x200, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
+  EXPECT_FALSE(firstItemForKey(0x41, 300, 100, 20, 950));
+  EXPECT_EQ(firstItemForWheel(-120 * 1000, 0xFFFFFF00u, 20, 0xFFFFFFF0u), 0xFFFFFFF0u);
+  EXPECT_FALSE(firstItemForWheel(0, 5, 1, 1000));  // a zero turn is no line
+  EXPECT_EQ(thumbTarget(10000, 0xFFFFFFF0u), 0xFFFFFFF0u);
+  EXPECT_EQ(thumbPosition(0xFFFFFFF0u, 0xFFFFFFF0u), 10000u);
+  EXPECT_EQ(thumbPosition(3, 0), 0u);
+  EXPECT_EQ(statusTitle(STATUS_HALTED, 10, 4000000000u),
+            QStringLiteral("Halted: 10 / 4000000000 - Analyzer"));
+  EXPECT_EQ(statusTitle(9, 1, 1), QString());
+  EXPECT_EQ(gridPlace(2, 5), QRect(5, 65, 20, 30));  // no column: all in the first
+  EXPECT_EQ(neededCellCount(DISPLAY_HEX, 1920, 1080), 36u * 96u);
+  EXPECT_EQ(displayModeOf(DISPLAY_LIST | DISPLAY_ASCII), DISPLAY_ASCII);
+  EXPECT_EQ(displayModeOf(0x80000001u), 0u);
+  EXPECT_TRUE(isListMode(DISPLAY_LIST | 0x100));
+  // No limit is a multiple of 6: the first count whose bytes reach it restarts.
+  const uint32_t bytes[] = {102400, 512000, 1024000, 5120000, 10240000};
+  for (uint32_t setting = 1; setting <= 5; ++setting) {
+    const uint32_t limit = bytes[setting - 1];
+    EXPECT_EQ(fileSizeLimit(setting), limit);
+    EXPECT_FALSE(reachesFileSizeLimit(setting, limit / 6)) << setting;
+    EXPECT_TRUE(reachesFileSizeLimit(setting, limit / 6 + 1)) << setting;
+  }
+  EXPECT_FALSE(reachesFileSizeLimit(0, 0xFFFFFFFFu));
+  EXPECT_FALSE(reachesFileSizeLimit(6, 0xFFFFFFFFu));
+}
+
+// Control characters, space and DEL have three-wide names, every other byte is itself.
+TEST(CASCII, NamesOfEveryByte) {
+  const std::string controls =
+      "nulsohstxetxeotenqackbel bs ht lf vt ff cr so sidledc1dc2dc3dc4naksynetbcaneomsubesc fs gs rs us sp";
+  CASCII ascii;
+  for (unsigned b = 0; b < 256; ++b) {
+    const std::string expected = b <= 32    ? controls.substr(3 * b, 3)
+                                 : b == 127 ? "del"
+                                            : std::string(1, char(b));
+    EXPECT_EQ(ascii.GetName(static_cast<uint8_t>(b)), expected) << "byte " << b;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QImage>
 #include <QString>
 #include <cstring>
 #include <functional>
@@ -40,11 +42,19 @@ inline QByteArray items(uint64_t from, uint64_t count) {
   return b;
 }
 
-inline QString writeFile(const testsupport::TempProfile& dir, const QString& name, uint64_t count) {
-  const QString path = dir.file(name);
-  testsupport::writeWholeFile(path, header() + items(0, count));
-  return path;
+// Pixel checks for grabbed cells. Antialiased text is matched by its dominant channels, fills exactly.
+inline int count(const QImage& img, const QRect& area, const std::function<bool(QColor)>& pred) {
+  int n = 0;
+  const QRect r = area.intersected(img.rect());
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if (pred(img.pixelColor(x, y))) ++n;
+  return n;
 }
+inline bool isRed(QColor c) { return c.red() > 170 && c.green() < 100 && c.blue() < 100; }
+inline bool isBlue(QColor c) { return c.blue() > 170 && c.red() < 100 && c.green() < 100; }
+inline bool isBlack(QColor c) { return c.red() < 60 && c.green() < 60 && c.blue() < 60; }
+inline bool isWhite(QColor c) { return c.red() > 245 && c.green() > 245 && c.blue() > 245; }
 
 using Command = std::pair<uint32_t, CVRIMView::CommandRoute>;
 
@@ -82,7 +92,8 @@ struct ViewHost {
     post(WM_FILE_LOADED);
   }
   QString open(uint64_t count, const char* name = "v.ANL") {  // a file of count test items, loaded
-    const QString path = writeFile(profile, name, count);
+    const QString path = profile.file(name);
+    testsupport::writeWholeFile(path, header() + items(0, count));
     load(path);
     return path;
   }
