@@ -145,8 +145,7 @@ QString CCommentEditor::GetInterfaceVersionText(CVRIMApp& app, uint8_t selector)
   if (!app.IsConnected()) return QStringLiteral("Not connected.");
   // Replies come only over the control socket: the serial link has none.
   CVRIMSocket* control = app.GetLinkType() == LINKTYPE_LAN ? app.GetControlSocket() : nullptr;
-  QByteArray frame = DeviceCommands::Version();
-  frame[2] = static_cast<char>(selector);
+  const QByteArray frame = DeviceCommands::Version(selector);
   if (!control || control->Send(frame.constData(), static_cast<int>(frame.size())) != frame.size())
     return QStringLiteral("Not available.");
   // Replies are taken in while waiting, so that the answer to this query is the one

@@ -61,10 +61,8 @@ void BM_PlainCopy(benchmark::State& state) {
   for (auto _ : state) {
     const int in = ::open(path.toLocal8Bit().constData(), O_RDONLY);
     const int out = ::open(copy.toLocal8Bit().constData(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
-    for (ssize_t n; (n = ::pread(in, buffer.data(), buffer.size(), lseek(in, 0, SEEK_CUR))) > 0;) {
-      lseek(in, n, SEEK_CUR);
+    for (ssize_t n; (n = ::read(in, buffer.data(), buffer.size())) > 0;)
       (void)!::write(out, buffer.data(), static_cast<size_t>(n));
-    }
     ::fsync(out);
     ::close(out);
     ::close(in);

@@ -305,9 +305,13 @@ bool CComm::Write(const void* buffer, uint32_t count, uint32_t* bytesWritten) {
   return done == count;
 }
 
-bool CComm::PortExists(uint32_t portNumber) {
+bool CComm::PortExists(uint32_t portNumber, bool heldCounts) {
   const int fd = OpenPort(portNumber, false);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
+  if (fd >= 0) {
+    ::close(fd);
+    return true;
+  }
+  // Held by another program, not permitted, not answering in time: the port is
+  // there. A serial node without a device behind it answers EIO and is not.
+  return heldCounts && (errno == EBUSY || errno == EACCES || errno == EPERM || errno == ETIMEDOUT);
 }

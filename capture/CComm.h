@@ -62,7 +62,9 @@ public:
   bool Purge();
   bool Read(void* buffer, uint32_t count, uint32_t* bytesRead);
   bool Write(const void* buffer, uint32_t count, uint32_t* bytesWritten);
-  static bool PortExists(uint32_t portNumber);
+  // Whether the port opens now; with heldCounts also a port that exists but is held
+  // or not permitted.
+  static bool PortExists(uint32_t portNumber, bool heldCounts = false);
 
   // Puts the line settings into a terminal configuration: raw bytes, no flow
   // control, the rate, data bits, parity (mark and space as stick parity) and

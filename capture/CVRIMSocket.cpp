@@ -124,12 +124,12 @@ bool CVRIMSocket::ReceiveDeviceRecords(const uint8_t* buffer, uint32_t length, b
   // Told under the lock, so that the length reaches the view ahead of anything a
   // Restart posts after replacing this file: a count of the old file never arrives
   // once the view expects the new one.
-  if (written) m_notifier->DataWritten(m_writerLength);
-  tellWriteFailureLocked();
+  noticeLocked(written);
   return written;
 }
 
-void CVRIMSocket::tellWriteFailureLocked() {
+void CVRIMSocket::noticeLocked(bool written) {
+  if (written) m_notifier->DataWritten(m_writerLength);
   if (m_writeFailure.failed && !m_writeFailure.told) {
     m_writeFailure.told = true;
     m_notifier->WriteFailed();
@@ -459,8 +459,7 @@ void CVRIMSocket::OnReceive(int /*errorCode*/) {
   std::lock_guard lock(m_sinkMutex);
   // One notice for what was waiting together: under load the view is told once per
   // turn instead of once per datagram; told under the lock, as the serial path does.
-  if (receiveLocked(RECEIVE_TURN_DATAGRAMS)) m_notifier->DataWritten(m_writerLength);
-  tellWriteFailureLocked();
+  noticeLocked(receiveLocked(RECEIVE_TURN_DATAGRAMS));
 }
 
 bool CVRIMSocket::receiveLocked(uint32_t maxDatagrams) {

@@ -124,8 +124,9 @@ private:
 
   bool decodeLocked(const uint8_t* buffer, uint32_t length);
   // Takes up to maxDatagrams waiting datagrams; true when items were written.
-  // Asks once for the Stop that ends a recording whose file refused a write.
-  void tellWriteFailureLocked();
+  // Tells the view the file's length when items were written, and asks once for the
+  // Stop that ends a recording whose file refused a write.
+  void noticeLocked(bool written);
   bool receiveLocked(uint32_t maxDatagrams);
   void advanceTimeOnly(const uint8_t* buffer, uint32_t length);
   void reserveBatch(uint32_t length);

@@ -34,10 +34,6 @@ QByteArray readText(const CActiveFile& file, uint64_t offset, uint64_t end) {
   return text;
 }
 
-void putU32(uint8_t* at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 }  // namespace
 
 bool CommentBlock::HasMagic() const { return std::memcmp(m_header.data() + 12, HEADER_MAGIC, 4) == 0; }
@@ -80,7 +76,7 @@ QByteArray CommentBlock::HeadBytes(const QByteArray& text, uint32_t blockSize) c
   } else {
     head = QByteArray(LEGACY_LEAD_SIZE, '\0');
   }
-  putU32(reinterpret_cast<uint8_t*>(head.data()) + 8, blockSize);
+  std::memcpy(head.data() + 8, &blockSize, sizeof blockSize);  // little-endian, as the file
   head.append(text);
   head.append('\0');
   return head;

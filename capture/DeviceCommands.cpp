@@ -56,7 +56,7 @@ QByteArray LineSettings() {
   return b;
 }
 
-QByteArray Version() { return three(CMD_VERSION, CMD_VERSION_LENGTH, 1); }
+QByteArray Version(uint8_t selector) { return three(CMD_VERSION, CMD_VERSION_LENGTH, selector); }
 
 QByteArray Boot() { return three(CMD_BOOT, CMD_BOOT_LENGTH, CMD_BOOT_ENTER); }
 

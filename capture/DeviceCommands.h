@@ -13,7 +13,7 @@ bool BaudRate(uint32_t index, uint32_t& rate);
 QByteArray Acquire(bool start);  // 03 03 01 / 03 03 00
 QByteArray BusLoad();            // 04 05 MasterLoad MasterThreshold SlaveThreshold
 QByteArray LineSettings();       // 06 09 baud(4) stop parity data
-QByteArray Version();            // 01 03 01
+QByteArray Version(uint8_t selector = 1);  // 01 03 selector
 QByteArray Boot();               // 05 03 03
 
 }  // namespace DeviceCommands

@@ -13,18 +13,14 @@ const char16_t HIGH[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x202
 }  // namespace
 
 QChar toChar(uint8_t byte) {
-  if (byte >= 0x80 && byte <= 0x9F) return QChar(HIGH[byte - 0x80]);
-  return QChar(byte);  // the rest equals Latin-1
+  if (byte >= 0x80 && byte <= 0x9F && HIGH[byte - 0x80]) return QChar(HIGH[byte - 0x80]);
+  return QChar(byte);  // the rest, and the five free bytes, as Latin-1
 }
 
 QString toUnicode(const QByteArray& bytes) {
   QString text;
   text.reserve(bytes.size());
-  for (const char c : bytes) {
-    const auto byte = static_cast<uint8_t>(c);
-    const QChar ch = toChar(byte);
-    text.append(ch.unicode() ? ch : QChar(byte));
-  }
+  for (const char c : bytes) text.append(toChar(static_cast<uint8_t>(c)));
   return text;
 }
 

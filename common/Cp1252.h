@@ -7,7 +7,8 @@
 // names shown for bytes 0x80 to 0x9F.
 namespace Cp1252 {
 
-// The character of one byte; U+0000 for the five bytes the code page leaves free.
+// The character of one byte; the five bytes the code page leaves free give the
+// control characters U+0081 etc.
 QChar toChar(uint8_t byte);
 QString toUnicode(const QByteArray& bytes);
 // A character the code page cannot hold becomes '?'. The five free bytes decode to

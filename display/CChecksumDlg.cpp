@@ -6,9 +6,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <array>
 
 #include "capture/CActiveFile.h"
+#include "capture/HdlcFcs.h"
 #include "common/ItemRecord.h"
 #include "display/ItemBlockReader.h"
 #include "platform/ProfileStore.h"
@@ -18,17 +18,6 @@ namespace {
 const QString SECTION = QStringLiteral("ChecksumDlg");
 const QString METHOD_KEY = QStringLiteral("ChecksumMethode");
 
-constexpr std::array<uint16_t, 256> makeCrcTable() {
-  std::array<uint16_t, 256> t{};
-  for (unsigned i = 0; i < 256; ++i) {
-    uint16_t c = static_cast<uint16_t>(i);
-    for (int k = 0; k < 8; ++k)
-      c = (c & 1) ? static_cast<uint16_t>((c >> 1) ^ 0x8408) : static_cast<uint16_t>(c >> 1);
-    t[i] = c;
-  }
-  return t;
-}
-constexpr std::array<uint16_t, 256> CRC_TABLE = makeCrcTable();
 
 }  // namespace
 
@@ -76,7 +65,7 @@ QString CChecksumDlg::rangeText() const { return m_range->text(); }
 QString CChecksumDlg::resultText() const { return m_result->text(); }
 
 uint16_t CChecksumDlg::Calculate(const CActiveFile& file, uint32_t firstItem, uint32_t lastItem, int method) {
-  uint16_t crc = 0xFFFF;
+  uint16_t crc = HdlcFcs::INIT;
   uint8_t sum = 0;
   if (lastItem >= firstItem) {
     uint32_t dataStart = 0;
@@ -89,8 +78,7 @@ uint16_t CChecksumDlg::Calculate(const CActiveFile& file, uint32_t firstItem, ui
       if (method == METHOD_XOR) {
         for (; p < end; p += ITEM_SIZE) sum ^= *p;
       } else {
-        for (; p < end; p += ITEM_SIZE)
-          crc = static_cast<uint16_t>((crc >> 8) ^ CRC_TABLE[(crc ^ *p) & 0xFF]);
+        for (; p < end; p += ITEM_SIZE) crc = HdlcFcs::Update(crc, *p);
       }
     }
   }

@@ -318,13 +318,13 @@ uint32_t CVRIMView::fillCells(uint32_t firstCell, uint64_t firstItem, uint32_t c
   count = std::min<uint32_t>(
       count, firstCell < m_cells.size() ? static_cast<uint32_t>(m_cells.size()) - firstCell : 0);
   if (count == 0) return 0;
-  std::vector<uint8_t> buffer(static_cast<size_t>(count) * ITEM_SIZE);
-  const int64_t got = m_file.ReadAt(m_dataOffset + firstItem * ITEM_SIZE, buffer.data(), buffer.size());
+  // Items are their file form (six packed bytes): the read lands in them directly.
+  std::vector<ItemRecord> items(count);
+  const int64_t got = m_file.ReadAt(m_dataOffset + firstItem * ITEM_SIZE, items.data(), items.size() * ITEM_SIZE);
   if (got <= 0) return 0;
   // A short read (the file shrank, a partial last item) fills only whole items.
   const auto whole = static_cast<uint32_t>(got / ITEM_SIZE);
-  std::vector<ItemRecord> items(whole);
-  for (uint32_t i = 0; i < whole; ++i) items[i] = itemFromBytes(buffer.data() + i * ITEM_SIZE);
+  items.resize(whole);
   postToCells(firstCell, whole, WM_CELL_DATA, CELLDATA_ITEM, 0, std::move(items));
   return whole;
 }
@@ -880,9 +880,8 @@ void CVRIMView::OnSearchResult() {
   if (state.found) {
     ClearSearchMarks();
     platform::PumpMessages();
-    uint32_t dataStart = 0;
-    m_file.ReadCommentSize(dataStart);
-    ScrollToItem(state.MatchFirstItem(dataStart), state.patternLength);
+    // A header that changed since the search began has restarted it: dataStart holds.
+    ScrollToItem(state.MatchFirstItem(state.dataStart), state.patternLength);
     postToSelf(WM_VIEW_STATUS, STATUS_HALTED, 0);
     return;
   }

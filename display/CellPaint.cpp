@@ -44,7 +44,7 @@ bool onTransmitSide(uint32_t state, uint8_t flags) {
 }
 
 QString byteText(uint8_t data) {
-  if (data >= 0x80) return Cp1252::toUnicode(QByteArray(1, static_cast<char>(data)));
+  if (data >= 0x80) return QString(Cp1252::toChar(data));
   CASCII names;
   return QString::fromLatin1(names.GetName(data));
 }

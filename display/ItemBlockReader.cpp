@@ -13,7 +13,7 @@ std::span<const uint8_t> ItemBlockReader::Next() {
   const uint64_t want =
       std::min<uint64_t>(BLOCK_ITEMS * ITEM_SIZE, (m_end - m_offset) / ITEM_SIZE * ITEM_SIZE);
   if (want == 0) return {};
-  if (m_buffer.size() < want) m_buffer.resize(BLOCK_ITEMS * ITEM_SIZE);
+  if (m_buffer.size() < want) m_buffer.resize(static_cast<size_t>(want));
   const int64_t got = m_file.ReadAt(m_offset, m_buffer.data(), static_cast<size_t>(want));
   if (got < static_cast<int64_t>(ITEM_SIZE)) {
     m_end = m_offset;

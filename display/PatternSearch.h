@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "capture/PatternText.h"
+#include "common/ItemRecord.h"
 
 class CActiveFile;
 
@@ -24,7 +25,7 @@ struct SearchState {
   // First item of the match that the last step found, for a file whose items start
   // at dataStart (32-bit arithmetic, as the item indexes of the view).
   uint32_t MatchFirstItem(uint32_t itemStart) const {
-    return static_cast<uint32_t>((position - itemStart) / 6) - patternLength;
+    return static_cast<uint32_t>((position - itemStart) / ITEM_SIZE) - patternLength;
   }
 };
 

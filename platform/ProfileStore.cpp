@@ -50,12 +50,12 @@ uint32_t ProfileStore::GetProfileInt(const QString& section, const QString& key,
   return static_cast<uint32_t>(n);
 }
 
-bool ProfileStore::write(const QString& section, const std::vector<std::pair<QString, QVariant>>& values) {
+bool ProfileStore::write(const QString& section, const QString& key, const QVariant& value) {
   {
     std::lock_guard lock(m_batchMutex);
     if (m_batch) {
       m_batch->beginGroup(section);
-      for (const auto& [key, value] : values) m_batch->setValue(key, value);
+      m_batch->setValue(key, value);
       m_batch->endGroup();
       return true;
     }
@@ -63,14 +63,14 @@ bool ProfileStore::write(const QString& section, const std::vector<std::pair<QSt
   QDir().mkpath(QFileInfo(m_path).absolutePath());
   QSettings s(m_path, QSettings::IniFormat);
   s.beginGroup(section);
-  for (const auto& [key, value] : values) s.setValue(key, value);
+  s.setValue(key, value);
   s.endGroup();
   s.sync();
   return s.status() == QSettings::NoError;
 }
 
 bool ProfileStore::WriteProfileInt(const QString& section, const QString& key, int32_t value) {
-  return write(section, {{key, QVariant(static_cast<int>(value))}});
+  return write(section, key, QVariant(static_cast<int>(value)));
 }
 
 QString ProfileStore::GetProfileString(const QString& section, const QString& key,
@@ -82,14 +82,7 @@ QString ProfileStore::GetProfileString(const QString& section, const QString& ke
 }
 
 bool ProfileStore::WriteProfileString(const QString& section, const QString& key, const QString& value) {
-  return write(section, {{key, QVariant(value)}});
-}
-
-bool ProfileStore::WriteProfileStrings(const QString& section,
-                                       const std::vector<std::pair<QString, QString>>& values) {
-  std::vector<std::pair<QString, QVariant>> variants;
-  for (const auto& [key, value] : values) variants.emplace_back(key, QVariant(value));
-  return write(section, variants);
+  return write(section, key, QVariant(value));
 }
 
 std::optional<QByteArray> ProfileStore::GetProfileBinary(const QString& section, const QString& key) const {
@@ -103,7 +96,7 @@ std::optional<QByteArray> ProfileStore::GetProfileBinary(const QString& section,
 bool ProfileStore::WriteProfileBinary(const QString& section, const QString& key, const void* data,
                                       uint32_t length) {
   const QByteArray bytes(static_cast<const char*>(data), static_cast<qsizetype>(length));
-  return write(section, {{key, QVariant(bytes)}});
+  return write(section, key, QVariant(bytes));
 }
 
 std::optional<QString> RegistryKeyName(uint32_t profile) {

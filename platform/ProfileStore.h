@@ -7,7 +7,6 @@
 #include <mutex>
 #include <optional>
 #include <utility>
-#include <vector>
 
 class QSettings;
 
@@ -34,8 +33,6 @@ public:
   QString GetProfileString(const QString& section, const QString& key,
                            const QString& defaultValue = QString()) const;
   bool WriteProfileString(const QString& section, const QString& key, const QString& value);
-  // Several keys of one section in one save.
-  bool WriteProfileStrings(const QString& section, const std::vector<std::pair<QString, QString>>& values);
   // The stored bytes (a copy), or nothing when the value is absent.
   std::optional<QByteArray> GetProfileBinary(const QString& section, const QString& key) const;
   bool WriteProfileBinary(const QString& section, const QString& key, const void* data, uint32_t length);
@@ -56,7 +53,7 @@ public:
   };
 
 private:
-  bool write(const QString& section, const std::vector<std::pair<QString, QVariant>>& values);
+  bool write(const QString& section, const QString& key, const QVariant& value);
   QString m_path;
   std::mutex m_batchMutex;
   int m_batchDepth = 0;

@@ -30,11 +30,12 @@ QStringList RecentFileList::Entries() const {
 }
 
 void RecentFileList::write(const QStringList& entries) {
-  // One save for the whole list: each save rewrites and flushes the settings file.
-  std::vector<std::pair<QString, QString>> values;
-  for (int i = 1; i <= MAX_ENTRIES; ++i)
-    values.emplace_back(entryKey(i), i <= entries.size() ? entries.at(i - 1) : QString());
-  store().WriteProfileStrings(SECTION, values);
+  {
+    // One save for the whole list: each save rewrites and flushes the settings file.
+    const ProfileStore::Batch batch(store());
+    for (int i = 1; i <= MAX_ENTRIES; ++i)
+      store().WriteProfileString(SECTION, entryKey(i), i <= entries.size() ? entries.at(i - 1) : QString());
+  }
   if (m_changed) m_changed();
 }
 

@@ -1,7 +1,5 @@
 #include "update/CUpdate.h"
 
-#include <unistd.h>
-
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -41,17 +39,6 @@ const char* const STEP_TEXTS[7] = {
 
 QString withError(const char* format, int error) { return QString::asprintf(format, static_cast<unsigned>(error)); }
 
-// A port that exists but cannot be opened now (held by another program, not
-// permitted, not answering in time) is still offered. A serial node without a
-// device behind it answers EIO and is not.
-bool portExists(uint32_t number) {
-  const int fd = CComm::OpenPort(number, false);
-  if (fd >= 0) {
-    ::close(fd);
-    return true;
-  }
-  return errno == EBUSY || errno == EACCES || errno == EPERM || errno == ETIMEDOUT;
-}
 
 }  // namespace
 
@@ -141,7 +128,7 @@ void CUpdate::OnDestroy() {
 
 void CUpdate::FillPortList() {
   for (uint32_t n = 0; n <= HIGHEST_PORT; ++n)
-    if (portExists(n)) m_portList->addItem(QStringLiteral("COM%1").arg(n));
+    if (CComm::PortExists(n, true)) m_portList->addItem(QStringLiteral("COM%1").arg(n));
 }
 
 bool CUpdate::selectedPort(uint32_t& number) const {
