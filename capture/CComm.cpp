@@ -3,10 +3,8 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -159,8 +157,7 @@ int CComm::Attach(int handle, Callback callback, void* context) {
     m_callbackContext = context;
     m_countFrame = m_countOverrun = m_countParity = m_countBreak = m_countBufOverrun = 0;
     lineErrors();  // starts the error counters from what the driver has counted so far
-    m_stopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_stopEvent < 0) {
+    if (!m_stop.Open()) {
       // Without its stop event the read thread could never be ended.
       const int err = errno;
       Close();
@@ -190,12 +187,11 @@ uint32_t CComm::lineErrors() {
 }
 
 void CComm::ReadThread() {
-  // Above normal priority where the system allows it; a refusal changes nothing else.
-  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), -5);
+  platform::StopEvent::RaiseCallingThread();
   bool portAlive = true;
   uint8_t buffer[256];
   for (;;) {
-    pollfd fds[2] = {{m_stopEvent, POLLIN, 0}, {m_handle, POLLIN, 0}};
+    pollfd fds[2] = {{m_stop.Descriptor(), POLLIN, 0}, {m_handle, POLLIN, 0}};
     // A port that hung up (device unplugged, pseudo-terminal master closed) stays
     // readable forever; after its one report only the stop event is watched, so the
     // thread sleeps instead of spinning until Close.
@@ -224,16 +220,11 @@ void CComm::ReadThread() {
 }
 
 void CComm::stopReadThread() {
-  if (m_stopEvent < 0) return;
-  const uint64_t one = 1;
-  [[maybe_unused]] ssize_t w = ::write(m_stopEvent, &one, sizeof one);
-  if (m_readThread.joinable()) m_readThread.join();
-  ::close(m_stopEvent);
-  m_stopEvent = -1;
+  m_stop.StopAndJoin(m_readThread);
 }
 
 void CComm::Close() {
-  if (m_handle < 0 && m_stopEvent < 0) return;  // nothing open: nothing to release
+  if (m_handle < 0 && !m_stop.IsOpen()) return;  // nothing open: nothing to release
   stopReadThread();
   if (m_handle >= 0) {
     std::lock_guard lock(m_writeMutex);

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/StopEvent.h"
+
 struct termios;
 
 // A serial (COM) port opened by number, in one of two modes chosen at open:
@@ -93,7 +95,7 @@ private:
   uint32_t m_stopBits = ONESTOPBIT;
   void* m_callbackContext = nullptr;
   int m_handle = INVALID_HANDLE;
-  int m_stopEvent = -1;  // eventfd that wakes the read thread to end it
+  platform::StopEvent m_stop;  // wakes the read thread to end it
   Callback m_callback = nullptr;
   std::function<void(uint32_t)> m_portLost;
   std::atomic<bool> m_lost{false};

@@ -2,8 +2,6 @@
 
 #include <arpa/inet.h>
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -102,18 +100,16 @@ bool UdpSocket::StartReceiveThread() {
     return false;
   }
   if (m_thread.joinable()) return true;
-  m_stopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (m_stopEvent < 0) return false;
+  if (!m_stop.Open()) return false;
   if (m_notifier) m_notifier->setEnabled(false);
   m_thread = std::thread([this] { receiveThread(); });
   return true;
 }
 
 void UdpSocket::receiveThread() {
-  // Above normal priority where the system allows it, as the serial link's reader.
-  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), -5);
+  platform::StopEvent::RaiseCallingThread();
   for (;;) {
-    pollfd fds[2] = {{m_stopEvent, POLLIN, 0}, {m_fd, POLLIN, 0}};
+    pollfd fds[2] = {{m_stop.Descriptor(), POLLIN, 0}, {m_fd, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) continue;  // EINTR: next turn
     if (fds[0].revents) return;
     if (fds[1].revents && m_onReceive) m_onReceive();
@@ -121,12 +117,7 @@ void UdpSocket::receiveThread() {
 }
 
 void UdpSocket::stopReceiveThread() {
-  if (m_stopEvent < 0) return;
-  const uint64_t one = 1;
-  [[maybe_unused]] ssize_t w = ::write(m_stopEvent, &one, sizeof one);
-  if (m_thread.joinable()) m_thread.join();
-  ::close(m_stopEvent);
-  m_stopEvent = -1;
+  m_stop.StopAndJoin(m_thread);
 }
 
 void UdpSocket::Close() {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <thread>
 
+#include "platform/StopEvent.h"
+
 class QSocketNotifier;
 
 // A UDP socket bound to a local port on any address and connected to one peer.
@@ -52,5 +54,5 @@ private:
   std::unique_ptr<QSocketNotifier> m_notifier;
   std::function<void()> m_onReceive;
   std::thread m_thread;
-  int m_stopEvent = -1;  // eventfd that wakes the receive thread to end it
+  platform::StopEvent m_stop;  // wakes the receive thread to end it
 };
