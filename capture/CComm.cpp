@@ -157,14 +157,12 @@ int CComm::Attach(int handle, Callback callback, void* context) {
     m_callbackContext = context;
     m_countFrame = m_countOverrun = m_countParity = m_countBreak = m_countBufOverrun = 0;
     lineErrors();  // starts the error counters from what the driver has counted so far
-    if (!m_stop.Open()) {
-      // Without its stop event the read thread could never be ended.
+    if (!m_readThread.StartPolling([this](int stopDescriptor) { ReadThread(stopDescriptor); })) {
       const int err = errno;
       Close();
       errno = err;
       return INVALID_HANDLE;
     }
-    m_readThread = std::thread([this] { ReadThread(); });
   }
   return handle;
 }
@@ -186,12 +184,12 @@ uint32_t CComm::lineErrors() {
   return bits;
 }
 
-void CComm::ReadThread() {
-  platform::StopEvent::RaiseCallingThread();
+void CComm::ReadThread(int stopDescriptor) {
+  platform::WorkerThread::RaiseCallingThread();
   bool portAlive = true;
   uint8_t buffer[256];
   for (;;) {
-    pollfd fds[2] = {{m_stop.Descriptor(), POLLIN, 0}, {m_handle, POLLIN, 0}};
+    pollfd fds[2] = {{stopDescriptor, POLLIN, 0}, {m_handle, POLLIN, 0}};
     // A port that hung up (device unplugged, pseudo-terminal master closed) stays
     // readable forever; after its one report only the stop event is watched, so the
     // thread sleeps instead of spinning until Close.
@@ -219,12 +217,10 @@ void CComm::ReadThread() {
   }
 }
 
-void CComm::stopReadThread() {
-  m_stop.StopAndJoin(m_readThread);
-}
+void CComm::stopReadThread() { m_readThread.Stop(); }
 
 void CComm::Close() {
-  if (m_handle < 0 && !m_stop.IsOpen()) return;  // nothing open: nothing to release
+  if (m_handle < 0 && !m_readThread.IsRunning()) return;  // nothing open: nothing to release
   stopReadThread();
   if (m_handle >= 0) {
     std::lock_guard lock(m_writeMutex);

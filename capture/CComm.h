@@ -4,9 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <thread>
 
-#include "platform/StopEvent.h"
+#include "platform/WorkerThread.h"
 
 struct termios;
 
@@ -81,12 +80,12 @@ public:
   uint32_t GetStopBits() const { return m_stopBits; }
 
 private:
-  void ReadThread();
+  void ReadThread(int stopDescriptor);
   void stopReadThread();
   bool configure();
   uint32_t lineErrors();
 
-  std::thread m_readThread;
+  platform::WorkerThread m_readThread;
   bool m_callbackMode = false;
   uint32_t m_portNumber = 0;
   uint32_t m_baudRate = 9600;
@@ -95,7 +94,6 @@ private:
   uint32_t m_stopBits = ONESTOPBIT;
   void* m_callbackContext = nullptr;
   int m_handle = INVALID_HANDLE;
-  platform::StopEvent m_stop;  // wakes the read thread to end it
   Callback m_callback = nullptr;
   std::function<void(uint32_t)> m_portLost;
   std::atomic<bool> m_lost{false};

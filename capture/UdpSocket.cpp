@@ -99,26 +99,24 @@ bool UdpSocket::StartReceiveThread() {
     errno = EBADF;
     return false;
   }
-  if (m_thread.joinable()) return true;
-  if (!m_stop.Open()) return false;
+  if (m_thread.IsRunning()) return true;
+  // The notifier fires on this thread only, so nothing is announced twice meanwhile.
+  if (!m_thread.StartPolling([this](int stopDescriptor) { receiveThread(stopDescriptor); })) return false;
   if (m_notifier) m_notifier->setEnabled(false);
-  m_thread = std::thread([this] { receiveThread(); });
   return true;
 }
 
-void UdpSocket::receiveThread() {
-  platform::StopEvent::RaiseCallingThread();
+void UdpSocket::receiveThread(int stopDescriptor) {
+  platform::WorkerThread::RaiseCallingThread();
   for (;;) {
-    pollfd fds[2] = {{m_stop.Descriptor(), POLLIN, 0}, {m_fd, POLLIN, 0}};
+    pollfd fds[2] = {{stopDescriptor, POLLIN, 0}, {m_fd, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) continue;  // EINTR: next turn
     if (fds[0].revents) return;
     if (fds[1].revents && m_onReceive) m_onReceive();
   }
 }
 
-void UdpSocket::stopReceiveThread() {
-  m_stop.StopAndJoin(m_thread);
-}
+void UdpSocket::stopReceiveThread() { m_thread.Stop(); }
 
 void UdpSocket::Close() {
   stopReceiveThread();

@@ -6,9 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <thread>
 
-#include "platform/StopEvent.h"
+#include "platform/WorkerThread.h"
 
 class QSocketNotifier;
 
@@ -46,13 +45,12 @@ public:
   bool StartReceiveThread();
 
 private:
-  void receiveThread();
+  void receiveThread(int stopDescriptor);
   void stopReceiveThread();
 
   int m_fd = -1;
   sockaddr_in m_peer{};  // sin_family 0 until connected
   std::unique_ptr<QSocketNotifier> m_notifier;
   std::function<void()> m_onReceive;
-  std::thread m_thread;
-  platform::StopEvent m_stop;  // wakes the receive thread to end it
+  platform::WorkerThread m_thread;
 };
