@@ -68,37 +68,28 @@ CMDBInterpreter::~CMDBInterpreter() { Control(MDBCTRL_STOP); }
 
 int CMDBInterpreter::Control(int code) {
   switch (code) {
-    case MDBCTRL_STOP: {
-      std::thread worker;
+    case MDBCTRL_STOP:
+      m_running = false;
+      m_worker.Stop();
+      return 0;
+    case MDBCTRL_START: {
       {
         std::lock_guard lock(m_controlMutex);
-        m_stop = true;
-        m_running = false;
-        worker = std::move(m_worker);
+        m_passRequested = true;
+        ++m_requests;
       }
-      m_wake.notify_all();
-      if (worker.joinable()) {
-        if (worker.get_id() == std::this_thread::get_id())
-          worker.detach();
-        else
-          worker.join();
-      }
-      return 0;
-    }
-    case MDBCTRL_START: {
-      std::lock_guard lock(m_controlMutex);
-      m_passRequested = true;
-      ++m_requests;
-      if (m_worker.joinable()) return 0;
-      m_stop = false;
+      if (m_worker.IsRunning()) return 0;
       // Set before the thread exists, so that GETTHREAD never answers 0 for a worker
       // that has been started but not yet scheduled.
       m_running = true;
-      try {
-        m_worker = std::thread(&CMDBInterpreter::DecoderThread, this);
-      } catch (const std::system_error&) {
+      // The wake takes the worker's lock first: a worker between its look at the stop
+      // and its sleep would miss a bare notify.
+      if (!m_worker.Start([this](std::stop_token stop) { DecoderThread(stop); },
+                          [this] {
+                            { std::lock_guard lock(m_controlMutex); }
+                            m_wake.notify_all();
+                          }))
         m_running = false;
-      }
       return 0;
     }
     case MDBCTRL_GETTHREAD:
@@ -120,27 +111,27 @@ int CMDBInterpreter::Control(int code) {
   }
 }
 
-bool CMDBInterpreter::waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds, Wake wake) {
+void CMDBInterpreter::waitFor(std::unique_lock<std::mutex>& lock, const std::stop_token& stop, uint32_t milliseconds,
+                              Wake wake) {
   const uint64_t seen = m_requests;
   m_wake.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
-    return m_stop || (wake == Wake::OnPendingRequest && m_passRequested) ||
+    return stop.stop_requested() || (wake == Wake::OnPendingRequest && m_passRequested) ||
            (wake == Wake::OnNewRequest && m_requests != seen);
   });
-  return m_stop;
 }
 
-void CMDBInterpreter::DecoderThread() {
+void CMDBInterpreter::DecoderThread(const std::stop_token& stop) {
   std::unique_lock lock(m_controlMutex);
-  while (!m_stop) {
+  while (!stop.stop_requested()) {
     lock.unlock();
     const bool open = m_shownFile.IsOpen();
     lock.lock();
     if (open) break;
     // The view asks for a pass when it shows a file: that ends the wait at once, so
     // the first file's names do not wait out the idle step.
-    waitFor(lock, IDLE_SLEEP_MS, Wake::OnNewRequest);
+    waitFor(lock, stop, IDLE_SLEEP_MS, Wake::OnNewRequest);
   }
-  while (!m_stop) {
+  while (!stop.stop_requested()) {
     if (m_passRequested) {
       lock.unlock();
       uint32_t offset = 0;
@@ -157,11 +148,11 @@ void CMDBInterpreter::DecoderThread() {
         lock.lock();
       } else {
         lock.lock();
-        waitFor(lock, IDLE_SLEEP_MS, Wake::OnNewRequest);  // the request stays pending
+        waitFor(lock, stop, IDLE_SLEEP_MS, Wake::OnNewRequest);  // the request stays pending
         continue;
       }
     }
-    waitFor(lock, POLL_SLEEP_MS, Wake::OnPendingRequest);
+    waitFor(lock, stop, POLL_SLEEP_MS, Wake::OnPendingRequest);
   }
 }
 

@@ -5,10 +5,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <thread>
+#include <stop_token>
 #include <vector>
 
 #include "common/ItemRecord.h"
+#include "platform/WorkerThread.h"
 
 class CActiveFile;
 class MdbViewAccess;
@@ -59,7 +60,8 @@ class CMDBInterpreter {
   CMDBInterpreter(const CMDBInterpreter&) = delete;
   CMDBInterpreter& operator=(const CMDBInterpreter&) = delete;
 
-  // MDBCTRL_STOP: ends the worker and waits for it (it leaves any sleep at once).
+  // MDBCTRL_STOP: ends the worker and waits for it (it leaves any sleep at once); from
+  // the worker itself it only ends it, and destruction waits.
   // MDBCTRL_START: starts the worker (once) and requests a pass.
   // MDBCTRL_GETTHREAD: nonzero while the worker runs.
   // MDBCTRL_REFRESH: requests a pass. Any other code does nothing. Always 0 but for
@@ -104,7 +106,7 @@ class CMDBInterpreter {
     bool vmcMessageOpen = false;  // the VMC state was entered by a byte of a VMC message
   };
 
-  void DecoderThread();
+  void DecoderThread(const std::stop_token& stop);
   // Verdict of the current message by the MDB rule: the sum of all bytes but the
   // last, modulo 256, equals the last.
   static bool CheckSum(const DecodeState& s);
@@ -115,9 +117,9 @@ class CMDBInterpreter {
   void PostVmcCheck(uint32_t index);
   void postPending();
   // Sleeps up to the time given, or until STOP or, as wake says, a pass request
-  // (pending, or made after the sleep began) wakes it; true when stopped.
+  // (pending, or made after the sleep began) wakes it.
   enum class Wake { OnPendingRequest, OnNewRequest };
-  bool waitFor(std::unique_lock<std::mutex>& lock, uint32_t milliseconds, Wake wake);
+  void waitFor(std::unique_lock<std::mutex>& lock, const std::stop_token& stop, uint32_t milliseconds, Wake wake);
   bool decodeLocked(DecodeState& s, uint32_t index, QString& text, const ItemRecord& item, bool postVerdict);
   // Starts s from the nearest VMC address byte among the items before a pass's first
   // (before[0 .. count)), decoding up to that first item without output.
@@ -126,15 +128,14 @@ class CMDBInterpreter {
   MdbViewAccess& m_view;
   const CActiveFile& m_shownFile;
 
-  // Control of the worker; m_stop is read and written under m_controlMutex only.
+  // Control of the worker; its sleeps and the requests are under m_controlMutex.
   std::mutex m_controlMutex;
   std::condition_variable m_wake;
-  bool m_stop = false;
   uint64_t m_requests = 0;  // START and REFRESH calls, so far
   std::atomic<bool> m_running{false};
   std::atomic<bool> m_passRequested{false};
   std::atomic<uint64_t> m_passCount{0};
-  std::thread m_worker;
+  platform::WorkerThread m_worker;
 
   // Decoding states of the passes and of printing.
   mutable std::mutex m_decodeMutex;

@@ -35,13 +35,17 @@ class ScrollingView : public TestView {
     const uint32_t shown = first;
     if (decoder && !scrolled.exchange(true)) {
       const_cast<ScrollingView*>(this)->first = scrollTo;
-      decoder->Control(MDBCTRL_REFRESH);
+      decoder->Control(control);
+      // A worker that stopped itself still ends its pass, on its decoder.
+      if (control == MDBCTRL_STOP) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      returned = true;
     }
     return shown;
   }
   CMDBInterpreter* decoder = nullptr;  // null: does not scroll
   uint32_t scrollTo = 0;
-  mutable std::atomic<bool> scrolled{false};
+  int control = MDBCTRL_REFRESH;
+  mutable std::atomic<bool> scrolled{false}, returned{false};
 };
 
 class WorkerTest : public ::testing::Test {
@@ -234,6 +238,14 @@ TEST_F(WorkerTest, StopEndsTheWorkerAtOnce) {
   decoder->Control(MDBCTRL_START);
   decoder->Control(MDBCTRL_START);
   decoder.reset();
+  // Stopped by its own worker inside a pass, it still waits for that pass when it goes.
+  decoder = std::make_unique<CMDBInterpreter>(m_view, m_file);
+  m_view.decoder = decoder.get();
+  m_view.control = MDBCTRL_STOP;
+  decoder->Control(MDBCTRL_START);
+  ASSERT_TRUE(testsupport::waitFor([&] { return m_view.scrolled.load(); }));
+  decoder.reset();
+  EXPECT_TRUE(m_view.returned);
 }
 
 }  // namespace
