@@ -124,12 +124,12 @@ bool CVRIMApp::ConnectSerial() {
     showError("Memory allocation, Error: %u\r\n", ENOMEM);
     return false;
   }
-  m_stopReceive = false;
-  m_receiveThread = std::thread([this] { HdlcReceiveThread(); });
-  return true;
+  CHDLC* link = m_hdlc.get();
+  return m_receiveThread.Start([this](std::stop_token stop) { HdlcReceiveThread(stop); },
+                               [link] { link->WakeReceiver(); });
 }
 
-void CVRIMApp::HdlcReceiveThread() {
+void CVRIMApp::HdlcReceiveThread(const std::stop_token& stop) {
   m_connected = true;
   // Nothing else wakes the idle UI: tell the frame that Connect and Start changed.
   platform::PostMessage(platform::MainFrameWindow(), WM_IDLEUPDATECMDUI);
@@ -138,7 +138,7 @@ void CVRIMApp::HdlcReceiveThread() {
   // Sleeps on the ring while nothing arrives; a frame wakes it at once. Each turn
   // runs a whole payload through the sink, whose lock keeps Stop and Restart from
   // closing the file under it.
-  while (!m_stopReceive.load()) {
+  while (!stop.stop_requested()) {
     if (m_hdlc->Receive(LINK_CHANNEL, payload, length))
       m_acquisitionSocket->ReceiveDeviceRecords(payload, length, false);
     else
@@ -146,12 +146,7 @@ void CVRIMApp::HdlcReceiveThread() {
   }
 }
 
-void CVRIMApp::stopReceiveThread() {
-  if (!m_receiveThread.joinable()) return;
-  m_stopReceive = true;
-  if (m_hdlc) m_hdlc->WakeReceiver();
-  m_receiveThread.join();
-}
+void CVRIMApp::stopReceiveThread() { m_receiveThread.Stop(); }
 
 bool CVRIMApp::DisconnectSerial() {
   m_connected = false;

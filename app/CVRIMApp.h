@@ -7,10 +7,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <thread>
+#include <stop_token>
 
 #include "capture/CActiveFile.h"
 #include "capture/DeviceLink.h"
+#include "platform/WorkerThread.h"
 #include "update/UpdateLink.h"
 
 class CCmdLineInfo;
@@ -94,7 +95,7 @@ public:
 
 private:
   void registerCommands();
-  void HdlcReceiveThread();
+  void HdlcReceiveThread(const std::stop_token& stop);
   void stopReceiveThread();
   // The serial port's device went away: the recording ends as a Stop would, the link
   // goes as a Disconnect would, and the user is told once.
@@ -113,8 +114,7 @@ private:
   std::unique_ptr<CVRIMSocket> m_acquisitionSocket;
   std::unique_ptr<CVRIMSocket> m_controlSocket;
   std::unique_ptr<CHDLC> m_hdlc;
-  std::thread m_receiveThread;
-  std::atomic<bool> m_stopReceive{false};
+  platform::WorkerThread m_receiveThread;
 
   CActiveFile m_activeFile;
   std::unique_ptr<DialUp> m_dialUp;
