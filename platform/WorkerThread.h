@@ -27,6 +27,7 @@ public:
   // thread that asks for the stop, so that a body asleep notices its stop token.
   // False with errno set when no thread can be made, and on the thread itself.
   bool Start(Body body, std::function<void()> wake);
+  // As Start, woken through the descriptor that body gets.
   bool StartPolling(PollBody body);
   // Asks for the stop, wakes the thread and waits for it. On the thread itself it
   // only asks: the body returns, and the owner's next Stop waits for it.
