@@ -96,6 +96,47 @@ TEST_F(CommentEditorTest, AStoredTextIsShownAsItIsAndAnEmptyOneIsStoredAsALineBr
   // The old 12-byte block stays after the NUL, inside the grown one.
   EXPECT_EQ(readWholeFile(m_path),
             anlLead(27) + QByteArray("\r\n\0", 3) + anlLead(12) + someItems());
+  e = open("");  // nothing to move: only the lead and the text are written
+  closeByEsc(*e);
+  EXPECT_EQ(readWholeFile(m_path), anlLead(27) + QByteArray("\r\n\0", 3));
+}
+
+TEST_F(CommentEditorTest, AnUnchangedCloseKeepsEveryByteAndATabShowsAsAGap) {
+  QByteArray text = "Commented:\t07.12.2026\r\n";
+  for (int byte = 1; byte < 256; ++byte)
+    if (byte != '\r' && byte != '\n') text += char(byte);
+  const QByteArray content = anlHeader(text.size() + 27) + text + "\r\n" + '\0' + someItems();
+  auto e = open(content);
+  // The blank columns around the middle of the TAB, on its line.
+  QTextCursor at = e->edit()->textCursor();
+  at.setPosition(10);
+  const QRect before = e->edit()->cursorRect(at);
+  at.setPosition(11);
+  const QImage shot = e->edit()->viewport()->grab().toImage();
+  auto blank = [&](int x) {
+    for (int y = before.top(); y <= before.bottom(); ++y)
+      if (shot.pixel(x, y) != shot.pixel(shot.width() - 1, y)) return false;
+    return true;
+  };
+  int left = (before.x() + e->edit()->cursorRect(at).x()) / 2, right = left;
+  while (blank(left - 1)) --left;
+  while (blank(right + 1)) ++right;
+  EXPECT_GE(right - left + 1, 2 * QFontMetrics(e->edit()->font()).averageCharWidth());
+  closeByEsc(*e);
+  EXPECT_EQ(readWholeFile(m_path), content);
+}
+
+// The link stays a link: the new version is written beside the file it points to.
+TEST_F(CommentEditorTest, GrowingTheBlockThroughASymbolicLinkWritesItsTarget) {
+  const QString folder = m_profile.file("real");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  writeWholeFile(folder + "/t.anl", anlHeader() + someItems());
+  ASSERT_TRUE(QFile::link(folder + "/t.anl", m_path));
+  auto e = open({});
+  closeByEsc(*e);  // the default text does not fit a fresh block
+  EXPECT_TRUE(QFileInfo(m_path).isSymLink());
+  EXPECT_TRUE(readWholeFile(folder + "/t.anl").contains("Commented:\t"));
+  EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList("t.anl"));
 }
 
 TEST_F(CommentEditorTest, AFileBeingRecordedIsLeftUntouched) {
