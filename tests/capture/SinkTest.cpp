@@ -231,7 +231,7 @@ TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   const auto eight = [&] { return receive(m_sink, sinktest::recordsFor("ABCDEFGH"), false); };
   {
-    testsupport::FileSizeLimit full(24 + 6 * 10 + 3);  // room for ten and a half items
+    testsupport::FileSizeLimit full(24 + 6 * 10 + 3, true);  // room for ten and a half items
     ASSERT_TRUE(full.ok());
     EXPECT_TRUE(eight() && eight() && !eight());
   }
@@ -242,7 +242,7 @@ TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
             QString("Write file %1 failed, Error: %2").arg(m_sink.GetWritingPath()).arg(EFBIG));
 
   {
-    testsupport::FileSizeLimit none(0);  // not even the header fits
+    testsupport::FileSizeLimit none(0, true);  // not even the header fits
     EXPECT_TRUE(m_sink.RestartAcquisitionFile());
   }
   EXPECT_TRUE(!eight() && m_sink.HasWriteFailed());
