@@ -58,7 +58,7 @@ bool FileReplacer::Commit(FileError* error) {
     errno = EBADF;
     return fail(error);
   }
-  if (::fsync(m_fd) != 0) return fail(error);
+  if (!flushToDisk(m_fd, false)) return fail(error);
   if (::close(m_fd) != 0) {
     m_fd = -1;
     return fail(error);
@@ -71,7 +71,7 @@ bool FileReplacer::Commit(FileError* error) {
   const int dir = ::open(QFile::encodeName(QFileInfo(m_path).absolutePath()).constData(),
                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
-    ::fsync(dir);
+    flushToDisk(dir, false);
     ::close(dir);
   }
   return true;

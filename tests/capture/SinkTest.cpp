@@ -181,11 +181,14 @@ TEST_F(Sink, NewFileHasExactlyTheHeaderBlockIsShownAndNumbered) {
   uint32_t size = 0;
   EXPECT_TRUE(m_shown.ReadCommentSize(size) && size == 24u);
   EXPECT_EQ(m_boxes.count(), 0u);
+  const uint64_t flushes = platform::flushCount();
   ASSERT_TRUE(m_sink.CloseAcquisitionFile());
+  EXPECT_EQ(platform::flushCount(), flushes + 1) << "Stop puts the recording on the disk";
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   EXPECT_EQ(m_sink.GetWritingPath(), m_folder + "ANALIZER(1).ANL");
   ASSERT_TRUE(m_sink.RestartAcquisitionFile());
   EXPECT_EQ(m_sink.GetWritingPath(), m_folder + "ANALIZER(2).ANL");
+  EXPECT_EQ(platform::flushCount(), flushes + 2) << "and so does Restart with the file it ends";
 }
 
 TEST_F(Sink, WithoutFileMultipleEveryStartOverwrites) {
