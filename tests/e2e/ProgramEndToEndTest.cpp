@@ -165,15 +165,7 @@ TEST_P(ProgramEndToEnd, AFullDiskEndsTheRecordingWithOneMessage) {
   }
   ASSERT_TRUE(ended);
   expectEndedAsStopEndsIt(path);
-  {
-    testsupport::FileSizeLimit full(24 + 6 * 1000 + 3);
-    // The comment's default text needs a larger block: its copy of the file fails alike.
-    post(ID_COMMENT_EDITOR, [](QWidget* editor) { QTest::keyClick(editor, Qt::Key_Escape); });
-  }
-  EXPECT_EQ(m_box.texts(), std::vector<QString>({QString("Write file %1 failed, Error: %2").arg(path).arg(EFBIG),
-                                                 QString("Write file failed, Error: 13\r\nFile: %1\r\nThe comment "
-                                                         "was not stored.").arg(path)}));
-  EXPECT_EQ(QDir(m_dataDir).entryList(QDir::Files | QDir::Hidden), QStringList(QFileInfo(path).fileName()));
+  EXPECT_EQ(m_box.texts(), std::vector<QString>{QString("Write file %1 failed, Error: %2").arg(path).arg(EFBIG)});
   EXPECT_EQ(itemsOf(path), m_sim->items().left(6 * 1000));
   EXPECT_TRUE(enabled(ID_START_RECORDING));
 }

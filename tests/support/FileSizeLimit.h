@@ -6,9 +6,8 @@
 namespace testsupport {
 
 // A full disk while it lives: the kernel refuses every write past 'bytes' of a file
-// with EFBIG, for the whole process. Such a write also raises SIGXFSZ, which kills a
-// process that does not ignore it; the program ignores it from its start-up on, and
-// tests of parts that run without that start-up ask for the same here.
+// with EFBIG, for the whole process, and raises SIGXFSZ, which the program's start-up
+// ignores; tests of parts that run without it ask for that with ignoreSignal.
 class FileSizeLimit {
 public:
   explicit FileSizeLimit(rlim_t bytes, bool ignoreSignal = false)
