@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <array>
 #include <cstring>
@@ -42,7 +43,12 @@ constexpr std::array<ProjectLine, 7> PROJECT_LINES = {{
 QString toEditText(const QByteArray& bytes) {
   return Cp1252::toUnicode(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
-QByteArray fromEditText(QString text) {
+// From the document's raw text: its plain text would turn a no-break space (A0) into
+// a space, and an unchanged close must give back every byte it was given.
+QByteArray fromEdit(const QPlainTextEdit& edit) {
+  QString text = edit.document()->toRawText();
+  for (QChar& ch : text)
+    if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator) ch = QLatin1Char('\n');
   return Cp1252::fromUnicode(text.replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
 }
 
@@ -58,6 +64,9 @@ CCommentEditor::CCommentEditor(CVRIMApp& app, QWidget* parent)
   m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
   m_edit->setFrameShape(QFrame::Box);
   m_edit->installEventFilter(this);
+  // Stops every 32 dialog units: a TAB after a label of the default text leaves a gap
+  // there, where Qt's 80 pixels can end right at the label's last letter.
+  m_edit->setTabStopDistance(8 * QFontMetricsF(m_edit->font()).averageCharWidth());
   layout->addWidget(m_edit);
   // 300 x 250 dialog units in the dialog font.
   const QFontMetrics fm(font());
@@ -113,7 +122,7 @@ void CCommentEditor::done(int result) {
 void CCommentEditor::OnDestroy() {
   if (m_closed) return;
   m_closed = true;
-  const QByteArray text = CommentBlock::WithLineBreak(fromEditText(m_edit->toPlainText()));
+  const QByteArray text = CommentBlock::WithLineBreak(fromEdit(*m_edit));
   if (!m_noFile) {
     platform::FileError error;
     if (!m_block.Store(m_file, text, error)) {

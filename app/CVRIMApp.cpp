@@ -4,6 +4,7 @@
 #include <QPageSetupDialog>
 #include <QStatusBar>
 #include <cerrno>
+#include <csignal>
 #include <new>
 
 #include "app/AppShell.h"
@@ -311,6 +312,9 @@ void CVRIMApp::OnAppAbout() {
 }
 
 bool CVRIMApp::InitInstance(const QStringList& arguments) {
+  // A write past the process's file-size limit then fails with EFBIG like one on a
+  // full disk, and is reported, instead of ending the program without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
   m_shell = std::make_unique<Shell>();
   Shell& sh = *m_shell;
 

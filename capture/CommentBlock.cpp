@@ -108,9 +108,10 @@ bool CommentBlock::Store(CActiveFile& file, const QByteArray& text, platform::Fi
 // The result is the bytes that moving the whole file up by growBy, from its end
 // backwards, and then writing head at 0 gives: the first growBy bytes keep what was
 // there (nothing, past the old end), the old file follows, and head lies over both.
+// An empty file has nothing to move: it becomes head alone.
 bool CommentBlock::grow(CActiveFile& file, const QByteArray& head, uint32_t growBy, platform::FileError& error) {
   const uint64_t oldLength = file.GetLength();
-  const uint64_t prefixLength = std::max<uint64_t>(growBy, static_cast<uint64_t>(head.size()));
+  const uint64_t prefixLength = std::max<uint64_t>(oldLength ? growBy : 0, static_cast<uint64_t>(head.size()));
 
   std::vector<char> prefix(prefixLength, 0);
   const uint64_t keep = std::min<uint64_t>(growBy, oldLength);

@@ -1,5 +1,6 @@
 #include "platform/File.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,6 +33,17 @@ int fileCauseFromErrno(int err) {
     default: return FILE_CAUSE_GENERIC;
   }
 }
+
+namespace {
+std::atomic<uint64_t> g_flushes{0};
+}
+
+bool flushToDisk(int fd, bool dataOnly) {
+  ++g_flushes;
+  return (dataOnly ? ::fdatasync(fd) : ::fsync(fd)) == 0;
+}
+
+uint64_t flushCount() { return g_flushes.load(); }
 
 File::~File() { close(); }
 
@@ -223,6 +235,6 @@ uint64_t File::length() const {
 
 bool File::setLength(uint64_t length) { return m_fd >= 0 && ::ftruncate(m_fd, static_cast<off_t>(length)) == 0; }
 
-bool File::flush() { return m_fd >= 0 && ::fdatasync(m_fd) == 0; }
+bool File::flush() { return m_fd >= 0 && flushToDisk(m_fd, true); }
 
 }  // namespace platform

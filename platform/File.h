@@ -28,6 +28,12 @@ enum FileCause : int {
 // Maps an errno value to a cause code.
 int fileCauseFromErrno(int err);
 
+// Puts what was written to fd on the disk: only its data and length with dataOnly,
+// else all of it. Every call is counted, since a flush leaves no trace in the file
+// that a test could see: flushCount is the number made by this process so far.
+bool flushToDisk(int fd, bool dataOnly);
+uint64_t flushCount();
+
 struct FileError {
   int cause = FILE_CAUSE_NONE;
   int osError = 0;  // errno

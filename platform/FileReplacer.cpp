@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,8 +22,11 @@ bool FileReplacer::fail(FileError* error) {
 
 bool FileReplacer::Begin(const QString& path, FileError* error) {
   Abandon();
-  m_path = path;
-  const QFileInfo info(path);
+  // Through a symbolic link the new version goes beside the file it points to and
+  // takes that file's place: the link stays a link to the new version.
+  char target[PATH_MAX];
+  m_path = ::realpath(QFile::encodeName(path).constData(), target) ? QFile::decodeName(target) : path;
+  const QFileInfo info(m_path);
   // A dot name in the same folder: the rename stays on one file system, and a file
   // manager does not show the half-written copy as an acquisition file.
   QByteArray pattern = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
@@ -30,7 +35,7 @@ bool FileReplacer::Begin(const QString& path, FileError* error) {
   if (m_fd < 0) return fail(error);
   m_tempPath = QFile::decodeName(pattern);
   struct stat st {};
-  if (::stat(QFile::encodeName(path).constData(), &st) == 0) ::fchmod(m_fd, st.st_mode & 07777);
+  if (::stat(QFile::encodeName(m_path).constData(), &st) == 0) ::fchmod(m_fd, st.st_mode & 07777);
   return true;
 }
 
@@ -53,7 +58,7 @@ bool FileReplacer::Commit(FileError* error) {
     errno = EBADF;
     return fail(error);
   }
-  if (::fsync(m_fd) != 0) return fail(error);
+  if (!flushToDisk(m_fd, false)) return fail(error);
   if (::close(m_fd) != 0) {
     m_fd = -1;
     return fail(error);
@@ -66,7 +71,7 @@ bool FileReplacer::Commit(FileError* error) {
   const int dir = ::open(QFile::encodeName(QFileInfo(m_path).absolutePath()).constData(),
                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
-    ::fsync(dir);
+    flushToDisk(dir, false);
     ::close(dir);
   }
   return true;

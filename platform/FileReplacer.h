@@ -19,7 +19,8 @@ public:
   FileReplacer(const FileReplacer&) = delete;
   FileReplacer& operator=(const FileReplacer&) = delete;
 
-  // Makes the new, empty version next to path with the old one's permissions.
+  // Makes the new, empty version next to path (next to the file a symbolic link
+  // points to) with the old one's permissions.
   bool Begin(const QString& path, FileError* error);
   // Appends bytes to the new version.
   bool Write(const void* data, size_t count, FileError* error);

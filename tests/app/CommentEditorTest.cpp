@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QPlainTextEdit>
@@ -13,6 +11,7 @@
 #include "platform/File.h"
 #include "platform/ProfileStore.h"
 #include "support/AcquisitionFile.h"
+#include "support/FileSizeLimit.h"
 #include "support/LinkHelpers.h"
 #include "support/RecordingMessageBox.h"
 #include "support/SimProcess.h"
@@ -56,6 +55,9 @@ TEST_F(CommentEditorTest, AFreshRecordingOffersItsStartAndTheDefaultLines) {
   platform::Profile().WriteProfileString("PropertyPage4", "Company", "Vendo Test");
   platform::Profile().WriteProfileString("PropertyPage4", "Machine", "Snack 5");
   platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", PROTOCOL_MDB);
+  // Shown through a symbolic link into another folder, which stays a link to the file.
+  ASSERT_TRUE(QDir().mkpath(m_profile.file("real")));
+  ASSERT_TRUE(QFile::link(m_profile.file("real/t.anl"), m_path));
   auto e = open(anlHeader() + someItems());
   QStringList lines = text(*e).split('\n');
   ASSERT_GE(lines.size(), 2);
@@ -75,6 +77,8 @@ TEST_F(CommentEditorTest, AFreshRecordingOffersItsStartAndTheDefaultLines) {
   EXPECT_EQ(file.mid(24, block - 24), stored + '\0');
   EXPECT_EQ(file.mid(block), someItems());
   EXPECT_EQ(m_box.count(), 0u);
+  EXPECT_TRUE(QFileInfo(m_path).isSymLink());
+  EXPECT_EQ(QDir(m_profile.file("real")).entryList(QDir::Files | QDir::Hidden), QStringList("t.anl"));
 }
 
 TEST_F(CommentEditorTest, AStoredTextIsShownAsItIsAndAnEmptyOneIsStoredAsALineBreak) {
@@ -96,6 +100,25 @@ TEST_F(CommentEditorTest, AStoredTextIsShownAsItIsAndAnEmptyOneIsStoredAsALineBr
   // The old 12-byte block stays after the NUL, inside the grown one.
   EXPECT_EQ(readWholeFile(m_path),
             anlLead(27) + QByteArray("\r\n\0", 3) + anlLead(12) + someItems());
+  e = open("");  // nothing to move: only the lead and the text are written
+  closeByEsc(*e);
+  EXPECT_EQ(readWholeFile(m_path), anlLead(27) + QByteArray("\r\n\0", 3));
+}
+
+TEST_F(CommentEditorTest, AnUnchangedCloseKeepsEveryByteAndATabShowsAsAGap) {
+  QByteArray stored = "Commented:\t07.12.2026\r\n";
+  for (int byte = 1; byte < 256; ++byte)
+    if (byte != '\r' && byte != '\n') stored += char(byte);
+  const QByteArray content = anlHeader(stored.size() + 27) + stored + "\r\n" + '\0' + someItems();
+  auto e = open(content);
+  // Where the label ends and where the date begins, in the edit control's layout.
+  QTextCursor at = e->edit()->textCursor();
+  at.setPosition(10);
+  const int labelEnd = e->edit()->cursorRect(at).x();
+  at.setPosition(11);
+  EXPECT_GE(e->edit()->cursorRect(at).x() - labelEnd, 2 * QFontMetrics(e->edit()->font()).averageCharWidth());
+  closeByEsc(*e);
+  EXPECT_EQ(readWholeFile(m_path), content);
 }
 
 TEST_F(CommentEditorTest, AFileBeingRecordedIsLeftUntouched) {
@@ -111,21 +134,22 @@ TEST_F(CommentEditorTest, AFileBeingRecordedIsLeftUntouched) {
   EXPECT_TRUE(m_app->GetActiveFile().IsOpen());  // read-only again
 }
 
+// A full disk, whether the block grows into a copy of the file or the text is
+// written in place: the file stays as it was, no copy is left, and the user is told.
 TEST_F(CommentEditorTest, AFullDiskLeavesTheOldFileAndSaysSo) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
-  const QString dir = m_profile.file("small");
-  ASSERT_TRUE(QDir().mkpath(dir));
-  ASSERT_EQ(::mount("tmpfs", dir.toLocal8Bit().constData(), "tmpfs", 0, "size=1m"), 0);
-  m_path = dir + "/full.anl";
-  const QByteArray content = anlHeader() + QByteArray(660000, '\x21');  // no room for a second copy
-  auto e = open(content);
-  closeByEsc(*e);
-  EXPECT_EQ(readWholeFile(m_path), content);
-  EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden).size(), 1);
-  ASSERT_EQ(m_box.count(), 1u);
-  EXPECT_TRUE(m_box.texts()[0].startsWith("Write file failed, Error: 13\r\nFile: " + m_path));
-  m_app->GetActiveFile().Close();
-  ::umount2(dir.toLocal8Bit().constData(), MNT_DETACH);
+  for (const QByteArray& content : {anlHeader() + someItems(), anlHeader(80) + QByteArray(56, 'x') + someItems()}) {
+    m_box.clear();
+    auto e = open(content);
+    e->edit()->setPlainText("short");
+    {
+      testsupport::FileSizeLimit full(0, true);
+      closeByEsc(*e);
+    }
+    EXPECT_EQ(readWholeFile(m_path), content);
+    EXPECT_EQ(QDir(m_profile.dir()).entryList({".c.anl*"}, QDir::Files | QDir::Hidden).size(), 0);
+    ASSERT_EQ(m_box.count(), 1u);
+    EXPECT_TRUE(m_box.texts()[0].startsWith("Write file failed, Error: 13\r\nFile: " + m_path));
+  }
 }
 
 TEST_F(CommentEditorTest, TheVersionLineCarriesWhatTheDeviceAnswers) {

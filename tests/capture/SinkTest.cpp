@@ -181,7 +181,9 @@ TEST_F(Sink, NewFileHasExactlyTheHeaderBlockIsShownAndNumbered) {
   uint32_t size = 0;
   EXPECT_TRUE(m_shown.ReadCommentSize(size) && size == 24u);
   EXPECT_EQ(m_boxes.count(), 0u);
+  const uint64_t flushes = platform::flushCount();
   ASSERT_TRUE(m_sink.CloseAcquisitionFile());
+  EXPECT_EQ(platform::flushCount(), flushes + 1) << "Stop puts the recording on the disk";
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   EXPECT_EQ(m_sink.GetWritingPath(), m_folder + "ANALIZER(1).ANL");
   ASSERT_TRUE(m_sink.RestartAcquisitionFile());
@@ -231,7 +233,7 @@ TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
   ASSERT_TRUE(m_sink.OpenAcquisitionFile());
   const auto eight = [&] { return receive(m_sink, sinktest::recordsFor("ABCDEFGH"), false); };
   {
-    testsupport::FileSizeLimit full(24 + 6 * 10 + 3);  // room for ten and a half items
+    testsupport::FileSizeLimit full(24 + 6 * 10 + 3, true);  // room for ten and a half items
     ASSERT_TRUE(full.ok());
     EXPECT_TRUE(eight() && eight() && !eight());
   }
@@ -242,7 +244,7 @@ TEST_F(Sink, AFailedWriteKeepsTheWholeItemsAndWritesNothingMore) {
             QString("Write file %1 failed, Error: %2").arg(m_sink.GetWritingPath()).arg(EFBIG));
 
   {
-    testsupport::FileSizeLimit none(0);  // not even the header fits
+    testsupport::FileSizeLimit none(0, true);  // not even the header fits
     EXPECT_TRUE(m_sink.RestartAcquisitionFile());
   }
   EXPECT_TRUE(!eight() && m_sink.HasWriteFailed());

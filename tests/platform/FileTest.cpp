@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <chrono>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/File.h"
+#include "platform/FileReplacer.h"
 #include "support/TestSupport.h"
 
 using platform::File;
@@ -109,4 +111,16 @@ TEST(File, ExclusiveOpenFailsWhileAnotherProcessHoldsTheFile) {
   holder.closeWriteChannel();
   ASSERT_TRUE(holder.waitForFinished(10000));
   EXPECT_TRUE(excl.open(path, File::Mode::ReadWriteExclusive));
+}
+
+// The new version is on the disk before it takes the name: a rename that fails has
+// been preceded by the flush.
+TEST(FileReplacer, FlushesTheNewVersionBeforeTheRename) {
+  testsupport::TempProfile tmp;
+  platform::FileReplacer replacer;
+  ASSERT_TRUE(replacer.Begin(tmp.file("a.anl"), nullptr) && replacer.Write("new", 3, nullptr));
+  ASSERT_TRUE(QDir().mkdir(tmp.file("a.anl")));  // a folder now holds the name
+  const uint64_t flushes = platform::flushCount();
+  EXPECT_FALSE(replacer.Commit(nullptr));
+  EXPECT_EQ(platform::flushCount(), flushes + 1);
 }
