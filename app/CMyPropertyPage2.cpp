@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <algorithm>
 
+#include "app/CVRIMApp.h"
 #include "app/NumberField.h"
 #include "capture/CComm.h"
 #include "platform/ProfileStore.h"
@@ -51,26 +52,38 @@ CMyPropertyPage2::CMyPropertyPage2(QWidget* parent)
   grid->setRowStretch(row, 1);
 }
 
-void CMyPropertyPage2::fillPortList(const QString& storedPort) {
+void CMyPropertyPage2::fillPortList(bool portStored) {
+  // Text order with the colon before every digit: COM1:, COM10:, COM2:.
+  const auto insert = [this](const QString& text) {
+    int at = 0;
+    while (at < m_portList->count() && m_portList->itemText(at).chopped(1) < text.chopped(1)) ++at;
+    m_portList->insertItem(at, text);
+  };
   // Opening a port never waits for its carrier, and a port held open by this or
   // another program fails the test, so the list holds only ports free to use.
   QString selected;
   for (uint32_t n = 1; n <= LAST_PROBED_PORT; ++n) {
     if (!CComm::PortExists(n)) continue;
     const QString text = QStringLiteral("COM%1:").arg(n);
-    // Text order with the colon before every digit: COM1:, COM10:, COM2:.
-    int at = 0;
-    while (at < m_portList->count() && m_portList->itemText(at).chopped(1) < text.chopped(1)) ++at;
-    m_portList->insertItem(at, text);
-    if (text.startsWith(storedPort)) selected = text;
+    insert(text);
+    if (text.startsWith(m_storedPort)) selected = text;
+  }
+  // Except the stored port: it fails the test while the link uses it or while its
+  // device is unplugged, and it is still the one to connect to.
+  const uint32_t stored = CVRIMApp::SerialPortNumber(m_storedPort);
+  const bool portText = stored > 0 && m_storedPort == QStringLiteral("COM%1:").arg(stored);
+  if (portStored && portText && selected.isEmpty()) {
+    insert(m_storedPort);
+    selected = m_storedPort;
   }
   m_portList->setCurrentIndex(selected.isEmpty() ? 0 : m_portList->findText(selected));
 }
 
 void CMyPropertyPage2::OnInitDialog() {
   platform::ProfileStore& p = platform::Profile();
-  m_storedPort = p.GetProfileString(SECTION, QStringLiteral("SerialPort"), QStringLiteral("COM1:"));
-  fillPortList(m_storedPort);
+  const QString stored = p.GetProfileString(SECTION, QStringLiteral("SerialPort"), QString());
+  m_storedPort = stored.isEmpty() ? QStringLiteral("COM1:") : stored;
+  fillPortList(!stored.isEmpty());
   m_connectionName = p.GetProfileString(SECTION, QStringLiteral("ConnectionName"), DEFAULT_CONNECTION);
   m_deviceAddress = p.GetProfileString(SECTION, QStringLiteral("DeviceIPAddress"), DEFAULT_DEVICE_ADDRESS);
   m_acquisitionPort = p.GetProfileInt(SECTION, QStringLiteral("PortAquisition"), 4000);
@@ -79,7 +92,10 @@ void CMyPropertyPage2::OnInitDialog() {
   m_hdlc = p.GetProfileInt(SECTION, QStringLiteral("HDLCConnect"), 0) != 0;
   m_startupConnect = p.GetProfileInt(SECTION, QStringLiteral("StartupConnect"), 0) != 0;
   m_startupAquire = p.GetProfileInt(SECTION, QStringLiteral("StartupAquire"), 0) != 0;
+  UpdateControls();
+}
 
+void CMyPropertyPage2::UpdateControls() {
   m_nameEdit->setText(m_connectionName);
   m_addressEdit->setText(m_deviceAddress);
   showUnsigned(m_acquisitionEdit, m_acquisitionPort);

@@ -22,9 +22,10 @@ public:
 
 protected:
   void OnInitDialog() override;
+  void UpdateControls() override;
 
 private:
-  void fillPortList(const QString& storedPort);
+  void fillPortList(bool portStored);
 
   QString m_connectionName;
   QString m_deviceAddress;

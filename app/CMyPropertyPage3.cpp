@@ -114,7 +114,10 @@ void CMyPropertyPage3::OnInitDialog() {
   m_top = p.GetProfileInt(SECTION, QStringLiteral("MarginTop"), MARGIN_DEFAULT_MM);
   m_right = p.GetProfileInt(SECTION, QStringLiteral("MarginRight"), MARGIN_DEFAULT_MM);
   m_bottom = p.GetProfileInt(SECTION, QStringLiteral("MarginBottom"), MARGIN_DEFAULT_MM);
+  UpdateControls();
+}
 
+void CMyPropertyPage3::UpdateControls() {
   m_multipleBox->setChecked(m_multiple);
   m_nameEdit->setText(m_fileName);
   m_pathEdit->setText(m_filePath);

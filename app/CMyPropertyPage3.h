@@ -22,6 +22,7 @@ public:
 
 protected:
   void OnInitDialog() override;
+  void UpdateControls() override;
 
 private:
   bool m_multiple = false;

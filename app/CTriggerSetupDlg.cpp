@@ -20,11 +20,8 @@ namespace {
 const QString SECTION = QStringLiteral("TriggerSetup");
 
 QComboBox* patternList(QWidget* parent, const char* name) {
-  auto* list = new QComboBox(parent);
+  QComboBox* list = NewPatternList(parent);
   list->setObjectName(QString::fromLatin1(name));
-  list->setEditable(true);
-  // The history grows only when OK stores a new pattern.
-  list->setInsertPolicy(QComboBox::NoInsert);
   return list;
 }
 

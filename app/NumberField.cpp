@@ -2,15 +2,12 @@
 
 #include <QLineEdit>
 
+#include "common/UnsignedText.h"
 #include "platform/MessageBoxService.h"
 
 bool takeUnsigned(QLineEdit* edit, uint32_t& field) {
-  const QString text = edit->text().trimmed();
-  bool ok = false;
-  const qulonglong value = text.toULongLong(&ok, 10);
-  // toULongLong takes a sign, which no such field may hold.
-  if (ok && text.front().isDigit() && value <= UINT32_MAX) {
-    field = static_cast<uint32_t>(value);
+  if (const std::optional<uint32_t> value = parseUnsignedText(edit->text())) {
+    field = *value;
     return true;
   }
   platform::ShowMessageBox(QStringLiteral("Enter a positive integer."),

@@ -21,7 +21,10 @@ void SettingsPage::SetModified(bool modified) {
 }
 
 void SettingsPage::Activate() {
-  if (m_created) return;
+  if (m_created) {
+    UpdateControls();
+    return;
+  }
   m_created = true;
   OnInitDialog();
 }

@@ -22,7 +22,8 @@ public:
   bool IsModified() const { return m_modified; }
   void SetModified(bool modified);
 
-  // The page is shown: the first time, it reads its section.
+  // The page is shown: the first time, it reads its section; later it puts its
+  // fields into its controls again.
   void Activate();
   // Takes the controls into the fields; false, after the user was told, when a
   // field is refused (the fields from it on keep their values).
@@ -38,6 +39,8 @@ signals:
 
 protected:
   virtual void OnInitDialog() = 0;
+  // Fields into the controls, for a page whose fields are not the controls themselves.
+  virtual void UpdateControls() {}
   // Every change the user makes to the control marks the page modified.
   void watch(QWidget* control);
   // A control named (tests find it by the name) and watched.

@@ -13,7 +13,7 @@
 #include "capture/CVRIMSocket.h"
 #include "common/ItemRecord.h"
 #include "common/OleDate.h"
-#include "display/CASCII.h"
+#include "display/CellPaint.h"
 #include "platform/ProfileStore.h"
 
 namespace {
@@ -126,8 +126,7 @@ void CDetailDlg::ShowByte(uint32_t i) {
   const double t = itemSeconds(item);
   set(1022, QString::asprintf("%u", i + 1));
 
-  CASCII ascii;
-  set(1023, QString::asprintf("%s - (%u)", ascii.GetName(item.data), item.data));
+  set(1023, QStringLiteral("%1 - (%2)").arg(cellpaint::byteText(item.data)).arg(item.data));
   set(1024, QString::asprintf("%f", t));
 
   QString errors;

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "common/UnsignedText.h"
 #include "platform/MessageBoxService.h"
 #include "platform/ProfileStore.h"
 
@@ -37,17 +38,8 @@ CGoToDlg::CGoToDlg(QWidget* parent) : QDialog(parent) {
   m_edit->selectAll();
 }
 
-std::optional<uint32_t> CGoToDlg::editNumber() const {
-  const QString text = m_edit->text().trimmed();
-  bool ok = false;
-  const qulonglong value = text.toULongLong(&ok, 10);
-  // toULongLong takes a sign; the number is written with digits alone.
-  if (!ok || text.isEmpty() || !text.front().isDigit() || value > UINT32_MAX) return std::nullopt;
-  return static_cast<uint32_t>(value);
-}
-
 void CGoToDlg::accept() {
-  const std::optional<uint32_t> number = editNumber();
+  const std::optional<uint32_t> number = parseUnsignedText(m_edit->text());
   if (!number) {
     platform::ShowMessageBox(QStringLiteral("Enter a positive integer."),
                              platform::MB_OK | platform::MB_ICONWARNING);
@@ -63,7 +55,7 @@ void CGoToDlg::accept() {
 }
 
 void CGoToDlg::done(int result) {
-  if (const std::optional<uint32_t> number = editNumber()) m_number = *number;
+  if (const std::optional<uint32_t> number = parseUnsignedText(m_edit->text())) m_number = *number;
   platform::Profile().WriteProfileInt(SECTION, NUMBER_KEY, static_cast<int32_t>(m_number));
   QDialog::done(result);
 }

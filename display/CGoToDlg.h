@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <cstdint>
-#include <optional>
 
 class QLineEdit;
 
@@ -26,9 +25,6 @@ class CGoToDlg : public QDialog {
   void done(int result) override;
 
  private:
-  // The edit as an unsigned 32-bit decimal number; nothing for any other text.
-  std::optional<uint32_t> editNumber() const;
-
   uint32_t m_number = 0;
   uint32_t m_max = 0;
   QLineEdit* m_edit = nullptr;

@@ -40,9 +40,7 @@ CSearchPatternDlg::CSearchPatternDlg(const CActiveFile& file, QWidget* parent)
   auto* frame = new QGroupBox(this);
   auto* inner = new QVBoxLayout(frame);
   inner->addWidget(new QLabel(QStringLiteral("Search byte pattern in HEX values:"), frame));
-  m_list = new QComboBox(frame);
-  m_list->setEditable(true);
-  m_list->setInsertPolicy(QComboBox::NoInsert);
+  m_list = NewPatternList(frame);
   m_list->setMaxVisibleItems(10);
   inner->addWidget(m_list);
   m_directions = new QButtonGroup(this);

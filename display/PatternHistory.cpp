@@ -15,6 +15,14 @@ QString valueKey(const QString& baseKey, int index) {
 
 }  // namespace
 
+QComboBox* NewPatternList(QWidget* parent) {
+  auto* list = new QComboBox(parent);
+  list->setEditable(true);
+  list->setInsertPolicy(QComboBox::NoInsert);
+  list->setCompleter(nullptr);
+  return list;
+}
+
 void LoadPatternHistory(QComboBox* list, const QString& section, const QString& baseKey,
                         const QString& selectionKey) {
   platform::ProfileStore& profile = platform::Profile();

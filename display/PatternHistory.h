@@ -4,11 +4,16 @@
 #include <functional>
 
 class QComboBox;
+class QWidget;
 
 // The pattern histories of the search and trigger dialogs: each is kept in the
 // profile as raw byte values under "<baseKey>_00", "<baseKey>_01", ... (newest first)
 // plus the index of the selected entry. In memory a history is only the entries of
 // its editable combo box, in canonical text form.
+
+// An editable list for a history. It grows only when a store adds a new pattern, and
+// it completes nothing: a typed text stays as typed, and Enter is the dialog's OK.
+QComboBox* NewPatternList(QWidget* parent);
 
 // Where each history lives: section, base of the value keys, selection key.
 struct PatternHistoryKeys {

@@ -150,28 +150,38 @@ TEST_F(SettingsSheet, PortListInTextOrderWithoutPortsInUse) {
   press(m_sheet.get(), Button::Ok);
   EXPECT_EQ(intOf("PropertyPage2", "StartupConnect") + intOf("PropertyPage2", "StartupAquire"), 2u);
 
-  // COM10 held by another program is not listed; the first entry is stored.
-  const int held = ::open(ports[2]->slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  // COM3 and COM10 held (by another program, or COM10 by the link of this one) fail
+  // the probe: COM3 is not listed, the stored COM10 stays listed, selected and stored.
+  std::vector<int> held;
+  for (const auto& port : {ports[1].get(), ports[2].get()}) {
+    held.push_back(::open(port->slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY));
+    ASSERT_EQ(::flock(held.back(), LOCK_EX | LOCK_NB), 0);
+  }
   open(1);
-  EXPECT_EQ(entries(at<QComboBox>("serialport")), QStringList({"COM1:", "COM3:"}));
+  EXPECT_EQ(entries(at<QComboBox>("serialport")), QStringList({"COM1:", "COM10:"}));
+  EXPECT_EQ(at<QComboBox>("serialport")->currentText(), "COM10:");
   press(m_sheet.get(), Button::Cancel);
-  EXPECT_EQ(textOf("PropertyPage2", "SerialPort"), "COM1:");
-  ::close(held);
+  EXPECT_EQ(textOf("PropertyPage2", "SerialPort"), "COM10:");
+  for (int fd : held) ::close(fd);
 
   // No port at all: the stored port stays.
   const auto none = publishOnly({});
   platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", "COM7:");
   open(1);
-  EXPECT_EQ(at<QComboBox>("serialport")->count(), 0);
+  EXPECT_EQ(entries(at<QComboBox>("serialport")), QStringList({"COM7:"}));
   press(m_sheet.get(), Button::Ok);
   EXPECT_EQ(textOf("PropertyPage2", "SerialPort"), "COM7:");
 }
 
-// A refused port number keeps the user on the page and OK does not close; Cancel
-// stores the fields before it as edited and it and the fields after it as read.
+// Coming back to a page shows its numbers as taken. A refused port number keeps the
+// user on the page and OK does not close; Cancel stores the fields before it as
+// edited and it and the fields after it as read.
 TEST_F(SettingsSheet, BadPortNumberKeepsTheUserOnThePage) {
   open(1);
+  type(at<QLineEdit>("controlport"), "0012");
+  showPage(3);
+  showPage(1);
+  EXPECT_EQ(at<QLineEdit>("controlport")->text(), "12");
   type(at<QLineEdit>("connectionname"), "Lab");
   type(at<QLineEdit>("acquisitionport"), "12x");
   click(at<QCheckBox>("lan"));
@@ -193,9 +203,15 @@ TEST_F(SettingsSheet, BrowseTakesTheFolderAndKeepsTheName) {
   QDir().mkpath(folder);
   writeWholeFile(folder + "x.ANL", "");
   platform::Profile().WriteProfileString("PropertyPage3", "FileName", "KEEP.ANL");
+  platform::Profile().WriteProfileInt("PropertyPage3", "ScreenSize", 2);
   open(2);
   EXPECT_EQ(at<QLabel>("profile")->text(), "This instance uses profile: Quellfeld");
-  EXPECT_TRUE(m_sheet->findChildren<QRadioButton*>().value(0)->isChecked());
+  EXPECT_TRUE(m_sheet->findChildren<QRadioButton*>().value(2)->isChecked());
+  click(m_sheet->findChildren<QRadioButton*>().value(0));
+  type(at<QLineEdit>("margintop"), "0012");
+  showPage(3);
+  showPage(2);
+  EXPECT_EQ(at<QLineEdit>("margintop")->text(), "12");
   QString title;
   onNextModal(
       [&](QWidget* dialog) {
@@ -209,4 +225,5 @@ TEST_F(SettingsSheet, BrowseTakesTheFolderAndKeepsTheName) {
   EXPECT_EQ(at<QLineEdit>("filename")->text(), "KEEP.ANL");
   press(m_sheet.get(), Button::Ok);
   EXPECT_EQ(textOf("PropertyPage3", "FilePath") + textOf("PropertyPage3", "FileName"), folder + "KEEP.ANL");
+  EXPECT_EQ(intOf("PropertyPage3", "ScreenSize"), 0u);
 }

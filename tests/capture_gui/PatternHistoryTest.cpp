@@ -39,11 +39,7 @@ uint32_t storedSelection(const Keys& k = SEARCH) { return platform::Profile().Ge
 
 class PatternHistoryCombo : public ::testing::Test {
  protected:
-  PatternHistoryCombo() {
-    m_list.setEditable(true);
-    m_list.setInsertPolicy(QComboBox::NoInsert);
-    m_list.show();
-  }
+  PatternHistoryCombo() { m_list.show(); }
   void load() { LoadPatternHistory(&m_list, SEARCH); }
   bool store() { return StorePatternHistory(&m_list, SEARCH); }
   // Types into the combo's edit box as a user would, replacing what it held.
@@ -58,7 +54,8 @@ class PatternHistoryCombo : public ::testing::Test {
   }
 
   testsupport::TempProfile m_profile;
-  QComboBox m_list;
+  const std::unique_ptr<QComboBox> m_owned{NewPatternList(nullptr)};
+  QComboBox& m_list = *m_owned;
 };
 
 }  // namespace
@@ -69,9 +66,11 @@ TEST_F(PatternHistoryCombo, MissingKeyShiftsPositionsUntilTheNextStoreRenumbers)
   load();
   EXPECT_EQ(entries(), (QStringList{"01", "02 03", "A0 1B", "04", "05"}));
   EXPECT_EQ(m_list.currentText(), QStringLiteral("04"));
-  type("a0 1b");  // a known pattern in another case adds nothing
+  type("a0 1b");  // a known pattern in another case adds nothing and stays as typed
+  QTest::keyClick(&m_list, Qt::Key_Return);
   ASSERT_TRUE(store());
   EXPECT_EQ(m_list.count(), 5);
+  EXPECT_EQ(m_list.currentText(), QStringLiteral("a0 1b"));
   EXPECT_EQ(stored(6), (QStringList{"01", "02 03", "A0 1B", "04", "05", "05"}));  // the old 05 stays
 }
 

@@ -150,8 +150,10 @@ TEST(PatternSearch, DialogKeysStepsAndEndMessage) {
   h.searchMarkIs(5, 3, 5);
   EXPECT_EQ(h.view->Title(), QStringLiteral("Halted: 5 / 520 - Analyzer"));
 
-  // Another file loaded restarts the search: the same content shows item 5 again.
-  h.open(520, "b.ANL");
+  // A Restart of the recording reopens the shown file on the next one and tells the
+  // view nothing: the search starts again there, with the same content at item 5.
+  testsupport::writeWholeFile(h.profile.file("b.ANL"), header() + items(0, 520));
+  h.file.Open(h.profile.file("b.ANL"));
   h.step(5, 3, 5);
   h.step(261, 3, 261);
   h.step(517, 3, 320);  // ends on the last item: the last screenful
@@ -160,12 +162,19 @@ TEST(PatternSearch, DialogKeysStepsAndEndMessage) {
   EXPECT_EQ(h.boxes.texts(), std::vector<QString>{"End of aquisition file reached,\nFound total: 3 occurrences."});
   EXPECT_EQ(h.boxes.shown().at(0).type, platform::MB_OK | platform::MB_ICONINFORMATION);
   EXPECT_EQ(h.view->searchDialog(), nullptr);
+  for (int shown = 0; shown < 2; ++shown) {  // a new dialog, then shown again: Enter is OK
+    h.view->OnSearchPattern();
+    QTest::keyClick(h.view->searchDialog()->focusWidget(), Qt::Key_Return);
+    platform::PumpMessages();
+    h.searchMarkIs(5, 3, 5);
+  }
 }
 
 TEST(ByteDetail, FieldsOfTheItems) {
   testsupport::TempProfile p;
   std::vector<ItemRecord> items = {{0x1C, 0x41, 0}, {0x80, 0x00, 100000}, {0x01, 0x7F, 4294967295u}};
   items.resize(11, ItemRecord{0, 0x20, 0});
+  items[10].data = 0xF0;  // shown as the screen shows it, in the code page
   const auto f = fileOf(p, testsupport::anlHeader(), items);
   CDetailDlg dlg(*f, nullptr);
   const uint32_t NONE = ITEM_NONE;
@@ -177,8 +186,8 @@ TEST(ByteDetail, FieldsOfTheItems) {
       {{2, NONE},
        {"3", "---", "del - (127)", "55954.833919", "55953.531119", "---", "---", "03:32:35", "16.03.2023"}},
       {{10, 3},
-       {"11", "-7", " sp - (32)", "0.000000", "0.000000", "0.000000", "---", "12:00:00", "15.03.2023"}},
-      {{10, 11}, {"11", "---", " sp - (32)", "0.000000", "0.000000", "---", "---", "12:00:00", "15.03.2023"}},
+       {"11", "-7", "ð - (240)", "0.000000", "0.000000", "0.000000", "---", "12:00:00", "15.03.2023"}},
+      {{9, 11}, {"10", "---", " sp - (32)", "0.000000", "0.000000", "---", "---", "12:00:00", "15.03.2023"}},
       {{11, 3}, QStringList(9, "---")}, {{NONE, NONE}, QStringList(9, "---")},
   };
   for (const auto& [at, texts] : cases) {
@@ -193,10 +202,13 @@ TEST(ByteDetail, FieldsOfTheItems) {
 TEST(ByteDetail, OpenedByClicksAndKeysEndedByLoadingPlacementKept) {
   Host h;
   h.open(300, "a.ANL");  // no start date in the header
+  const QByteArray placed = CDetailDlg::PlacementRecord(QRect(123, 45, 200, 300), false);
+  platform::Profile().WriteProfileBinary("DetailDialog", "Placement", placed.constData(), 44);
   QTest::mouseClick(h.view->clientArea(), Qt::LeftButton, {}, h.cell(7)->geometry().center());
   platform::PumpMessages();
   CDetailDlg* dlg = h.view->detailDialog();
   ASSERT_TRUE(dlg && dlg->isVisible());
+  EXPECT_EQ(dlg->pos(), QPoint(123, 45));
   EXPECT_EQ(dlg->fieldText(1022), QStringLiteral("8"));
   EXPECT_EQ(dlg->fieldText(1030), QStringLiteral("---"));
   QTest::keyClick(dlg, Qt::Key_Escape);
