@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <thread>
 
 #include "capture/CComm.h"
 #include "platform/ProfileStore.h"
@@ -59,4 +61,20 @@ TEST(UpdateDialog, ListsFreeAndBusyPortsBrowsesForHexFilesAndKeepsPathAndListPla
   CUpdate again(link);
   EXPECT_EQ(again.portList()->currentIndex(), place);
   EXPECT_EQ(again.pathEdit()->text(), chosen);
+}
+
+// Each wait of the update lasts its whole length, also when it begins just past a whole second, where a coarse
+// timer would end it at that second.
+TEST(UpdateDialog, EveryWaitLastsItsWholeLength) {
+  CUpdate::SetLongWaitDivisor(5);
+  for (uint32_t ms : {50u, 100u, 1000u, 5000u, 10000u}) {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    std::this_thread::sleep_for(std::chrono::nanoseconds((2'045'000'000 - now.tv_nsec) % 1'000'000'000));
+    QElapsedTimer waited;
+    waited.start();
+    CUpdate::Wait(ms);
+    EXPECT_GE(waited.elapsed(), ms >= 1000 ? ms / 5 : ms) << ms;
+  }
+  CUpdate::SetLongWaitDivisor(1);
 }
