@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
       {"boot-no-usbboot", "Boot loader: a prompt without USBBOOT."},
       {"boot-slow", "Boot loader: every answer 200 ms late."},
       {"boot-no-checksum", "Boot loader: no answer to C."},
+      {"boot-stale-reply", "Boot loader: a stale '.' after each prompt, and each line answered 20 ms late."},
   });
   p.process(app);
 
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
   o.restartDelayMs = p.value("restart-delay").toUInt();
   o.startInBoot = p.isSet("boot");
   o.bootFaults = {p.isSet("boot-no-prompt"), p.isSet("boot-no-usbboot"), p.isSet("boot-slow"),
-                  p.isSet("boot-no-checksum")};
+                  p.isSet("boot-no-checksum"), p.isSet("boot-stale-reply")};
   const QStringList version = p.value("version").split('.');
   o.versionMajor = static_cast<uint8_t>(version.value(0).toUInt());
   o.versionMinor = static_cast<uint8_t>(version.value(1).toUInt());
