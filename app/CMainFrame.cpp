@@ -310,10 +310,10 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 
 void CMainFrame::dropEvent(QDropEvent* event) {
   // The paths are taken out before anything opens: an open may show a box, and the
-  // drop is done with by then.
+  // drop is done with by then. A place that is no local file (a web link, a remote
+  // share) names no file here: it fails as a missing file does, with its message.
   QStringList paths;
-  for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) paths << url.toLocalFile();
+  for (const QUrl& url : event->mimeData()->urls()) paths << (url.isLocalFile() ? url.toLocalFile() : QString());
   event->acceptProposedAction();
   // Each in turn: all reach the recent list, the last one stays shown.
   for (const QString& path : paths)

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QMimeData>
+#include <QProcess>
 #include <QTest>
 
 #include "app/CMainFrame.h"
@@ -47,7 +50,8 @@ TEST(Startup, AProfileNumberOutOfRangeEndsTheStartQuotingWhatWasTyped) {
 }
 
 // The profile argument chooses the store and the window comes up idle; a recent file that is gone leaves the
-// list with a message; dropped files open each in turn; the display mode is kept for the next run.
+// list with a message; dropped files open each in turn, and each that cannot gives that message; the display
+// mode is kept for the next run.
 TEST(Startup, TheWindowComesUpOnItsProfileOpensDroppedFilesAndKeepsTheDisplayMode) {
   SKIP_CHILD_PROCESS_UNDER_TSAN();  // registers the document type with the desktop's tools
   testsupport::TempProfile tmp;
@@ -84,13 +88,14 @@ TEST(Startup, TheWindowComesUpOnItsProfileOpensDroppedFilesAndKeepsTheDisplayMod
     frame->activateWindow();
     QApplication::setActiveWindow(frame);
     QMimeData dropped;
-    dropped.setUrls({QUrl::fromLocalFile(other), QUrl::fromLocalFile(path)});
+    dropped.setUrls({QUrl::fromLocalFile(other), QUrl::fromLocalFile(gone), QUrl("sftp://host/x.ANL"), QUrl::fromLocalFile(path)});
     QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(frame, &enter);  // a drop reaches only a window that took the drag
     QApplication::sendEvent(frame, &drop);
     EXPECT_EQ(s.app.GetActiveFile().GetPath(), path);
     EXPECT_EQ(platform::RecentFiles().Entries().mid(0, 2), QStringList({path, other}));
+    EXPECT_EQ(s.boxes.count(), 3u) << "one more for each dropped place that cannot be opened";
     EXPECT_TRUE(testsupport::waitFor([&] { return frame->windowTitle().startsWith("Loaded: 0 / 5"); }));
     frame->UpdateCommandUi();
     QTest::keyClick(frame, Qt::Key_F10);
@@ -117,4 +122,34 @@ TEST(Startup, TheProgramEndsWellWithinASecondOfTheWindowClosing) {
   EXPECT_TRUE(s->app.GetMainWnd()->close());
   s.reset();  // exit and the application object's end
   EXPECT_LT(t.elapsed(), 500);
+}
+
+// A request for a file that is not there gets the recent list's message, and vrim-open names the file. Where
+// the running copy cannot be reached (its runtime folder is open to others), vrim-open says why at once and
+// starts no copy: here a stand-in for the program beside a copy of vrim-open, which leaves a mark.
+TEST(Startup, OpenRequestsThatFailSayWhy) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();
+  testsupport::TempProfile tmp;
+  Started s({"Profile=11"});
+  ASSERT_TRUE(s.ok);
+  const QString launcher = QCoreApplication::applicationDirPath() + "/vrim-open";
+  QProcess open;
+  open.start(launcher, {"Profile=11", "/x/MISSING.ANL"});
+  ASSERT_TRUE(testsupport::waitFor([&] { return s.boxes.count() == 1 && open.state() == QProcess::NotRunning; }));
+  EXPECT_EQ(s.boxes.texts()[0], "Failed to open document.");
+  EXPECT_TRUE(open.exitCode() != 0 && open.readAllStandardError().contains("/x/MISSING.ANL"));
+
+  const QString mark = tmp.file("started"), runtime = tmp.file("open");
+  ASSERT_TRUE(QDir().mkpath(runtime) && ::chmod(QFile::encodeName(runtime).constData(), 0755) == 0);
+  ASSERT_TRUE(QFile::copy(launcher, tmp.file("vrim-open")));
+  testsupport::writeWholeFile(tmp.file("vrim"), ("#!/bin/sh\ntouch '" + mark + "'\n").toUtf8());
+  QFile::setPermissions(tmp.file("vrim"), QFile::ReadOwner | QFile::ExeOwner);
+  QProcess refused;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_RUNTIME_DIR", runtime);
+  refused.setProcessEnvironment(env);
+  refused.start(tmp.file("vrim-open"), {"Profile=11"});
+  ASSERT_TRUE(refused.waitForFinished(5000));
+  EXPECT_TRUE(refused.exitCode() != 0 && refused.readAllStandardError().contains(runtime.toUtf8()));
+  EXPECT_FALSE(QFile::exists(mark));
 }
