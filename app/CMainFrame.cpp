@@ -106,9 +106,9 @@ void CMainFrame::OnCreate() {
   buildToolBar();
   buildStatusBar();
   SetDocumentTitle(QString());
-  // Menus and buttons follow the enable rules whenever the event loop runs dry, as
-  // they always have: nothing wakes the program while it is idle. Under a stream of
-  // events the update runs at most every IDLE_UPDATE_MS, the last one trailing.
+  // Menus and buttons follow the enable rules whenever the event loop runs dry, so
+  // nothing wakes the program while it is idle. Under a stream of events the update
+  // runs at most every IDLE_UPDATE_MS, the last one trailing.
   m_idle = new QTimer(this);
   m_idle->setSingleShot(true);
   m_idle->setInterval(IDLE_UPDATE_MS);
