@@ -179,9 +179,7 @@ TEST(ViewMarks, CursorReferenceAndRangeFollowNoticesKeysAndContent) {
   notice(h, NOTICE_RANGE_LAST, 0);  // not above first: nothing drawn
   marked(h, CELL_RANGE, 1, 0);
   // A file load takes every range mark off, also those left behind when the content moved.
-  notice(h, NOTICE_RANGE_FIRST, 2);
-  notice(h, NOTICE_RANGE_LAST, 5);
-  sendKey(h.view.get(), Qt::Key_PageDown);
+  notice(h, NOTICE_RANGE_FIRST, 2), notice(h, NOTICE_RANGE_LAST, 5), sendKey(h.view.get(), Qt::Key_PageDown);
   h.load(h.file.GetPath());
   marked(h, CELL_RANGE, 1, 0);
 }

@@ -5,8 +5,7 @@
 
 using testsupport::SimProcess;
 
-// A batch below the longest record, or above what one frame or datagram carries, would make the simulator or
-// the program drop everything; a text that is no such number is refused as well.
+// A batch that is no whole number from the longest record to what one frame or datagram carries is refused.
 TEST(LinkEndToEnd, TheSimulatorRefusesABatchThatIsNotAWholeNumberInRange) {
   if (!SimProcess::available()) GTEST_SKIP() << "qx7700-sim is not built";
   const auto refused = [](const QStringList& args) {
