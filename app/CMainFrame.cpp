@@ -106,9 +106,9 @@ void CMainFrame::OnCreate() {
   buildToolBar();
   buildStatusBar();
   SetDocumentTitle(QString());
-  // Menus and buttons follow the enable rules whenever the event loop runs dry, as
-  // they always have: nothing wakes the program while it is idle. Under a stream of
-  // events the update runs at most every IDLE_UPDATE_MS, the last one trailing.
+  // Menus and buttons follow the enable rules whenever the event loop runs dry, so
+  // nothing wakes the program while it is idle. Under a stream of events the update
+  // runs at most every IDLE_UPDATE_MS, the last one trailing.
   m_idle = new QTimer(this);
   m_idle->setSingleShot(true);
   m_idle->setInterval(IDLE_UPDATE_MS);
@@ -310,10 +310,10 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 
 void CMainFrame::dropEvent(QDropEvent* event) {
   // The paths are taken out before anything opens: an open may show a box, and the
-  // drop is done with by then.
+  // drop is done with by then. A place that is no local file (a web link, a remote
+  // share) names no file here: it fails as a missing file does, with its message.
   QStringList paths;
-  for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) paths << url.toLocalFile();
+  for (const QUrl& url : event->mimeData()->urls()) paths << (url.isLocalFile() ? url.toLocalFile() : QString());
   event->acceptProposedAction();
   // Each in turn: all reach the recent list, the last one stays shown.
   for (const QString& path : paths)

@@ -68,7 +68,7 @@ void refreshDatabase(const char* tool, const QString& folder) {
 // $XDG_RUNTIME_DIR, else a folder of our own in the temporary folder. A folder that
 // another user could enter or has made for us is refused: its socket could be
 // taken or listened to by someone else.
-QString privateRuntimeFolder() {
+QString privateRuntimeFolder(QString* why) {
   QString folder = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
   if (folder.isEmpty()) {
     folder = QDir::tempPath() + QStringLiteral("/vrim-%1").arg(::getuid());
@@ -76,8 +76,10 @@ QString privateRuntimeFolder() {
   }
   struct stat st {};
   if (::lstat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
-      (st.st_mode & 077) != 0)
+      (st.st_mode & 077) != 0) {
+    if (why) *why = QStringLiteral("%1 is not a folder of this user closed to others").arg(folder);
     return {};
+  }
   return folder;
 }
 
@@ -87,8 +89,8 @@ CShellOpen::CShellOpen(QObject* parent) : QObject(parent) {}
 
 CShellOpen::~CShellOpen() = default;
 
-QString CShellOpen::ServerName(const QString& registryKey) {
-  const QString folder = privateRuntimeFolder();
+QString CShellOpen::ServerName(const QString& registryKey, QString* why) {
+  const QString folder = privateRuntimeFolder(why);
   if (folder.isEmpty()) return {};
   const QString settings = QFileInfo(platform::ProfileStore::pathForKey(registryKey)).absolutePath();
   const QByteArray key = QCryptographicHash::hash(QDir::cleanPath(settings).toUtf8(), QCryptographicHash::Sha256);

@@ -21,8 +21,9 @@ public:
 
   // The socket of the copy that runs with this profile key: in the user's private
   // runtime folder, named after the profile's settings folder, so only this user's
-  // copies of this profile meet there. Empty when no private folder can be had.
-  static QString ServerName(const QString& registryKey);
+  // copies of this profile meet there. Empty when no private folder can be had; why
+  // then names the folder that was refused.
+  static QString ServerName(const QString& registryKey, QString* why = nullptr);
 
   // Starts taking open requests; each path received is handed to open(), one at a
   // time, after the request has been read whole.

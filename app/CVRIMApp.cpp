@@ -369,7 +369,7 @@ bool CVRIMApp::InitInstance(const QStringList& arguments) {
   frame->canCloseFrame = [this] { return m_shell->doc->CanCloseFrame(); };
   frame->openDocument = [this](const QString& path) { m_shell->doc->OnOpenDocument(path); };
   frame->runSettings = [] { CMyPropertySheet().DoModal(); };
-  // An entry that can no longer be opened leaves the list, as it always has.
+  // An entry that can no longer be opened leaves the list.
   frame->openRecentFile = [this](const QString& path) {
     if (!m_shell->doc->OnOpenDocument(path)) platform::RecentFiles().Remove(path);
   };

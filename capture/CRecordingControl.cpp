@@ -72,7 +72,6 @@ void CRecordingControl::OnStartRecording() {
 void CRecordingControl::OnStopRecording() {
   if (!m_view.IsRecording() && !isWriting()) return;
   m_link.SendDeviceCommand(DeviceCommands::Acquire(false));  // the file is closed either way
-  m_view.PostStatus(STATUS_HALTED);
   m_view.SetRealtime(false);
   QString failure;
   if (CVRIMSocket* sink = m_link.GetAcquisitionSocket()) {
@@ -89,6 +88,9 @@ void CRecordingControl::OnStopRecording() {
     m_view.SetItemCount(CActiveFile::ShownItemCount(shown.GetLength(), offset));
   }
   m_view.SetRecording(false);
+  // Posted once the realtime display is off and the file is closed: a refresh that was
+  // waiting and the receive paths post their "Running" before it, never after.
+  m_view.PostStatus(STATUS_HALTED);
   // Last, so that the recording has ended when the box's event loop runs.
   if (!failure.isEmpty()) platform::ShowMessageBox(failure, platform::MB_OK | platform::MB_ICONERROR);
 }

@@ -817,8 +817,9 @@ void CVRIMView::RefreshMarkers() {
 void CVRIMView::ClearMarkers() {
   markItem(m_cursor, MARK_CURSOR_OFF);
   markItem(m_reference, MARK_REFERENCE_OFF);
-  markItem(m_rangeFirst, MARK_RANGE_OFF);
-  markItem(m_rangeLast, MARK_RANGE_LAST_OFF);
+  // The range's marks stay where they were drawn when the content moves, and a cell
+  // marks an end itself: every cell may carry one.
+  postToAllCells(WM_CELL_MARK, MARK_RANGE_OFF);
   m_cursor = m_reference = m_rangeFirst = m_rangeLast = ITEM_NONE;
 }
 

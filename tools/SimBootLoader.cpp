@@ -24,19 +24,25 @@ uint32_t SimBootLoader::Checksum(const QByteArray& bytes) {
   return ~crc;
 }
 
-void SimBootLoader::reply(const QByteArray& bytes) {
-  if (!m_faults.slow) {
+void SimBootLoader::reply(const QByteArray& bytes, int delayMs) {
+  if (m_faults.slow) delayMs = SLOW_REPLY_MS;
+  if (delayMs == 0) {
     m_pty.Write(bytes);
     return;
   }
-  QTimer::singleShot(SLOW_REPLY_MS, [this, bytes] { m_pty.Write(bytes); });
+  ++m_answersDue;
+  QTimer::singleShot(delayMs, [this, bytes] {
+    --m_answersDue;
+    m_pty.Write(bytes);
+  });
 }
 
 void SimBootLoader::onBytes(const QByteArray& bytes) {
   for (const char c : bytes) {
     if (m_line.isEmpty() && c == '\r') {
       m_log.Line(m_faults.noPrompt ? QStringLiteral("boot-prompt none") : QStringLiteral("boot-prompt"));
-      if (!m_faults.noPrompt) reply(m_faults.noUsbBoot ? "\r\nBOOT>" : "\r\nUSBBOOT>");
+      if (!m_faults.noPrompt)
+        reply(QByteArray(m_faults.noUsbBoot ? "\r\nBOOT>" : "\r\nUSBBOOT>") + (m_faults.staleReply ? "." : ""));
     } else if (m_line.isEmpty() && c == 'C') {
       const uint32_t crc = Checksum(m_received);
       m_log.Line(QString::asprintf("boot-checksum 0x%08X lines=%u", crc, m_lines));
@@ -50,13 +56,14 @@ void SimBootLoader::onBytes(const QByteArray& bytes) {
       });
       return;  // whatever follows goes to the firmware
     } else {
+      if (m_line.isEmpty() && m_answersDue > 0) m_log.Line(QStringLiteral("boot-line-early"));
       m_line.append(c);
       if (c != '\n') continue;
       m_log.Line(QStringLiteral("boot-line ") + QString::fromLatin1(m_line.toHex(' ')));
       m_received += m_line;
       ++m_lines;
       m_line.clear();
-      reply(".");
+      reply(".", m_faults.staleReply ? LINE_REPLY_MS : 0);
     }
   }
 }

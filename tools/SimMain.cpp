@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
       {"boot-no-usbboot", "Boot loader: a prompt without USBBOOT."},
       {"boot-slow", "Boot loader: every answer 200 ms late."},
       {"boot-no-checksum", "Boot loader: no answer to C."},
+      {"boot-stale-reply", "Boot loader: a stale '.' after each prompt, and each line answered 20 ms late."},
   });
   p.process(app);
 
@@ -92,14 +93,18 @@ int main(int argc, char** argv) {
   o.seed = p.value("seed").toUInt();
   o.rate = p.value("rate").toUInt();
   o.count = p.value("count").toUInt();
-  o.batchBytes = std::max(6u, p.value("batch").toUInt());
-  // A frame's content ends before the receiver's limit (address, control, channel
-  // and FCS around the records); a datagram fits the program's receive buffer.
+  // A batch holds at least the longest record. A frame's content ends before the
+  // receiver's limit (address, control, channel and FCS around the records); a
+  // datagram fits the program's receive buffer.
   const uint32_t maxBatch = p.isSet("lan") ? uint32_t(CVRIMSocket::RECEIVE_BUFFER_SIZE) : HdlcReceiver::MAX_FRAME - 6;
-  if (o.batchBytes > maxBatch)
-    return fail(QStringLiteral("--batch %1 is more than one %2 carries (%3 bytes)")
-                    .arg(p.value("batch"), p.isSet("lan") ? QStringLiteral("datagram") : QStringLiteral("frame"))
-                    .arg(maxBatch));
+  bool batchOk = false;
+  const qulonglong batch = p.value("batch").toULongLong(&batchOk);
+  if (!batchOk || batch < 6 || batch > maxBatch)
+    return fail(QStringLiteral("--batch %1 is not a whole number from 6 to %2 (the bytes one %3 carries)")
+                    .arg(p.value("batch"))
+                    .arg(maxBatch)
+                    .arg(p.isSet("lan") ? QStringLiteral("datagram") : QStringLiteral("frame")));
+  o.batchBytes = static_cast<uint32_t>(batch);
   o.startTime = p.value("start-time").toUInt();
   o.itemsPath = p.value("items-out");
   o.serialCom = p.value("com").toUInt();
@@ -107,7 +112,7 @@ int main(int argc, char** argv) {
   o.restartDelayMs = p.value("restart-delay").toUInt();
   o.startInBoot = p.isSet("boot");
   o.bootFaults = {p.isSet("boot-no-prompt"), p.isSet("boot-no-usbboot"), p.isSet("boot-slow"),
-                  p.isSet("boot-no-checksum")};
+                  p.isSet("boot-no-checksum"), p.isSet("boot-stale-reply")};
   const QStringList version = p.value("version").split('.');
   o.versionMajor = static_cast<uint8_t>(version.value(0).toUInt());
   o.versionMinor = static_cast<uint8_t>(version.value(1).toUInt());

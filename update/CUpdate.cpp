@@ -103,10 +103,12 @@ void CUpdate::SetLongWaitDivisor(uint32_t divisor) { s_longWaitDivisor = divisor
 
 uint32_t CUpdate::scaled(uint32_t ms) { return ms >= 1000 ? ms / s_longWaitDivisor : ms; }
 
-void CUpdate::wait(uint32_t ms) {
+void CUpdate::Wait(uint32_t ms) {
   platform::PumpMessages();
   QEventLoop loop;
-  QTimer::singleShot(static_cast<int>(scaled(ms)), &loop, &QEventLoop::quit);
+  // A coarse timer may end a wait of seconds by a twentieth early: the device would
+  // still be restarting.
+  QTimer::singleShot(static_cast<int>(scaled(ms)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
   loop.exec();
 }
 
@@ -178,7 +180,7 @@ void CUpdate::OnOK() {
   platform::PumpMessages();
   if (EnterBootMode() && DisconnectDevice() && OpenBootPort() && DownloadFirmware() && RequestChecksum())
     RestartFirmware();
-  wait(1000);
+  Wait(1000);
   releaseBootPort();
   m_start->setEnabled(true);
   m_start->setText(QStringLiteral("Finish"));
@@ -190,7 +192,7 @@ bool CUpdate::IsInBootMode() {
   uint32_t number = 0;
   if (m_link.IsConnected() || !selectedPort(number)) return false;
   if (!openBootPort(number)) return false;
-  wait(1000);
+  Wait(1000);
   if (BootDialogue::Probe(*m_bootPort, true)) return true;
   releaseBootPort();
   return false;
@@ -214,7 +216,7 @@ bool CUpdate::EnterBootMode() {
     const int err = connected ? ETIMEDOUT : errno;
     platform::PumpMessages();
     // The serial link reports itself up from its receive thread, a moment later.
-    wait(100);
+    Wait(100);
     if (!m_link.IsConnected()) {
       setLine(1, withError("Enter boot mode failed, Error %u", err));
       return false;
@@ -241,10 +243,10 @@ bool CUpdate::DisconnectDevice() {
       setLine(2, QStringLiteral("Disconnect from device failed..."));
       return false;
     }
-    wait(100);
+    Wait(100);
   }
   // The device restarts into its boot loader meanwhile.
-  wait(10000);
+  Wait(10000);
   return true;
 }
 
@@ -261,7 +263,7 @@ bool CUpdate::OpenBootPort() {
     setLine(3, withError("Open comm port failed, Error %u", errno));
     return false;
   }
-  wait(1000);
+  Wait(1000);
   if (!BootDialogue::Probe(*m_bootPort, false)) {
     setLine(3, withError("Failed to enter boot mode, Error %u", errno));
     return false;
@@ -290,7 +292,7 @@ bool CUpdate::DownloadFirmware() {
 
 bool CUpdate::RequestChecksum() {
   showStep(5);
-  wait(1000);
+  Wait(1000);
   m_bootPort->Purge();
   QString checksum;
   if (BootDialogue::RequestChecksum(*m_bootPort, checksum))
@@ -303,9 +305,9 @@ bool CUpdate::RequestChecksum() {
 bool CUpdate::RestartFirmware() {
   showStep(6);
   BootDialogue::Restart(*m_bootPort);
-  wait(50);
+  Wait(50);
   releaseBootPort();
-  wait(5000);
+  Wait(5000);
   return true;
 }
 

@@ -29,6 +29,9 @@ public:
   // Waits of a second and more last their time divided by this (1 in the program;
   // tests shorten them). The boot loader's reply deadline is never shortened.
   static void SetLongWaitDivisor(uint32_t divisor);
+  // Every wait of the update: `ms` (a long one divided as set), never less, while the
+  // message queue is served.
+  static void Wait(uint32_t ms);
 
   // Step line 1 to 6; 0 is the progress line.
   QLabel* stepLine(int step) const { return m_lines[static_cast<size_t>(step)]; }
@@ -65,8 +68,6 @@ private:
   void releaseBootPort();
   void showStep(int step);
   void setLine(int step, const QString& text);
-  // Waits `ms` (a long wait divided as set) while the message queue is served.
-  static void wait(uint32_t ms);
   static uint32_t scaled(uint32_t ms);
 
   UpdateLink& m_link;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <algorithm>
 #include <QLabel>
+#include <QProcess>
 
 #include "app/CAboutDlg.h"
 #include "app/CShellOpen.h"
@@ -116,6 +117,7 @@ TEST(ShellOpen, RunningCopyTakesOpenRequestsOfItsProfileOnly) {
 }
 
 TEST(ShellOpen, TheSocketIsPrivateAndKeyedOnTheSettingsFolder) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // runs vrim-open
   testsupport::TempProfile tmp;
   const QByteArray config = qgetenv("XDG_CONFIG_HOME"), runtime = qgetenv("XDG_RUNTIME_DIR"), user = qgetenv("USER");
   const auto nameWith = [](const char* var, const QString& value) {
@@ -130,8 +132,16 @@ TEST(ShellOpen, TheSocketIsPrivateAndKeyedOnTheSettingsFolder) {
   EXPECT_EQ(nameWith("XDG_RUNTIME_DIR", tmp.dir()), tmp.dir() + "/" + QFileInfo(fallback).fileName());
   EXPECT_NE(nameWith("XDG_CONFIG_HOME", tmp.dir()), tmp.dir() + "/" + QFileInfo(fallback).fileName());
   EXPECT_NE(CShellOpen::ServerName("Quellfeld_01"), CShellOpen::ServerName("Quellfeld"));
-  QDir(tmp.dir()).mkdir("open");  // others may enter it: refused
+  // A folder others may enter is refused: vrim-open says why at once and starts no copy (of a stand-in here).
+  QDir(tmp.dir()).mkdir("open");
   EXPECT_EQ(nameWith("XDG_RUNTIME_DIR", tmp.file("open")), QString());
+  EXPECT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/vrim-open", tmp.file("vrim-open")));
+  testsupport::writeWholeFile(tmp.file("vrim"), "#!/bin/sh\ntouch \"$0.started\"\n");
+  QFile::setPermissions(tmp.file("vrim"), QFile::ReadOwner | QFile::ExeOwner);
+  QProcess refused;
+  refused.start(tmp.file("vrim-open"), {"/x/A.ANL"});
+  EXPECT_TRUE(refused.waitForFinished(5000) && refused.exitCode() != 0);
+  EXPECT_TRUE(refused.readAllStandardError().contains(tmp.file("open").toUtf8()) && !QFile::exists(tmp.file("vrim.started")));
   qputenv("XDG_CONFIG_HOME", config), qputenv("XDG_RUNTIME_DIR", runtime), qputenv("USER", user);
 }
 

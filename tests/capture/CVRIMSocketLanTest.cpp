@@ -4,7 +4,6 @@
 #include <QUdpSocket>
 #include <condition_variable>
 #include <cstring>
-#include <thread>
 
 #include "capture/CVRIMSocket.h"
 #include "capture/SinkTestSupport.h"
@@ -29,12 +28,13 @@ protected:
 
   // A sink socket on a free port (m_port) connected to the device port; what another
   // host sent from the device's port number before, the socket must drop itself.
-  std::unique_ptr<CVRIMSocket> connectTo(QUdpSocket& device, const QByteArray& strangerFirst = {}) {
+  template <class Socket = CVRIMSocket>
+  std::unique_ptr<Socket> connectTo(QUdpSocket& device, const QByteArray& strangerFirst = {}) {
     QUdpSocket probe;
     EXPECT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
     m_port = probe.localPort();
     probe.close();
-    auto s = std::make_unique<CVRIMSocket>(nullptr, &m_notifier);
+    auto s = std::make_unique<Socket>(nullptr, &m_notifier);
     EXPECT_TRUE(s->Create(m_port));
     QUdpSocket stranger;
     if (!strangerFirst.isNull() && stranger.bind(QHostAddress("127.0.0.2"), device.localPort()))
@@ -109,47 +109,43 @@ TEST_F(LanSocketTest, TheLatestControlReplyIsReadOnceAndRecordsAreStoredAlsoWith
 }
 
 namespace {
-// Holds the receive thread in its first notice (which it gives under the sink's
-// lock): what comes after waits in the queue.
-struct HeldNotifier final : DataWrittenNotifier {
-  void DataWritten(uint64_t) override {
+// Holds the receive thread at the start of its second turn, before it takes the sink's lock.
+struct HeldSocket final : CVRIMSocket {
+  using CVRIMSocket::CVRIMSocket;
+  void OnReceive(int error) override {
     std::unique_lock lock(mutex);
-    ++calls;
-    cv.notify_all();
-    cv.wait(lock, [&] { return !held; });
+    if (++turns == 2) {
+      cv.notify_all();
+      cv.wait(lock, [&] { return released; });
+    }
+    lock.unlock();
+    CVRIMSocket::OnReceive(error);
   }
   std::mutex mutex;
   std::condition_variable cv;
-  bool held = true;
-  int calls = 0;
+  int turns = 0;
+  bool released = false;
 };
 }  // namespace
 
-TEST_F(LanSocketTest, AStopRightAfterABurstWritesTheWholeBurst) {
-  auto acq = connectTo(m_deviceAcq);
-  HeldNotifier held;
-  acq->SetNotifier(&held);
+// More than one turn of datagrams waits when Stop comes: Stop writes them all before the file closes.
+TEST_F(LanSocketTest, StopWritesWhatStillWaitsForTheReceiveThread) {
+  auto acq = connectTo<HeldSocket>(m_deviceAcq);
   ASSERT_TRUE(acq->OpenAcquisitionFile());
   const QString path = acq->GetWritingPath();
   QByteArray sent;
   for (int d = 0; d < 100; ++d) {
-    QByteArray data;
-    for (int i = 0; i < 40; ++i) data.append(static_cast<char>((d * 40 + i) % 251));
-    send(m_deviceAcq, sinktest::recordsFor(data));
-    sent += data;
-    std::unique_lock lock(held.mutex);
-    ASSERT_TRUE(held.cv.wait_for(lock, std::chrono::seconds(5), [&] { return held.calls > 0; }));
+    sent += QByteArray(40, char(d));
+    send(m_deviceAcq, sinktest::recordsFor(sent.right(40)));
+    if (d == 0) {
+      ASSERT_TRUE(testsupport::waitFor([&] { return m_notifier.lengths().size() == 1; }));
+    }
   }
-  // Stop comes while the thread is held; it waits for the sink, and once the thread
-  // lets go, whatever is still queued goes into the file before it closes.
-  std::thread stop([&] { acq->CloseAcquisitionFile(); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  {
-    std::lock_guard lock(held.mutex);
-    held.held = false;
-  }
-  held.cv.notify_all();
-  stop.join();
+  std::unique_lock lock(acq->mutex);
+  ASSERT_TRUE(acq->cv.wait_for(lock, std::chrono::seconds(5), [&] { return acq->turns == 2; }));
+  acq->CloseAcquisitionFile();
+  acq->released = true;
+  acq->cv.notify_all();
+  lock.unlock();
   EXPECT_EQ(sinktest::dataBytes(sinktest::itemsInFile(path)), sent);
-  acq->Close();
 }

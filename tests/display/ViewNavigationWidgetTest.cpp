@@ -178,6 +178,10 @@ TEST(ViewMarks, CursorReferenceAndRangeFollowNoticesKeysAndContent) {
   h.view->SetFirstItem(0);
   notice(h, NOTICE_RANGE_LAST, 0);  // not above first: nothing drawn
   marked(h, CELL_RANGE, 1, 0);
+  // A file load takes every range mark off, also those left behind when the content moved.
+  notice(h, NOTICE_RANGE_FIRST, 2), notice(h, NOTICE_RANGE_LAST, 5), sendKey(h.view.get(), Qt::Key_PageDown);
+  h.load(h.file.GetPath());
+  marked(h, CELL_RANGE, 1, 0);
 }
 
 // Near or beyond the end the last screenful shows; in a file shorter than the screen nothing moves and only

@@ -321,6 +321,15 @@ TEST_P(SerialProgramEndToEnd, StartupAquireWithoutALinkAndADeviceThatDoesNotAckn
   EXPECT_EQ(m_box.count(), 0u);
 }
 
+// F6 while a realtime refresh waits and records still arrive: once the queue is through, the title says "Halted".
+TEST_P(SerialProgramEndToEnd, AfterStopTheTitleSaysHalted) {
+  const QString path = recording({"--rate", "200", "--scenario", "rs232", "--seed", "3"});  // no end
+  ASSERT_TRUE(testsupport::waitFor([&] { return view()->GetItemCount() >= 200 && view()->RefreshPending(); }, 10000));
+  press(Qt::Key_F6);
+  const QString halted = QString("Halted: %1 / %2 - ").arg(view()->GetFirstItem()).arg(itemsOf(path).size() / 6);
+  EXPECT_TRUE(testsupport::waitFor([&] { return frame()->windowTitle().startsWith(halted); })) << halted.toStdString();
+}
+
 // The desktop asks to open the file being recorded: the refusal's real box runs
 // while the request's connection ends; OK leaves the program and the recording whole.
 TEST_P(SerialProgramEndToEnd, ARefusedOpenRequestDuringARecordingLeavesItIntact) {

@@ -136,7 +136,8 @@ TEST_F(UpdateEndToEnd, EachFailureShowsItsLineAndABootLoaderAlreadyRunningSkipsS
       {{"--com", "69", "--boot"}, 69, 69, "none.HEX", 4, 4, "Open firmware file failed, Error 2", ""},
       {{"--com", "70", "--boot", "--boot-no-checksum"}, 70, 70, "fw.HEX", 5, 6, "Step 5: Requesting checksum failed...",
        ""},
-      {{"--com", "63", "--boot", "--restart-delay", "100"}, 63, 63, "fw.HEX", 4, 6, "Step 4: Downloading record: 2", ""},
+      {{"--com", "63", "--boot", "--boot-stale-reply", "--restart-delay", "100"}, 63, 63, "fw.HEX", 4, 6,
+       "Step 4: Downloading record: 2", ""},
   };
   firmware(3);
   for (const auto& r : rows) {
@@ -158,6 +159,7 @@ TEST_F(UpdateEndToEnd, EachFailureShowsItsLineAndABootLoaderAlreadyRunningSkipsS
     EXPECT_EQ(m_box.count() ? m_box.texts()[0] : QString(), r.box);
     EXPECT_TRUE(r.boot != 0 || !m_app->IsConnected());  // without a port the device is left alone
     EXPECT_TRUE(!sim || sim->count("cmd boot") == (r.sim.contains("--boot") ? 0 : 1));
+    EXPECT_TRUE(!sim || sim->count("boot-line-early") == 0) << "a line went out before the answer to the one before";
     if (m_app->IsConnected()) m_app->OnDisconnectDevice();
   }
 }

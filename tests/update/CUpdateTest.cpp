@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <thread>
 
 #include "capture/CComm.h"
 #include "platform/ProfileStore.h"
@@ -59,4 +60,17 @@ TEST(UpdateDialog, ListsFreeAndBusyPortsBrowsesForHexFilesAndKeepsPathAndListPla
   CUpdate again(link);
   EXPECT_EQ(again.portList()->currentIndex(), place);
   EXPECT_EQ(again.pathEdit()->text(), chosen);
+}
+
+// Each wait lasts its whole length, also from 45 ms past a second, where a coarse timer would end at the second.
+TEST(UpdateDialog, EveryWaitLastsItsWholeLength) {
+  using namespace std::chrono;
+  CUpdate::SetLongWaitDivisor(5);
+  for (uint32_t ms : {50u, 100u, 1000u, 5000u, 10000u}) {
+    std::this_thread::sleep_for(1045ms - steady_clock::now().time_since_epoch() % 1s);
+    const auto begun = steady_clock::now();
+    CUpdate::Wait(ms);
+    EXPECT_GE(steady_clock::now() - begun, milliseconds(ms >= 1000 ? ms / 5 : ms)) << ms;
+  }
+  CUpdate::SetLongWaitDivisor(1);
 }
