@@ -10,9 +10,10 @@
 #include "capture/CActiveFile.h"
 #include "capture/CVRIMSocket.h"
 #include "common/CellCodes.h"
+#include "common/Cp1252.h"
 #include "common/OleDate.h"
 #include "common/SystemTypes.h"
-#include "display/CASCII.h"
+#include "display/CellPaint.h"
 #include "mdb/CMDBInterpreter.h"
 #include "platform/ProfileStore.h"
 
@@ -163,7 +164,7 @@ void PrintLayout::PrintPageHeader(QPainter* painter, int& top, int left, int rig
     m_headerChunk.clear();
     QByteArray line;
     while (ReadHeaderCommentLine(line, size)) {
-      if (painter) textOut(*painter, left, top, QString::fromLatin1(line), m_fonts.gridAscent);
+      if (painter) textOut(*painter, left, top, Cp1252::toUnicode(line), m_fonts.gridAscent);
       top += h + h / 4;
     }
   }
@@ -226,7 +227,6 @@ void PrintLayout::PrintItem(QPainter& painter) {
   const bool transmit = bool(item.flags & ITEM_FLAG_SLAVE) == bool(m_source.cellState & CELL_SWAP);
   const bool modeMark = m_source.protocol == PROTOCOL_MDB && (item.flags & ITEM_FLAG_MODE);
   const uint32_t mode = m_source.cellState;
-  CASCII ascii;
 
   if (mode & (DISPLAY_HEX | DISPLAY_ASCII)) {
     const int textY = y + (transmit ? 2 : 17) * sy;
@@ -236,7 +236,7 @@ void PrintLayout::PrintItem(QPainter& painter) {
     } else {
       const bool control = item.data <= 0x20 || item.data == 0x7F;
       painter.setFont(control ? m_fonts.narrow : m_fonts.grid);
-      textOut(painter, x + (control ? 4 : 7) * sx, textY, QString::fromLatin1(ascii.GetName(item.data)),
+      textOut(painter, x + (control ? 4 : 7) * sx, textY, cellpaint::byteText(item.data),
               control ? m_fonts.narrowAscent : m_fonts.gridAscent);
     }
     const int markY = y + (transmit ? 14 : 29) * sy;
@@ -251,7 +251,7 @@ void PrintLayout::PrintItem(QPainter& painter) {
   textOut(painter, x, y, QString::number(m_state.index + 1), a);
   if (modeMark) textOut(painter, x + (70 + side) * sx, y, QStringLiteral("M"), a);
   textOut(painter, x + (90 + side) * sx, y, QString::asprintf("0x%02X", item.data), a);
-  textOut(painter, x + (130 + side) * sx, y, QString::fromLatin1(ascii.GetName(item.data)), a);
+  textOut(painter, x + (130 + side) * sx, y, cellpaint::byteText(item.data), a);
   textOut(painter, x + (160 + side) * sx, y, QString::asprintf("%f", itemSeconds(item)), a);
   textOut(painter, x + 230 * sx, y, transmit ? QStringLiteral("->") : QStringLiteral("<-"), a);
   m_state.y += m_fonts.listHeight;

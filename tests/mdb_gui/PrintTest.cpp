@@ -90,14 +90,18 @@ TEST_F(PrintTest, PagesCarryTitleHeaderAndItemsInEachForm) {
       // clang-format off
       // No items: one page, title and start of the recording.
       {{}, DISPLAY_LIST, PROTOCOL_MDB, {}, "data: T - Page: 1 / 1\\s+Start of recording: 09.12.2025 - 12:00:00", "0x"},
-      // TAB prints as a blank (too narrow to be read back), CR LF and NUL end lines.
-      {poll, DISPLAY_LIST, PROTOCOL_MDB, "X\tY\r\nZ", "\\n\\s*X ?Y\\s*\\n\\s*Z\\s*\\n", "Start of"},
+      // TAB prints as a blank (too narrow to be read back), CR LF and NUL end lines;
+      // the text is of the Western code page, as on screen.
+      {poll, DISPLAY_LIST, PROTOCOL_MDB, "X\tY\r\nPrice 2\x80, \x93quoted\x94, M\xE4rz",
+       "\\n\\s*X ?Y\\s*\\n\\s*Price 2€, “quoted”, März\\s*\\n", "Start of"},
       {poll, DISPLAY_LIST, PROTOCOL_MDB, {}, "1\\s+M\\s+0x0B\\s+vt\\s+0.000000\\s+->\\s+CHANGER: Poll\\s+"
        "2\\s+<-\\s+M\\s+0x00\\s+nul\\s+0.000000\\s+ACK - Acknowledge", "CHK"},
       // Another protocol: no mode mark, no decoded text.
-      {poll, DISPLAY_LIST, PROTOCOL_STANDARD, {}, "2\\s+<-\\s+0x00", "\\bM\\b|CHANGER|Acknowledge"},
+      {{poll[0], poll[1], vmc(0x80), peripheral(0x9F)}, DISPLAY_LIST, PROTOCOL_STANDARD, {},
+       "2\\s+<-\\s+0x00.*\\n.*0x80\\s+€.*\\n.*<-\\s+0x9F\\s+Ÿ", "\\bM\\b|CHANGER|Acknowledge"},
       {{vmc(0x41), vmc(0x0B)}, DISPLAY_HEX, PROTOCOL_MDB, {}, "41\\s+0B", "vt"},
-      {{vmc(0x41), vmc(0x0B)}, DISPLAY_ASCII, PROTOCOL_MDB, {}, "A\\s+vt", "0B"},
+      {{vmc(0x41), vmc(0x0B), vmc(0x80), vmc(0x96), vmc(0x9F), vmc(0xE4), vmc(0xF0), vmc(0x5A)}, DISPLAY_ASCII,
+       PROTOCOL_MDB, {}, "A\\s+vt\\s+€\\s+–\\s+Ÿ\\s+ä\\s+ð\\s+Z", "0B"},
       // clang-format on
   };
   for (const auto& c : cases) {
