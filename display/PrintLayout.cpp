@@ -107,7 +107,10 @@ bool PrintLayout::OnPrint(QPainter* painter, const QPaintDevice& device, uint32_
         break;
       }
       PrintItem(*painter);
-      if (decoded) m_source.decoder->PrintDecoded(*painter, m_state);
+      // The decoded text goes on the line just printed, whose print has moved y below it.
+      if (decoded)
+        m_source.decoder->PrintDecoded(
+            *painter, m_state, {m_state.x + 420 * m_sx, m_state.y - m_fonts.listHeight + m_fonts.listAscent});
     } else if (list) {
       m_state.y += m_fonts.listHeight;
     }
