@@ -23,12 +23,22 @@ constexpr uint32_t BLOCK_ITEMS = 4096;
 constexpr uint32_t HEADER_CHUNK = 4096;
 constexpr int LINE_CHARS = 255;  // a comment line's buffer holds 255 characters and its end
 
-// A font of the given height and average character width in device pixels, as the
-// screen layout's fonts are given (weight 500, everything else plain).
+// A font of the given character-cell height (ascent plus descent) and average
+// character width in device pixels, weight 500, everything else plain. As on screen,
+// the height is that of the cell, not of the em: the largest size whose cell fits.
 QFont printFont(const QString& face, int height, int width, const QPaintDevice& device) {
   QFont font(face);
-  font.setPixelSize(std::max(1, height));
   font.setWeight(QFont::Medium);
+  height = std::max(1, height);
+  auto cell = [&](int pixels) {
+    font.setPixelSize(pixels);
+    return QFontMetrics(font, &device).height();
+  };
+  // The cell grows in proportion to the size: a first guess, then single steps.
+  int size = std::max(1, height * height / std::max(1, cell(height)));
+  while (cell(size + 1) <= height) ++size;
+  while (size > 1 && cell(size) > height) --size;
+  font.setPixelSize(size);
   const int natural = QFontMetrics(font, &device).averageCharWidth();
   if (natural > 0) font.setStretch(std::clamp(100 * width / natural, 1, 4000));
   return font;

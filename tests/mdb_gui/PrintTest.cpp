@@ -35,6 +35,19 @@ int pdfPages(const QString& pdf) {
   return QRegularExpression("Pages:\\s+(\\d+)").match(poppler("pdfinfo", {pdf})).captured(1).toInt();
 }
 
+// Page 1's words on the line of `word`, left to right: left edge and height, in points.
+std::vector<QPointF> pdfLine(const QString& pdf, const QString& word) {
+  const QRegularExpression box(R"_(xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">([^<]*)<)_");
+  QList<QRegularExpressionMatch> words;
+  for (const auto& m : box.globalMatch(poppler("pdftotext", {"-bbox", "-l", "1", pdf, "-"}))) words << m;
+  const auto line = std::find_if(words.begin(), words.end(), [&](auto& m) { return m.captured(4) == word; });
+  std::vector<QPointF> out;
+  for (const auto& m : words)
+    if (line != words.end() && m.captured(2) == line->captured(2))
+      out.emplace_back(m.captured(1).toDouble(), m.captured(3).toDouble() - m.captured(2).toDouble());
+  return out;
+}
+
 class PrintTest : public ::testing::Test {
  protected:
   // Shows a file of these items (with the comment when given) and makes a job for it.
@@ -54,10 +67,11 @@ class PrintTest : public ::testing::Test {
     return m_printer.outputFileName();
   }
   // The state after laying out the first pages of the first `items` items, nothing drawn.
-  PrintState laidOut(uint32_t items, uint32_t pages = 1) {
+  PrintState laidOut(uint32_t items, uint32_t pages = 1, const QPaintDevice* device = nullptr) {
+    device = device ? device : &m_printer;
     PrintLayout layout({&m_file, items, m_source.cellState, PROTOCOL_MDB, nullptr});
-    layout.SetUp(m_printer);
-    for (uint32_t page = 1; page <= pages; ++page) layout.OnPrint(nullptr, m_printer, page, pages);
+    layout.SetUp(*device);
+    for (uint32_t page = 1; page <= pages; ++page) layout.OnPrint(nullptr, *device, page, pages);
     return layout.state();
   }
   void SetUp() override {
@@ -134,7 +148,7 @@ TEST_F(PrintTest, FromPageThreePrintsWhatAFullPrintHasThere) {
   EXPECT_EQ(m_view.totalReceived(), 0);
 }
 
-TEST_F(PrintTest, GridCellsAndMarginsScaleWithTheResolution) {
+TEST_F(PrintTest, LayoutScalesWithTheResolutionAndHoldsTheLineThatEndsOnTheMargin) {
   job(std::vector<ItemRecord>(1000), DISPLAY_HEX);
   const PrintState one = laidOut(1);
   EXPECT_EQ(one.marginLeft, 260);  // 10 units of 600 / 23
@@ -143,6 +157,34 @@ TEST_F(PrintTest, GridCellsAndMarginsScaleWithTheResolution) {
   const PrintState wrapped = laidOut((m_printer.width() - 2 * 260) / 160 + 2);
   EXPECT_EQ(wrapped.x, 260 + 160);
   EXPECT_EQ(wrapped.y, one.y + 240);
+
+  // 1200 dpi: margins 520; title 192 + 48, rule, 96; start line 240; rule, 192: list
+  // lines from 1288 on, 176 apart. The eleventh (16 screen lines high) ends on the
+  // bottom margin at 3304, and still belongs to page 1.
+  job(std::vector<ItemRecord>(100));
+  QImage tall(100, 3304 + 520, QImage::Format_Mono);
+  tall.setDotsPerMeterX(47244);
+  tall.setDotsPerMeterY(47244);
+  EXPECT_EQ(laidOut(100, 1, &tall).index, 11u);
+}
+
+TEST_F(PrintTest, ListColumnsAndTextHeightsAreTheScreenLayoutScaled) {
+  job({vmc(0x10, true), peripheral(0x00, true)});
+  const QString pdf = print();
+  const double px = 8 * 72 / 600.0;  // a screen pixel at 600 dpi, in points
+  const struct {
+    const char* word;
+    std::vector<int> columns;
+  } lines[] = {{"0x10", {0, 70, 90, 130, 160, 230, 420}}, {"0x00", {0, 230, 260, 280, 320, 350, 420}}};
+  for (const auto& l : lines) {
+    const auto words = pdfLine(pdf, l.word);
+    ASSERT_GE(words.size(), l.columns.size()) << l.word;
+    for (size_t i = 0; i < l.columns.size(); ++i) {
+      EXPECT_NEAR(words[i].x() - words[0].x(), l.columns[i] * px, 0.5) << l.word << " column " << i;
+      EXPECT_NEAR(words[i].y(), 11 * px, 0.3) << l.word << " column " << i;  // character cell height
+    }
+  }
+  EXPECT_NEAR(pdfLine(pdf, "Page:").at(0).y(), 12 * px, 0.3);
 }
 
 TEST_F(PrintTest, LongCommentLinesAreCutAndLongPrintsStopAt65000Pages) {
