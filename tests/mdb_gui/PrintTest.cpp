@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QImage>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSpinBox>
 
 #include "capture/CActiveFile.h"
 #include "display/PrintJob.h"
@@ -201,23 +203,55 @@ TEST_F(PrintTest, LongCommentLinesAreCutAndLongPrintsStopAt65000Pages) {
   EXPECT_TRUE(m_box.texts()[0].contains("65000"));
 }
 
-TEST_F(PrintTest, DialogOffersEveryPageAndPreviewShowsThemAsLastTime) {
+TEST_F(PrintTest, DialogOffersEveryPageOfThePaperChosenAndPreviewShowsThemAsLastTime) {
   uint32_t time = 0;
-  job(MdbScenarios::ToItems(MdbScenarios::LongRecording(300), time));
-  int offered = 0;
-  testsupport::onNextModal([&](QWidget* w) {
-    auto* d = qobject_cast<QPrintDialog*>(w);
-    offered = d->minPage() * 1000 + d->maxPage(), d->reject();
+  job(MdbScenarios::ToItems(MdbScenarios::LongRecording(330), time));
+  const uint32_t portrait = m_job->OnPreparePrinting(m_printer);
+  const QString pdf = m_profile.file("dialog.pdf");
+  m_printer.setOutputFileName(pdf);
+  auto choose = [](const char* name) {
+    return [name](QWidget* d) {
+      d->findChild<QAbstractButton*>(name)->click();
+      static_cast<QDialog*>(d)->accept();
+    };
+  };
+  // Landscape, picked in the dialog's properties, gives more pages: all of them print.
+  testsupport::onNextModal([&](QWidget* d) {
+    testsupport::onNextModal(choose("landscape"), d);
+    choose("properties")(d);
+  });
+  EXPECT_TRUE(m_job->OnFilePrint(m_printer));
+  const uint32_t pages = m_job->PageCount();
+  EXPECT_GT(pages, portrait);
+  EXPECT_EQ(pdfPages(pdf), int(pages));
+  EXPECT_TRUE(pdfText(pdf, pages).contains(QStringLiteral("Page: %1 / %1").arg(pages)));
+  EXPECT_TRUE(m_status.startsWith(QStringLiteral("Printed %1 page(s)").arg(pages)));
+  // After pages 3 to 5 the next dialog offers every page again, all selected.
+  testsupport::onNextModal([&](QWidget* d) {
+    d->findChild<QSpinBox*>("to")->setValue(5);
+    d->findChild<QSpinBox*>("from")->setValue(3);
+    choose("printRange")(d);
+  });
+  EXPECT_TRUE(m_job->OnFilePrint(m_printer));
+  EXPECT_EQ(pdfPages(pdf), 3);
+  QString offered;
+  testsupport::onNextModal([&](QWidget* d) {
+    auto* from = d->findChild<QSpinBox*>("from");
+    auto* to = d->findChild<QSpinBox*>("to");
+    offered = QString::asprintf("%d %d-%d of %d-%d", d->findChild<QAbstractButton*>("printAll")->isChecked(),
+                                from->value(), to->value(), from->minimum(), to->maximum());
+    static_cast<QDialog*>(d)->reject();
   });
   EXPECT_FALSE(m_job->OnFilePrint(m_printer));
-  EXPECT_EQ(offered, 1000 + int(m_job->PageCount()));
+  EXPECT_EQ(offered.toStdString(), QStringLiteral("1 1-%1 of 1-%1").arg(m_job->PageCount()).toStdString());
 
   platform::Profile().WriteProfileInt("Settings", "PreviewPages", 2);
   int shown = 0;
   testsupport::onNextModal([&](QWidget* d) {
     auto* preview = d->findChild<QPrintPreviewWidget*>();
-    shown = preview->pageCount() * 10 + (preview->viewMode() == QPrintPreviewWidget::FacingPagesView ? 2 : 1);
-    preview->setViewMode(QPrintPreviewWidget::SinglePageView);
+    shown = preview->pageCount() * 10 + (preview->viewMode() == QPrintPreviewWidget::FacingPagesView) +
+            d->findChild<QAction*>("facingModeAction")->isChecked();
+    d->findChild<QAction*>("singleModeAction")->trigger();
     static_cast<QDialog*>(d)->reject();
   });
   m_job->OnFilePrintPreview(m_printer);
