@@ -6,7 +6,7 @@
 
 // The view's print progress. Pages are laid out strictly one after the other, so
 // everything a page needs from the pages before it is kept here; the MDB decoder
-// reads index, x, y and item to put the decoded text beside the line just printed.
+// reads index and item to name the line just printed.
 struct PrintState {
   uint8_t page1Done = 0;   // page 1's part of the header has been laid out in this pass
   int32_t marginLeft = 0;  // device units

@@ -1,5 +1,6 @@
 #include "display/PrintJob.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
@@ -101,13 +102,17 @@ void PrintJob::reportDone(const QPrinter& printer, uint32_t pages) {
 
 bool PrintJob::OnFilePrint(QPrinter& printer) {
   const uint32_t count = OnPreparePrinting(printer);
+  // The printer keeps the range of its last print; this file's pages are offered anew.
+  printer.setPrintRange(QPrinter::AllPages);
+  printer.setFromTo(1, int(count));
   QPrintDialog dialog(&printer, m_parent);
   dialog.setOption(QAbstractPrintDialog::PrintPageRange);
   dialog.setMinMax(1, int(count));
   if (dialog.exec() != QDialog::Accepted) return false;
+  // Paper chosen in the dialog may change the count: all pages are those of the new one.
   const bool range = printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0;
   return PrintPages(printer, range ? uint32_t(printer.fromPage()) : 1,
-                    range ? uint32_t(std::max(printer.toPage(), printer.fromPage())) : count);
+                    range ? uint32_t(std::max(printer.toPage(), printer.fromPage())) : MAX_PAGES);
 }
 
 bool PrintJob::OnFilePrintDirect(QPrinter& printer) {
@@ -134,8 +139,9 @@ void PrintJob::OnFilePrintPreview(QPrinter& printer) {
                    [this](QPrinter* target) { PrintPages(*target, 1, MAX_PAGES, false); });
   QPrintPreviewWidget* preview = dialog.findChild<QPrintPreviewWidget*>();
   const QString section = QStringLiteral("Settings"), key = QStringLiteral("PreviewPages");
-  const uint32_t shown = platform::Profile().GetProfileInt(section, key, 0);
-  if (preview && shown == 2) preview->setViewMode(QPrintPreviewWidget::FacingPagesView);
+  // Through the toolbar's own action, so that its buttons mark the mode in use.
+  QAction* facing = dialog.findChild<QAction*>(QStringLiteral("facingModeAction"));
+  if (facing && platform::Profile().GetProfileInt(section, key, 0) == 2) facing->trigger();
   dialog.exec();
   if (preview)
     platform::Profile().WriteProfileInt(section, key,

@@ -10,9 +10,10 @@
 #include "capture/CActiveFile.h"
 #include "capture/CVRIMSocket.h"
 #include "common/CellCodes.h"
+#include "common/Cp1252.h"
 #include "common/OleDate.h"
 #include "common/SystemTypes.h"
-#include "display/CASCII.h"
+#include "display/CellPaint.h"
 #include "mdb/CMDBInterpreter.h"
 #include "platform/ProfileStore.h"
 
@@ -22,12 +23,22 @@ constexpr uint32_t BLOCK_ITEMS = 4096;
 constexpr uint32_t HEADER_CHUNK = 4096;
 constexpr int LINE_CHARS = 255;  // a comment line's buffer holds 255 characters and its end
 
-// A font of the given height and average character width in device pixels, as the
-// screen layout's fonts are given (weight 500, everything else plain).
+// A font of the given character-cell height (ascent plus descent) and average
+// character width in device pixels, weight 500, everything else plain. As on screen,
+// the height is that of the cell, not of the em: the largest size whose cell fits.
 QFont printFont(const QString& face, int height, int width, const QPaintDevice& device) {
   QFont font(face);
-  font.setPixelSize(std::max(1, height));
   font.setWeight(QFont::Medium);
+  height = std::max(1, height);
+  auto cell = [&](int pixels) {
+    font.setPixelSize(pixels);
+    return QFontMetrics(font, &device).height();
+  };
+  // The cell grows in proportion to the size: a first guess, then single steps.
+  int size = std::max(1, height * height / std::max(1, cell(height)));
+  while (cell(size + 1) <= height) ++size;
+  while (size > 1 && cell(size) > height) --size;
+  font.setPixelSize(size);
   const int natural = QFontMetrics(font, &device).averageCharWidth();
   if (natural > 0) font.setStretch(std::clamp(100 * width / natural, 1, 4000));
   return font;
@@ -106,7 +117,10 @@ bool PrintLayout::OnPrint(QPainter* painter, const QPaintDevice& device, uint32_
         break;
       }
       PrintItem(*painter);
-      if (decoded) m_source.decoder->PrintDecoded(*painter, m_state);
+      // The decoded text goes on the line just printed, whose print has moved y below it.
+      if (decoded)
+        m_source.decoder->PrintDecoded(
+            *painter, m_state, {m_state.x + 420 * m_sx, m_state.y - m_fonts.listHeight + m_fonts.listAscent});
     } else if (list) {
       m_state.y += m_fonts.listHeight;
     }
@@ -163,7 +177,7 @@ void PrintLayout::PrintPageHeader(QPainter* painter, int& top, int left, int rig
     m_headerChunk.clear();
     QByteArray line;
     while (ReadHeaderCommentLine(line, size)) {
-      if (painter) textOut(*painter, left, top, QString::fromLatin1(line), m_fonts.gridAscent);
+      if (painter) textOut(*painter, left, top, Cp1252::toUnicode(line), m_fonts.gridAscent);
       top += h + h / 4;
     }
   }
@@ -226,7 +240,6 @@ void PrintLayout::PrintItem(QPainter& painter) {
   const bool transmit = bool(item.flags & ITEM_FLAG_SLAVE) == bool(m_source.cellState & CELL_SWAP);
   const bool modeMark = m_source.protocol == PROTOCOL_MDB && (item.flags & ITEM_FLAG_MODE);
   const uint32_t mode = m_source.cellState;
-  CASCII ascii;
 
   if (mode & (DISPLAY_HEX | DISPLAY_ASCII)) {
     const int textY = y + (transmit ? 2 : 17) * sy;
@@ -236,7 +249,7 @@ void PrintLayout::PrintItem(QPainter& painter) {
     } else {
       const bool control = item.data <= 0x20 || item.data == 0x7F;
       painter.setFont(control ? m_fonts.narrow : m_fonts.grid);
-      textOut(painter, x + (control ? 4 : 7) * sx, textY, QString::fromLatin1(ascii.GetName(item.data)),
+      textOut(painter, x + (control ? 4 : 7) * sx, textY, cellpaint::byteText(item.data),
               control ? m_fonts.narrowAscent : m_fonts.gridAscent);
     }
     const int markY = y + (transmit ? 14 : 29) * sy;
@@ -251,7 +264,7 @@ void PrintLayout::PrintItem(QPainter& painter) {
   textOut(painter, x, y, QString::number(m_state.index + 1), a);
   if (modeMark) textOut(painter, x + (70 + side) * sx, y, QStringLiteral("M"), a);
   textOut(painter, x + (90 + side) * sx, y, QString::asprintf("0x%02X", item.data), a);
-  textOut(painter, x + (130 + side) * sx, y, QString::fromLatin1(ascii.GetName(item.data)), a);
+  textOut(painter, x + (130 + side) * sx, y, cellpaint::byteText(item.data), a);
   textOut(painter, x + (160 + side) * sx, y, QString::asprintf("%f", itemSeconds(item)), a);
   textOut(painter, x + 230 * sx, y, transmit ? QStringLiteral("->") : QStringLiteral("<-"), a);
   m_state.y += m_fonts.listHeight;

@@ -1,8 +1,5 @@
 #include "mdb/CMDBInterpreter.h"
 
-#include <QFont>
-#include <QFontMetrics>
-#include <QPaintDevice>
 #include <QPainter>
 #include <algorithm>
 #include <chrono>
@@ -322,7 +319,7 @@ void CMDBInterpreter::BeginPrintPass() {
   m_printResyncDue = true;
 }
 
-void CMDBInterpreter::PrintDecoded(QPainter& painter, const PrintState& state) {
+void CMDBInterpreter::PrintDecoded(QPainter& painter, const PrintState& state, const QPoint& at) {
   QString text;
   bool given;
   {
@@ -342,28 +339,7 @@ void CMDBInterpreter::PrintDecoded(QPainter& painter, const PrintState& state) {
     m_printNext = state.index + 1;
     given = decodeLocked(m_print, state.index, text, state.item, false);
   }
-  QPaintDevice* device = painter.device();
-  if (!given || !device || !painter.isActive()) return;
-
-  // Printer pixels per screen pixel of the list layout; at least 1 so that a device
-  // coarser than the screen still gets a readable text beside the line.
-  const int sx = std::max(1, device->logicalDpiX() / 75);
-  const int sy = std::max(1, device->logicalDpiY() / 75);
-
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(11 * sx);
-  font.setWeight(QFont::Medium);
-  // The list font is narrow: an average character width of 4 screen pixels.
-  const int natural = QFontMetrics(font, device).averageCharWidth();
-  if (natural > 0) font.setStretch(std::clamp(100 * 4 * sy / natural, 1, 4000));
-  const QFontMetrics metrics(font, device);
-
-  painter.save();
-  painter.setFont(font);
-  // The line's print has already moved y below the line; the text goes on that line.
-  const int top = state.y - metrics.height();
-  painter.drawText(state.x + 420 * sx, top + metrics.ascent(), text);
-  painter.restore();
+  if (given && painter.isActive()) painter.drawText(at, text);
 }
 
 uint32_t CMDBInterpreter::GetState() const {

@@ -14,6 +14,7 @@
 class CActiveFile;
 class MdbViewAccess;
 class QPainter;
+class QPoint;
 struct PrintState;
 
 inline constexpr int MDBCTRL_STOP = 1;
@@ -74,12 +75,12 @@ class CMDBInterpreter {
   // current pass); with a record nothing is read or posted.
   bool DecodeItem(uint32_t index, QString& text, const ItemRecord* item = nullptr);
 
-  // Draws the decoded text of the print line that state describes, 420 screen
-  // pixels right of the line's start, on the line just printed (one text height
-  // above state.y). Scales by the paint device's dots per inch / 75. Printing has a
-  // decoding state of its own, set up anew at the first line of each print pass
-  // (and whenever the lines do not follow each other).
-  void PrintDecoded(QPainter& painter, const PrintState& state);
+  // Draws the decoded text of the printed item that state holds (index and record),
+  // in the painter's font with its baseline starting at `at`: where it goes is the
+  // print layout's business. Printing has a decoding state of its own, set up anew at
+  // the first line of each print pass (and whenever the lines do not follow each
+  // other).
+  void PrintDecoded(QPainter& painter, const PrintState& state, const QPoint& at);
   // The next PrintDecoded starts a print pass.
   void BeginPrintPass();
 

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QImage>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSpinBox>
 
 #include "capture/CActiveFile.h"
 #include "display/PrintJob.h"
@@ -33,6 +35,23 @@ QString pdfText(const QString& pdf, int first = 1, int last = 65000) {
 }
 int pdfPages(const QString& pdf) {
   return QRegularExpression("Pages:\\s+(\\d+)").match(poppler("pdfinfo", {pdf})).captured(1).toInt();
+}
+
+// The first seven words of page 1's line that holds `word`: each one's left edge from
+// the line's start and its height, in screen pixels of a 600 dpi print (0.96 points).
+std::string pdfLine(const QString& pdf, const QString& word) {
+  const QString page = poppler("pdftotext", {"-bbox", "-l", "1", pdf, "-"});
+  const QString top = QRegularExpression("yMin=\"([\\d.]+)\"[^>]*>" + word + "<").match(page).captured(1);
+  const QRegularExpression box("xMin=\"([\\d.]+)\" yMin=\"" + top + "\" xMax=\"[\\d.]+\" yMax=\"([\\d.]+)");
+  QString line;
+  double start = -1;
+  for (auto boxes = box.globalMatch(page); boxes.hasNext() && line.count(' ') < 7;) {
+    const auto m = boxes.next();
+    start = start < 0 ? m.captured(1).toDouble() : start;
+    line += QString::asprintf(" %.0f/%.0f", (m.captured(1).toDouble() - start) / 0.96,
+                              (m.captured(2).toDouble() - top.toDouble()) / 0.96);
+  }
+  return line.toStdString();
 }
 
 class PrintTest : public ::testing::Test {
@@ -90,14 +109,17 @@ TEST_F(PrintTest, PagesCarryTitleHeaderAndItemsInEachForm) {
       // clang-format off
       // No items: one page, title and start of the recording.
       {{}, DISPLAY_LIST, PROTOCOL_MDB, {}, "data: T - Page: 1 / 1\\s+Start of recording: 09.12.2025 - 12:00:00", "0x"},
-      // TAB prints as a blank (too narrow to be read back), CR LF and NUL end lines.
-      {poll, DISPLAY_LIST, PROTOCOL_MDB, "X\tY\r\nZ", "\\n\\s*X ?Y\\s*\\n\\s*Z\\s*\\n", "Start of"},
+      // TAB prints as a blank (too narrow to be read back), CR LF and NUL end lines; Western code page.
+      {poll, DISPLAY_LIST, PROTOCOL_MDB, "X\tY\r\nPrice 2\x80, \x93quoted\x94, M\xE4rz",
+       "\\n\\s*X ?Y\\s*\\n\\s*Price 2€, “quoted”, März\\s*\\n", "Start of"},
       {poll, DISPLAY_LIST, PROTOCOL_MDB, {}, "1\\s+M\\s+0x0B\\s+vt\\s+0.000000\\s+->\\s+CHANGER: Poll\\s+"
        "2\\s+<-\\s+M\\s+0x00\\s+nul\\s+0.000000\\s+ACK - Acknowledge", "CHK"},
       // Another protocol: no mode mark, no decoded text.
-      {poll, DISPLAY_LIST, PROTOCOL_STANDARD, {}, "2\\s+<-\\s+0x00", "\\bM\\b|CHANGER|Acknowledge"},
+      {{poll[0], poll[1], vmc(0x80), peripheral(0x9F)}, DISPLAY_LIST, PROTOCOL_STANDARD, {},
+       "2\\s+<-\\s+0x00.*\\n.*0x80\\s+€.*\\n.*<-\\s+0x9F\\s+Ÿ", "\\bM\\b|CHANGER|Acknowledge"},
       {{vmc(0x41), vmc(0x0B)}, DISPLAY_HEX, PROTOCOL_MDB, {}, "41\\s+0B", "vt"},
-      {{vmc(0x41), vmc(0x0B)}, DISPLAY_ASCII, PROTOCOL_MDB, {}, "A\\s+vt", "0B"},
+      {{vmc(0x41), vmc(0x0B), vmc(0x80), vmc(0x96), vmc(0x9F), vmc(0xE4), vmc(0xF0), vmc(0x5A)}, DISPLAY_ASCII,
+       PROTOCOL_MDB, {}, "A\\s+vt\\s+€\\s+–\\s+Ÿ\\s+ä\\s+ð\\s+Z", "0B"},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -141,6 +163,19 @@ TEST_F(PrintTest, GridCellsAndMarginsScaleWithTheResolution) {
   EXPECT_EQ(wrapped.y, one.y + 240);
 }
 
+TEST_F(PrintTest, ListLinesAreTheScreenRowsScaled) {
+  // 600 dpi, margins 260, title 96 + 24 + 48, start line 120, rule 96: lines from 644, 88 apart.
+  // On a page 2000 high the twelfth (16 screen pixels high) ends on the bottom margin: it stays.
+  m_printer.setFullPage(true);
+  m_printer.setPageSize(QPageSize(QSize(595, 240), {}, QPageSize::ExactMatch));
+  job({vmc(0x10, true), peripheral(0x00, true)});
+  EXPECT_EQ(laidOut(100).index, 12u);
+  const QString pdf = print();
+  // Fonts sized by their character cells, as on screen: 11 pixels high.
+  EXPECT_EQ(pdfLine(pdf, "0x10"), " 0/11 70/11 90/11 130/11 160/11 230/11 420/11");
+  EXPECT_EQ(pdfLine(pdf, "0x00"), " 0/11 230/11 260/11 280/11 320/11 350/11 420/11");
+}
+
 TEST_F(PrintTest, LongCommentLinesAreCutAndLongPrintsStopAt65000Pages) {
   job({}, DISPLAY_LIST, PROTOCOL_MDB, QByteArray(300, 'A') + "\r\nB");
   m_printer.setPageSize(QPageSize(QSizeF(1000, 200), QPageSize::Millimeter));
@@ -155,23 +190,42 @@ TEST_F(PrintTest, LongCommentLinesAreCutAndLongPrintsStopAt65000Pages) {
   EXPECT_TRUE(m_box.texts()[0].contains("65000"));
 }
 
-TEST_F(PrintTest, DialogOffersEveryPageAndPreviewShowsThemAsLastTime) {
+TEST_F(PrintTest, DialogOffersEveryPageOfThePaperChosenAndPreviewShowsThemAsLastTime) {
   uint32_t time = 0;
-  job(MdbScenarios::ToItems(MdbScenarios::LongRecording(300), time));
-  int offered = 0;
-  testsupport::onNextModal([&](QWidget* w) {
-    auto* d = qobject_cast<QPrintDialog*>(w);
-    offered = d->minPage() * 1000 + d->maxPage(), d->reject();
+  job(MdbScenarios::ToItems(MdbScenarios::LongRecording(330), time));
+  const QString pdf = print();
+  const uint32_t portrait = m_job->PageCount();
+  m_printer.setPrintRange(QPrinter::PageRange);  // as a print of pages 3 to 5 leaves it
+  m_printer.setFromTo(3, 5);
+  // Every page offered, all selected; landscape from the properties gives more pages, all printed.
+  auto landscape = [](QWidget* properties) {
+    testsupport::click(testsupport::child<QAbstractButton>(properties, "landscape"));
+    testsupport::press(properties, QDialogButtonBox::Ok);
+  };
+  QString offered;
+  testsupport::onNextModal([&](QWidget* d) {
+    auto* from = d->findChild<QSpinBox*>("from");
+    auto* to = d->findChild<QSpinBox*>("to");
+    offered = QString::asprintf("%d %d-%d of %d-%d", d->findChild<QAbstractButton*>("printAll")->isChecked(),
+                                from->value(), to->value(), from->minimum(), to->maximum());
+    testsupport::onNextModal(landscape, d);
+    testsupport::click(testsupport::child<QAbstractButton>(d, "properties"));
+    static_cast<QDialog*>(d)->accept();
   });
-  EXPECT_FALSE(m_job->OnFilePrint(m_printer));
-  EXPECT_EQ(offered, 1000 + int(m_job->PageCount()));
+  EXPECT_TRUE(m_job->OnFilePrint(m_printer));
+  EXPECT_EQ(offered.toStdString(), QStringLiteral("1 1-%1 of 1-%1").arg(portrait).toStdString());
+  const uint32_t pages = m_job->PageCount();
+  EXPECT_GT(pages, portrait);
+  EXPECT_EQ(pdfPages(pdf), int(pages));
+  EXPECT_TRUE(m_status.startsWith(QStringLiteral("Printed %1 page(s)").arg(pages)));
 
   platform::Profile().WriteProfileInt("Settings", "PreviewPages", 2);
   int shown = 0;
   testsupport::onNextModal([&](QWidget* d) {
     auto* preview = d->findChild<QPrintPreviewWidget*>();
-    shown = preview->pageCount() * 10 + (preview->viewMode() == QPrintPreviewWidget::FacingPagesView ? 2 : 1);
-    preview->setViewMode(QPrintPreviewWidget::SinglePageView);
+    shown = preview->pageCount() * 10 + (preview->viewMode() == QPrintPreviewWidget::FacingPagesView) +
+            d->findChild<QAction*>("facingModeAction")->isChecked();
+    d->findChild<QAction*>("singleModeAction")->trigger();
     static_cast<QDialog*>(d)->reject();
   });
   m_job->OnFilePrintPreview(m_printer);
