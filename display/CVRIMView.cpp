@@ -672,6 +672,7 @@ bool CVRIMView::eventFilter(QObject* watched, QEvent* event) {
 void CVRIMView::OnCellNotice(uint32_t code, uint32_t cell) {
   const uint32_t reference = m_marks.reference();
   m_marks.OnCellNotice(code, cell);
+  // Times and distances in the detail dialog are measured to the reference.
   if (m_marks.reference() != reference) m_dialogs.ReferenceMoved(m_marks.reference());
 }
 

@@ -8,10 +8,10 @@ class CSearchPatternDlg;
 class CVRIMView;
 
 // The view's routing to its analysis dialogs: the modeless byte detail and pattern
-// search, kept from their first use until the shown file changes or a search ends,
-// and the modal checksum, go-to and debug dialogs, made for one command each. The
-// dialogs hold the logic; this hands them the view's state and brings what they
-// found back to the view.
+// search, made on first use (the detail dialog ends when the shown file may change,
+// the search dialog when a search reached the end of the file), and the modal
+// checksum, go-to and debug dialogs, made for one command each. The dialogs hold the
+// logic; this hands them the view's state and brings what they found back to it.
 class ViewDialogs {
  public:
   explicit ViewDialogs(CVRIMView& view);

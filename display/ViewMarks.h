@@ -43,8 +43,8 @@ class ViewMarks {
   }
   // Moves cursor, reference and search mark after the first shown item changed.
   void RefreshMarkers();
-  // The next refresh runs although the first shown item stays; it takes the marks
-  // off the cells one item before theirs.
+  // The next refresh runs also when the first shown item stays, and draws the marks
+  // again (taking them off the cells one item before theirs first).
   void ForceNextRefresh() { ++m_markedFirstItem; }
   // Cursor, reference and range become unset; the search mark stays.
   void ClearMarkers();
