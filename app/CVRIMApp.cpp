@@ -62,7 +62,7 @@ CVRIMApp::CVRIMApp(std::unique_ptr<DialUp> dialUp)
 }
 
 CVRIMApp::~CVRIMApp() {
-  // Windows first: the view may still stop a recording through the link.
+  // The windows go first: the view may still stop a recording through the link.
   m_shell.reset();
   // Then threads: the receive thread uses the sink and the link.
   stopReceiveThread();

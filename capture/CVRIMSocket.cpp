@@ -57,8 +57,8 @@ inline uint32_t forEachRecord(const uint8_t* buffer, uint32_t length, uint32_t t
 
 // A stored pattern, cut to the pattern field.
 uint32_t loadPattern(const QString& baseKey, uint32_t slot, uint8_t (&pattern)[PATTERN_MAX_BYTES]) {
-  const QString key = QStringLiteral("%1_%2").arg(baseKey).arg(slot, 2, 10, QLatin1Char('0'));
-  const std::optional<QByteArray> value = platform::Profile().GetProfileBinary(TRIGGER_SECTION, key);
+  const std::optional<QByteArray> value =
+      platform::Profile().GetProfileBinary(TRIGGER_SECTION, patternValueKey(baseKey, slot));
   if (!value) return 0;
   const uint32_t length = static_cast<uint32_t>(std::min<qsizetype>(value->size(), sizeof pattern));
   std::memcpy(pattern, value->constData(), length);

@@ -60,3 +60,7 @@ QByteArray HexTextToBytes(const QString& text) {
   }
   return bytes;
 }
+
+QString patternValueKey(const QString& baseKey, uint32_t index) {
+  return QStringLiteral("%1_%2").arg(baseKey).arg(index, 2, 10, QLatin1Char('0'));
+}

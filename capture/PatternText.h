@@ -21,3 +21,8 @@ void BytesToHexText(const uint8_t* bytes, uint32_t count, QString& text);
 // The bytes of a canonical text: (L + 2) / 3 bytes, byte j from the (at most two)
 // hex digits at character 3j; at most 256 bytes.
 QByteArray HexTextToBytes(const QString& text);
+
+// The profile key of entry index of a pattern history: "<baseKey>_00", "<baseKey>_01",
+// ..., three digits from 100 on. The trigger engine reads the keys that the trigger
+// and search dialogs write, so all of them are formed here.
+QString patternValueKey(const QString& baseKey, uint32_t index);

@@ -6,7 +6,7 @@
 // OLE Automation dates: days since 30 December 1899 00:00 as a double, the fraction
 // being the time of day, in local time. Before the epoch the integer part counts
 // days back while the fraction still counts forward from midnight (-1.25 is
-// 29 December 1899 06:00), which is how the format has always worked.
+// 29 December 1899 06:00), as the format defines it.
 namespace OleDate {
 
 // Local date-time to an OLE date, cut to the whole second.

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "capture/CActiveFile.h"
+#include "capture/PatternText.h"
 #include "common/WindowMessages.h"
 #include "display/PatternHistory.h"
 #include "platform/AppWindows.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-const QString SECTION = QStringLiteral("SearchPattern");
+const QString SECTION = QString::fromLatin1(SEARCH_PATTERN_HISTORY.section);
 const QString DIRECTION_KEY = QStringLiteral("Direction");
 
 // A doubled ampersand shows as one.
@@ -108,9 +109,10 @@ void CSearchPatternDlg::FindNext() {
     m_state.position = dataStart;
     platform::ProfileStore& profile = platform::Profile();
     m_state.direction = profile.GetProfileInt(SECTION, DIRECTION_KEY, 0);
-    const uint32_t selected = profile.GetProfileInt(SECTION, QStringLiteral("SelectedPattern"), 0);
-    const std::optional<QByteArray> value =
-        profile.GetProfileBinary(SECTION, QString::asprintf("%s_%02u", "BytePattern", selected));
+    const uint32_t selected =
+        profile.GetProfileInt(SECTION, QString::fromLatin1(SEARCH_PATTERN_HISTORY.selectionKey), 0);
+    const std::optional<QByteArray> value = profile.GetProfileBinary(
+        SECTION, patternValueKey(QString::fromLatin1(SEARCH_PATTERN_HISTORY.baseKey), selected));
     if (!value || value->isEmpty()) return;
     m_state.patternLength = static_cast<uint32_t>(std::min<qsizetype>(value->size(), PATTERN_MAX_BYTES));
     std::memcpy(m_state.pattern, value->constData(), m_state.patternLength);

@@ -13,12 +13,7 @@
 #include "common/StatusCodes.h"
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
-#include "display/CChecksumDlg.h"
-#include "display/CDebugDlg.h"
-#include "display/CDetailDlg.h"
-#include "display/CGoToDlg.h"
 #include "display/CItem.h"
-#include "display/CSearchPatternDlg.h"
 #include "display/CellArea.h"
 #include "common/CellCodes.h"
 #include "display/CellGeometry.h"
@@ -69,12 +64,7 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
       m_file(file),
       m_thumbTarget(ITEM_NONE),
       m_displayAttribute(platform::Profile().GetProfileInt(QStringLiteral("General"),
-                                                           QStringLiteral("DisplayAttribute"), 2)),
-      m_cursor(ITEM_NONE),
-      m_reference(ITEM_NONE),
-      m_searchFirst(ITEM_NONE),
-      m_rangeFirst(ITEM_NONE),
-      m_rangeLast(ITEM_NONE) {
+                                                           QStringLiteral("DisplayAttribute"), 2)) {
   setFocusPolicy(Qt::StrongFocus);
 
   // The view's own background shows wherever no cell covers it.
@@ -168,7 +158,7 @@ CVRIMView::CVRIMView(CActiveFile& file, QWidget* parent)
     return 0;
   });
   m_window.on(WM_SEARCH_MATCH, [this](platform::Message& m) {
-    OnSearchMatch(static_cast<uint32_t>(m.wParam), static_cast<uint32_t>(m.lParam));
+    OnSetSearchMark(static_cast<uint32_t>(m.wParam), static_cast<uint32_t>(m.lParam));
     return 0;
   });
   m_window.on(WM_SHOW_DETAIL, [this](platform::Message& m) {
@@ -224,7 +214,7 @@ ViewCommandState CVRIMView::CommandState(bool connected) const {
   s.recording = m_recording;
   s.connected = connected;
   s.fileOpen = m_file.IsOpen();
-  s.rangeSet = m_rangeFirst != ITEM_NONE && m_rangeLast != ITEM_NONE;
+  s.rangeSet = m_marks.rangeFirst() != ITEM_NONE && m_marks.rangeLast() != ITEM_NONE;
   return s;
 }
 
@@ -274,12 +264,11 @@ void CVRIMView::deliverToCells(CellBatch& batch) {
   }
 }
 
-void CVRIMView::markItem(uint32_t item, uint32_t code) {
-  if (item == ITEM_NONE) return;
-  const int64_t cell = static_cast<int64_t>(item) - m_firstItem;
-  if (cell >= 0 && cell < static_cast<int64_t>(m_cellCount))
-    postToCell(static_cast<uint32_t>(cell), WM_CELL_MARK, code);
+void CVRIMView::markCell(uint32_t cell, uint32_t code) { postToCell(cell, WM_CELL_MARK, code); }
+void CVRIMView::markCells(uint32_t first, uint32_t count, uint32_t code) {
+  postToCells(first, count, WM_CELL_MARK, code, 0);
 }
+void CVRIMView::markAllCells(uint32_t code) { postToAllCells(WM_CELL_MARK, code); }
 
 // Notifications and status messages arrive far more often than a screen can
 // change; each kind of work runs once for all the messages queued before it.
@@ -398,19 +387,7 @@ void CVRIMView::fillNewCells(uint32_t from) {
   const uint32_t n = firstNew < count ? static_cast<uint32_t>(std::min<uint64_t>(m_cellCount - from, count - firstNew)) : 0;
   const uint32_t filled = fillCells(from, firstNew, n);
   if (following) m_filledCells = from + filled;
-  // The marks of items that come on the screen with the new cells.
-  const uint32_t first = m_firstItem;
-  const uint64_t end = static_cast<uint64_t>(first) + m_cellCount;
-  auto onNewCells = [&](uint32_t item) { return item != ITEM_NONE && item >= firstNew && item < end; };
-  if (onNewCells(m_cursor)) postToCell(m_cursor - first, WM_CELL_MARK, MARK_CURSOR_ON);
-  if (onNewCells(m_reference)) postToCell(m_reference - first, WM_CELL_MARK, MARK_REFERENCE_ON);
-  if (m_searchFirst != ITEM_NONE && m_searchLength > 0) {
-    const uint64_t from64 = std::max<uint64_t>(m_searchFirst, firstNew);
-    const uint64_t to = std::min<uint64_t>(static_cast<uint64_t>(m_searchFirst) + m_searchLength, end);
-    if (from64 < to)
-      postToCells(static_cast<uint32_t>(from64 - first), static_cast<uint32_t>(to - from64), WM_CELL_MARK,
-                  MARK_SEARCH_ON, 0);
-  }
+  m_marks.ShowOnNewCells(from);
   refreshDecoder();
 }
 
@@ -565,11 +542,6 @@ void CVRIMView::OnSwapDirection(bool swap) {
   m_client->update();
 }
 
-void CVRIMView::OnSearchMatch(uint32_t length, uint32_t item) {
-  m_searchFirst = item;
-  m_searchLength = length;
-}
-
 // ---------------------------------------------------------------- commands
 
 void CVRIMView::OnRefresh() {
@@ -598,11 +570,6 @@ void CVRIMView::moveFirstItem(uint32_t first) {
   Redisplay();
 }
 
-void CVRIMView::showDetailFor(uint32_t cell) {
-  if (m_detailDlg && m_reference != ITEM_NONE) m_detailDlg->SetReference(m_reference);
-  postToSelf(WM_SHOW_DETAIL, 0, static_cast<intptr_t>(cell));
-}
-
 void CVRIMView::OnKeyDown(uint32_t vk) {
   if (!m_file.IsOpen() || m_recording) return;
   switch (vk) {
@@ -610,19 +577,10 @@ void CVRIMView::OnKeyDown(uint32_t vk) {
       m_shift = true;
       return;
     case VK_LEFT:
-    case VK_RIGHT: {
-      uint32_t& mark = m_shift ? m_reference : m_cursor;
-      const uint32_t off = m_shift ? MARK_REFERENCE_OFF : MARK_CURSOR_OFF;
-      const uint32_t on = m_shift ? MARK_REFERENCE_ON : MARK_CURSOR_ON;
-      const bool canMove = mark != ITEM_NONE && (vk == VK_LEFT ? mark > 0 : mark + 1 < m_itemCount);
-      if (canMove) {
-        markItem(mark, off);
-        mark = vk == VK_LEFT ? mark - 1 : mark + 1;
-        markItem(mark, on);
-      }
-      showDetailFor(m_cursor - m_firstItem);
+    case VK_RIGHT:
+      m_marks.StepMark(m_shift, vk == VK_LEFT, m_itemCount);
+      m_dialogs.PostShowDetail(m_marks.cursor() - m_firstItem);
       return;
-    }
     default:
       if (m_itemCount <= m_cellCount) return;
       if (auto next = firstItemForKey(vk, m_firstItem, m_cellCount, rowLength(), scrollLimit()))
@@ -712,53 +670,11 @@ bool CVRIMView::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------- marks
 
 void CVRIMView::OnCellNotice(uint32_t code, uint32_t cell) {
-  const uint32_t item = m_firstItem + cell;
-  switch (code) {
-    case NOTICE_CURSOR:
-      if (cell == m_cursor - m_firstItem) return;
-      markItem(m_cursor, MARK_CURSOR_OFF);
-      m_cursor = item;
-      break;
-    case NOTICE_REFERENCE:
-      if (cell == m_reference - m_firstItem) return;
-      markItem(m_reference, MARK_REFERENCE_OFF);
-      m_reference = item;
-      if (m_detailDlg) m_detailDlg->SetReference(m_reference);
-      break;
-    case NOTICE_RANGE_FIRST:
-      unmarkRange();
-      markItem(m_rangeFirst, MARK_RANGE_OFF);
-      m_rangeFirst = item;
-      markRange();
-      break;
-    case NOTICE_RANGE_LAST:
-      unmarkRange();
-      markItem(m_rangeLast, MARK_RANGE_LAST_OFF);
-      m_rangeLast = item;
-      markRange();
-      break;
-    case NOTICE_RANGE_CLEAR:
-      unmarkRange();
-      m_rangeFirst = m_rangeLast = ITEM_NONE;
-      break;
-    default:
-      break;
-  }
+  const uint32_t reference = m_marks.reference();
+  m_marks.OnCellNotice(code, cell);
+  // Times and distances in the detail dialog are measured to the reference.
+  if (m_marks.reference() != reference) m_dialogs.ReferenceMoved(m_marks.reference());
 }
-
-void CVRIMView::postRange(uint32_t code) {
-  if (m_rangeFirst == ITEM_NONE || m_rangeLast == ITEM_NONE || m_rangeLast <= m_rangeFirst) return;
-  // Only the part of the range on the screen gets a message.
-  const uint64_t first = m_firstItem;
-  const uint64_t from = std::max<uint64_t>(m_rangeFirst, first);
-  const uint64_t to = std::min<uint64_t>(m_rangeLast, first + m_cellCount - 1);
-  if (m_cellCount == 0) return;
-  if (from <= to)
-    postToCells(static_cast<uint32_t>(from - first), static_cast<uint32_t>(to - from + 1), WM_CELL_MARK, code, 0);
-}
-
-void CVRIMView::unmarkRange() { postRange(MARK_RANGE_OFF); }
-void CVRIMView::markRange() { postRange(MARK_RANGE_ON); }
 
 void CVRIMView::ScrollToItem(uint32_t item, uint32_t length) {
   postToSelf(WM_SEARCH_MATCH, length, item);
@@ -767,7 +683,7 @@ void CVRIMView::ScrollToItem(uint32_t item, uint32_t length) {
   // The whole file fits the screen: it is shown from item 0 (another display mode may
   // have left a later first item), and only the marks move.
   if (count < cells && m_firstItem == 0) {
-    ++m_markedFirstItem;  // makes the marker refresh below run
+    m_marks.ForceNextRefresh();
     platform::PumpMessages();
     RefreshMarkers();
     refreshDecoder();
@@ -778,52 +694,11 @@ void CVRIMView::ScrollToItem(uint32_t item, uint32_t length) {
   const uint32_t filled = fillCells(0, m_firstItem, cells);
   clearCellsFrom(filled);
   // The search marks were taken off: they are drawn again also when the screen stays.
-  if (m_firstItem == m_markedFirstItem) ++m_markedFirstItem;
+  if (m_firstItem == m_marks.markedFirstItem()) m_marks.ForceNextRefresh();
   platform::PumpMessages();
   RefreshMarkers();
   refreshDecoder();
 }
-
-void CVRIMView::RefreshMarkers() {
-  const uint32_t first = m_firstItem;
-  const uint32_t marked = m_markedFirstItem;
-  if (first == marked) return;
-  const int64_t cells = m_cellCount;
-  auto move = [&](uint32_t item, uint32_t off, uint32_t on) {
-    if (item == ITEM_NONE) return;
-    const int64_t oldCell = static_cast<int64_t>(item) - marked;
-    const int64_t newCell = static_cast<int64_t>(item) - first;
-    if (oldCell >= 0 && oldCell < cells) postToCell(static_cast<uint32_t>(oldCell), WM_CELL_MARK, off);
-    if (newCell >= 0 && newCell < cells) postToCell(static_cast<uint32_t>(newCell), WM_CELL_MARK, on);
-  };
-  move(m_cursor, MARK_CURSOR_OFF, MARK_CURSOR_ON);
-  move(m_reference, MARK_REFERENCE_OFF, MARK_REFERENCE_ON);
-  if (m_searchFirst != ITEM_NONE) {
-    const int64_t oldCell = static_cast<int64_t>(m_searchFirst) - marked;
-    // The cells from a mark's first cell, as many as the mark is long and exist.
-    auto span = [&](int64_t cell) {
-      return static_cast<uint32_t>(std::max<int64_t>(0, std::min<int64_t>(m_searchLength, cells - cell)));
-    };
-    if (oldCell >= 0 && oldCell < cells)
-      postToCells(static_cast<uint32_t>(oldCell), span(oldCell), WM_CELL_MARK, MARK_SEARCH_OFF, 0);
-    if (m_searchFirst >= first) {
-      const int64_t newCell = static_cast<int64_t>(m_searchFirst) - first;
-      if (newCell < cells) postToCells(static_cast<uint32_t>(newCell), span(newCell), WM_CELL_MARK, MARK_SEARCH_ON, 0);
-    }
-  }
-  m_markedFirstItem = first;
-}
-
-void CVRIMView::ClearMarkers() {
-  markItem(m_cursor, MARK_CURSOR_OFF);
-  markItem(m_reference, MARK_REFERENCE_OFF);
-  // The range's marks stay where they were drawn when the content moves, and a cell
-  // marks an end itself: every cell may carry one.
-  postToAllCells(WM_CELL_MARK, MARK_RANGE_OFF);
-  m_cursor = m_reference = m_rangeFirst = m_rangeLast = ITEM_NONE;
-}
-
-void CVRIMView::ClearSearchMarks() { postToAllCells(WM_CELL_MARK, MARK_SEARCH_OFF); }
 
 // ---------------------------------------------------------------- status
 
@@ -843,70 +718,4 @@ void CVRIMView::applyTitle() {
   if (title == m_title) return;
   m_title = title;
   emit titleChanged(title);
-}
-
-// ---------------------------------------------------------------- analysis dialogs
-
-void CVRIMView::ForgetShownFile() {
-  delete m_detailDlg;
-  m_detailDlg = nullptr;
-  if (m_searchDlg) m_searchDlg->RestartNextStep();
-}
-
-void CVRIMView::OnShowDetail(uint32_t cell) {
-  if (!m_detailDlg) m_detailDlg = new CDetailDlg(m_file, this);
-  m_detailDlg->showNormal();
-  m_detailDlg->SetReference(m_reference);
-  m_detailDlg->ShowByte(m_firstItem + cell);
-  activateWindow();
-  setFocus();
-}
-
-void CVRIMView::OnSearchPattern() {
-  if (!m_searchDlg) m_searchDlg = new CSearchPatternDlg(m_file, this);
-  m_searchDlg->showNormal();
-  m_searchDlg->raise();
-  m_searchDlg->activateWindow();
-}
-
-void CVRIMView::OnContinueSearch() {
-  if (!m_searchDlg) return;
-  m_searchDlg->hide();
-  m_searchDlg->FindNext();
-}
-
-void CVRIMView::OnSearchResult() {
-  if (!m_searchDlg) return;
-  const SearchState& state = m_searchDlg->GetSearchState();
-  if (state.found) {
-    ClearSearchMarks();
-    platform::PumpMessages();
-    // A header that changed since the search began has restarted it: dataStart holds.
-    ScrollToItem(state.MatchFirstItem(state.dataStart), state.patternLength);
-    postToSelf(WM_VIEW_STATUS, STATUS_HALTED, 0);
-    return;
-  }
-  m_searchDlg->ShowEndMessage();
-  delete m_searchDlg;
-  m_searchDlg = nullptr;
-}
-
-void CVRIMView::OnGoToItem() {
-  CGoToDlg dlg(this);
-  dlg.SetMax(m_itemCount);
-  if (dlg.exec() != QDialog::Accepted) return;
-  ClearSearchMarks();
-  ScrollToItem(dlg.GetItemIndex(), 1);
-  postToSelf(WM_VIEW_STATUS, STATUS_HALTED, 0);
-}
-
-void CVRIMView::OnCalculateChecksum() {
-  CChecksumDlg dlg(m_file, this);
-  dlg.SetRange(m_rangeFirst, m_rangeLast);
-  dlg.exec();
-}
-
-void CVRIMView::OnDebugInformation() {
-  CDebugDlg dlg(m_firstItem, m_cellCount, m_itemCount, m_displayAttribute, this);
-  dlg.exec();
 }

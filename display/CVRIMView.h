@@ -13,6 +13,8 @@
 #include "common/ItemRecord.h"
 #include "display/CellArea.h"
 #include "display/ViewCommands.h"
+#include "display/ViewDialogs.h"
+#include "display/ViewMarks.h"
 #include "mdb/MdbViewAccess.h"
 #include "platform/MessageWindow.h"
 
@@ -34,9 +36,10 @@ class QTimer;
 //
 // Messages reach it through its message window (handle()): WM_DATA_WRITTEN,
 // WM_VIEW_STATUS, WM_FILE_LOADED, WM_SWAP_RXTX, WM_SETTINGS_CHANGED, WM_CELL_MARK
-// notices, WM_SEARCH_MATCH, WM_SHOW_DETAIL and WM_SEARCH_DONE; the last two go to the
-// detail and search dialogs, which the view creates on first use and deletes.
-class CVRIMView : public QWidget, public MdbViewAccess {
+// notices, WM_SEARCH_MATCH, WM_SHOW_DETAIL and WM_SEARCH_DONE. The marks are kept by
+// ViewMarks; the last two messages and the analysis commands are routed to their
+// dialogs by ViewDialogs.
+class CVRIMView : public QWidget, public MdbViewAccess, private ViewMarks::Screen {
   Q_OBJECT
 
  public:
@@ -90,9 +93,9 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   void Redisplay();
   void LayoutCells(uint32_t width, uint32_t height, bool force);
   void ScrollToItem(uint32_t item, uint32_t length);
-  void RefreshMarkers();
-  void ClearMarkers();
-  void ClearSearchMarks();
+  void RefreshMarkers() { m_marks.RefreshMarkers(); }
+  void ClearMarkers() { m_marks.ClearMarkers(); }
+  void ClearSearchMarks() { m_marks.ClearSearchMarks(); }
   // Stops a running recording, saves the display mode and removes the cells. Runs
   // once, from the destructor at the latest.
   void OnDestroy();
@@ -107,7 +110,7 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   void OnCellNotice(uint32_t code, uint32_t cell);
   void OnSwapDirection(bool swap);
   void OnDeviceSettingsChanged() { m_deviceSettingsChanged = true; }
-  void OnSearchMatch(uint32_t length, uint32_t item);
+  void OnSetSearchMark(uint32_t length, uint32_t item) { m_marks.SetSearchMark(item, length); }
 
   // --- input in the system's own terms ---
   void OnKeyDown(uint32_t vk);
@@ -121,18 +124,18 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   void OnDisplayAscii();
   void OnDisplayList();
   void OnRealtimeDisplay();
-  void OnSearchPattern();
-  void OnContinueSearch();
-  void OnGoToItem();
-  void OnCalculateChecksum();
-  void OnDebugInformation();
-  void OnShowDetail(uint32_t cell);
-  void OnSearchResult();
+  void OnSearchPattern() { m_dialogs.OnSearchPattern(); }
+  void OnContinueSearch() { m_dialogs.OnContinueSearch(); }
+  void OnGoToItem() { m_dialogs.OnGoToItem(); }
+  void OnCalculateChecksum() { m_dialogs.OnCalculateChecksum(); }
+  void OnDebugInformation() { m_dialogs.OnDebugInformation(); }
+  void OnShowDetail(uint32_t cell) { m_dialogs.OnShowDetail(cell); }
+  void OnSearchResult() { m_dialogs.OnSearchResult(); }
   // The shown file or its header may change: the detail dialog ends and the next
   // search step restarts.
-  void ForgetShownFile();
-  CDetailDlg* detailDialog() const { return m_detailDlg; }
-  CSearchPatternDlg* searchDialog() const { return m_searchDlg; }
+  void ForgetShownFile() { m_dialogs.ForgetShownFile(); }
+  CDetailDlg* detailDialog() const { return m_dialogs.detailDialog(); }
+  CSearchPatternDlg* searchDialog() const { return m_dialogs.searchDialog(); }
   // The one-shot start-up timer (timer 1) fired.
   void OnTimer(uint32_t timerId);
   // Input to the enable rules of the view's commands.
@@ -156,19 +159,19 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   void SetFilledCells(uint32_t filled) { m_filledCells = filled; }
   uint32_t GetFileMaxSize() const { return m_fileMaxSize; }
   void SetFileMaxSize(uint32_t choice) { m_fileMaxSize = choice; }
-  uint32_t GetMarkedFirstItem() const { return m_markedFirstItem; }
-  uint32_t GetCursor() const { return m_cursor; }
-  uint32_t GetReference() const { return m_reference; }
-  uint32_t GetSearchMarkFirst() const { return m_searchFirst; }
-  uint32_t GetSearchMarkLength() const { return m_searchLength; }
-  uint32_t GetRangeFirst() const { return m_rangeFirst; }
-  uint32_t GetRangeLast() const { return m_rangeLast; }
+  uint32_t GetMarkedFirstItem() const { return m_marks.markedFirstItem(); }
+  uint32_t GetCursor() const { return m_marks.cursor(); }
+  uint32_t GetReference() const { return m_marks.reference(); }
+  uint32_t GetSearchMarkFirst() const { return m_marks.searchFirst(); }
+  uint32_t GetSearchMarkLength() const { return m_marks.searchLength(); }
+  uint32_t GetRangeFirst() const { return m_marks.rangeFirst(); }
+  uint32_t GetRangeLast() const { return m_marks.rangeLast(); }
   uint32_t GetThumbTarget() const { return m_thumbTarget; }
   bool IsShiftDown() const { return m_shift; }
   const QString& Title() const { return m_title; }
   CItem* cell(uint32_t index) const;
 
-  // --- read by the decoder thread ---
+  // --- read by the decoder thread (and by the marks) ---
   uint32_t GetFirstItem() const override { return m_firstItem; }
   uint32_t GetCellCount() const override { return m_cellCount; }
   uint32_t GetItemCount() const override { return m_itemCount; }
@@ -199,7 +202,10 @@ class CVRIMView : public QWidget, public MdbViewAccess {
                    std::vector<ItemRecord> items = {});
   struct CellBatch;
   void deliverToCells(CellBatch& batch);
-  void markItem(uint32_t item, uint32_t code);  // on-screen rule
+  // The marks' posts of a WM_CELL_MARK code.
+  void markCell(uint32_t cell, uint32_t code) override;
+  void markCells(uint32_t first, uint32_t count, uint32_t code) override;
+  void markAllCells(uint32_t code) override;
   void schedule(DeferredJob job);
   void runDeferred(uint32_t jobs);
   void refreshNewData();
@@ -212,14 +218,10 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   // Shows the items and marks of the cells from 'from' on, which a layout added.
   void fillNewCells(uint32_t from);
   void setScrollPosition();
-  void unmarkRange();
-  void markRange();
-  void postRange(uint32_t code);
   uint32_t rowLength() const;
   uint32_t scrollLimit() const;
   void moveFirstItem(uint32_t first);
   void refreshDecoder();
-  void showDetailFor(uint32_t cell);
 
   CActiveFile& m_file;
   platform::MessageWindow m_window;
@@ -238,18 +240,11 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   uint32_t m_dataOffset = 0;
   std::atomic<uint32_t> m_cellCount{0};
   std::atomic<uint32_t> m_firstItem{0};
-  uint32_t m_markedFirstItem = 0;
   std::atomic<uint32_t> m_itemCount{0};
   uint32_t m_thumbTarget;
   uint32_t m_filledCells = 0;
   std::atomic<uint32_t> m_displayAttribute;
-  uint32_t m_cursor;
-  uint32_t m_reference;
-  uint32_t m_searchFirst;
-  uint32_t m_searchLength = 0;
   uint32_t m_fileMaxSize = 0;
-  uint32_t m_rangeFirst;
-  uint32_t m_rangeLast;
 
   std::vector<std::unique_ptr<CItem>> m_cells;  // painted by the client area
   // Serial number of each cell's making: a message posted to a cell that is gone
@@ -260,8 +255,7 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   std::vector<platform::WindowHandle> m_cellHandles;  // read by the decoder thread
 
   std::unique_ptr<ItemDecoder> m_decoder;
-  CDetailDlg* m_detailDlg = nullptr;  // owned as a child, made on first use
-  CSearchPatternDlg* m_searchDlg = nullptr;
+  ViewMarks m_marks{*this};
   uint32_t m_pendingJobs = 0;
   uint32_t m_pendingStatusCode = 0;
   bool m_restartPosted = false;
@@ -269,4 +263,6 @@ class CVRIMView : public QWidget, public MdbViewAccess {
   bool m_destroyed = false;
   uint32_t m_thumbPosition = 0;
   QString m_title;
+  // Last, so that the dialogs, children of this view, end while all of it is there.
+  ViewDialogs m_dialogs{*this};
 };

@@ -9,10 +9,6 @@ namespace {
 
 const int READ_BACK_ENTRIES = 10;
 
-QString valueKey(const QString& baseKey, int index) {
-  return QStringLiteral("%1_%2").arg(baseKey).arg(index, 2, 10, QLatin1Char('0'));
-}
-
 }  // namespace
 
 QComboBox* NewPatternList(QWidget* parent) {
@@ -27,7 +23,7 @@ void LoadPatternHistory(QComboBox* list, const QString& section, const QString& 
                         const QString& selectionKey) {
   platform::ProfileStore& profile = platform::Profile();
   for (int i = 0; i < READ_BACK_ENTRIES; ++i) {
-    const std::optional<QByteArray> value = profile.GetProfileBinary(section, valueKey(baseKey, i));
+    const std::optional<QByteArray> value = profile.GetProfileBinary(section, patternValueKey(baseKey, i));
     if (!value || value->isEmpty()) continue;
     // A value longer than a pattern buffer is shown (and later stored) cut to it.
     const uint32_t count = static_cast<uint32_t>(std::min<qsizetype>(value->size(), PATTERN_MAX_BYTES));
@@ -69,7 +65,7 @@ bool StorePatternHistory(QComboBox* list, const QString& section, const QString&
     QString entry = list->itemText(i);
     if (!NormalizeHexText(entry)) continue;
     const QByteArray bytes = HexTextToBytes(entry);
-    profile.WriteProfileBinary(section, valueKey(baseKey, i), bytes.constData(),
+    profile.WriteProfileBinary(section, patternValueKey(baseKey, i), bytes.constData(),
                                static_cast<uint32_t>(bytes.size()));
   }
   return true;

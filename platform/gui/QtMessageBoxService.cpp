@@ -21,7 +21,7 @@ int QtMessageBoxService::show(const QString& text, unsigned type) {
     case MB_YESNOCANCEL: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     default: break;
   }
-  // Windows boxes show CR LF line ends; Qt wants LF only.
+  // The system's message texts end their lines with CR LF; the box breaks at LF alone.
   QString shown = text;
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   QMessageBox box(icon, QStringLiteral("VRIM"), shown, buttons, QApplication::activeWindow());
