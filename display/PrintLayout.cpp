@@ -85,7 +85,7 @@ void PrintLayout::fonts(const QPaintDevice& device) {
   f.dpiX = device.logicalDpiX();
   f.dpiY = device.logicalDpiY();
   // The height comes from the horizontal scale and the width from the vertical one,
-  // as the layout has always done; on a square-pixel device they agree.
+  // as the print sizes are given; on a square-pixel device they agree.
   f.header = f.grid = printFont(QStringLiteral("Arial"), 12 * m_sx, 5 * m_sy, device);
   f.narrow = printFont(QStringLiteral("Arial Narrow"), 12 * m_sx, 4 * m_sy, device);
   f.list = printFont(QStringLiteral("Arial"), 11 * m_sx, 4 * m_sy, device);
