@@ -1,6 +1,5 @@
 #include "capture/CActiveFile.h"
 
-#include <cstring>
 #include <mutex>
 
 #include "platform/MessageBoxService.h"
@@ -65,13 +64,15 @@ QString CActiveFile::GetPath() const {
 }
 
 bool CActiveFile::ReadCommentSize(uint32_t& size) const {
-  size = 0;
-  uint8_t head[12];
-  if (ReadAt(0, head, sizeof head) != static_cast<int64_t>(sizeof head)) return false;
-  for (int i = 0; i < 8; ++i)
-    if (head[i] != 0) return false;
-  std::memcpy(&size, head + 8, 4);
-  return true;
+  const std::optional<AcquisitionHeader> header = ReadHeader();
+  size = header ? header->blockSize : 0;
+  return header.has_value();
+}
+
+std::optional<AcquisitionHeader> CActiveFile::ReadHeader() const {
+  uint8_t head[ACQUISITION_HEADER_SIZE];
+  const int64_t got = ReadAt(0, head, sizeof head);
+  return AcquisitionHeader::Parse(head, got > 0 ? static_cast<size_t>(got) : 0);
 }
 
 int64_t CActiveFile::ReadAt(uint64_t offset, void* buffer, size_t count) const {

@@ -3,8 +3,10 @@
 #include <QString>
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <shared_mutex>
 
+#include "common/AcquisitionHeader.h"
 #include "common/ItemRecord.h"
 #include "platform/File.h"
 
@@ -32,6 +34,8 @@ public:
   // size := the header block size when the file starts with 8 zero bytes followed by
   // the size field (TRUE), else 0 (FALSE: items start at byte 0).
   bool ReadCommentSize(uint32_t& size) const;
+  // The file's header block as its first bytes give it; none as above.
+  std::optional<AcquisitionHeader> ReadHeader() const;
 
   // Positional reads; short at the end of the file, -1 when closed or on error.
   int64_t ReadAt(uint64_t offset, void* buffer, size_t count) const;

@@ -10,6 +10,7 @@
 #include "capture/CFileUtilities.h"
 #include "capture/DataWrittenNotifier.h"
 #include "capture/UdpSocket.h"
+#include "common/AcquisitionHeader.h"
 #include "common/OleDate.h"
 #include "common/StatusCodes.h"
 #include "common/WindowMessages.h"
@@ -349,14 +350,9 @@ bool CVRIMSocket::replaceWriter(bool restart) {
     if (made.file) {
       platform::FileError err;
       if (made.file->open(made.path, platform::File::Mode::CreateWriteShared, &err)) {
-        uint8_t header[ACQUISITION_HEADER_SIZE] = {};
-        const uint32_t size = ACQUISITION_HEADER_SIZE;
-        std::memcpy(header + 8, &size, 4);
-        std::memcpy(header + 12, HEADER_MAGIC, 4);
-        const double date = OleDate::now();
-        std::memcpy(header + 16, &date, 8);
+        const QByteArray header = AcquisitionHeader{ACQUISITION_HEADER_SIZE, true, OleDate::now()}.Make();
         // A disk already full ends the recording as a later failed write would.
-        if (made.file->writeAt(0, header, sizeof header) != static_cast<int64_t>(sizeof header))
+        if (made.file->writeAt(0, header.constData(), ACQUISITION_HEADER_SIZE) != ACQUISITION_HEADER_SIZE)
           m_writeFailure = WriteFailure{true, false, errno};
         m_writer = std::move(made.file);
         m_writerPath = made.path;

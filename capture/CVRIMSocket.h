@@ -23,10 +23,6 @@ inline constexpr uint32_t TRIGGER_ARMED = 0;     // waiting for the start patter
 inline constexpr uint32_t TRIGGER_RUNNING = 1;   // writing, watching for the stop pattern
 inline constexpr uint32_t TRIGGER_TRAILING = 2;  // writing the trailing items
 
-// Acquisition file header: 8 zero bytes, u32 block size, "VRIM", OLE date.
-inline constexpr uint32_t ACQUISITION_HEADER_SIZE = 24;
-inline constexpr char HEADER_MAGIC[4] = {'V', 'R', 'I', 'M'};
-
 // The data sink of a recording: it turns buffers of device records into items, runs
 // them through the start/stop trigger and appends them to the acquisition file being
 // written. The LAN link also receives its datagrams through this object.

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "capture/CActiveFile.h"
-#include "capture/CVRIMSocket.h"
 #include "platform/FileReplacer.h"
 
 namespace {
@@ -36,30 +35,16 @@ QByteArray readText(const CActiveFile& file, uint64_t offset, uint64_t end) {
 
 }  // namespace
 
-bool CommentBlock::HasMagic() const { return std::memcmp(m_header.data() + 12, HEADER_MAGIC, 4) == 0; }
-
-double CommentBlock::StartOfRecording() const {
-  double date = 0;
-  std::memcpy(&date, m_header.data() + 16, sizeof date);
-  return date;
-}
-
 CommentBlock::Found CommentBlock::Load(const CActiveFile& file) {
-  m_header.fill(0);
   m_text.clear();
-  m_blockSize = 0;
-  if (!file.ReadCommentSize(m_blockSize)) return Found::NoBlock;
-  if (m_blockSize <= LEGACY_LEAD_SIZE) return Found::Empty;
-  if (m_blockSize >= HEADER_SIZE) {
-    uint8_t header[HEADER_SIZE] = {};
-    if (file.ReadAt(0, header, HEADER_SIZE) == HEADER_SIZE) std::memcpy(m_header.data(), header, HEADER_SIZE);
-    if (HasMagic()) {
-      if (m_blockSize == HEADER_SIZE) return Found::Fresh;
-      m_text = readText(file, HEADER_SIZE, m_blockSize);
-      return Found::StoredText;
-    }
-  }
-  m_text = readText(file, LEGACY_LEAD_SIZE, m_blockSize);
+  const std::optional<AcquisitionHeader> found = file.ReadHeader();
+  m_header = found.value_or(AcquisitionHeader{});
+  // The form found is the form written back, whatever size the block grows to.
+  m_header.magic = m_header.IsCurrentForm();
+  if (!found) return Found::NoBlock;
+  if (m_header.blockSize <= LEGACY_LEAD_SIZE) return Found::Empty;
+  if (m_header.magic && m_header.blockSize == ACQUISITION_HEADER_SIZE) return Found::Fresh;
+  m_text = readText(file, m_header.magic ? ACQUISITION_HEADER_SIZE : LEGACY_LEAD_SIZE, m_header.blockSize);
   return Found::StoredText;
 }
 
@@ -69,17 +54,9 @@ QByteArray CommentBlock::WithLineBreak(QByteArray text) {
 }
 
 QByteArray CommentBlock::HeadBytes(const QByteArray& text, uint32_t blockSize) const {
-  QByteArray head;
-  if (HasMagic()) {
-    head = QByteArray(reinterpret_cast<const char*>(m_header.data()), HEADER_SIZE);
-    std::memset(head.data(), 0, 8);
-  } else {
-    head = QByteArray(LEGACY_LEAD_SIZE, '\0');
-  }
-  std::memcpy(head.data() + 8, &blockSize, sizeof blockSize);  // little-endian, as the file
-  head.append(text);
-  head.append('\0');
-  return head;
+  AcquisitionHeader header = m_header;
+  header.blockSize = blockSize;
+  return header.Make() + text + '\0';
 }
 
 bool CommentBlock::Store(CActiveFile& file, const QByteArray& text, platform::FileError& error) {
@@ -88,15 +65,15 @@ bool CommentBlock::Store(CActiveFile& file, const QByteArray& text, platform::Fi
     error = {platform::FILE_CAUSE_DISK_FULL, EFBIG};
     return false;
   }
-  if (needed > m_blockSize) {
-    const auto growBy = static_cast<uint32_t>(needed - m_blockSize);
+  if (needed > m_header.blockSize) {
+    const auto growBy = static_cast<uint32_t>(needed - m_header.blockSize);
     if (!grow(file, HeadBytes(text, static_cast<uint32_t>(needed)), growBy, error)) return false;
-    m_blockSize = static_cast<uint32_t>(needed);
+    m_header.blockSize = static_cast<uint32_t>(needed);
     return true;
   }
   // The block keeps its size and the bytes after the NUL; one write changes only the
   // head of the block.
-  const QByteArray head = HeadBytes(text, m_blockSize);
+  const QByteArray head = HeadBytes(text, m_header.blockSize);
   if (file.WriteAt(0, head.constData(), static_cast<size_t>(head.size())) != head.size()) {
     const int err = errno;
     error = {platform::fileCauseFromErrno(err), err};

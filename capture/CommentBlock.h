@@ -1,22 +1,20 @@
 #pragma once
 
 #include <QByteArray>
-#include <array>
 #include <cstdint>
 
+#include "common/AcquisitionHeader.h"
 #include "platform/File.h"
 
 class CActiveFile;
 
 // The comment block at the head of an acquisition file as the comment editor reads
-// and writes it: the block size found on opening, a copy of the 24-byte header
-// (whose magic decides the form written back) and the stored text.
+// and writes it: the header found on opening, whose form is the form written back,
+// and the stored text.
 class CommentBlock {
 public:
-  static constexpr uint32_t HEADER_SIZE = 24;
-  static constexpr uint32_t LEGACY_LEAD_SIZE = 12;
   // Header bytes and the text's NUL: the block holds the text plus this much.
-  static constexpr uint32_t BLOCK_OVERHEAD = HEADER_SIZE + 1;
+  static constexpr uint32_t BLOCK_OVERHEAD = ACQUISITION_HEADER_SIZE + 1;
 
   // What opening found, which decides the text the editor starts with.
   enum class Found {
@@ -29,9 +27,9 @@ public:
   // Reads the block of the shown file.
   Found Load(const CActiveFile& file);
 
-  uint32_t BlockSize() const { return m_blockSize; }
-  bool HasMagic() const;
-  double StartOfRecording() const;
+  uint32_t BlockSize() const { return m_header.blockSize; }
+  bool HasMagic() const { return m_header.magic; }
+  double StartOfRecording() const { return m_header.startDate; }
   // The stored text up to its NUL (StoredText only).
   const QByteArray& Text() const { return m_text; }
 
@@ -52,7 +50,7 @@ public:
 private:
   bool grow(CActiveFile& file, const QByteArray& head, uint32_t growBy, platform::FileError& error);
 
-  uint32_t m_blockSize = 0;
-  std::array<uint8_t, HEADER_SIZE> m_header{};
+  // The magic stands for the current form; the block size follows the block.
+  AcquisitionHeader m_header;
   QByteArray m_text;
 };

@@ -10,7 +10,6 @@
 #include <optional>
 
 #include "capture/CActiveFile.h"
-#include "capture/CVRIMSocket.h"
 #include "common/ItemRecord.h"
 #include "common/OleDate.h"
 #include "display/CellPaint.h"
@@ -61,9 +60,7 @@ void CDetailDlg::OnInitDialog() {
       if (maximised) setWindowState(Qt::WindowMaximized);
     }
   }
-  m_file.ReadCommentSize(m_dataStart);
-  if (m_dataStart >= sizeof m_header && m_file.ReadAt(0, m_header, sizeof m_header) != sizeof m_header)
-    std::memset(m_header, 0, sizeof m_header);
+  m_header = m_file.ReadHeader().value_or(AcquisitionHeader{});
 }
 
 void CDetailDlg::savePlacement() {
@@ -112,7 +109,7 @@ void CDetailDlg::ShowByte(uint32_t i) {
   auto readItem = [this](uint32_t index, ItemRecord& r) {
     uint8_t bytes[ITEM_SIZE];
     if (index == ITEM_NONE ||
-        m_file.ReadAt(m_dataStart + uint64_t{index} * ITEM_SIZE, bytes, ITEM_SIZE) != ITEM_SIZE)
+        m_file.ReadAt(m_header.blockSize + uint64_t{index} * ITEM_SIZE, bytes, ITEM_SIZE) != ITEM_SIZE)
       return false;
     r = itemFromBytes(bytes);
     return true;
@@ -144,10 +141,8 @@ void CDetailDlg::ShowByte(uint32_t i) {
 
   QString date = NONE_TEXT;
   QString time = NONE_TEXT;
-  if (m_dataStart >= sizeof m_header && std::memcmp(m_header + 12, HEADER_MAGIC, 4) == 0) {
-    double start = 0;
-    std::memcpy(&start, m_header + 16, sizeof start);
-    const QDateTime at = OleDate::toDateTime(start + t / 86400.0);
+  if (m_header.IsCurrentForm()) {
+    const QDateTime at = OleDate::toDateTime(m_header.startDate + t / 86400.0);
     if (at.isValid()) {
       date = at.toString(QStringLiteral("dd.MM.yyyy"));
       time = at.toString(QStringLiteral("HH:mm:ss"));

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/AcquisitionHeader.h"
+
 class CActiveFile;
 class QLineEdit;
 
@@ -49,6 +51,5 @@ class CDetailDlg : public QDialog {
   const CActiveFile& m_file;
   std::array<QLineEdit*, 9> m_fields{};
   uint32_t m_reference;
-  uint32_t m_dataStart = 0;
-  uint8_t m_header[24] = {};
+  AcquisitionHeader m_header;  // its block size is the offset of item 0
 };

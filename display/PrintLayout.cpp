@@ -5,10 +5,10 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <algorithm>
-#include <cstring>
+#include <optional>
 
 #include "capture/CActiveFile.h"
-#include "capture/CVRIMSocket.h"
+#include "common/AcquisitionHeader.h"
 #include "common/CellCodes.h"
 #include "common/Cp1252.h"
 #include "common/OleDate.h"
@@ -157,23 +157,21 @@ void PrintLayout::PrintPageHeader(QPainter* painter, int& top, int left, int rig
   if (m_state.page1Done) return;
   m_state.page1Done = 1;
 
-  uint32_t size = 0;
-  if (!m_source.file || !m_source.file->ReadCommentSize(size) || size == 0) {
+  const std::optional<AcquisitionHeader> header = m_source.file ? m_source.file->ReadHeader() : std::nullopt;
+  if (!header || header->blockSize == 0) {
     m_dataOffset = 0;
     return;
   }
-  char head[ACQUISITION_HEADER_SIZE] = {};
-  const bool whole = m_source.file->ReadAt(0, head, sizeof head) == int64_t(sizeof head);
-  const bool current = whole && std::memcmp(head + 12, HEADER_MAGIC, sizeof HEADER_MAGIC) == 0;
-  if (current && size == ACQUISITION_HEADER_SIZE) {
-    double date;
-    std::memcpy(&date, head + 16, sizeof date);
+  const uint32_t size = header->blockSize;
+  // Page 1 takes the magic alone for the current form, whatever the block size.
+  if (header->magic && size == ACQUISITION_HEADER_SIZE) {
     if (painter)
-      textOut(*painter, left, top, QStringLiteral("Start of recording: %1").arg(OleDate::format(date)),
+      textOut(*painter, left, top,
+              QStringLiteral("Start of recording: %1").arg(OleDate::format(header->startDate)),
               m_fonts.gridAscent);
     top += h + h / 4;
   } else {
-    m_commentPos = current ? ACQUISITION_HEADER_SIZE : 12;  // the legacy text starts at 12
+    m_commentPos = header->magic ? ACQUISITION_HEADER_SIZE : LEGACY_LEAD_SIZE;
     m_headerChunk.clear();
     QByteArray line;
     while (ReadHeaderCommentLine(line, size)) {

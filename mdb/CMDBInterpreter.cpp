@@ -6,11 +6,11 @@
 #include <string>
 
 #include "capture/CActiveFile.h"
-#include "capture/CVRIMSocket.h"
+#include "common/AcquisitionHeader.h"
+#include "common/CellCodes.h"
 #include "common/PrintState.h"
 #include "common/SystemTypes.h"
 #include "common/WindowMessages.h"
-#include "common/CellCodes.h"
 #include "mdb/MdbNames.h"
 #include "mdb/MdbViewAccess.h"
 #include "platform/MessageWindow.h"
