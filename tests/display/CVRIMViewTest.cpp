@@ -39,9 +39,8 @@ TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
   h.open(1000);
   h.key(viewnav::VK_DOWN);
   h.resizeClient(400, 600);
-  for (uint32_t i : {0u, 199u, 200u, 399u}) EXPECT_TRUE(h.shows(i, 20 + i)) << i;
-  EXPECT_EQ(h.cell(0)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
-  EXPECT_EQ(h.cell(399)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
+  for (uint32_t i : {0u, 199u, 200u, 399u})
+    EXPECT_TRUE(h.shows(i, 20 + i) && (h.cell(i)->state() & CELL_MODE_MASK) == DISPLAY_ASCII) << i;
   CItem* last = h.cell(399);
   h.resizeClient(20, 200);
   h.resizeClient(400, 30);
