@@ -29,11 +29,6 @@ namespace {
 
 uint32_t intOf(const char* section, const char* key) { return platform::Profile().GetProfileInt(section, key, -9); }
 QString textOf(const char* section, const char* key) { return platform::Profile().GetProfileString(section, key, "-"); }
-QStringList entries(const QComboBox* list) {
-  QStringList out;
-  for (int i = 0; i < list->count(); ++i) out << list->itemText(i);
-  return out;
-}
 // COM1 to COM96 lead nowhere except the given ports, which are pseudo-terminals.
 std::vector<std::unique_ptr<PtyDevice>> publishOnly(std::initializer_list<uint32_t> ports) {
   QDir().mkpath(ComPortPath::PortsFolder());

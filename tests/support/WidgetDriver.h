@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -22,6 +23,12 @@ inline void click(QAbstractButton* button) {
 }
 inline void press(const QWidget* dialog, QDialogButtonBox::StandardButton which) {
   click(dialog->findChild<QDialogButtonBox*>()->button(which));
+}
+// The texts of a list's entries, in order.
+inline QStringList entries(const QComboBox* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i) out << list->itemText(i);
+  return out;
 }
 // Replaces what the edit holds by typing.
 inline void type(QWidget* edit, const QString& text) {
