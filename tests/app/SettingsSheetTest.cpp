@@ -89,9 +89,9 @@ TEST_F(SettingsSheet, CommunicationPageDefaultsThresholdsAndTheMdbRule) {
 // A stored index outside its list selects nothing and is stored again as read.
 // Cancel stores every page shown, and only those.
 TEST_F(SettingsSheet, IndexOutsideAListIsKeptAndCancelStoresTheShownPages) {
-  platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", 7);
-  platform::Profile().WriteProfileInt("PropertyPage3", "FileMaxSize", 9);
-  platform::Profile().WriteProfileInt("PropertyPage3", "ScreenSize", 7);
+  const std::tuple<const char*, const char*, int> outside[] = {
+      {"PropertyPage1", "Protocol", 7}, {"PropertyPage3", "FileMaxSize", 9}, {"PropertyPage3", "ScreenSize", 7}};
+  for (auto [section, key, index] : outside) platform::Profile().WriteProfileInt(section, key, index);
   open();
   EXPECT_EQ(at<QComboBox>("protocol")->currentIndex(), -1);
   EXPECT_TRUE(at<QComboBox>("baudrate")->isEnabled());
@@ -103,9 +103,7 @@ TEST_F(SettingsSheet, IndexOutsideAListIsKeptAndCancelStoresTheShownPages) {
   type(at<QLineEdit>("Company"), "ACME");
   EXPECT_TRUE(applyEnabled());
   press(m_sheet.get(), Button::Cancel);
-  EXPECT_EQ(intOf("PropertyPage1", "Protocol"), 7u);
-  EXPECT_EQ(intOf("PropertyPage3", "FileMaxSize"), 9u);
-  EXPECT_EQ(intOf("PropertyPage3", "ScreenSize"), 7u);
+  for (auto [section, key, index] : outside) EXPECT_EQ(intOf(section, key), uint32_t(index)) << key;
   EXPECT_EQ(textOf("PropertyPage4", "Company") + textOf("PropertyPage4", "Version"), "ACME");
   EXPECT_EQ(intOf("PropertyPage2", "PortAquisition"), uint32_t(-9));
 }
