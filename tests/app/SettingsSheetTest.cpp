@@ -90,7 +90,8 @@ TEST_F(SettingsSheet, CommunicationPageDefaultsThresholdsAndTheMdbRule) {
 // Cancel stores every page shown, and only those.
 TEST_F(SettingsSheet, IndexOutsideAListIsKeptAndCancelStoresTheShownPages) {
   const std::tuple<const char*, const char*, int> outside[] = {
-      {"PropertyPage1", "Protocol", 7}, {"PropertyPage3", "FileMaxSize", 9}, {"PropertyPage3", "ScreenSize", 7}};
+      {"PropertyPage1", "Protocol", 7}, {"PropertyPage3", "FileMaxSize", 9},
+      {"PropertyPage3", "ScreenSize", 7}};
   for (auto [section, key, index] : outside) platform::Profile().WriteProfileInt(section, key, index);
   open();
   EXPECT_EQ(at<QComboBox>("protocol")->currentIndex(), -1);
