@@ -51,11 +51,10 @@ struct FrameFixture {
   bool connected = false;
 
   FrameFixture() {
-    for (uint32_t id : {ID_START_RECORDING, ID_STOP_RECORDING, ID_RESTART_RECORDING}) {
+    for (uint32_t id : {ID_START_RECORDING, ID_STOP_RECORDING, ID_RESTART_RECORDING})
       view.onCommand(
           id, [this, id] { ran.push_back(id); },
           [this, id] { return connected && (id == ID_START_RECORDING ? !recording : recording); });
-    }
     for (uint32_t id : {ID_REFRESH, ID_DISPLAY_HEX, ID_DISPLAY_ASCII, ID_DISPLAY_LIST, ID_COMMENT_EDITOR,
                         ID_SEARCH_PATTERN, ID_CONTINUE_SEARCH, ID_DEBUG_INFORMATION})
       view.onCommand(id, [this, id] { ran.push_back(id); });

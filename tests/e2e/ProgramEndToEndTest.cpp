@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QMessageBox>
 #include <QProcess>
 
@@ -154,16 +153,11 @@ TEST_P(ProgramEndToEnd, StartConfiguresTheDeviceOnceAndRecordsIntoFileAndCells) 
 // is on the recent list, and one message names the file and the cause.
 TEST_P(ProgramEndToEnd, AFullDiskEndsTheRecordingWithOneMessage) {
   ASSERT_TRUE(launch({"--count", "5000", "--rate", "4000", "--scenario", "mixed", "--seed", "3"}) && connect());
-  QString path;
-  bool ended = false;
-  {
-    testsupport::FileSizeLimit full(24 + 6 * 1000 + 3);  // not for the simulator, started before
-    ASSERT_TRUE(full.ok());
-    press(Qt::Key_F5);
-    path = sink()->GetWritingPath();
-    ended = testsupport::waitFor([&] { return !view()->IsRecording(); }, 20000);
-  }
-  ASSERT_TRUE(ended);
+  testsupport::FileSizeLimit full(24 + 6 * 1000 + 3);  // not for the simulator, started before
+  ASSERT_TRUE(full.ok());
+  press(Qt::Key_F5);
+  const QString path = sink()->GetWritingPath();
+  ASSERT_TRUE(testsupport::waitFor([&] { return !view()->IsRecording(); }, 20000));
   expectEndedAsStopEndsIt(path);
   EXPECT_EQ(m_box.texts(), std::vector<QString>{QString("Write file %1 failed, Error: %2").arg(path).arg(EFBIG)});
   EXPECT_EQ(itemsOf(path), m_sim->items().left(6 * 1000));
@@ -352,8 +346,6 @@ TEST_P(SerialProgramEndToEnd, AKeyRightAfterARuleChangeIsNeitherLostNorLetThroug
   const QString shown = m_tmp.filePath("SHOWN.ANL");
   testsupport::writeWholeFile(shown, QByteArray(60, '\0'));
   platform::RecentFiles().Add(shown);
-  QMimeData files;
-  files.setUrls({QUrl::fromLocalFile(shown)});
   const auto closeShown = [&] {
     view()->OnDisplayHex();
     m_app->GetActiveFile().Close();
@@ -365,12 +357,7 @@ TEST_P(SerialProgramEndToEnd, AKeyRightAfterARuleChangeIsNeitherLostNorLetThroug
     ASSERT_TRUE(testsupport::waitFor([&] { return m_app->IsConnected() == up; }));
     if (up && view()->IsRecording() != recording) post(recording ? ID_START_RECORDING : ID_STOP_RECORDING);
   };
-  const auto drop = [&] {
-    QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QDropEvent dropped(QPointF(9, 9), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(frame(), &enter);
-    QApplication::sendEvent(frame(), &dropped);
-  };
+  const auto drop = [&] { testsupport::drop(frame(), {QUrl::fromLocalFile(shown)}); };
   const auto request = [&] {
     CShellOpen::SendOpenRequest(m_app->BuildRegistryKeyName(), {shown});
     testsupport::waitFor([&] { return m_app->GetActiveFile().IsOpen(); });

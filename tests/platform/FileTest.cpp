@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <chrono>
@@ -97,10 +96,7 @@ TEST(File, ExclusiveOpenFailsWhileAnotherProcessHoldsTheFile) {
   const QString path = tmp.file("c.anl");
   testsupport::writeWholeFile(path, "x");
   QProcess holder;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("VRIM_CHILD_HOLD", path);
-  holder.setProcessEnvironment(env);
-  holder.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=File.ChildHalfHoldsTheFileWhenAsked"});
+  testsupport::startChildHalf(holder, "File.ChildHalfHoldsTheFileWhenAsked", {"VRIM_CHILD_HOLD=" + path});
   ASSERT_TRUE(holder.waitForStarted(10000));
   while (!holder.readAllStandardOutput().contains("held") && holder.state() == QProcess::Running)
     holder.waitForReadyRead(10000);

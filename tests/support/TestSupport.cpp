@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 #include <cstdlib>
 
@@ -40,6 +41,13 @@ void writeWholeFile(const QString& path, const QByteArray& bytes) {
 }
 
 QByteArray hex(const char* spaced) { return QByteArray::fromHex(QByteArray(spaced).replace(' ', "")); }
+
+void startChildHalf(QProcess& child, const char* filter, const QStringList& variables) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const QString& v : variables) env.insert(v.section('=', 0, 0), v.section('=', 1));
+  child.setProcessEnvironment(env);
+  child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + filter});
+}
 
 bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
   QElapsedTimer t;

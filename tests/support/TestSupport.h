@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <QStringList>
 #include <functional>
+
+class QProcess;
 
 namespace testsupport {
 
@@ -37,6 +40,10 @@ private:
 QByteArray readWholeFile(const QString& path);
 void writeWholeFile(const QString& path, const QByteArray& bytes);
 QByteArray hex(const char* spaced);  // "20 55 E8" -> bytes
+
+// Starts this test program again as `child`, running only the tests `filter` names, with the variables
+// ("NAME=value") set: a test's child half, in a process of its own.
+void startChildHalf(QProcess& child, const char* filter, const QStringList& variables);
 
 // Runs the event loop until pred is true or the time runs out; returns pred().
 bool waitFor(const std::function<bool()>& pred, int timeoutMs = 5000);
