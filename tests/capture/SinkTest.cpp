@@ -168,8 +168,6 @@ TEST_F(Sink, NewFileHasExactlyTheHeaderBlockIsShownAndNumbered) {
   EXPECT_DOUBLE_EQ(std::round(date * 86400.0), date * 86400.0) << "whole seconds";
   EXPECT_EQ(m_sink.GetFileLength(), 24u);
   EXPECT_EQ(m_shown.GetPath(), m_folder + "ANALIZER.ANL");
-  uint32_t size = 0;
-  EXPECT_TRUE(m_shown.ReadCommentSize(size) && size == 24u);
   EXPECT_EQ(m_boxes.count(), 0u);
   const uint64_t flushes = platform::flushCount();
   ASSERT_TRUE(m_sink.CloseAcquisitionFile());

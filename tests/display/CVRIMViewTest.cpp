@@ -250,8 +250,7 @@ TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
       platform::Profile().WriteProfileInt(section, key, 1);
   });
   EXPECT_EQ(platform::ActiveViewWindow(), h.view->handle());
-  EXPECT_TRUE(h.has(0, CELL_SWAP));
-  EXPECT_EQ(h.cell(0)->protocol(), 1);
+  EXPECT_TRUE(h.has(0, CELL_SWAP) && h.cell(0)->protocol() == 1);
   ASSERT_TRUE(testsupport::waitFor([&] { return !h.commands.empty(); }, 5000));
   testsupport::waitFor([] { return false; }, 700);
   EXPECT_EQ(h.commands, (std::vector<Command>{{ID_START_RECORDING, CVRIMView::CommandRoute::Direct}}));

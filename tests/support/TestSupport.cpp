@@ -1,5 +1,8 @@
 #include "support/TestSupport.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -7,6 +10,7 @@
 #include <QProcess>
 #include <QThread>
 #include <cstdlib>
+#include <future>
 
 #include "platform/ProfileStore.h"
 
@@ -47,6 +51,15 @@ void startChildHalf(QProcess& child, const char* filter, const QStringList& vari
   for (const QString& v : variables) env.insert(v.section('=', 0, 0), v.section('=', 1));
   child.setProcessEnvironment(env);
   child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + filter});
+}
+
+bool returnsAtOnce(const QString& fifo, const std::function<bool()>& call, bool& result) {
+  auto done = std::async(std::launch::async, call);
+  const bool returned = done.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  const int peer = returned ? -1 : ::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK);
+  result = done.get();
+  if (peer >= 0) ::close(peer);
+  return returned;
 }
 
 bool waitFor(const std::function<bool()>& pred, int timeoutMs) {

@@ -45,6 +45,10 @@ QByteArray hex(const char* spaced);  // "20 55 E8" -> bytes
 // ("NAME=value") set: a test's child half, in a process of its own.
 void startChildHalf(QProcess& child, const char* filter, const QStringList& variables);
 
+// Whether `call` returns within 20 s on another thread; a call stuck on the FIFO is then freed by opening
+// the FIFO's other end, so that the test can end. The call's result goes to `result`.
+bool returnsAtOnce(const QString& fifo, const std::function<bool()>& call, bool& result);
+
 // Runs the event loop until pred is true or the time runs out; returns pred().
 bool waitFor(const std::function<bool()>& pred, int timeoutMs = 5000);
 
