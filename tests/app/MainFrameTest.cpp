@@ -80,11 +80,8 @@ TEST(MainFrame, ToolbarHasItsButtonsInOrderInColourWhenEnabledGreyWhenNot) {
   };
   QStringList order;
   for (QAction* a : f.frame->toolBar()->actions()) {
-    if (a->isSeparator()) {
-      order << "|";
-      continue;
-    }
-    order << a->text().section('\t', 0, 0).remove('&');
+    order << (a->isSeparator() ? QString("|") : a->text().section('\t', 0, 0).remove('&'));
+    if (a->isSeparator()) continue;
     QWidget* button = f.frame->toolBar()->widgetForAction(a);
     a->setEnabled(true);
     const double enabled = colour(button);

@@ -309,8 +309,7 @@ TEST(ViewNavigation, EdgesOfStepsTitlesAndLayout) {
     EXPECT_FALSE(reachesFileSizeLimit(setting, limit / 6)) << setting;
     EXPECT_TRUE(reachesFileSizeLimit(setting, limit / 6 + 1)) << setting;
   }
-  EXPECT_FALSE(reachesFileSizeLimit(0, 0xFFFFFFFFu));
-  EXPECT_FALSE(reachesFileSizeLimit(6, 0xFFFFFFFFu));
+  for (uint32_t setting : {0u, 6u}) EXPECT_FALSE(reachesFileSizeLimit(setting, 0xFFFFFFFFu)) << setting;
 }
 
 // Control characters, space and DEL have three-wide names, every other byte is itself.
