@@ -338,6 +338,7 @@ TEST_P(SerialProgramEndToEnd, ARefusedOpenRequestLeavesTheRecordingWholeAndAfter
       << frame()->windowTitle().toStdString();
   expectEndedAsStopEndsIt(path);
 }
+
 // Each path that changes what the enable rules depend on, then at once a real key, 20 times: before the path
 // the key does nothing, right after it it is never lost (after the link went down it still does nothing).
 TEST_P(SerialProgramEndToEnd, AKeyRightAfterARuleChangeIsNeitherLostNorLetThrough) {

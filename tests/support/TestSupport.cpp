@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QThread>
+#include <chrono>
 #include <cstdlib>
 #include <future>
 
