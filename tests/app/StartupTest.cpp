@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMimeData>
 #include <QProcess>
 #include <QTest>
 
@@ -21,6 +20,7 @@
 #include "support/PtyDevice.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
+#include "support/WidgetDriver.h"
 
 namespace {
 
@@ -88,12 +88,8 @@ TEST(Startup, TheWindowComesUpOnItsProfileOpensDroppedFilesAndKeepsTheDisplayMod
 
     frame->activateWindow();
     QApplication::setActiveWindow(frame);
-    QMimeData dropped;
-    dropped.setUrls({QUrl::fromLocalFile(other), QUrl::fromLocalFile(gone), QUrl("sftp://host/x.ANL"), QUrl::fromLocalFile(path)});
-    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
-    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(frame, &enter);  // a drop reaches only a window that took the drag
-    QApplication::sendEvent(frame, &drop);
+    testsupport::drop(frame, {QUrl::fromLocalFile(other), QUrl::fromLocalFile(gone),
+                              QUrl("sftp://host/x.ANL"), QUrl::fromLocalFile(path)});
     EXPECT_EQ(s.app.GetActiveFile().GetPath(), path);
     EXPECT_EQ(platform::RecentFiles().Entries().mid(0, 2), QStringList({path, other}));
     EXPECT_EQ(s.boxes.count(), 4u) << "one more for each dropped place that cannot be opened";

@@ -109,18 +109,49 @@ TEST(CCommOpen, PortNumbersMapToDevicesAPortInUseShowsTheMessageAndSettingsReach
   }
 }
 
-TEST(CCommCallback, BytesReachTheCallbackInOrderUntilCloseOrUnplug) {
-  PtyDevice dev(14);
+// Without a callback reads and writes wait at most their time-out; a callback gets the bytes in order until
+// Close, and an unplugged device once.
+TEST(CCommRead, SynchronousReadAndWriteWaitAtMostTheirTimeOutACallbackGetsTheBytesUntilCloseOrUnplug) {
+  PtyDevice dev(16);
   ASSERT_TRUE(dev.ok());
-  Collected got;
   CComm port;
-  ASSERT_NE(port.Open(14, &collect, &got, false), CComm::INVALID_HANDLE);
+  ASSERT_NE(port.Open(16, nullptr, nullptr, false), CComm::INVALID_HANDLE);
+
+  uint32_t written = 0;
+  EXPECT_TRUE(port.Write("hello\r", 6, &written) && written == 6u);
+  EXPECT_EQ(dev.read(6), QByteArray("hello\r"));
+
+  char buf[16] = {};
+  uint32_t n = 99;
+  EXPECT_FALSE(port.Read(buf, sizeof buf, &n));  // nothing arrives: false after the wait
+  dev.write("OK");
+  ASSERT_TRUE(testsupport::waitFor([&] { return port.Read(buf, 1, &n) && n == 1; }));
+  EXPECT_EQ(buf[0], 'O');
+  ASSERT_TRUE(port.Read(buf, sizeof buf, &n));
+  EXPECT_EQ(QByteArray(buf, n), "K");  // true with fewer bytes than asked for
+
+  // More than the terminal holds while the device reads nothing: FALSE after the
+  // wait, with the part that was taken reported.
+  const QByteArray flood(1 << 20, 'z');
+  written = 0;
+  EXPECT_FALSE(port.Write(flood.constData(), static_cast<uint32_t>(flood.size()), &written));
+  EXPECT_GT(written, 0u);
+  EXPECT_LT(written, static_cast<uint32_t>(flood.size()));
+  EXPECT_EQ(dev.readFor(200).size(), static_cast<qsizetype>(written));
+
+  dev.write("stale");
+  QThread::msleep(50);
+  EXPECT_TRUE(port.Purge());
+  EXPECT_FALSE(port.Read(buf, sizeof buf, &n));
+  port.Close();
+  EXPECT_FALSE(port.Purge());
+
+  Collected got;
+  ASSERT_NE(port.Open(16, &collect, &got, false), CComm::INVALID_HANDLE);
   dev.write("abc");
   ASSERT_TRUE(testsupport::waitFor([&] { return got.calls.load() >= 3; }));
-  uint8_t b = 0;
-  uint32_t n = 99;
   errno = 0;
-  EXPECT_FALSE(port.Read(&b, 1, &n)) << "the read thread owns the input";
+  EXPECT_FALSE(port.Read(buf, 1, &n)) << "the read thread owns the input";
   EXPECT_EQ(errno, EACCES);
 
   port.Close();
@@ -130,7 +161,7 @@ TEST(CCommCallback, BytesReachTheCallbackInOrderUntilCloseOrUnplug) {
   EXPECT_EQ(got.calls.load(), 3) << "Close ends the read thread";
 
   // An unplugged device is reported once, with byte 0 and errno, without spinning.
-  ASSERT_NE(port.Open(14, &collect, &got, false), CComm::INVALID_HANDLE);
+  ASSERT_NE(port.Open(16, &collect, &got, false), CComm::INVALID_HANDLE);
   dev.write("dz");  // "more" may still come first: its last letter must not end the wait
   ASSERT_TRUE(testsupport::waitFor([&] {
     std::lock_guard lock(got.mutex);
@@ -145,40 +176,4 @@ TEST(CCommCallback, BytesReachTheCallbackInOrderUntilCloseOrUnplug) {
   EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got.bytes.data()), 3), "abc");
   EXPECT_EQ(std::count(got.errors.begin(), got.errors.end(), 0u), before);
   EXPECT_EQ(std::pair(got.bytes.back(), got.errors.back()), std::pair(uint8_t{0}, uint32_t(EIO)));
-}
-
-TEST(CCommSynchronous, ReadAndWriteWaitAtMostTheirTimeOut) {
-  PtyDevice dev(16);
-  ASSERT_TRUE(dev.ok());
-  CComm port;
-  ASSERT_NE(port.Open(16, nullptr, nullptr, false), CComm::INVALID_HANDLE);
-
-  uint32_t written = 0;
-  EXPECT_TRUE(port.Write("hello\r", 6, &written) && written == 6u);
-  EXPECT_EQ(dev.read(6), QByteArray("hello\r"));
-
-  char buf[16] = {};
-  uint32_t got = 99;
-  EXPECT_FALSE(port.Read(buf, sizeof buf, &got));  // nothing arrives: false after the wait
-  dev.write("OK");
-  ASSERT_TRUE(testsupport::waitFor([&] { return port.Read(buf, 1, &got) && got == 1; }));
-  EXPECT_EQ(buf[0], 'O');
-  ASSERT_TRUE(port.Read(buf, sizeof buf, &got));
-  EXPECT_EQ(QByteArray(buf, got), "K");  // true with fewer bytes than asked for
-
-  // More than the terminal holds while the device reads nothing: FALSE after the
-  // wait, with the part that was taken reported.
-  const QByteArray flood(1 << 20, 'z');
-  written = 0;
-  EXPECT_FALSE(port.Write(flood.constData(), static_cast<uint32_t>(flood.size()), &written));
-  EXPECT_GT(written, 0u);
-  EXPECT_LT(written, static_cast<uint32_t>(flood.size()));
-  EXPECT_EQ(dev.readFor(200).size(), static_cast<qsizetype>(written));
-
-  dev.write("stale");
-  QThread::msleep(50);
-  EXPECT_TRUE(port.Purge());
-  EXPECT_FALSE(port.Read(buf, sizeof buf, &got));
-  port.Close();
-  EXPECT_FALSE(port.Purge());
 }

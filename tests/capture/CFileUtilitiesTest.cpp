@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <chrono>
-#include <fcntl.h>
-#include <future>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "capture/CFileUtilities.h"
 #include "support/TestSupport.h"
@@ -77,13 +73,8 @@ TEST(CFileUtilities, SplitComposeNumberAndTakeTheFirstFreeNumberAndTestAFifoAtOn
   ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
   u.SplitPath(fifo);
   EXPECT_TRUE(u.FileExists());
-  auto empty = std::async(std::launch::async, [&] { return u.IsFileEmpty(); });
-  const bool returned = empty.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-  if (!returned) {  // let the stuck open finish so that the test can end
-    const int peer = ::open(fifo.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
-    empty.wait();
-    if (peer >= 0) ::close(peer);
-  }
-  EXPECT_TRUE(returned) << "the test waited for a writer of the FIFO";
-  EXPECT_TRUE(empty.get()) << "a FIFO holds no recording";
+  bool empty = false;
+  EXPECT_TRUE(testsupport::returnsAtOnce(fifo, [&] { return u.IsFileEmpty(); }, empty))
+      << "the test waited for a writer of the FIFO";
+  EXPECT_TRUE(empty) << "a FIFO holds no recording";
 }

@@ -53,6 +53,24 @@ protected:
   quint16 m_port = 0;
 };
 
+// Holds the receive thread at the start of its second turn, before it takes the sink's lock.
+struct HeldSocket final : CVRIMSocket {
+  using CVRIMSocket::CVRIMSocket;
+  void OnReceive(int error) override {
+    std::unique_lock lock(mutex);
+    if (++turns == 2) {
+      cv.notify_all();
+      cv.wait(lock, [&] { return released; });
+    }
+    lock.unlock();
+    CVRIMSocket::OnReceive(error);
+  }
+  std::mutex mutex;
+  std::condition_variable cv;
+  int turns = 0;
+  bool released = false;
+};
+
 }  // namespace
 
 // Stored and read once; an empty datagram and a stranger's are dropped, and leave the
@@ -107,26 +125,6 @@ TEST_F(LanSocketTest, TheLatestControlReplyIsReadOnceAndRecordsAreStoredAlsoWith
   ASSERT_TRUE(both->ReadControlReply(reply));
   EXPECT_EQ(reply[1], 0x41);
 }
-
-namespace {
-// Holds the receive thread at the start of its second turn, before it takes the sink's lock.
-struct HeldSocket final : CVRIMSocket {
-  using CVRIMSocket::CVRIMSocket;
-  void OnReceive(int error) override {
-    std::unique_lock lock(mutex);
-    if (++turns == 2) {
-      cv.notify_all();
-      cv.wait(lock, [&] { return released; });
-    }
-    lock.unlock();
-    CVRIMSocket::OnReceive(error);
-  }
-  std::mutex mutex;
-  std::condition_variable cv;
-  int turns = 0;
-  bool released = false;
-};
-}  // namespace
 
 // More than one turn of datagrams waits when Stop comes: Stop writes them all before the file closes.
 TEST_F(LanSocketTest, StopWritesWhatStillWaitsForTheReceiveThread) {

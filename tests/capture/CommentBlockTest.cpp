@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <cstring>
@@ -128,10 +127,7 @@ TEST_F(CommentBlockTest, AKilledWriteBackLeavesTheOldOrTheNewFile) {
   for (int delayMs : {0, 5, 15, 30, 60, 120, 250, 2000}) {
     writeWholeFile(m_path, old);
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VRIM_CHILD_COMMENT", m_path);
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=CommentBlockChild.*"});
+    testsupport::startChildHalf(child, "CommentBlockChild.*", {"VRIM_CHILD_COMMENT=" + m_path});
     ASSERT_TRUE(child.waitForStarted(10000));
     ::usleep(delayMs * 1000);
     child.kill();

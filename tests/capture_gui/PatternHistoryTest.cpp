@@ -10,7 +10,9 @@
 #include "platform/ProfileStore.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestSupport.h"
+#include "support/WidgetDriver.h"
 
+using testsupport::entries;
 using testsupport::hex;
 
 namespace {
@@ -42,16 +44,7 @@ class PatternHistoryCombo : public ::testing::Test {
   PatternHistoryCombo() { m_list.show(); }
   void load() { LoadPatternHistory(&m_list, SEARCH); }
   bool store() { return StorePatternHistory(&m_list, SEARCH); }
-  // Types into the combo's edit box as a user would, replacing what it held.
-  void type(const QString& text) {
-    m_list.lineEdit()->selectAll();
-    QTest::keyClicks(m_list.lineEdit(), text);
-  }
-  QStringList entries() const {
-    QStringList out;
-    for (int i = 0; i < m_list.count(); ++i) out << m_list.itemText(i);
-    return out;
-  }
+  void type(const QString& text) { testsupport::type(m_list.lineEdit(), text); }
 
   testsupport::TempProfile m_profile;
   const std::unique_ptr<QComboBox> m_owned{NewPatternList(nullptr)};
@@ -64,7 +57,7 @@ TEST_F(PatternHistoryCombo, MissingKeyShiftsPositionsUntilTheNextStoreRenumbers)
   storeAll({"01", "02 03", "A0 1B", "", "04", "05"});
   select(3);
   load();
-  EXPECT_EQ(entries(), (QStringList{"01", "02 03", "A0 1B", "04", "05"}));
+  EXPECT_EQ(entries(&m_list), (QStringList{"01", "02 03", "A0 1B", "04", "05"}));
   EXPECT_EQ(m_list.currentText(), QStringLiteral("04"));
   type("a0 1b");  // a known pattern in another case adds nothing and stays as typed
   QTest::keyClick(&m_list, Qt::Key_Return);
@@ -81,7 +74,7 @@ TEST_F(PatternHistoryCombo, NewTextGoesToTheTopAndIsSelectedTextWithoutHexDigits
   int updates = 0;
   ASSERT_TRUE(StorePatternHistory(&m_list, SEARCH, [&] { ++updates; }));
   EXPECT_EQ(updates, 1);
-  EXPECT_EQ(entries(), (QStringList{"01 F0", "11"}));
+  EXPECT_EQ(entries(&m_list), (QStringList{"01 F0", "11"}));
   EXPECT_EQ(m_list.currentText(), QStringLiteral("0x1f")) << "the edit box keeps the typed text";
   EXPECT_EQ(storedSelection(), 0u);
   EXPECT_EQ(stored(3), (QStringList{"01 F0", "11", "-"}));
@@ -143,7 +136,7 @@ TEST_F(PatternHistoryCombo, TypedTextOfAnExistingEntrySelectsThatEntry) {
   type("55 66");
   ASSERT_TRUE(StorePatternHistory(&m_list, START_PATTERN_HISTORY));
 
-  EXPECT_EQ(entries(), (QStringList{"10 20", "55 66"}))
+  EXPECT_EQ(entries(&m_list), (QStringList{"10 20", "55 66"}))
       << "an existing entry is neither moved nor duplicated";
   EXPECT_EQ(storedSelection(START_PATTERN_HISTORY), 1u);
   EXPECT_EQ(m_list.currentText(), QStringLiteral("55 66"));

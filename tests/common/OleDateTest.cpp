@@ -4,7 +4,7 @@
 
 #include "common/OleDate.h"
 
-TEST(OleDate, KnownDatesConvertBothWaysAndGarbageGivesNoText) {
+TEST(OleDate, KnownDatesConvertBothWaysFractionsAreCutAndGarbageGivesNoText) {
   // Before the epoch the fraction still counts forward from midnight.
   const std::pair<double, const char*> dates[] = {{45000.5, "15.03.2023 - 12:00:00"}, {0.0, "30.12.1899 - 00:00:00"},
                                                   {2.25, "01.01.1900 - 06:00:00"}, {-1.25, "29.12.1899 - 06:00:00"}};
@@ -14,10 +14,7 @@ TEST(OleDate, KnownDatesConvertBothWaysAndGarbageGivesNoText) {
   }
   for (double garbage : {std::nan(""), 1e300, -1e300}) EXPECT_TRUE(OleDate::format(garbage).isEmpty());
   EXPECT_FALSE(OleDate::toDateTime(INFINITY).isValid());
-}
-
-TEST(OleDate, FractionsOfASecondAreCutNotRounded) {
-  for (int ms : {0, 400, 500, 999}) {
+  for (int ms : {0, 400, 500, 999}) {  // fractions of a second are cut, not rounded
     const QDateTime late(QDate(2016, 5, 30), QTime(23, 59, 59, ms), Qt::LocalTime);
     EXPECT_EQ(OleDate::format(OleDate::fromDateTime(late)), QStringLiteral("30.05.2016 - 23:59:59")) << ms;
   }

@@ -39,9 +39,8 @@ TEST(ViewLayout, CellCountsAndPlacesOfClientSizes) {
   h.open(1000);
   h.key(viewnav::VK_DOWN);
   h.resizeClient(400, 600);
-  for (uint32_t i : {0u, 199u, 200u, 399u}) EXPECT_TRUE(h.shows(i, 20 + i)) << i;
-  EXPECT_EQ(h.cell(0)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
-  EXPECT_EQ(h.cell(399)->state() & CELL_MODE_MASK, DISPLAY_ASCII);
+  for (uint32_t i : {0u, 199u, 200u, 399u})
+    EXPECT_TRUE(h.shows(i, 20 + i) && (h.cell(i)->state() & CELL_MODE_MASK) == DISPLAY_ASCII) << i;
   CItem* last = h.cell(399);
   h.resizeClient(20, 200);
   h.resizeClient(400, 30);
@@ -251,8 +250,7 @@ TEST(ViewLifecycle, SavedSettingsMessagesAndClosing) {
       platform::Profile().WriteProfileInt(section, key, 1);
   });
   EXPECT_EQ(platform::ActiveViewWindow(), h.view->handle());
-  EXPECT_TRUE(h.has(0, CELL_SWAP));
-  EXPECT_EQ(h.cell(0)->protocol(), 1);
+  EXPECT_TRUE(h.has(0, CELL_SWAP) && h.cell(0)->protocol() == 1);
   ASSERT_TRUE(testsupport::waitFor([&] { return !h.commands.empty(); }, 5000));
   testsupport::waitFor([] { return false; }, 700);
   EXPECT_EQ(h.commands, (std::vector<Command>{{ID_START_RECORDING, CVRIMView::CommandRoute::Direct}}));
@@ -311,8 +309,7 @@ TEST(ViewNavigation, EdgesOfStepsTitlesAndLayout) {
     EXPECT_FALSE(reachesFileSizeLimit(setting, limit / 6)) << setting;
     EXPECT_TRUE(reachesFileSizeLimit(setting, limit / 6 + 1)) << setting;
   }
-  EXPECT_FALSE(reachesFileSizeLimit(0, 0xFFFFFFFFu));
-  EXPECT_FALSE(reachesFileSizeLimit(6, 0xFFFFFFFFu));
+  for (uint32_t setting : {0u, 6u}) EXPECT_FALSE(reachesFileSizeLimit(setting, 0xFFFFFFFFu)) << setting;
 }
 
 // Control characters, space and DEL have three-wide names, every other byte is itself.

@@ -1,4 +1,4 @@
-// The whole program on an MDB recording made from the simulator: list mode names the
+// The whole program on MDB recordings made from the simulator: list mode names the
 // bytes; Ctrl+F and F3 find, in order, what a plain scan of the file finds.
 #include <gtest/gtest.h>
 
@@ -110,4 +110,31 @@ TEST_F(MdbEndToEnd, CtrlFWithF3FindsEveryOccurrenceAndTheListNamesTheRecordedByt
   // Checksum verdicts both ways and the VMC's answers to peripheral data.
   for (const char* text : {"CHK Okay", "CHK Invalid", "ACK - Acknowledge", "NAK - Negative Acknowledge"})
     EXPECT_TRUE(seen.count(text)) << text;
+}
+
+// List mode on a running recording: the names stand beside the bytes while new items keep arriving, not only
+// once they stop.
+TEST_F(MdbEndToEnd, NamesStayBesideTheBytesOfARunningRecording) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();
+  start({"--scenario", "mdb", "--rate", "300", "--count", "0"}, 58, 58, [] {
+    platform::Profile().WriteProfileInt("PropertyPage1", "Protocol", 1);
+    platform::Profile().WriteProfileInt("General", "DisplayAttribute", 8);
+  });
+  press(Qt::Key_F5);
+  CVRIMView* view = m_app->GetActiveView();
+  ASSERT_TRUE(testsupport::waitFor([&] { return view->IsRecording() && view->GetFirstItem() > 0; }, 10000));
+
+  // While the screen keeps moving, names come back beside the new bytes each time;
+  // each step waits for its condition, however slowly a loaded machine gets there.
+  auto named = [&] {
+    for (uint32_t i = 0; i < view->GetCellCount(); ++i)
+      if (view->cell(i) && !view->cell(i)->text().isEmpty()) return true;
+    return false;
+  };
+  for (int k = 0; k < 10; ++k) {
+    const uint32_t before = view->GetItemCount();
+    ASSERT_TRUE(testsupport::waitFor([&] { return view->GetItemCount() > before; }, 20000)) << "still recording";
+    EXPECT_TRUE(testsupport::waitFor(named, 20000)) << "names beside the bytes of step " << k;
+  }
+  EXPECT_TRUE(m_box.texts().empty());
 }

@@ -18,6 +18,7 @@
 #include "common/CommandIds.h"
 #include "common/SystemTypes.h"
 #include "platform/ProfileStore.h"
+#include "support/LinkHelpers.h"
 #include "support/PtyDevice.h"
 #include "support/RecordingMessageBox.h"
 #include "support/SimProcess.h"
@@ -41,9 +42,7 @@ protected:
     CUpdate::SetLongWaitDivisor(1);
     if (m_app && m_app->IsConnected()) m_app->OnDisconnectDevice();
   }
-  void useSerial(uint32_t com) {
-    platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", QString("COM%1:").arg(com));
-  }
+  void useSerial(uint32_t com) { testsupport::setLink("SerialPort", QString("COM%1:").arg(com)); }
   // The firmware file: `lines` HEX records, the last one the end record.
   QByteArray firmware(int lines) {
     QByteArray bytes;
@@ -100,10 +99,7 @@ TEST_F(UpdateEndToEnd, LanUpdateEndsWithTheDeviceAnsweringAgain) {
   const SimNetwork net = SimNetwork::forThisProcess();
   SimProcess sim(net.simArgs() + QStringList{"--boot-com", "62", "--restart-delay", "300"});
   ASSERT_TRUE(sim.started());
-  for (auto [key, value] : {std::pair{"LanConnect", QString("1")}, {"DeviceIPAddress", net.deviceAddr},
-                            {"PortAquisition", QString::number(net.acquisitionPort)},
-                            {"PortControl", QString::number(net.controlPort)}})
-    platform::Profile().WriteProfileString("PropertyPage2", key, value);
+  testsupport::setLan(net.deviceAddr, net.acquisitionPort, net.controlPort);
   m_app->SetLinkType(LINKTYPE_LAN);
   ASSERT_TRUE(m_app->OnConnectDevice());
   const QByteArray file = firmware(100);

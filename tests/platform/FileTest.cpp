@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
-#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
-#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,15 +62,10 @@ TEST(File, SharingRulesBetweenEveryPairOfModesFailureCausesAndAFifoRefusedAtOnce
   for (File::Mode mode : modes) {
     File file;
     FileError err;
-    auto opened = std::async(std::launch::async, [&] { return file.open(fifo, mode, &err); });
-    const bool returned = opened.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-    if (!returned) {  // let the stuck open finish so that the test can end
-      const int peer = ::open(fifo.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK);
-      opened.wait();
-      if (peer >= 0) ::close(peer);
-    }
-    EXPECT_TRUE(returned) << "open waited for the FIFO's other end";
-    EXPECT_FALSE(opened.get());
+    bool opened = true;
+    EXPECT_TRUE(testsupport::returnsAtOnce(fifo, [&] { return file.open(fifo, mode, &err); }, opened))
+        << "open waited for the FIFO's other end";
+    EXPECT_FALSE(opened);
     EXPECT_NE(err.cause, platform::FILE_CAUSE_NONE);
     EXPECT_NE(err.osError, 0);
   }
@@ -97,10 +89,7 @@ TEST(File, ExclusiveOpenFailsWhileAnotherProcessHoldsTheFile) {
   const QString path = tmp.file("c.anl");
   testsupport::writeWholeFile(path, "x");
   QProcess holder;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("VRIM_CHILD_HOLD", path);
-  holder.setProcessEnvironment(env);
-  holder.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=File.ChildHalfHoldsTheFileWhenAsked"});
+  testsupport::startChildHalf(holder, "File.ChildHalfHoldsTheFileWhenAsked", {"VRIM_CHILD_HOLD=" + path});
   ASSERT_TRUE(holder.waitForStarted(10000));
   while (!holder.readAllStandardOutput().contains("held") && holder.state() == QProcess::Running)
     holder.waitForReadyRead(10000);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -75,11 +74,8 @@ TEST(ProfileStore, AValueWrittenByAnotherProcessIsSeenAtTheNextRead) {
     p.WriteProfileInt("PropertyPage3", "FileMaxSize", 1);
     EXPECT_EQ(p.GetProfileInt("PropertyPage3", "FileMaxSize", 0), 1u);
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VRIM_CHILD_PROFILE", p.path());
-    env.insert("VRIM_CHILD_VALUE", QString::number(value));
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ProfileStore.ChildHalfWritesWhenAsked"});
+    const QStringList vars = {"VRIM_CHILD_PROFILE=" + p.path(), "VRIM_CHILD_VALUE=" + QString::number(value)};
+    testsupport::startChildHalf(child, "ProfileStore.ChildHalfWritesWhenAsked", vars);
     ASSERT_TRUE(child.waitForFinished(30000));
     ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
     EXPECT_EQ(p.GetProfileInt("PropertyPage3", "FileMaxSize", 0), static_cast<uint32_t>(value));

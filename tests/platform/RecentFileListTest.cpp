@@ -8,9 +8,14 @@
 #include "platform/RecentFileList.h"
 #include "support/TestSupport.h"
 
-TEST(RecentFileList, MostRecentFirstTenEntriesNoDuplicates) {
+TEST(RecentFileList, MostRecentFirstTenEntriesNoDuplicatesGapsInTheStoreSkipped) {
   testsupport::TempProfile tmp;
+  platform::Profile().WriteProfileString("Recent File List", "File2", "/b.ANL");
+  platform::Profile().WriteProfileString("Recent File List", "File4", "/d.ANL");
   platform::RecentFileList list;
+  EXPECT_EQ(list.Entries(), (QStringList{"/b.ANL", "/d.ANL"}));
+  list.Add("/d.ANL");
+  EXPECT_EQ(list.Entries(), (QStringList{"/d.ANL", "/b.ANL"}));
   int changes = 0;
   list.SetChangedCallback([&] { ++changes; });
   const auto f = [&](int i) { return tmp.file(QStringLiteral("F%1.ANL").arg(i)); };
@@ -29,16 +34,6 @@ TEST(RecentFileList, MostRecentFirstTenEntriesNoDuplicates) {
   list.Add(QString());  // an empty path is not an entry
   expected.removeFirst();
   EXPECT_EQ(list.Entries(), expected);
-}
-
-TEST(RecentFileList, GapsInTheStoreAreSkipped) {
-  testsupport::TempProfile tmp;
-  platform::Profile().WriteProfileString("Recent File List", "File2", "/b.ANL");
-  platform::Profile().WriteProfileString("Recent File List", "File4", "/d.ANL");
-  platform::RecentFileList list;
-  EXPECT_EQ(list.Entries(), (QStringList{"/b.ANL", "/d.ANL"}));
-  list.Add("/d.ANL");
-  EXPECT_EQ(list.Entries(), (QStringList{"/d.ANL", "/b.ANL"}));
 }
 
 TEST(RecentFileList, AnOpenSavesTheSettingsFileOnce) {

@@ -11,6 +11,7 @@
 #include "common/CommandIds.h"
 #include "common/WindowMessages.h"
 #include "platform/ProfileStore.h"
+#include "support/LinkHelpers.h"
 #include "support/RecordingMessageBox.h"
 #include "support/SimProcess.h"
 #include "support/WidgetDriver.h"
@@ -40,14 +41,12 @@ protected:
     QFile::remove(platform::ProfileStore::pathForKey(key));
     platform::SetProfile(key);
     platform::Profile().WriteProfileString("PropertyPage3", "FilePath", m_tmp.path() + "/");
-    platform::Profile().WriteProfileInt("PropertyPage2", "HDLCConnect", int(!lan));
-    platform::Profile().WriteProfileInt("PropertyPage2", "LanConnect", int(lan));
-    platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", QString("COM%1:").arg(com));
+    setLink("HDLCConnect", int(!lan));
+    setLink("LanConnect", int(lan));
+    setLink("SerialPort", QString("COM%1:").arg(com));
     if (!lan) return;
     m_net = SimNetwork::forThisProcess();
-    platform::Profile().WriteProfileString("PropertyPage2", "DeviceIPAddress", m_net.deviceAddr);
-    platform::Profile().WriteProfileInt("PropertyPage2", "PortAquisition", m_net.acquisitionPort);
-    platform::Profile().WriteProfileInt("PropertyPage2", "PortControl", m_net.controlPort);
+    setLan(m_net.deviceAddr, m_net.acquisitionPort, m_net.controlPort);
   }
   // The simulator on the configured link, then the program, not yet connected.
   bool launch(const QStringList& simArgs) {

@@ -1,11 +1,17 @@
 #include "support/TestSupport.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
+#include <chrono>
 #include <cstdlib>
+#include <future>
 
 #include "platform/ProfileStore.h"
 
@@ -40,6 +46,22 @@ void writeWholeFile(const QString& path, const QByteArray& bytes) {
 }
 
 QByteArray hex(const char* spaced) { return QByteArray::fromHex(QByteArray(spaced).replace(' ', "")); }
+
+void startChildHalf(QProcess& child, const char* filter, const QStringList& variables) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const QString& v : variables) env.insert(v.section('=', 0, 0), v.section('=', 1));
+  child.setProcessEnvironment(env);
+  child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + filter});
+}
+
+bool returnsAtOnce(const QString& fifo, const std::function<bool()>& call, bool& result) {
+  auto done = std::async(std::launch::async, call);
+  const bool returned = done.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  const int peer = returned ? -1 : ::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK);
+  result = done.get();
+  if (peer >= 0) ::close(peer);
+  return returned;
+}
 
 bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
   QElapsedTimer t;

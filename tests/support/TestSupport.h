@@ -2,8 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+
+class QProcess;
 
 namespace testsupport {
 
@@ -37,6 +40,14 @@ private:
 QByteArray readWholeFile(const QString& path);
 void writeWholeFile(const QString& path, const QByteArray& bytes);
 QByteArray hex(const char* spaced);  // "20 55 E8" -> bytes
+
+// Starts this test program again as `child`, running only the tests `filter` names, with the variables
+// ("NAME=value") set: a test's child half, in a process of its own.
+void startChildHalf(QProcess& child, const char* filter, const QStringList& variables);
+
+// Whether `call` returns within 20 s on another thread; a call stuck on the FIFO is then freed by opening
+// the FIFO's other end, so that the test can end. The call's result goes to `result`.
+bool returnsAtOnce(const QString& fifo, const std::function<bool()>& call, bool& result);
 
 // Runs the event loop until pred is true or the time runs out; returns pred().
 bool waitFor(const std::function<bool()>& pred, int timeoutMs = 5000);

@@ -2,8 +2,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -23,11 +25,27 @@ inline void click(QAbstractButton* button) {
 inline void press(const QWidget* dialog, QDialogButtonBox::StandardButton which) {
   click(dialog->findChild<QDialogButtonBox*>()->button(which));
 }
+// The texts of a list's entries, in order.
+inline QStringList entries(const QComboBox* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i) out << list->itemText(i);
+  return out;
+}
 // Replaces what the edit holds by typing.
 inline void type(QWidget* edit, const QString& text) {
   QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(edit, Qt::Key_Backspace);
   QTest::keyClicks(edit, text);
+}
+
+// Drags the places onto the window and drops them there, as a file manager does.
+inline void drop(QWidget* window, const QList<QUrl>& places) {
+  QMimeData data;
+  data.setUrls(places);
+  QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QDropEvent dropped(QPointF(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &enter);  // a drop reaches only a window that took the drag
+  QApplication::sendEvent(window, &dropped);
 }
 
 // Runs act on the next modal window other than `except` once it is up, from inside

@@ -67,6 +67,18 @@ TEST_F(Simulator, ResendsItsFramesUntilAcknowledgedAndSurvivesGarbage) {
   EXPECT_EQ(sim.items().size(), 200 * 6);
 }
 
+// A batch that is no whole number from the longest record to what one frame or datagram carries is refused.
+TEST_F(Simulator, RefusesABatchThatIsNotAWholeNumberInRange) {
+  const auto refused = [](const QStringList& args) {
+    QProcess sim;
+    sim.start(SimProcess::program(), args);
+    return sim.waitForFinished(10000) && sim.exitCode() == 2 && sim.readAllStandardError().contains("--batch");
+  };
+  for (const char* batch : {"251", "abc", "-5", "0", "5", "4294967296", "99999999999", "12x"})
+    EXPECT_TRUE(refused({"--com", "53", "--batch", batch})) << batch;
+  EXPECT_TRUE(refused({"--lan", "--batch", "1025"}));
+}
+
 TEST_F(Simulator, ScenarioCoversTheRecordForms) {
   SimProcess& sim = start({"--com", "45", "--count", "3000", "--rate", "100000", "--acquire", "--silent",
                            "--scenario", "mixed", "--start-time", "4294900000"});
