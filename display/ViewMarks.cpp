@@ -26,17 +26,15 @@ void ViewMarks::OnCellNotice(uint32_t code, uint32_t cell) {
       m_reference = item;
       break;
     case NOTICE_RANGE_FIRST:
+    case NOTICE_RANGE_LAST: {
+      const bool firstEnd = code == NOTICE_RANGE_FIRST;
+      uint32_t& end = firstEnd ? m_rangeFirst : m_rangeLast;
       UnmarkRange();
-      markItem(m_rangeFirst, MARK_RANGE_OFF);
-      m_rangeFirst = item;
+      markItem(end, firstEnd ? MARK_RANGE_OFF : MARK_RANGE_LAST_OFF);
+      end = item;
       MarkRange();
       break;
-    case NOTICE_RANGE_LAST:
-      UnmarkRange();
-      markItem(m_rangeLast, MARK_RANGE_LAST_OFF);
-      m_rangeLast = item;
-      MarkRange();
-      break;
+    }
     case NOTICE_RANGE_CLEAR:
       UnmarkRange();
       m_rangeFirst = m_rangeLast = ITEM_NONE;

@@ -10,7 +10,8 @@
 // an item off the screen keeps its index and its cell gets nothing.
 //
 // The range is not moved by a refresh: it is drawn only by the notices that set its
-// ends, relative to the screen of that moment, and taken off its two end cells only.
+// ends, relative to the screen of that moment; clearing the markers takes it off
+// every cell.
 class ViewMarks {
  public:
   // The screen that the marks are drawn on: the view's first shown item and cell

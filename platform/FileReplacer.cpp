@@ -2,8 +2,6 @@
 
 #include <QFileInfo>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,8 +22,8 @@ bool FileReplacer::Begin(const QString& path, FileError* error) {
   Abandon();
   // Through a symbolic link the new version goes beside the file it points to and
   // takes that file's place: the link stays a link to the new version.
-  char target[PATH_MAX];
-  m_path = ::realpath(QFile::encodeName(path).constData(), target) ? QFile::decodeName(target) : path;
+  const QString target = QFileInfo(path).canonicalFilePath();
+  m_path = target.isEmpty() ? path : target;
   const QFileInfo info(m_path);
   // A dot name in the same folder: the rename stays on one file system, and a file
   // manager does not show the half-written copy as an acquisition file.

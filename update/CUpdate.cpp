@@ -39,7 +39,6 @@ const char* const STEP_TEXTS[7] = {
 
 QString withError(const char* format, int error) { return QString::asprintf(format, static_cast<unsigned>(error)); }
 
-
 }  // namespace
 
 CUpdate::CUpdate(UpdateLink& link, QWidget* parent) : QDialog(parent), m_link(link) {
