@@ -11,11 +11,10 @@ constexpr double MAX_ABS_DAYS = 2958465.0;  // 31 Dec 9999
 
 namespace OleDate {
 
-double fromDateTime(const QDateTime& local) {
-  const QDateTime t = local.toLocalTime();
-  const qint64 days = OLE_EPOCH.daysTo(t.date());
+double fromDateTime(const QDateTime& wall) {
+  const qint64 days = OLE_EPOCH.daysTo(wall.date());
   // Cut, not rounded: half a second before midnight still belongs to its own day.
-  const int secs = t.time().msecsSinceStartOfDay() / 1000;
+  const int secs = wall.time().msecsSinceStartOfDay() / 1000;
   const double frac = static_cast<double>(secs) / SECONDS_PER_DAY;
   if (days >= 0) return static_cast<double>(days) + frac;
   // Negative dates: integer part counts back, fraction counts forward.
@@ -36,7 +35,7 @@ QDateTime toDateTime(double oleDate) {
   }
   const QDate d = OLE_EPOCH.addDays(days);
   const QTime tm = QTime(0, 0).addSecs(static_cast<int>(secs));
-  return QDateTime(d, tm, Qt::LocalTime);
+  return QDateTime(d, tm, Qt::UTC);
 }
 
 QString format(double oleDate) {

@@ -187,6 +187,21 @@ TEST(ByteDetail, FieldsOfTheItems) {
   }
 }
 
+// The start of recording plus the item's time is a calendar value: an hour that the local zone skips still shows.
+TEST(ByteDetail, TheRecordingTimeRunsThroughTheSpringGapOfTheLocalZone) {
+  testsupport::TempProfile p;
+  testsupport::ScopedTimeZone zone("Europe/Berlin");
+  const auto ticks = [](double seconds) { return uint32_t(std::lround(seconds / TIMESTAMP_TICK)); };
+  const auto f = fileOf(p, testsupport::anlHeader(24, 45011.0625),
+                        {{0, 0x41, 0}, {0, 0x42, ticks(3600)}, {0, 0x43, ticks(7200)}});
+  CDetailDlg dlg(*f, nullptr);
+  for (const auto& [item, time] : {std::pair{0u, "01:30:00"}, {1u, "02:30:00"}, {2u, "03:30:00"}}) {
+    dlg.ShowByte(item);
+    EXPECT_EQ(dlg.fieldText(1029).toStdString(), time) << item;
+    EXPECT_EQ(dlg.fieldText(1030).toStdString(), "26.03.2023") << item;
+  }
+}
+
 TEST(ByteDetail, OpenedByClicksAndKeysEndedByLoadingPlacementKept) {
   Host h;
   h.open(300, "a.ANL");  // no start date in the header

@@ -11,6 +11,7 @@
 #include <QThread>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <future>
 
 #include "platform/ProfileStore.h"
@@ -23,6 +24,19 @@ void isolateConfigHome() {
   // Desktop entries and MIME types that the program registers land here too.
   qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toLocal8Bit());
   platform::SetProfilePath(dir.filePath(QStringLiteral("Quellfeld/VRIM.ini")));
+}
+
+ScopedTimeZone::ScopedTimeZone(const char* zone) : m_saved(qgetenv("TZ")), m_wasSet(qEnvironmentVariableIsSet("TZ")) {
+  qputenv("TZ", zone);
+  ::tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+  if (m_wasSet)
+    qputenv("TZ", m_saved);
+  else
+    qunsetenv("TZ");
+  ::tzset();
 }
 
 TempProfile::TempProfile() { platform::SetProfilePath(iniPath()); }

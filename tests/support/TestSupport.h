@@ -25,6 +25,17 @@ void isolateConfigHome();
 
 // A temporary folder for one test, with a profile store of its own inside it that is
 // installed as the process's profile while the object lives.
+// Sets the process's time zone (TZ) while the object lives, and the one before it again afterwards.
+class ScopedTimeZone {
+public:
+  explicit ScopedTimeZone(const char* zone);
+  ~ScopedTimeZone();
+
+private:
+  QByteArray m_saved;
+  bool m_wasSet;
+};
+
 class TempProfile {
 public:
   TempProfile();
