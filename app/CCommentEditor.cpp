@@ -98,6 +98,8 @@ bool CCommentEditor::OnInitDialog() {
       break;
   }
   m_edit->setPlainText(toEditText(text));
+  m_readText = text;
+  m_shownText = m_edit->document()->toRawText();
   m_edit->moveCursor(QTextCursor::Start);
   m_edit->ensureCursorVisible();
   return true;
@@ -122,7 +124,8 @@ void CCommentEditor::done(int result) {
 void CCommentEditor::OnDestroy() {
   if (m_closed) return;
   m_closed = true;
-  const QByteArray text = CommentBlock::WithLineBreak(fromEdit(*m_edit));
+  const bool edited = m_edit->document()->toRawText() != m_shownText;
+  const QByteArray text = CommentBlock::WithLineBreak(edited ? fromEdit(*m_edit) : m_readText);
   if (!m_noFile) {
     platform::FileError error;
     if (!m_block.Store(m_file, text, error)) {

@@ -47,4 +47,8 @@ private:
   bool m_closed = false;
   CommentBlock m_block;
   CActiveFile& m_file;
+  // The text as read and as the edit control first held it: the control knows one kind
+  // of line break only, so an unedited text goes back as it was read.
+  QByteArray m_readText;
+  QString m_shownText;
 };

@@ -121,6 +121,19 @@ TEST_F(CommentEditorTest, AnUnchangedCloseKeepsEveryByteAndATabShowsAsAGap) {
   EXPECT_EQ(readWholeFile(m_path), content);
 }
 
+// Another tool may have broken lines with a lone LF, a lone CR or CR LF LF: unedited, they go back as they were,
+// in a block with room to spare and in one the text just fills.
+TEST_F(CommentEditorTest, AnUnchangedCloseKeepsLineBreaksOfOtherToolsAsTheyWere) {
+  for (const QByteArray stored : {QByteArray("a\nb\r\n"), QByteArray("a\rb\r\n"), QByteArray("a\r\n\nb\r\n")})
+    for (int spare : {0, 7}) {
+      const uint32_t size = stored.size() + 25 + spare;
+      const QByteArray content = anlHeader(size) + stored + '\0' + QByteArray(spare, 'z') + someItems();
+      auto e = open(content);
+      closeByEsc(*e);
+      EXPECT_EQ(readWholeFile(m_path), content) << stored.toHex(' ').constData() << ", spare " << spare;
+    }
+}
+
 TEST_F(CommentEditorTest, AFileBeingRecordedIsLeftUntouched) {
   platform::File recording;
   ASSERT_TRUE(recording.open(m_path, platform::File::Mode::CreateWriteShared));
