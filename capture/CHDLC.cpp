@@ -16,7 +16,7 @@ bool CHDLC::Open(uint32_t portNumber, uint32_t baudRate) {
   SetParams(baudRate, 8, NOPARITY, ONESTOPBIT);
   // Set before the read thread starts: its acknowledgements carry it.
   m_address = HdlcEncoder::ADDRESS;
-  m_lastStoredSequence = -1;
+  m_lastStoredLength = 0;
   if (CComm::Open(portNumber, &CHDLC::OnRxByteCallback, this, false) == INVALID_HANDLE) return false;
   m_linkOpen = true;
   return true;
@@ -97,10 +97,15 @@ void CHDLC::OnRxByte(uint8_t byte) {
       const int sequence = (m_receiver.Control() >> 1) & 7;
       m_rxSequence = static_cast<uint8_t>(sequence);
       SendFrame(0, nullptr, 0, false);
-      // The same N(S) again: the device missed the acknowledgement and repeated the
-      // frame that is already stored. Acknowledged again, stored once.
-      if (sequence == m_lastStoredSequence) return;
-      if (RingPut(m_receiver.Frame(), m_receiver.FrameLength())) m_lastStoredSequence = sequence;
+      // The frame already stored, N(S) and bytes: the device missed the acknowledgement
+      // and repeated it. Acknowledged again, stored once.
+      const uint8_t* frame = m_receiver.Frame();
+      const uint32_t length = m_receiver.FrameLength();
+      if (length == m_lastStoredLength && std::memcmp(frame, m_lastStored, length) == 0) return;
+      if (RingPut(frame, length)) {
+        std::memcpy(m_lastStored, frame, length);
+        m_lastStoredLength = length;
+      }
       return;
     }
   }

@@ -63,9 +63,11 @@ private:
   HdlcReceiver m_receiver;   // the read thread's only
   HdlcRing m_ring;
   std::atomic<bool> m_linkOpen{false};
-  // N(S) of the last data frame put into the ring, -1 for none since Open (the read
-  // thread's only). The device repeats a frame whose acknowledgement it missed.
-  int m_lastStoredSequence = -1;
+  // The last data frame put into the ring, empty since Open (the read thread's only).
+  // The device repeats a frame whose acknowledgement it missed, with the same N(S)
+  // and bytes; a device that numbers afresh sends new bytes under an old N(S).
+  uint8_t m_lastStored[HdlcReceiver::MAX_FRAME] = {};
+  uint32_t m_lastStoredLength = 0;
   std::mutex m_ackMutex;
   std::condition_variable m_ackCondition;
   bool m_ackReceived = false;  // under m_ackMutex

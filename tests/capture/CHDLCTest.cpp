@@ -58,14 +58,27 @@ TEST(CHDLC, ReceivedFramesAreAcknowledgedOnTheWireAndHandedOver) {
   EXPECT_EQ(l.dev.read(12).size(), 12);
   ASSERT_TRUE(l.link.WaitForFrame(5000));
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(l.receive().isNull()) << i;
+  // A device that starts its numbering again sends new bytes under the last stored N(S): only a frame that
+  // repeats the last one in N(S) and bytes is a resend.
+  const std::pair<int, QByteArray> sent[] = {{0, "P1"}, {1, "P2"}, {1, "P2"}, {2, "P3"}, {2, "P4"}, {3, "P5"}};
+  QByteArrayList got;
+  for (const auto& [ns, payload] : sent) {
+    l.dev.write(deviceFrame(ns, payload));
+    EXPECT_EQ(l.dev.read(6).toHex(' '), ackFrame(ns).toHex(' '));
+  }
+  testsupport::waitFor([&] {
+    for (QByteArray next; !(next = l.receive()).isNull();) got << next;
+    return got.size() >= 5;
+  });
+  EXPECT_EQ(got, QByteArrayList({"P1", "P2", "P3", "P4", "P5"}));
   l.link.Close();
   EXPECT_FALSE(l.link.IsConnected());
-  // After a new Open the first frame is taken whatever its N(S).
+  // After a new Open the first frame is taken even when it repeats the last one stored before.
   ASSERT_TRUE(l.link.Open(22, 38400));
-  l.dev.write(deviceFrame(1, hex("02")));
-  QByteArray got;
-  EXPECT_TRUE(testsupport::waitFor([&] { return !(got = l.receive()).isNull(); }));
-  EXPECT_EQ(got, hex("02"));
+  l.dev.write(deviceFrame(3, "P5"));
+  QByteArray again;
+  EXPECT_TRUE(testsupport::waitFor([&] { return !(again = l.receive()).isNull(); }));
+  EXPECT_EQ(again, "P5");
 }
 
 // With 15 frames waiting a further frame is not acknowledged, so the device sends it
