@@ -195,6 +195,40 @@ TEST_F(PrintTest, GridCellsAndMarginsScaleWithTheResolution) {
   EXPECT_EQ(wrapped.y, one.y + 240);
 }
 
+TEST_F(PrintTest, GridPagesHoldEveryRowThatStartsAboveTheBottomMargin) {
+  // 600 dpi: scale 8, margins of 10 units of 26, cells 160 wide and 240 high, the
+  // title's font 96 high; page 1 adds the start of the recording and a second rule.
+  const int scale = 8, margin = 260, h = 12 * scale, cellWidth = 20 * scale, rowHeight = 30 * scale;
+  const int tops[] = {margin + h + h / 4 + h / 2 + h + h / 4 + h, margin + h + h / 4 + h / 2};
+  // 21 cells a row, the last one's left edge on the right margin.
+  const int width = 2 * margin + 20 * cellWidth;
+  const int columns = (width - 2 * margin) / cellWidth + 1;
+  for (const uint32_t mode : {DISPLAY_HEX, DISPLAY_ASCII}) {
+    job(std::vector<ItemRecord>(5000), mode);
+    for (const int top : tops) {
+      // A row's top on the bottom margin, or one unit below it.
+      for (const int below : {0, 1}) {
+        const int height = top + 6 * rowHeight + margin - below;
+        QImage page(width, height, QImage::Format_RGB32);
+        page.setDotsPerMeterX(23622);  // 600 dpi
+        page.setDotsPerMeterY(23622);
+        PrintLayout layout(m_source);
+        layout.SetUp(page);
+        std::string expected, got;
+        uint32_t index = 0;
+        for (uint32_t n = 1; n <= 2; ++n) {
+          const int rows = (height - margin - tops[n - 1]) / rowHeight + 1;
+          expected += std::to_string(columns * rows) + " ";
+          layout.OnPrint(nullptr, page, n, 2);
+          got += std::to_string(layout.state().index - index) + " ";
+          index = layout.state().index;
+        }
+        EXPECT_EQ(got, expected) << "mode " << mode << ", height " << height;
+      }
+    }
+  }
+}
+
 TEST_F(PrintTest, ListLinesAreTheScreenRowsScaled) {
   // 600 dpi, margins 260, title 96 + 24 + 48, start line 120, rule 96: lines from 644, 88 apart.
   // On a page 2000 high the twelfth (16 screen pixels high) ends on the bottom margin: it stays.
