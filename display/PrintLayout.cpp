@@ -141,14 +141,18 @@ bool PrintLayout::OnPrint(QPainter* painter, const QPaintDevice& device, uint32_
   return m_state.index >= m_source.itemCount;
 }
 
+QString PrintLayout::PageTitle(const QDateTime& printed, uint32_t page, uint32_t maxPage) {
+  return QStringLiteral("Analyzer aquisition data: %1 - Page: %2 / %3")
+      .arg(printed.toString(QStringLiteral("dd.MM.yyyy - HH:mm:ss")))
+      .arg(page)
+      .arg(maxPage);
+}
+
 void PrintLayout::PrintPageHeader(QPainter* painter, int& top, int left, int right, uint32_t page,
                                   uint32_t maxPage) {
   if (painter) {
     painter->setFont(m_fonts.header);
-    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy - HH:mm:ss"));
-    textOut(*painter, left, top,
-            QStringLiteral("Analyzer aquisition data: %1 - Page: %2 / %3").arg(now).arg(page).arg(maxPage),
-            m_fonts.gridAscent);
+    textOut(*painter, left, top, PageTitle(QDateTime::currentDateTime(), page, maxPage), m_fonts.gridAscent);
   }
   const int h = m_fonts.headerHeight;
   top += h + h / 4;

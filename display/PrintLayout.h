@@ -9,6 +9,7 @@
 
 class CActiveFile;
 class CMDBInterpreter;
+class QDateTime;
 class QPainter;
 class QPaintDevice;
 
@@ -49,6 +50,9 @@ class PrintLayout {
   bool OnPrint(QPainter* painter, const QPaintDevice& device, uint32_t page, uint32_t maxPage);
 
   const PrintState& state() const { return m_state; }
+
+  // The title line of a page printed at the given local time.
+  static QString PageTitle(const QDateTime& printed, uint32_t page, uint32_t maxPage);
 
  private:
   struct Fonts {

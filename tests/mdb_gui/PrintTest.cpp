@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDateTime>
 #include <QImage>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
@@ -22,13 +23,13 @@ using namespace mdbtest;
 
 namespace {
 
-// What a poppler tool writes for the PDF file; the printing time blanked out.
-QString poppler(const QString& tool, QStringList args) {
+// What a poppler tool writes for the PDF file; the printing time blanked out unless kept.
+QString poppler(const QString& tool, QStringList args, bool keepTime = false) {
   QProcess p;
   p.start(tool, args);
   p.waitForFinished(30000);
-  return QString::fromLocal8Bit(p.readAllStandardOutput())
-      .replace(QRegularExpression("data: [0-9.]+ - [0-9:]+"), "data: T");
+  const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+  return keepTime ? out : QString(out).replace(QRegularExpression("data: [0-9.]+ - [0-9:]+"), "data: T");
 }
 QString pdfText(const QString& pdf, int first = 1, int last = 65000) {
   return poppler("pdftotext", {"-layout", "-f", QString::number(first), "-l", QString::number(last), pdf, "-"});
@@ -152,6 +153,37 @@ TEST_F(PrintTest, FromPageThreePrintsWhatAFullPrintHasThere) {
   EXPECT_EQ(m_view.totalReceived(), 0);
 }
 
+TEST(PrintPageTitle, CarriesThePrintingTimeDayFirst) {
+  // Days above 12, so that a day and month swapped cannot pass for a date.
+  EXPECT_EQ(PrintLayout::PageTitle(QDateTime(QDate(2025, 3, 24), QTime(9, 5, 7)), 2, 29).toStdString(),
+            "Analyzer aquisition data: 24.03.2025 - 09:05:07 - Page: 2 / 29");
+  EXPECT_EQ(PrintLayout::PageTitle(QDateTime(QDate(2026, 1, 13), QTime(23, 59, 59)), 1, 1).toStdString(),
+            "Analyzer aquisition data: 13.01.2026 - 23:59:59 - Page: 1 / 1");
+}
+
+TEST_F(PrintTest, TitlesOfARangeCarryTheTimeOfThePrintAndTheWholeCount) {
+  job(std::vector<ItemRecord>(5000), DISPLAY_LIST, PROTOCOL_STANDARD);
+  const uint32_t first = laidOut(5000).index;
+  job(std::vector<ItemRecord>(first + 28 * (laidOut(5000, 2).index - first)), DISPLAY_LIST,
+      PROTOCOL_STANDARD);
+  const qint64 before = QDateTime::currentSecsSinceEpoch();
+  const QString pdf = print(2, 3);
+  const qint64 after = QDateTime::currentSecsSinceEpoch();
+  ASSERT_EQ(m_job->PageCount(), 29u);
+  EXPECT_EQ(pdfPages(pdf), 2);
+  QString pages;
+  const QRegularExpression title("Analyzer aquisition data: (\\S+ - \\S+) - Page: (\\d+ / \\d+)");
+  for (auto m = title.globalMatch(poppler("pdftotext", {"-layout", pdf, "-"}, true)); m.hasNext();) {
+    const QRegularExpressionMatch match = m.next();
+    pages += match.captured(2) + ", ";
+    const QDateTime printed = QDateTime::fromString(match.captured(1), "dd.MM.yyyy - HH:mm:ss");
+    EXPECT_TRUE(printed.isValid() && printed.toSecsSinceEpoch() >= before &&
+                printed.toSecsSinceEpoch() <= after)
+        << match.captured(1).toStdString();
+  }
+  EXPECT_EQ(pages.toStdString(), "2 / 29, 3 / 29, ");
+}
+
 TEST_F(PrintTest, GridCellsAndMarginsScaleWithTheResolution) {
   job(std::vector<ItemRecord>(1000), DISPLAY_HEX);
   const PrintState one = laidOut(1);
@@ -161,6 +193,40 @@ TEST_F(PrintTest, GridCellsAndMarginsScaleWithTheResolution) {
   const PrintState wrapped = laidOut((m_printer.width() - 2 * 260) / 160 + 2);
   EXPECT_EQ(wrapped.x, 260 + 160);
   EXPECT_EQ(wrapped.y, one.y + 240);
+}
+
+TEST_F(PrintTest, GridPagesHoldEveryRowThatStartsAboveTheBottomMargin) {
+  // 600 dpi: scale 8, margins of 10 units of 26, cells 160 wide and 240 high, the
+  // title's font 96 high; page 1 adds the start of the recording and a second rule.
+  const int scale = 8, margin = 260, h = 12 * scale, cellWidth = 20 * scale, rowHeight = 30 * scale;
+  const int tops[] = {margin + h + h / 4 + h / 2 + h + h / 4 + h, margin + h + h / 4 + h / 2};
+  // 21 cells a row, the last one's left edge on the right margin.
+  const int width = 2 * margin + 20 * cellWidth;
+  const int columns = (width - 2 * margin) / cellWidth + 1;
+  for (const uint32_t mode : {DISPLAY_HEX, DISPLAY_ASCII}) {
+    job(std::vector<ItemRecord>(5000), mode);
+    for (const int top : tops) {
+      // A row's top on the bottom margin, or one unit below it.
+      for (const int below : {0, 1}) {
+        const int height = top + 6 * rowHeight + margin - below;
+        QImage page(width, height, QImage::Format_RGB32);
+        page.setDotsPerMeterX(23622);  // 600 dpi
+        page.setDotsPerMeterY(23622);
+        PrintLayout layout(m_source);
+        layout.SetUp(page);
+        std::string expected, got;
+        uint32_t index = 0;
+        for (uint32_t n = 1; n <= 2; ++n) {
+          const int rows = (height - margin - tops[n - 1]) / rowHeight + 1;
+          expected += std::to_string(columns * rows) + " ";
+          layout.OnPrint(nullptr, page, n, 2);
+          got += std::to_string(layout.state().index - index) + " ";
+          index = layout.state().index;
+        }
+        EXPECT_EQ(got, expected) << "mode " << mode << ", height " << height;
+      }
+    }
+  }
 }
 
 TEST_F(PrintTest, ListLinesAreTheScreenRowsScaled) {
