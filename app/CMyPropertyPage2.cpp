@@ -81,9 +81,10 @@ void CMyPropertyPage2::fillPortList(bool portStored) {
 
 void CMyPropertyPage2::OnInitDialog() {
   platform::ProfileStore& p = platform::Profile();
-  const QString stored = p.GetProfileString(SECTION, QStringLiteral("SerialPort"), QString());
-  m_storedPort = stored.isEmpty() ? QStringLiteral("COM1:") : stored;
-  fillPortList(!stored.isEmpty());
+  // A stored empty text is a prefix of every entry, so it picks the last port probed;
+  // only a missing key means COM1:.
+  m_storedPort = p.GetProfileString(SECTION, QStringLiteral("SerialPort"), QStringLiteral("COM1:"));
+  fillPortList(p.HasProfileValue(SECTION, QStringLiteral("SerialPort")));
   m_connectionName = p.GetProfileString(SECTION, QStringLiteral("ConnectionName"), DEFAULT_CONNECTION);
   m_deviceAddress = p.GetProfileString(SECTION, QStringLiteral("DeviceIPAddress"), DEFAULT_DEVICE_ADDRESS);
   m_acquisitionPort = p.GetProfileInt(SECTION, QStringLiteral("PortAquisition"), 4000);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -109,6 +110,20 @@ bool heldByOther(int fd, off_t at) {
   return fl.l_type != F_UNLCK;
 }
 
+// Writers of other programs take none of these locks. A read lease is refused while
+// any handle of any process has the file open for writing, so taking one and giving
+// it back at once asks the kernel whether anyone writes. Where no lease can be had
+// (not the file's owner and no CAP_LEASE, a file system without leases) the answer
+// is unknown, and the open goes ahead as the locks alone allow.
+bool openForWritingAnywhere(int fd) {
+  // A writer's open in the moment the lease is held breaks it, which signals SIGIO
+  // and would end the program; SIGURG is ignored unless a handler is set.
+  ::fcntl(fd, F_SETSIG, SIGURG);
+  if (::fcntl(fd, F_SETLEASE, F_RDLCK) != 0) return errno == EAGAIN;
+  ::fcntl(fd, F_SETLEASE, F_UNLCK);
+  return false;
+}
+
 int takeLocks(int fd, File::Mode mode) {
   switch (mode) {
     case File::Mode::ReadShared:
@@ -120,7 +135,7 @@ int takeLocks(int fd, File::Mode mode) {
     case File::Mode::ReadDenyWrite:
       if (!lockByte(fd, LOCK_PRESENCE, F_RDLCK) || !lockByte(fd, LOCK_DENY_WRITE, F_RDLCK))
         return EWOULDBLOCK;
-      return heldByOther(fd, LOCK_WRITER) ? EWOULDBLOCK : 0;
+      return heldByOther(fd, LOCK_WRITER) || openForWritingAnywhere(fd) ? EWOULDBLOCK : 0;
     case File::Mode::ReadWriteExclusive: {
       struct flock fl {};
       fl.l_type = F_WRLCK;

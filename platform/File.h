@@ -44,14 +44,15 @@ struct FileError {
 // between handles of one process as well as between processes; they lie on bytes
 // far beyond any real file content and mark who holds the file (a reader, the one
 // writer, a handle that denies writers). A conflicting open fails with the
-// sharing-violation cause without touching the file.
+// sharing-violation cause without touching the file. A handle that denies writers
+// also sees, where the kernel tells, the writers of other programs.
 class File {
 public:
   enum class Mode {
     CreateWriteShared,   // create or truncate; others may read meanwhile, no second writer
     ReadShared,          // read-only; others may read and write meanwhile
     ReadWriteExclusive,  // read-write; no other handle may exist
-    ReadDenyWrite,       // read-only; fails while anyone writes, and keeps writers out
+    ReadDenyWrite,       // read-only; fails while any process writes, and keeps our writers out
   };
 
   File() = default;

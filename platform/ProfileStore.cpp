@@ -85,6 +85,12 @@ bool ProfileStore::WriteProfileString(const QString& section, const QString& key
   return write(section, key, QVariant(value));
 }
 
+bool ProfileStore::HasProfileValue(const QString& section, const QString& key) const {
+  QSettings s(m_path, QSettings::IniFormat);
+  s.beginGroup(section);
+  return s.contains(key);
+}
+
 std::optional<QByteArray> ProfileStore::GetProfileBinary(const QString& section, const QString& key) const {
   QSettings s(m_path, QSettings::IniFormat);
   s.beginGroup(section);

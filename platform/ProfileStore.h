@@ -33,6 +33,8 @@ public:
   QString GetProfileString(const QString& section, const QString& key,
                            const QString& defaultValue = QString()) const;
   bool WriteProfileString(const QString& section, const QString& key, const QString& value);
+  // Whether the key holds a value, an empty text included.
+  bool HasProfileValue(const QString& section, const QString& key) const;
   // The stored bytes (a copy), or nothing when the value is absent.
   std::optional<QByteArray> GetProfileBinary(const QString& section, const QString& key) const;
   bool WriteProfileBinary(const QString& section, const QString& key, const void* data, uint32_t length);

@@ -86,6 +86,38 @@ TEST_F(Document, OpenDocumentRefusesAFileBeingRecordedAndFeedsTheRecentList) {
   EXPECT_EQ(recent, QStringList{path});
 }
 
+// The recent list, drops and vrim-open keep out a file that another program writes:
+// the refusal loads nothing and the shown file stays. File Open reads it as it is.
+TEST_F(Document, OpenDocumentRefusesAFileAnotherProgramWritesButNotOneItReads) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();
+  QStringList recent;
+  doc.addToRecentFileList = [&](const QString& p) { recent << p; };
+  const QString shown = tmp.file("SHOWN.ANL"), other = tmp.file("OTHER.ANL");
+  testsupport::writeWholeFile(shown, QByteArray(12, '\1'));
+  testsupport::writeWholeFile(other, QByteArray(18, '\2'));
+  ASSERT_TRUE(doc.OnOpenDocument(shown));
+  QProcess writer, reader;
+  ASSERT_TRUE(testsupport::holdInOtherProgram(writer, other, true));
+  EXPECT_FALSE(doc.OnOpenDocument(other));
+  platform::PumpMessages();
+  EXPECT_EQ(boxes.texts(), std::vector<QString>{"Failed to open document."});
+  EXPECT_TRUE(file.IsOpen() && file.GetPath() == shown && file.GetLength() == 12u);
+  EXPECT_TRUE(view.loaded == 1u && doc.GetPathName() == shown && recent == QStringList{shown});
+
+  doc.chooseFile = [&] { return other; };
+  doc.OnFileOpen();
+  EXPECT_TRUE(file.GetPath() == other && file.GetLength() == 18u && boxes.count() == 1u);
+
+  ASSERT_TRUE(testsupport::releaseHold(writer));
+  EXPECT_TRUE(doc.OnOpenDocument(other));
+  ASSERT_TRUE(testsupport::holdInOtherProgram(reader, shown, false));
+  EXPECT_TRUE(doc.OnOpenDocument(shown));
+  EXPECT_TRUE(testsupport::releaseHold(reader));
+  platform::PumpMessages();
+  EXPECT_TRUE(file.GetPath() == shown && boxes.count() == 1u && view.loaded == 4u);
+  EXPECT_EQ(recent, QStringList({shown, other, shown}));
+}
+
 TEST(AboutBox, ShowsProductInterfaceVersionAndMaker) {
   CAboutDlg dlg;
   EXPECT_EQ(dlg.windowTitle(), QStringLiteral("About VRIM"));

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -165,6 +166,39 @@ TEST_F(SettingsSheet, PortListInTextOrderWithoutPortsInUse) {
   EXPECT_EQ(entries(at<QComboBox>("serialport")), QStringList({"COM7:"}));
   press(m_sheet.get(), Button::Ok);
   EXPECT_EQ(textOf("PropertyPage2", "SerialPort"), "COM7:");
+}
+
+// Every entry begins with an empty stored text, so the last one probed wins; only a
+// missing key means COM1:, and it is listed only when it exists.
+TEST_F(SettingsSheet, EmptyStoredPortSelectsTheLastProbedAndOnlyAMissingOneMeansCom1) {
+  const auto forget = [&] {
+    QSettings(m_profile.iniPath(), QSettings::IniFormat).remove("PropertyPage2/SerialPort");
+  };
+  const auto ports = publishOnly({1, 2, 3, 10});
+  platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", "");
+  open(1);
+  EXPECT_EQ(entries(at<QComboBox>("serialport")), QStringList({"COM1:", "COM10:", "COM2:", "COM3:"}));
+  EXPECT_EQ(at<QComboBox>("serialport")->currentText(), "COM10:");
+  press(m_sheet.get(), Button::Ok);
+  EXPECT_EQ(textOf("PropertyPage2", "SerialPort"), "COM10:");
+
+  forget();
+  open(1);
+  EXPECT_EQ(at<QComboBox>("serialport")->currentText(), "COM1:");
+  press(m_sheet.get(), Button::Ok);
+  EXPECT_EQ(textOf("PropertyPage2", "SerialPort"), "COM1:");
+
+  const auto withoutCom1 = publishOnly({2, 3});
+  platform::Profile().WriteProfileString("PropertyPage2", "SerialPort", "");
+  open(1);
+  EXPECT_EQ(at<QComboBox>("serialport")->currentText(), "COM3:");
+  press(m_sheet.get(), Button::Ok);
+  EXPECT_EQ(textOf("PropertyPage2", "SerialPort"), "COM3:");
+  forget();
+  open(1);
+  EXPECT_EQ(entries(at<QComboBox>("serialport")), QStringList({"COM2:", "COM3:"}));
+  press(m_sheet.get(), Button::Ok);
+  EXPECT_EQ(textOf("PropertyPage2", "SerialPort"), "COM2:");
 }
 
 // Coming back to a page shows its numbers as taken. A refused port number keeps the

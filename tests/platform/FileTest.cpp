@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <cstdio>
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -100,6 +102,69 @@ TEST(File, ExclusiveOpenFailsWhileAnotherProcessHoldsTheFile) {
   holder.closeWriteChannel();
   ASSERT_TRUE(holder.waitForFinished(10000));
   EXPECT_TRUE(excl.open(path, File::Mode::ReadWriteExclusive));
+}
+
+// Another program's writer takes none of our locks: the kernel tells of it. A reader
+// of another program is no writer, and the file opens again once the writer is gone.
+TEST(File, DenyWriteOpenFailsWhileAnotherProgramWritesTheFile) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();
+  testsupport::TempProfile tmp;
+  const QString path = tmp.file("w.anl");
+  testsupport::writeWholeFile(path, "abcdef");
+  QProcess writer, reader;
+  ASSERT_TRUE(testsupport::holdInOtherProgram(writer, path, true));
+  File f;
+  FileError err;
+  EXPECT_FALSE(f.open(path, File::Mode::ReadDenyWrite, &err));
+  EXPECT_EQ(err.cause, platform::FILE_CAUSE_SHARING_VIOLATION);
+  EXPECT_TRUE(f.open(path, File::Mode::ReadShared)) << "sharing readers still read what is being written";
+  ASSERT_TRUE(testsupport::releaseHold(writer));
+  EXPECT_TRUE(f.open(path, File::Mode::ReadDenyWrite)) << "the writer has gone";
+  f.close();
+  ASSERT_TRUE(testsupport::holdInOtherProgram(reader, path, false));
+  EXPECT_TRUE(f.open(path, File::Mode::ReadDenyWrite));
+  f.close();
+  EXPECT_TRUE(testsupport::releaseHold(reader));
+  EXPECT_EQ(testsupport::readWholeFile(path), "abcdef");
+}
+
+// The child half of the next test: without CAP_LEASE, and not the file's owner, it can
+// take no lease; it opens the file denying writers and says whether that worked.
+TEST(File, ChildHalfOpensWithoutLeaseRights) {
+  const QString path = QString::fromLocal8Bit(qgetenv("VRIM_CHILD_NO_LEASE"));
+  if (path.isEmpty()) return;
+  __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct caps[2]{};
+  ASSERT_EQ(::syscall(SYS_capget, &head, caps), 0);
+  caps[CAP_LEASE / 32].effective &= ~(1u << (CAP_LEASE % 32));
+  caps[CAP_LEASE / 32].permitted &= ~(1u << (CAP_LEASE % 32));
+  ASSERT_EQ(::syscall(SYS_capset, &head, caps), 0);
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::fcntl(fd, F_SETLEASE, F_RDLCK), -1);
+  ASSERT_EQ(errno, EACCES);
+  ::close(fd);
+  File f;
+  std::printf(f.open(path, File::Mode::ReadDenyWrite) ? "opened\n" : "refused\n");
+  std::fflush(stdout);
+}
+
+// Where no lease can be taken the writers of other programs go unseen, and the open
+// goes ahead as before.
+TEST(File, DenyWriteOpenWithoutLeaseRightsGoesAhead) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();
+  testsupport::TempProfile tmp;
+  const QString path = tmp.file("n.anl");
+  testsupport::writeWholeFile(path, "abcdef");
+  if (::chown(QFile::encodeName(path).constData(), 65534, 65534) != 0)
+    GTEST_SKIP() << "needs root to give the file to another user";
+  const int writing = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_GE(writing, 0);
+  QProcess child;
+  testsupport::startChildHalf(child, "File.ChildHalfOpensWithoutLeaseRights", {"VRIM_CHILD_NO_LEASE=" + path});
+  EXPECT_TRUE(child.waitForFinished(30000));
+  const QByteArray said = child.readAllStandardOutput();
+  EXPECT_TRUE(said.contains("opened")) << said.constData() << child.readAllStandardError().constData();
+  ::close(writing);
 }
 
 // The new version is on the disk before it takes the name: a rename that fails has

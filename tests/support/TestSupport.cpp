@@ -68,6 +68,25 @@ void startChildHalf(QProcess& child, const char* filter, const QStringList& vari
   child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + filter});
 }
 
+bool holdInOtherProgram(QProcess& holder, const QString& path, bool forWriting) {
+  const QString script = forWriting ? QStringLiteral("exec 3>>\"$0\" && echo held && read x")
+                                    : QStringLiteral("exec 3<\"$0\" && echo held && read x");
+  holder.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, path});
+  QByteArray said;
+  QElapsedTimer t;
+  t.start();
+  while (!said.contains("held") && holder.state() != QProcess::NotRunning && t.elapsed() < 10000) {
+    holder.waitForReadyRead(100);
+    said += holder.readAllStandardOutput();
+  }
+  return said.contains("held");
+}
+
+bool releaseHold(QProcess& holder) {
+  holder.closeWriteChannel();
+  return holder.waitForFinished(10000);
+}
+
 bool returnsAtOnce(const QString& fifo, const std::function<bool()>& call, bool& result) {
   auto done = std::async(std::launch::async, call);
   const bool returned = done.wait_for(std::chrono::seconds(20)) == std::future_status::ready;

@@ -56,6 +56,12 @@ QByteArray hex(const char* spaced);  // "20 55 E8" -> bytes
 // ("NAME=value") set: a test's child half, in a process of its own.
 void startChildHalf(QProcess& child, const char* filter, const QStringList& variables);
 
+// Another program (a shell) holds the file open for writing (appending, so nothing
+// changes) or for reading until its standard input closes; true once it holds it.
+bool holdInOtherProgram(QProcess& holder, const QString& path, bool forWriting);
+// Ends the hold: true when the program has ended, its handle with it.
+bool releaseHold(QProcess& holder);
+
 // Whether `call` returns within 20 s on another thread; a call stuck on the FIFO is then freed by opening
 // the FIFO's other end, so that the test can end. The call's result goes to `result`.
 bool returnsAtOnce(const QString& fifo, const std::function<bool()>& call, bool& result);
