@@ -84,7 +84,8 @@ TEST_F(TriggerSetupDlgTest, RefusedCountIsStoredAsItWasRead) {
 // second the other way round.
 TEST_F(TriggerSetupDlgTest, OkStoresEveryControlUnderItsKey) {
   for (const auto& [key, bytes] : {std::pair{"StartPattern_00", "\x01"}, {"StartPattern_01", "\x02\x03"},
-                                   {"StartPattern_02", "\x04"}, {"StopPattern_00", "\x0A"}, {"StopPattern_01", "\x0B"}})
+                                   {"StartPattern_02", "\x04"}, {"StopPattern_00", "\x0A"},
+                                   {"StopPattern_01", "\x0B"}})
     platform::Profile().WriteProfileBinary("TriggerSetup", key, bytes, uint32_t(strlen(bytes)));
   const std::vector<StoredSetting> table = {
       {"TriggerState", "triggerstate", {{"1", "1"}, {"0", "0"}}},

@@ -71,8 +71,10 @@ inline std::map<std::string, std::string> iniSection(const QString& iniPath, con
   std::map<std::string, std::string> out;
   for (const QString& key : ini.childKeys()) {
     const QVariant v = ini.value(key);
-    out[key.toStdString()] = v.typeId() == QMetaType::QByteArray ? v.toByteArray().toHex(' ').toUpper().toStdString()
-                                                                  : v.toString().toStdString();
+    const QString text = v.typeId() == QMetaType::QByteArray
+                             ? QString::fromLatin1(v.toByteArray().toHex(' ').toUpper())
+                             : v.toString();
+    out[key.toStdString()] = text.toStdString();
   }
   return out;
 }
