@@ -147,6 +147,32 @@ TEST(ShellOpen, RunningCopyTakesOpenRequestsOfItsProfileOnly) {
   EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() == 3; }) && openedBySecond.isEmpty());
 }
 
+// The running copy has a working folder of its own: a relative path reaches it
+// resolved against the folder vrim-open was started in, "..", too.
+TEST(ShellOpen, RelativePathsReachTheRunningCopyResolvedAgainstTheCallersFolder) {
+  SKIP_CHILD_PROCESS_UNDER_TSAN();  // runs vrim-open
+  testsupport::TempProfile tmp;
+  CShellOpen shell;
+  QStringList opened;
+  ASSERT_TRUE(shell.EnableShellOpen("Quellfeld_07", [&](const QString& p) { opened << p; }));
+  // A stand-in for the program, should the request not get through.
+  QDir(tmp.dir()).mkpath("bin/");
+  QDir(tmp.dir()).mkpath("data/sub/");
+  ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/vrim-open", tmp.file("bin/vrim-open")));
+  testsupport::writeWholeFile(tmp.file("bin/vrim"), "#!/bin/sh\n");
+  QFile::setPermissions(tmp.file("bin/vrim"), QFile::ReadOwner | QFile::ExeOwner);
+  testsupport::writeWholeFile(tmp.file("data/A.ANL"), "");
+  testsupport::writeWholeFile(tmp.file("data/sub/B.ANL"), "");
+  QProcess open;
+  open.setWorkingDirectory(tmp.file("data/sub"));
+  open.start(tmp.file("bin/vrim-open"), {"Profile=7", "../A.ANL", "B.ANL", "./../sub/../A.ANL"});
+  const QString data = QFileInfo(tmp.file("data")).canonicalFilePath();
+  const QStringList expected = {data + "/A.ANL", data + "/sub/B.ANL", data + "/A.ANL"};
+  EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() >= 3; }, 10000));
+  EXPECT_EQ(opened.join(' ').toStdString(), expected.join(' ').toStdString());
+  EXPECT_TRUE(open.waitForFinished(10000) && open.exitCode() == 0) << open.readAllStandardError().constData();
+}
+
 TEST(ShellOpen, TheSocketIsPrivateAndKeyedOnTheSettingsFolder) {
   SKIP_CHILD_PROCESS_UNDER_TSAN();  // runs vrim-open
   testsupport::TempProfile tmp;

@@ -20,6 +20,7 @@
 #include "platform/ProfileStore.h"
 #include "support/PtyDevice.h"
 #include "support/RecordingMessageBox.h"
+#include "support/StoredSettings.h"
 #include "support/TestSupport.h"
 #include "support/WidgetDriver.h"
 
@@ -57,6 +58,18 @@ protected:
   template <class T>
   T* at(const char* name) { return child<T>(m_sheet.get(), name); }
   bool applyEnabled() { return m_sheet->buttons()->button(Button::Apply)->isEnabled(); }
+  // Each run opens the sheet on the page, enters the run's values and presses OK;
+  // the section then holds exactly the run's keys.
+  void storeRuns(int page, const char* section, const std::vector<StoredSetting>& table) {
+    expectDistinctSeries(table);
+    for (size_t run = 0; run < table.front().runs.size(); ++run) {
+      open(page);
+      enterRun(m_sheet.get(), table, run);
+      press(m_sheet.get(), Button::Ok);
+      EXPECT_FALSE(m_sheet->isVisible());
+      EXPECT_EQ(iniSection(m_profile.iniPath(), section), expectedRun(table, run)) << "run " << run;
+    }
+  }
 
   TempProfile m_profile;
   RecordingMessageBox m_box;
@@ -254,4 +267,59 @@ TEST_F(SettingsSheet, BrowseTakesTheFolderAndKeepsTheName) {
   press(m_sheet.get(), Button::Ok);
   EXPECT_EQ(textOf("PropertyPage3", "FilePath") + textOf("PropertyPage3", "FileName"), folder + "KEEP.ANL");
   EXPECT_EQ(intOf("PropertyPage3", "ScreenSize"), 0u);
+}
+
+TEST_F(SettingsSheet, CommunicationPageStoresEveryControlUnderItsKey) {
+  storeRuns(0, "PropertyPage1",
+            {{"Protocol", "protocol", {{"BDV Protocol (BDV001)", "3"}, {"Standard RS-232 Serial Protocol", "0"}}},
+             {"Baudrate", "baudrate", {{"115200", "13"}, {"4800", "5"}}},
+             {"Databits", "databits", {{"9-Bits", "4"}, {"7-Bits", "2"}}},
+             {"Stopbits", "stopbits", {{"2", "1"}, {"1", "0"}}},
+             {"Paritybits", "parity", {{"Odd", "2"}, {"Space", "4"}}},
+             {"Realtime", "realtime", {{"0", "0"}, {"1", "1"}}},
+             {"SwitchRxTx", "swap", {{"1", "1"}, {"1", "1"}}},
+             {"MasterLoad", "masterload", {{"No load (0.0mA)", "0"}, {"390 Ohm (10.8mA)", "3"}}},
+             {"MasterThreshold", "masterthreshold", {{"4.65 Volt", "30"}, {"1.20 Volt", "7"}}},
+             {"SlaveThreshold", "slavethreshold", {{"0.90 Volt", "5"}, {"4.80 Volt", "31"}}}});
+}
+
+// The third run stores the start-up connect because of the start-up recording alone.
+TEST_F(SettingsSheet, ConnectionPageStoresEveryControlUnderItsKey) {
+  const auto ports = publishOnly({2, 5, 12});
+  storeRuns(1, "PropertyPage2",
+            {{"ConnectionName", "connectionname", {{"Lab A", "Lab A"}, {"Lab B", "Lab B"}, {"Lab C", "Lab C"}}},
+             {"DeviceIPAddress", "deviceaddress",
+              {{"10.1.2.3", "10.1.2.3"}, {"10.1.2.4", "10.1.2.4"}, {"10.1.2.5", "10.1.2.5"}}},
+             {"PortAquisition", "acquisitionport", {{"4711", "4711"}, {"5001", "5001"}, {"6001", "6001"}}},
+             {"PortControl", "controlport", {{"4712", "4712"}, {"5002", "5002"}, {"6002", "6002"}}},
+             {"LanConnect", "lan", {{"1", "1"}, {"0", "0"}, {"0", "0"}}},
+             {"HDLCConnect", "hdlc", {{"0", "0"}, {"1", "1"}, {"0", "0"}}},
+             {"StartupConnect", "startupconnect", {{"0", "0"}, {"1", "1"}, {"0", "1"}}},
+             {"StartupAquire", "startupaquire", {{"0", "0"}, {"0", "0"}, {"1", "1"}}},
+             {"SerialPort", "serialport", {{"COM5:", "COM5:"}, {"COM2:", "COM2:"}, {"COM12:", "COM12:"}}}});
+}
+
+TEST_F(SettingsSheet, ApplicationPageStoresEveryControlUnderItsKey) {
+  storeRuns(2, "PropertyPage3",
+            {{"FilePath", "filepath", {{"/data/run/", "/data/run/"}}},
+             {"FileName", "filename", {{"RUN7.ANL", "RUN7.ANL"}}},
+             {"FileMultiple", "filemultiple", {{"0", "0"}}},
+             {"FileMaxSize", "filemaxsize", {{"10 MBytes", "5"}}},
+             {"ScreenSize", "Initial Window size at startup", {{"1280x1024 Pixel", "3"}}},
+             {"MarginLeft", "marginleft", {{"21", "21"}}},
+             {"MarginTop", "margintop", {{"22", "22"}}},
+             {"MarginRight", "marginright", {{"23", "23"}}},
+             {"MarginBottom", "marginbottom", {{"24", "24"}}}});
+}
+
+// The fields are found by their labels.
+TEST_F(SettingsSheet, ProjectPageStoresEveryFieldUnderItsKey) {
+  storeRuns(3, "PropertyPage4",
+            {{"Company", "Company Name:", {{"ACME Vending", "ACME Vending"}}},
+             {"UserName", "User Name:", {{"J. Doe", "J. Doe"}}},
+             {"PhoneNumber", "Phone Number:", {{"+49 30 1234", "+49 30 1234"}}},
+             {"MailAddress", "E-Mail:", {{"jd@acme.example", "jd@acme.example"}}},
+             {"Project", "Project:", {{"Coin changer", "Coin changer"}}},
+             {"Machine", "Machine Type:", {{"SV-200", "SV-200"}}},
+             {"Version", "Version:", {{"4.11", "4.11"}}}});
 }

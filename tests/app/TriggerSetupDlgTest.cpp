@@ -8,6 +8,7 @@
 #include "app/CTriggerSetupDlg.h"
 #include "platform/ProfileStore.h"
 #include "support/RecordingMessageBox.h"
+#include "support/StoredSettings.h"
 #include "support/TestSupport.h"
 #include "support/WidgetDriver.h"
 
@@ -76,5 +77,36 @@ TEST_F(TriggerSetupDlgTest, RefusedCountIsStoredAsItWasRead) {
     EXPECT_EQ(intOf("LeadingBytes"), 3u) << pattern;
     EXPECT_EQ(intOf("TrailingBytes"), 0u) << pattern;
     EXPECT_EQ(child<QLineEdit>(m_dlg.get(), "leading")->text(), closes ? "3" : "-1") << pattern;
+  }
+}
+
+// The first run picks a stored start pattern and types a new stop pattern, the
+// second the other way round.
+TEST_F(TriggerSetupDlgTest, OkStoresEveryControlUnderItsKey) {
+  for (const auto& [key, bytes] : {std::pair{"StartPattern_00", "\x01"}, {"StartPattern_01", "\x02\x03"},
+                                   {"StartPattern_02", "\x04"}, {"StopPattern_00", "\x0A"},
+                                   {"StopPattern_01", "\x0B"}})
+    platform::Profile().WriteProfileBinary("TriggerSetup", key, bytes, uint32_t(strlen(bytes)));
+  const std::vector<StoredSetting> table = {
+      {"TriggerState", "triggerstate", {{"1", "1"}, {"0", "0"}}},
+      {"StartTrigger", "startpattern", {{"04", "2"}, {"D1", "0"}}},
+      {"StartPattern_00", nullptr, {{"", "01"}, {"", "D1"}}},
+      {"StartPattern_01", nullptr, {{"", "02 03"}, {"", "01"}}},
+      {"StartPattern_02", nullptr, {{"", "04"}, {"", "02 03"}}},
+      {"StartPattern_03", nullptr, {{"", nullptr}, {"", "04"}}},
+      {"LeadingBytes", "leading", {{"17", "17"}, {"42", "42"}}},
+      {"StopRecording", "stoprecording", {{"0", "0"}, {"1", "1"}}},
+      {"StopTrigger", "stoppattern", {{"C1 C2", "0"}, {"0B", "2"}}},
+      {"StopPattern_00", nullptr, {{"", "C1 C2"}, {"", "C1 C2"}}},
+      {"StopPattern_01", nullptr, {{"", "0A"}, {"", "0A"}}},
+      {"StopPattern_02", nullptr, {{"", "0B"}, {"", "0B"}}},
+      {"TrailingBytes", "trailing", {{"29", "29"}, {"63", "63"}}}};
+  expectDistinctSeries(table);
+  for (size_t run = 0; run < 2; ++run) {
+    openAndType({});
+    enterRun(m_dlg.get(), table, run);
+    press(m_dlg.get(), QDialogButtonBox::Ok);
+    EXPECT_EQ(m_dlg->result(), QDialog::Accepted) << "run " << run;
+    EXPECT_EQ(iniSection(m_profile.iniPath(), "TriggerSetup"), expectedRun(table, run)) << "run " << run;
   }
 }
