@@ -170,7 +170,9 @@ TEST(ShellOpen, RelativePathsReachTheRunningCopyResolvedAgainstTheCallersFolder)
   const QStringList expected = {data + "/A.ANL", data + "/sub/B.ANL", data + "/A.ANL"};
   EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() >= 3; }, 10000));
   EXPECT_EQ(opened.join(' ').toStdString(), expected.join(' ').toStdString());
-  EXPECT_TRUE(open.waitForFinished(10000) && open.exitCode() == 0) << open.readAllStandardError().constData();
+  // The wait above runs the event loop, which may already have seen it finish.
+  EXPECT_TRUE(testsupport::waitFor([&] { return open.state() == QProcess::NotRunning; }, 10000));
+  EXPECT_EQ(open.exitCode(), 0) << open.readAllStandardError().constData();
 }
 
 TEST(ShellOpen, TheSocketIsPrivateAndKeyedOnTheSettingsFolder) {
