@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <memory>
+#include <utility>
 
 #include "platform/ProfileStore.h"
 
@@ -121,10 +123,15 @@ bool CShellOpen::EnableShellOpen(const QString& registryKey, std::function<void(
       // Opening may show a box whose event loop ends the connection and frees the
       // socket, and the socket's own code is still on the stack while it signals:
       // the paths are taken out first and opened once that code has returned.
-      auto take = [this, s](bool whole) {
+      // Paths end in a NUL, the one byte no path holds: blanks and line breaks in a
+      // name are the name's own.
+      auto received = std::make_shared<QByteArray>();
+      auto take = [this, s, received](bool whole) {
+        received->append(s->readAll());
         QStringList paths;
-        while (s->canReadLine()) paths << QString::fromUtf8(s->readLine()).trimmed();
-        if (whole) paths << QString::fromUtf8(s->readAll()).trimmed();
+        for (qsizetype end; (end = received->indexOf('\0')) >= 0; received->remove(0, end + 1))
+          paths << QString::fromUtf8(received->left(end));
+        if (whole) paths << QString::fromUtf8(std::exchange(*received, QByteArray()));
         paths.removeAll(QString());
         if (paths.isEmpty()) return;
         m_pending << paths;
@@ -159,7 +166,7 @@ bool CShellOpen::SendOpenRequest(const QString& registryKey, const QStringList& 
   QLocalSocket s;
   s.connectToServer(name);
   if (!s.waitForConnected(timeoutMs)) return false;
-  for (const QString& p : paths) s.write(QFileInfo(p).absoluteFilePath().toUtf8() + '\n');
+  for (const QString& p : paths) s.write(QFileInfo(p).absoluteFilePath().toUtf8() + '\0');
   s.flush();
   s.waitForBytesWritten(timeoutMs);
   s.disconnectFromServer();

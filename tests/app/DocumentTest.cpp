@@ -163,13 +163,15 @@ TEST(ShellOpen, RelativePathsReachTheRunningCopyResolvedAgainstTheCallersFolder)
   QFile::setPermissions(tmp.file("bin/vrim"), QFile::ReadOwner | QFile::ExeOwner);
   testsupport::writeWholeFile(tmp.file("data/A.ANL"), "");
   testsupport::writeWholeFile(tmp.file("data/sub/B.ANL"), "");
+  testsupport::writeWholeFile(tmp.file("data/sub/ C\nD.ANL "), "");
   QProcess open;
   open.setWorkingDirectory(tmp.file("data/sub"));
-  open.start(tmp.file("bin/vrim-open"), {"Profile=7", "../A.ANL", "B.ANL", "./../sub/../A.ANL"});
+  // Blanks and line breaks belong to a name.
+  open.start(tmp.file("bin/vrim-open"), {"Profile=7", "../A.ANL", "B.ANL", "./../sub/../A.ANL", " C\nD.ANL "});
   const QString data = QFileInfo(tmp.file("data")).canonicalFilePath();
-  const QStringList expected = {data + "/A.ANL", data + "/sub/B.ANL", data + "/A.ANL"};
-  EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() >= 3; }, 10000));
-  EXPECT_EQ(opened.join(' ').toStdString(), expected.join(' ').toStdString());
+  const QStringList expected = {data + "/A.ANL", data + "/sub/B.ANL", data + "/A.ANL", data + "/sub/ C\nD.ANL "};
+  EXPECT_TRUE(testsupport::waitFor([&] { return opened.size() >= 4; }, 10000));
+  EXPECT_EQ(opened.join('|').toStdString(), expected.join('|').toStdString());
   // The wait above runs the event loop, which may already have seen it finish.
   EXPECT_TRUE(testsupport::waitFor([&] { return open.state() == QProcess::NotRunning; }, 10000));
   EXPECT_EQ(open.exitCode(), 0) << open.readAllStandardError().constData();
