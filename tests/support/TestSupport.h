@@ -45,6 +45,12 @@ QByteArray hex(const char* spaced);  // "20 55 E8" -> bytes
 // ("NAME=value") set: a test's child half, in a process of its own.
 void startChildHalf(QProcess& child, const char* filter, const QStringList& variables);
 
+// Starts the program itself (vrim, built beside the test binaries) as `child`, with the arguments and the
+// variables ("NAME=value") set. Its error output goes to the test's.
+void startProgram(QProcess& child, const QStringList& arguments, const QStringList& variables);
+// Ends a child that has no way to be asked (SIGTERM, then SIGKILL).
+void endChild(QProcess& child);
+
 // Whether `call` returns within 20 s on another thread; a call stuck on the FIFO is then freed by opening
 // the FIFO's other end, so that the test can end. The call's result goes to `result`.
 bool returnsAtOnce(const QString& fifo, const std::function<bool()>& call, bool& result);
