@@ -15,11 +15,11 @@
 
 namespace testsupport {
 
-// An X server of its own (Xvfb, one 1024 x 768 screen) under a window manager that
-// draws frames (openbox), for tests that look at the program's real window from the
-// outside: its place and size as the window manager shows it, and the screen's pixels.
+// An X server of its own (Xvfb, one 1024 x 768 screen), under a window manager that
+// draws frames (openbox) or bare, for tests that look at the program's real window
+// from the outside: its place and size as the user sees it, and the screen's pixels.
 class VirtualDisplay {
-public:
+ public:
   static constexpr QSize SCREEN{1024, 768};
   static constexpr int START_MS = 10000;
 
@@ -35,12 +35,15 @@ public:
     return missing.join(", ");
   }
 
-  VirtualDisplay() {
+  enum class Manager { Openbox, None };
+  explicit VirtualDisplay(Manager manager = Manager::Openbox) {
     // The server picks a free display number itself and writes it once it takes clients.
+    // It must not reset when its last client leaves: a client that connects meanwhile
+    // (the window manager after a probe) would be turned away.
     m_server.setProcessChannelMode(QProcess::SeparateChannels);
-    m_server.start("Xvfb",
-                   {"-displayfd", "1", "-screen", "0", QStringLiteral("%1x%2x24").arg(SCREEN.width()).arg(SCREEN.height()),
-                    "-fbdir", m_dir.path(), "-nolisten", "tcp"});
+    m_server.start("Xvfb", {"-displayfd", "1", "-screen", "0",
+                            QStringLiteral("%1x%2x24").arg(SCREEN.width()).arg(SCREEN.height()), "-fbdir",
+                            m_dir.path(), "-nolisten", "tcp", "-noreset"});
     if (!waitFor([&] { return m_server.canReadLine() || m_server.state() == QProcess::NotRunning; },
                  START_MS) ||
         !m_server.canReadLine()) {
@@ -48,6 +51,8 @@ public:
       return;
     }
     m_name = QLatin1Char(':') + QString::fromLatin1(m_server.readLine().trimmed());
+    if (manager == Manager::None) return;
+    m_managed = true;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", m_name);
     env.insert("XDG_CONFIG_HOME", m_dir.path());  // its stock settings, none of the user's
@@ -84,23 +89,29 @@ public:
   // The variables that put a program's windows on this display.
   QStringList variables() const { return {"DISPLAY=" + m_name, "QT_QPA_PLATFORM=xcb"}; }
 
-  // The shown top-level window of process `pid`, once the window manager has framed it:
+  // The shown top-level window of process `pid`, once a window manager has framed it:
   // the whole window (frame and title bar included) and its inside, in screen coordinates.
+  // On a bare server both are the window itself.
   struct Window {
     QRect whole;
     QRect inside;
   };
   std::optional<Window> windowOf(qint64 pid) const {
-    static const QRegularExpression id("0x[0-9a-f]+");
-    const QString clients = x("xprop", {"-root", "_NET_CLIENT_LIST"});
-    for (auto it = id.globalMatch(clients.section(QLatin1Char('#'), 1)); it.hasNext();) {
-      const QString window = it.next().captured();
+    // A window manager lists the windows it manages; on a bare server they are the root's children.
+    static const QRegularExpression listed("0x[0-9a-f]+");
+    static const QRegularExpression child("^\\s+(0x[0-9a-f]+) ", QRegularExpression::MultilineOption);
+    const QString clients = m_managed ? x("xprop", {"-root", "_NET_CLIENT_LIST"}).section(QLatin1Char('#'), 1)
+                                      : x("xwininfo", {"-root", "-children"});
+    for (auto it = (m_managed ? listed : child).globalMatch(clients); it.hasNext();) {
+      const QString window = it.next().captured(m_managed ? 0 : 1);
       const QString props = x("xprop", {"-id", window, "_NET_WM_PID", "_NET_FRAME_EXTENTS"});
       if (numbers(props, "_NET_WM_PID(CARDINAL) = ") != QList<int>{int(pid)}) continue;
       // left, right, top, bottom
-      const QList<int> frame = numbers(props, "_NET_FRAME_EXTENTS(CARDINAL) = ");
+      const QList<int> frame =
+          m_managed ? numbers(props, "_NET_FRAME_EXTENTS(CARDINAL) = ") : QList<int>{0, 0, 0, 0};
       const QString info = x("xwininfo", {"-id", window});
-      if (frame.size() != 4 || !info.contains("IsViewable")) return std::nullopt;
+      if (!info.contains("IsViewable")) continue;  // the toolkit's hidden helper windows
+      if (frame.size() != 4) return std::nullopt;
       auto field = [&](const char* label) {
         return numbers(info, QString::fromLatin1(label)).value(0, -99999);
       };
@@ -139,7 +150,7 @@ public:
     return QString::fromLocal8Bit(p.readAllStandardOutput());
   }
 
-private:
+ private:
   // The numbers of a "1, 1, 20, 5" list that follows `label` on its line.
   static QList<int> numbers(const QString& text, const QString& label) {
     const qsizetype at = text.indexOf(label);
@@ -160,6 +171,7 @@ private:
   QProcess m_manager;
   QString m_name;
   QString m_error;
+  bool m_managed = false;
 };
 
 }  // namespace testsupport
