@@ -53,8 +53,8 @@ TEST(WindowSizeEndToEnd, TheChosenSizeAndTheCentringAreOfTheWholeWindow) {
     ASSERT_TRUE(shown) << "ScreenSize " << c.screenSize << ": no window shown; the program "
                        << (program.state() == QProcess::NotRunning ? "ended" : "runs");
     EXPECT_TRUE(near(shown->whole, c.whole))
-        << "ScreenSize " << c.screenSize << ": whole window " << text(shown->whole).toStdString() << ", inside "
-        << text(shown->inside).toStdString();
+        << "ScreenSize " << c.screenSize << ": whole window " << text(shown->whole).toStdString()
+        << ", inside " << text(shown->inside).toStdString();
     if (c.screenSize == 2) {  // the status bar is the inside's bottom
       EXPECT_TRUE(QRect(QPoint(0, 0), VirtualDisplay::SCREEN).contains(shown->inside))
           << text(shown->inside).toStdString();
