@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 
 #include "app/AppIcon.h"
 #include "app/CommandTable.h"
@@ -91,12 +92,49 @@ QRect CMainFrame::InitialGeometry(uint32_t screenSizeChoice, const QSize& screen
   return QRect(QPoint(x, y), size);
 }
 
+QRect CMainFrame::InsideGeometry(const QRect& whole, const QMargins& frame) {
+  return whole.marginsRemoved(frame);
+}
+
 void CMainFrame::PreCreateWindow() {
   QSize screen(1024, 768);
   if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size();
   const QRect g = InitialGeometry(platform::Profile().GetProfileInt("PropertyPage3", "ScreenSize", 0), screen);
+  // Without a window manager the inside is the whole window. A frame's extents are
+  // known only once the window manager has framed the shown window; then the inside
+  // shrinks so that the whole keeps this size and place. The offscreen platform has no
+  // window manager: the frame it reports around a window is made up.
   resize(g.size());
   move(g.topLeft());
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) m_wholeToFit = g;
+}
+
+bool CMainFrame::event(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::Show:
+      // A frame that leaves the inside where it was moves nothing; its window is
+      // exposed all the same.
+      if (QWindow* w = windowHandle(); w && m_wholeToFit) w->installEventFilter(this);
+      fitToFrame();
+      break;
+    case QEvent::Move:
+    case QEvent::Resize:
+      fitToFrame();
+      break;
+    default:
+      break;
+  }
+  return QMainWindow::event(event);
+}
+
+void CMainFrame::fitToFrame() {
+  if (!m_wholeToFit || !isVisible() || !windowHandle()) return;
+  const QMargins frame = windowHandle()->frameMargins();
+  if (frame.isNull()) return;
+  const QRect inside = InsideGeometry(*m_wholeToFit, frame);
+  m_wholeToFit.reset();  // once: from here on the user sizes and places the window
+  windowHandle()->removeEventFilter(this);
+  setGeometry(inside);
 }
 
 void CMainFrame::OnCreate() {
@@ -175,6 +213,7 @@ void CMainFrame::buildToolBar() {
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::ToolTip) return true;
+  if (event->type() == QEvent::Expose && watched == windowHandle()) fitToFrame();
   return QMainWindow::eventFilter(watched, event);
 }
 

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "platform/CommandTarget.h"
 #include "platform/MessageWindow.h"
@@ -32,8 +33,11 @@ public:
   platform::CommandTarget& commands() { return m_commands; }
 
   // Window size and place from the "ScreenSize" choice, centred on a screen of the
-  // given size (a window larger than the screen starts left of or above it).
+  // given size (a window larger than the screen starts left of or above it). Both are
+  // of the whole window, frame and title bar included.
   static QRect InitialGeometry(uint32_t screenSizeChoice, const QSize& screen);
+  // The inside of a window whose whole is `whole` under a frame of the given extents.
+  static QRect InsideGeometry(const QRect& whole, const QMargins& frame);
   void PreCreateWindow();
 
   // The document title that the view's status text sets; shown ahead of "VRIM".
@@ -62,6 +66,7 @@ public:
   std::function<void()> runUpdateFirmware;
 
 protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -69,6 +74,7 @@ protected:
 
 private:
   void OnCreate();
+  void fitToFrame();
   void OnIdle();
   void buildMenus();
   void buildToolBar();
@@ -91,4 +97,6 @@ private:
   QTimer* m_idle = nullptr;
   QElapsedTimer m_lastIdleUpdate;
   bool m_closed = false;
+  // The whole window that PreCreateWindow chose, until the frame's extents are known.
+  std::optional<QRect> m_wholeToFit;
 };

@@ -24,6 +24,22 @@ TEST(MainFrame, WindowSizeRule) {
   EXPECT_EQ(CMainFrame::InitialGeometry(17, {1024, 768}).size(), QSize(1024, 768));
 }
 
+// The whole window keeps its size and place under any frame: the inside gives up the
+// frame's extents on each side (left, top, right, bottom).
+TEST(MainFrame, TheInsideLeavesRoomForTheFrame) {
+  const struct { QRect whole; QMargins frame; QRect inside; } cases[] = {
+      {{192, 144, 640, 480}, {}, {192, 144, 640, 480}},  // no window manager
+      {{192, 144, 640, 480}, {1, 20, 1, 5}, {193, 164, 638, 455}},
+      {{0, 0, 1024, 768}, {1, 20, 1, 5}, {1, 20, 1022, 743}},
+      {{-128, -128, 1280, 1024}, {1, 20, 1, 5}, {-127, -108, 1278, 999}},
+      {{112, 84, 800, 600}, {4, 30, 6, 2}, {116, 114, 790, 568}},  // uneven sides
+      {{112, 84, 800, 600}, {0, 0, 0, 24}, {112, 84, 800, 576}},   // a bar below only
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(CMainFrame::InsideGeometry(c.whole, c.frame), c.inside)
+        << c.frame.left() << "," << c.frame.top() << "," << c.frame.right() << "," << c.frame.bottom();
+}
+
 // Line settings by their list indexes (an index the page never writes shows "?"); the
 // fixed protocols show their own.
 TEST(MainFrame, SerialSettingsTextFollowsTheProtocolAndLineSettings) {

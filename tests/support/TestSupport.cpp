@@ -61,10 +61,18 @@ void writeWholeFile(const QString& path, const QByteArray& bytes) {
 
 QByteArray hex(const char* spaced) { return QByteArray::fromHex(QByteArray(spaced).replace(' ', "")); }
 
-void startChildHalf(QProcess& child, const char* filter, const QStringList& variables) {
+namespace {
+
+QProcessEnvironment environmentWith(const QStringList& variables) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   for (const QString& v : variables) env.insert(v.section('=', 0, 0), v.section('=', 1));
-  child.setProcessEnvironment(env);
+  return env;
+}
+
+}  // namespace
+
+void startChildHalf(QProcess& child, const char* filter, const QStringList& variables) {
+  child.setProcessEnvironment(environmentWith(variables));
   child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + filter});
 }
 
@@ -85,6 +93,21 @@ bool holdInOtherProgram(QProcess& holder, const QString& path, bool forWriting) 
 bool releaseHold(QProcess& holder) {
   holder.closeWriteChannel();
   return holder.waitForFinished(10000);
+}
+
+void startProgram(QProcess& child, const QStringList& arguments, const QStringList& variables) {
+  child.setProcessEnvironment(environmentWith(variables));
+  child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/vrim"), arguments);
+}
+
+void endChild(QProcess& child) {
+  if (child.state() == QProcess::NotRunning) return;
+  child.terminate();
+  if (!child.waitForFinished(5000)) {
+    child.kill();
+    child.waitForFinished(5000);
+  }
 }
 
 bool returnsAtOnce(const QString& fifo, const std::function<bool()>& call, bool& result) {

@@ -62,6 +62,12 @@ bool holdInOtherProgram(QProcess& holder, const QString& path, bool forWriting);
 // Ends the hold: true when the program has ended, its handle with it.
 bool releaseHold(QProcess& holder);
 
+// Starts the program itself (vrim, built beside the test binaries) as `child`, with the arguments and the
+// variables ("NAME=value") set. Its error output goes to the test's.
+void startProgram(QProcess& child, const QStringList& arguments, const QStringList& variables);
+// Ends a child that has no way to be asked (SIGTERM, then SIGKILL).
+void endChild(QProcess& child);
+
 // Whether `call` returns within 20 s on another thread; a call stuck on the FIFO is then freed by opening
 // the FIFO's other end, so that the test can end. The call's result goes to `result`.
 bool returnsAtOnce(const QString& fifo, const std::function<bool()>& call, bool& result);
