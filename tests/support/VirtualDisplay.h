@@ -71,14 +71,8 @@ class VirtualDisplay {
       m_error = "openbox did not start: " + QString::fromLocal8Bit(m_manager.readAllStandardError());
   }
   ~VirtualDisplay() {
-    for (QProcess* p : {&m_manager, &m_server}) {
-      if (p->state() == QProcess::NotRunning) continue;
-      p->terminate();
-      if (!p->waitForFinished(5000)) {
-        p->kill();
-        p->waitForFinished(5000);
-      }
-    }
+    endChild(m_manager);
+    endChild(m_server);
   }
   VirtualDisplay(const VirtualDisplay&) = delete;
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
